@@ -1,0 +1,163 @@
+// startup.cpp - switches, game name and file names, then compile, or load and play.
+#include "app/startup.h"
+
+#include "compiler/compiler.h"
+#include "db/gamefile.h"
+#include "db/nocase.h"
+#include "engine/game.h"
+#include "ui/gfx/gfx.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+void ShowHelp() {
+    std::printf("%s\n", VersionText);
+    std::printf("Graphic version\n");
+    std::printf("Options       -h, --help      : Display this page\n");
+    std::printf("              -v, --version   : Display version info\n");
+    std::printf("              -d, --debug     : Operate in debug mode\n");
+    std::printf("              -c, --compile   : Convert text to binary\n");
+    std::printf("              -t, --text      : Force text file\n");
+    std::printf("              -b, --binary    : Force binary file\n");
+    std::printf("See documentation for more info.\n");
+}
+
+void ShowVersion() {
+    std::printf("%s\n", VersionText);
+    GfxMessageBox("U.M.B.", VersionText);
+}
+
+int ParseOption(Startup& s, const char* arg) {
+    if (CompareNoCase(arg, "--help") == 0) {
+        ShowHelp();
+        return -1;
+    }
+    if (CompareNoCase(arg, "--version") == 0) {
+        ShowVersion();
+        return -1;
+    }
+    if (CompareNoCase(arg, "--debug") == 0) s.DebugMode = 1;
+    if (CompareNoCase(arg, "--compile") == 0) s.RunMode = RunCompile;
+    if (CompareNoCase(arg, "--text") == 0) s.RunMode = RunText;
+    if (CompareNoCase(arg, "--binary") == 0) s.RunMode = RunBinary;
+    if (arg[0] != '-' || arg[1] == '-') return 0;
+    for (const char* p = arg + 1; *p != '\0'; ++p) {
+        switch (*p) {
+        case 'h': ShowHelp(); return -1;
+        case 'v': ShowVersion(); return -1;
+        case 'd': s.DebugMode = 1; break;
+        case 'c': s.RunMode = RunCompile; break;
+        case 't': s.RunMode = RunText; break;
+        case 'b': s.RunMode = RunBinary; break;
+        default: break;
+        }
+    }
+    return 0;
+}
+
+int ReadCommandLine(Startup& s, int argc, char** argv) {
+    bool named = false;
+    for (int i = 1; i < argc; ++i) {
+        if (ParseOption(s, argv[i]) != 0) return -1;
+        if (!named && argv[i][0] != '-') {
+            s.gameName = argv[i];
+            named = true;
+        }
+    }
+    if (!named) {
+        // The program's own file name, without its directory, names the game.
+        const std::string self = argc > 0 && argv[0] != nullptr ? argv[0] : "";
+        size_t cut = self.rfind('/');
+        if (cut == std::string::npos) cut = self.rfind('\\');
+        s.gameName = cut == std::string::npos ? self : self.substr(cut + 1);
+    }
+    const size_t point = s.gameName.find('.');
+    if (point != std::string::npos) s.gameName.resize(point);
+    return 0;
+}
+
+namespace {
+
+// Compiles the source when it can be opened; sets loaded when it was. Returns the compile result.
+int CompileFromSource(GameDatabase& db, const Startup& s, const std::string& sourcePath,
+                      bool& loaded) {
+    FILE* file = std::fopen(sourcePath.c_str(), "r");
+    if (file == nullptr) return 1;
+    Compiler c;
+    BeginCompile(c, db);
+    int result = CompileSourceFile(c, file, sourcePath.c_str());
+    std::fclose(file);
+    if (result == -2) return 1;  // unreadable: handled like a missing source
+    loaded = true;
+    if (result > 0 && s.RunMode != RunCompile) {
+        // The user reads the warnings and presses a key before the game starts.
+        std::fflush(stdout);
+        (void)std::getchar();
+        result = 0;
+    }
+    return result;
+}
+
+void ShowMissing(const Startup& s, const std::string& sourcePath, const std::string& gamePath) {
+    std::string text;
+    if (s.RunMode == RunAuto)
+        text = "Cannot find file " + sourcePath + " nor file " + gamePath + "!";
+    else if (s.RunMode == RunBinary)
+        text = "File " + gamePath + " not found!";
+    else
+        text = "File " + sourcePath + " not found!";
+    GfxMessageBox("Error", text.c_str());
+}
+
+} // namespace
+
+int UmbMain(int argc, char** argv) {
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    Startup s;
+    if (ReadCommandLine(s, argc, argv) != 0) return 0;
+    const std::string sourcePath = s.gameName + ".adv";
+    const std::string gamePath = s.gameName + ".umb";
+    if (sourcePath.size() > MaxPathLength) {
+        const std::string text = "Game name " + s.gameName + " is too long!";
+        GfxMessageBox("Error", text.c_str());
+        return 0;
+    }
+
+    GameDatabase db;
+    if (AllocateTextHeap(db) != 0) {
+        GfxMessageBox("Error", "Memory Allocation Error, Cannot Continue!");
+        return -1;
+    }
+    ResetDatabase(db);
+
+    int result = 1;
+    bool loaded = false;
+    if (s.RunMode != RunBinary) result = CompileFromSource(db, s, sourcePath, loaded);
+    if (!loaded && (s.RunMode == RunAuto || s.RunMode == RunBinary)) {
+        if (ReadGameFile(db, gamePath.c_str()) == 0) {
+            loaded = true;
+            result = 0;
+            s.DebugMode = 0;  // debug mode never applies to a compiled game
+        }
+    }
+    if (!loaded) ShowMissing(s, sourcePath, gamePath);
+
+    if (result == 0) {
+        if (s.RunMode == RunCompile) {
+            if (WriteGameFile(db, gamePath.c_str()) == 0) {
+                GfxMessageBox("U.M.B.", "Conversion complete");
+            } else {
+                const std::string text = "Cannot write file " + gamePath + "!";
+                GfxMessageBox("Error", text.c_str());
+            }
+        } else {
+            PlaySetup setup;
+            setup.gameName = s.gameName;
+            setup.debugMode = s.DebugMode != 0;
+            PlayGames(db, setup);
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,85 @@
+// compiler.h - the source compiler: reads an adventure source into the game database.
+#pragma once
+
+#include "db/database.h"
+
+#include <cstddef>
+#include <cstdio>
+#include <vector>
+
+// Diagnostic codes: 0 accepted, negative errors, positive warnings.
+constexpr int DiagOk = 0;
+constexpr int DiagError1 = -1;
+constexpr int DiagError2 = -2;  // a text does not fit in the text heap
+constexpr int DiagError3 = -3;
+constexpr int DiagWarning1 = 1;
+constexpr int DiagWarning2 = 2;
+
+constexpr int MaxIncludeDepth = 16;  // include lines nested deeper than this report Error 3
+
+enum class Section { None, System, Sysmsg, Directions, Shows, Locations, Objects, Messages,
+                     Verbs, Nouns, Vars, Events, Actions };
+
+// Compile state shared by every file of one compilation (an included file continues it).
+struct Compiler {
+    GameDatabase* db = nullptr;
+    FILE* out = stdout;           // where diagnostics go
+    bool allowIncludes = true;    // include lines open files only when set
+    int depth = 0;                // include nesting of the file being read
+
+    // Current record of the text-bearing sections (-1 none) and whether its text has begun.
+    int currentShow = -1;
+    int currentLocation = -1;
+    int currentObject = -1;
+    int currentMessage = -1;
+    bool showTextBegun = false;
+    bool locationTextBegun = false;
+    bool objectTextBegun = false;
+
+    bool heapFull = false;        // set when a text of the current line did not fit
+};
+
+// Reader state of one file.
+struct SourceReader {
+    int lineNumber = 0;
+    bool scrambled = false;
+    char charSet = ' ';
+    Section section = Section::None;
+    int result = 0;
+};
+
+// Starts a compilation into db, which the caller has reset.
+void BeginCompile(Compiler& c, GameDatabase& db);
+
+// Compiles a source held in memory; path is only quoted in diagnostics. Returns -1 when an
+// error was reported, 1 for warnings only, 0 when nothing was reported.
+int CompileSource(Compiler& c, const char* data, size_t size, const char* path);
+
+// Reads an open source file whole and compiles it; an unreadable file counts like Error 3.
+int CompileSourceFile(Compiler& c, FILE* file, const char* path);
+
+// Prints a non-zero diagnostic with its line number, file and the offending line.
+void ReportDiagnostic(const Compiler& c, const char* line, int code, int lineNumber,
+                      const char* path);
+
+// Section handlers: each takes the line as cut by the reader and returns a diagnostic code.
+int HandleSystemLine(Compiler& c, SourceReader& r, char* line);
+int HandleEntityLine(Compiler& c, Section section, char* line);
+int CompileScriptLine(Compiler& c, char* line, std::vector<ScriptLine>& table, int16_t& count);
+int AppendScriptLine(char kind, std::vector<ScriptLine>& table, int16_t& count);
+int CompileStatement(Compiler& c, const char* text, char kind, std::vector<ScriptLine>& table,
+                     int16_t& count);
+
+// Fields of a record line are split at commas: each call returns the next field (NUL-cut in
+// place) or nullptr when no field is left.
+struct FieldSplitter {
+    char* next;  // nullptr once the last field was returned
+};
+char* SplitField(FieldSplitter& s);
+
+// Reads a decimal number as the C library does (blanks, sign, digits; none gives 0),
+// saturating far outside the 16-bit range so callers can check it.
+long ReadNumber(const char* text);
+
+// Stores a text and notes when it did not fit, so the line reports Error 2.
+TextRef StoreSourceText(Compiler& c, const char* text, bool continuePrevious);

@@ -1,0 +1,12 @@
+// diag.cpp - compiler diagnostics: the numbered error or warning, where it is, and the line.
+#include "compiler/compiler.h"
+
+void ReportDiagnostic(const Compiler& c, const char* line, int code, int lineNumber,
+                      const char* path) {
+    if (code == DiagOk) return;
+    if (code < 0)
+        std::fprintf(c.out, "Error %d ", -code);
+    else
+        std::fprintf(c.out, "Warning %d ", code);
+    std::fprintf(c.out, "at line %d in file %s:\n%s\n", lineNumber, path, line);
+}

@@ -1,0 +1,240 @@
+// entities.cpp - handlers of the entity sections: records, texts, vocabulary and variables.
+#include "compiler/compiler.h"
+
+#include <climits>
+#include <cstring>
+
+namespace {
+
+// Numbers stored in 16-bit fields without a range of their own are held to the 16-bit range.
+int16_t Clamp16(long v) {
+    if (v < INT16_MIN) return INT16_MIN;
+    if (v > INT16_MAX) return INT16_MAX;
+    return static_cast<int16_t>(v);
+}
+
+// A record line split into its fields; field 1 (the record number) is already read.
+struct RecordLine {
+    char copy[512];
+    FieldSplitter fields;
+    long number;
+    char* rest;  // everything after the comma that ends field 1, or nullptr when there is none
+};
+
+// Grammar: '#' number [',' field]... ; splits off field 1 of a copy of the line.
+void OpenRecord(RecordLine& rec, const char* line) {
+    std::strncpy(rec.copy, line + 1, sizeof rec.copy - 1);
+    rec.copy[sizeof rec.copy - 1] = '\0';
+    rec.fields.next = rec.copy;
+    rec.number = ReadNumber(SplitField(rec.fields));
+    rec.rest = rec.fields.next;
+}
+
+// [Sysmsg] and [Directions]: '#' number ',' text; number 1 is at table[1 - firstIndex]
+int HandleFixedText(Compiler& c, const char* line, TextRef* table, long high, long firstIndex) {
+    if (line[0] != '#') return DiagWarning1;
+    RecordLine rec;
+    OpenRecord(rec, line);
+    if (rec.number < 1 || rec.number > high) return DiagWarning1;
+    if (rec.rest == nullptr) return DiagWarning2;
+    table[rec.number - firstIndex] = StoreSourceText(c, rec.rest, false);
+    return DiagOk;
+}
+
+// Stores a text line of the current record: the first as a new text, later ones joined to the
+// text stored last.
+int StoreRecordText(Compiler& c, TextRef* field, bool& begun, const char* line) {
+    if (field == nullptr) return DiagWarning1;
+    if (!begun) {
+        *field = StoreSourceText(c, line, false);
+        begun = true;
+    } else {
+        StoreSourceText(c, line, true);
+    }
+    return DiagOk;
+}
+
+// [Intro] and [Shows]: '#' number ',' picture
+int HandleShow(Compiler& c, const char* line) {
+    GameDatabase& db = *c.db;
+    if (line[0] != '#') {
+        TextRef* text = c.currentShow < 0 ? nullptr : &db.Shows[static_cast<size_t>(c.currentShow)].text;
+        return StoreRecordText(c, text, c.showTextBegun, line);
+    }
+    RecordLine rec;
+    OpenRecord(rec, line);
+    c.currentShow = -1;
+    if (rec.number < 1 || rec.number > 32767) return DiagWarning1;
+    GrowShows(db, static_cast<int>(rec.number));
+    c.currentShow = static_cast<int>(rec.number);
+    c.showTextBegun = false;
+    const char* picture = SplitField(rec.fields);
+    if (picture == nullptr) return DiagWarning2;
+    db.Shows[static_cast<size_t>(rec.number)].picture = StoreSourceText(c, picture, false);
+    return DiagOk;
+}
+
+// [Locations]: '#' number ',' name ',' picture ',' flags [',' exit]...
+int HandleLocation(Compiler& c, const char* line) {
+    GameDatabase& db = *c.db;
+    if (line[0] != '#') {
+        TextRef* text = c.currentLocation < 0
+                            ? nullptr
+                            : &db.Locations[static_cast<size_t>(c.currentLocation)].description;
+        return StoreRecordText(c, text, c.locationTextBegun, line);
+    }
+    RecordLine rec;
+    OpenRecord(rec, line);
+    c.currentLocation = -1;
+    if (rec.number < 0 || rec.number > 32766) return DiagWarning1;
+    GrowLocations(db, static_cast<int>(rec.number));
+    c.currentLocation = static_cast<int>(rec.number);
+    c.locationTextBegun = false;
+    LocationRecord& loc = db.Locations[static_cast<size_t>(rec.number)];
+    const char* name = SplitField(rec.fields);
+    if (name == nullptr) return DiagWarning2;
+    loc.name = StoreSourceText(c, name, false);
+    const char* picture = SplitField(rec.fields);
+    if (picture == nullptr) return DiagWarning2;
+    if (picture[0] != '\0') loc.picture = StoreSourceText(c, picture, false);
+    const char* flags = SplitField(rec.fields);
+    if (flags == nullptr) return DiagWarning2;
+    loc.flags = Clamp16(ReadNumber(flags));
+    for (int16_t& exit : loc.exits) {
+        const char* field = SplitField(rec.fields);
+        if (field == nullptr) break;
+        exit = Clamp16(ReadNumber(field));
+    }
+    return DiagOk;
+}
+
+// [Objects]: '#' number ',' name ',' location ',' attributes [',' noun]
+int HandleObject(Compiler& c, const char* line) {
+    GameDatabase& db = *c.db;
+    if (line[0] != '#') {
+        TextRef* text = c.currentObject < 0
+                            ? nullptr
+                            : &db.Objects[static_cast<size_t>(c.currentObject)].description;
+        return StoreRecordText(c, text, c.objectTextBegun, line);
+    }
+    RecordLine rec;
+    OpenRecord(rec, line);
+    c.currentObject = -1;
+    if (rec.number < 1 || rec.number > 32766) return DiagWarning1;
+    GrowObjects(db, static_cast<int>(rec.number));
+    c.currentObject = static_cast<int>(rec.number);
+    c.objectTextBegun = false;
+    ObjectRecord& obj = db.Objects[static_cast<size_t>(rec.number)];
+    const char* name = SplitField(rec.fields);
+    if (name == nullptr) return DiagWarning2;
+    obj.name = StoreSourceText(c, name, false);
+    const char* where = SplitField(rec.fields);
+    if (where == nullptr) return DiagWarning2;
+    obj.initialLocation = Clamp16(ReadNumber(where));
+    const char* attributes = SplitField(rec.fields);
+    if (attributes == nullptr) return DiagWarning2;
+    obj.attributes = Clamp16(ReadNumber(attributes));
+    const char* noun = SplitField(rec.fields);
+    if (noun == nullptr) {
+        obj.noun = static_cast<int16_t>(rec.number);
+    } else {
+        obj.noun = Clamp16(ReadNumber(noun));
+        if (obj.noun == 0) obj.noun = static_cast<int16_t>(FindNoun(db, noun));
+    }
+    return DiagOk;
+}
+
+// [Messages]: '#' number ',' text, then text lines that continue it
+int HandleMessage(Compiler& c, const char* line) {
+    GameDatabase& db = *c.db;
+    if (line[0] != '#') {
+        if (c.currentMessage < 0) return DiagWarning1;
+        StoreSourceText(c, line, true);
+        return DiagOk;
+    }
+    RecordLine rec;
+    OpenRecord(rec, line);
+    c.currentMessage = -1;
+    if (rec.number < 1 || rec.number > 32766) return DiagWarning1;
+    GrowMessages(db, static_cast<int>(rec.number));
+    if (rec.rest == nullptr) return DiagWarning2;
+    c.currentMessage = static_cast<int>(rec.number);
+    db.Messages[static_cast<size_t>(rec.number)] = StoreSourceText(c, rec.rest, false);
+    return DiagOk;
+}
+
+// [Verbs] and [Nouns]: '#' number ',' word [',' word]...
+int HandleWords(Compiler& c, const char* line, bool verbs) {
+    if (line[0] != '#') return DiagWarning1;
+    RecordLine rec;
+    OpenRecord(rec, line);
+    if (rec.number < 1 || rec.number > 32766) return DiagWarning1;
+    if (rec.rest == nullptr) return DiagWarning2;
+    const auto number = static_cast<int16_t>(rec.number);
+    for (const char* word = SplitField(rec.fields); word != nullptr; word = SplitField(rec.fields)) {
+        const size_t len = std::strlen(word);
+        const int full = verbs ? AppendVerb(*c.db, word, len, number)
+                               : AppendNoun(*c.db, word, len, number);
+        if (full != 0) return DiagError1;
+    }
+    return DiagOk;
+}
+
+// [Vars]: name [',' name]...
+int HandleVars(Compiler& c, const char* line) {
+    char copy[512];
+    std::strncpy(copy, line, sizeof copy - 1);
+    copy[sizeof copy - 1] = '\0';
+    FieldSplitter fields{copy};
+    for (const char* name = SplitField(fields); name != nullptr; name = SplitField(fields))
+        if (AppendVar(*c.db, name, std::strlen(name)) != 0) break;
+    return DiagOk;
+}
+
+} // namespace
+
+char* SplitField(FieldSplitter& s) {
+    char* field = s.next;
+    if (field == nullptr) return nullptr;
+    char* comma = std::strchr(field, ',');
+    if (comma != nullptr) {
+        *comma = '\0';
+        s.next = comma + 1;
+    } else {
+        s.next = nullptr;
+    }
+    return field;
+}
+
+long ReadNumber(const char* text) {
+    const char* p = text;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    long value = 0;
+    // The cap keeps value * 10 + 9 within a 32-bit long.
+    for (; *p >= '0' && *p <= '9'; ++p)
+        if (value < 100000000L) value = value * 10 + (*p - '0');
+    return negative ? -value : value;
+}
+
+TextRef StoreSourceText(Compiler& c, const char* text, bool continuePrevious) {
+    const TextRef ref = StoreText(*c.db, text, std::strlen(text), continuePrevious);
+    if (ref == NoText) c.heapFull = true;
+    return ref;
+}
+
+int HandleEntityLine(Compiler& c, Section section, char* line) {
+    switch (section) {
+    case Section::Sysmsg: return HandleFixedText(c, line, c.db->Sysmsg, 31, 0);
+    case Section::Directions: return HandleFixedText(c, line, c.db->Directions, 10, 1);
+    case Section::Shows: return HandleShow(c, line);
+    case Section::Locations: return HandleLocation(c, line);
+    case Section::Objects: return HandleObject(c, line);
+    case Section::Messages: return HandleMessage(c, line);
+    case Section::Verbs: return HandleWords(c, line, true);
+    case Section::Nouns: return HandleWords(c, line, false);
+    case Section::Vars: return HandleVars(c, line);
+    default: return DiagWarning1;
+    }
+}

@@ -1,0 +1,226 @@
+// reader.cpp - source reader: pieces of lines, scrambling, comments, includes, headers, [System].
+#include "compiler/compiler.h"
+#include "db/fileio.h"
+#include "db/nocase.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+constexpr size_t PieceLimit = 510;  // characters of a line held at once; longer lines split
+constexpr char SplitMarker = static_cast<char>(0xFF);
+const char ScrambleMarker[] = "\x15" "crypt" "\x15";
+
+struct Header {
+    const char* text;
+    Section section;
+};
+
+const Header Headers[] = {
+    {"[System]", Section::System},       {"[Sysmsg]", Section::Sysmsg},
+    {"[Directions]", Section::Directions}, {"[Intro]", Section::Shows},
+    {"[Shows]", Section::Shows},         {"[Locations]", Section::Locations},
+    {"[Objects]", Section::Objects},     {"[Messages]", Section::Messages},
+    {"[Verbs]", Section::Verbs},         {"[Nouns]", Section::Nouns},
+    {"[Vars]", Section::Vars},           {"[Events]", Section::Events},
+    {"[Actions]", Section::Actions},
+};
+
+// Windows code page 1252 accented letters and signs, with their code page 850 values.
+unsigned char ConvertCharSet(unsigned char c) {
+    switch (c) {
+    case 0xE0: return 0x85;
+    case 0xE8: return 0x8A;
+    case 0xEC: return 0x8D;
+    case 0xF2: return 0x95;
+    case 0xF9: return 0x97;
+    case 0xE9: return 0x82;
+    case 0xE7: return 0x87;
+    case 0xB0: return 0xF8;
+    case 0xA7: return 0xF5;
+    case 0xA3: return 0x9C;
+    default: return c;
+    }
+}
+
+char Rot13(char c) {
+    if ((c >= 'a' && c <= 'm') || (c >= 'A' && c <= 'M')) return static_cast<char>(c + 13);
+    if ((c >= 'n' && c <= 'z') || (c >= 'N' && c <= 'Z')) return static_cast<char>(c - 13);
+    return c;
+}
+
+bool IsBlankLine(const char* s) {
+    for (; *s != '\0'; ++s)
+        if (*s != ' ' && *s != '\t') return false;
+    return true;
+}
+
+// Copies the next piece of a line into buf: up to and including the line end, at most 510
+// characters; a piece that fills the buffer without a line end gets the split marker.
+// Returns the number of bytes consumed.
+size_t NextPiece(const char* data, size_t size, size_t pos, char (&buf)[512]) {
+    size_t n = 0;
+    bool lineEnd = false;
+    while (pos + n < size && n < PieceLimit) {
+        const char ch = data[pos + n];
+        buf[n++] = ch;
+        if (ch == '\n') {
+            lineEnd = true;
+            break;
+        }
+    }
+    size_t len = n;
+    if (!lineEnd && n == PieceLimit) buf[len++] = SplitMarker;
+    buf[len] = '\0';
+    return n;
+}
+
+int CompileInclude(Compiler& c, const char* name) {
+    if (!c.allowIncludes || c.depth >= MaxIncludeDepth) return DiagError3;
+    FILE* file = std::fopen(name, "r");
+    if (file == nullptr) return DiagError3;
+    std::string text;
+    const int read = ReadWholeFile(file, text, MaxSourceFileSize);
+    std::fclose(file);
+    if (read != 0) return DiagError3;
+    ++c.depth;
+    const int result = CompileSource(c, text.data(), text.size(), name);
+    --c.depth;
+    return result < 0 ? DiagError1 : (result > 0 ? DiagWarning1 : DiagOk);
+}
+
+int HandleLine(Compiler& c, SourceReader& r, char* line) {
+    switch (r.section) {
+    case Section::None: return DiagWarning1;
+    case Section::System: return HandleSystemLine(c, r, line);
+    case Section::Events: return CompileScriptLine(c, line, c.db->Events, c.db->EventCount);
+    case Section::Actions: return CompileScriptLine(c, line, c.db->Actions, c.db->ActionCount);
+    default: return HandleEntityLine(c, r.section, line);
+    }
+}
+
+// Copies at most size-1 characters of a value into a NUL-padded setting.
+template <size_t N> void SetText(char (&dst)[N], const char* value) {
+    std::memset(dst, 0, N);
+    std::strncpy(dst, value, N - 1);
+}
+
+// Reads a number setting; returns 0 when it is usable (in 16 bits and not rejected).
+int ReadSettingNumber(const char* value, long low, long high, bool allowZero, int16_t& out) {
+    const long v = ReadNumber(value);
+    if (v < low || v > high || (!allowZero && v == 0)) return DiagWarning1;
+    out = static_cast<int16_t>(v);
+    return DiagOk;
+}
+
+} // namespace
+
+void BeginCompile(Compiler& c, GameDatabase& db) {
+    c = Compiler{};
+    c.db = &db;
+}
+
+// Grammar: key=value, the key in the first column and in any case, the value taken as it is.
+int HandleSystemLine(Compiler& c, SourceReader& r, char* line) {
+    GameDatabase& db = *c.db;
+    auto key = [line](const char* k) { return CompareNoCaseN(line, k, std::strlen(k)) == 0; };
+    auto value = [line]() { return std::strchr(line, '=') + 1; };
+    if (key("Title=")) {
+        SetText(db.Title, value());
+        return DiagOk;
+    }
+    if (key("StartLocation="))
+        return ReadSettingNumber(value(), -32768, 32767, false, db.StartLocation);
+    if (key("MaxItems=")) return ReadSettingNumber(value(), -32768, 32767, false, db.MaxItems);
+    if (key("Boolean=")) {
+        const char* v = value();
+        if (v[0] == '\0' || v[1] == '\0') return DiagWarning1;
+        db.YesLetter = v[0];
+        db.NoLetter = v[1];
+        return DiagOk;
+    }
+    if (key("Prompt=")) {
+        SetText(db.Prompt, value());
+        return DiagOk;
+    }
+    if (key("ShowExits=")) {
+        const char v = value()[0];
+        if (v == '0' || v == 'n') {
+            db.ShowExits = 0;
+        } else if (v == '1' || v == 'y') {
+            db.ShowExits = 1;
+        } else {
+            return DiagWarning1;
+        }
+        return DiagOk;
+    }
+    if (key("ImagePath=")) {
+        SetText(db.ImagePath, value());
+        return DiagOk;
+    }
+    if (key("StatusLine=")) {
+        SetText(db.StatusLine, value());
+        return DiagOk;
+    }
+    if (key("BgColor=")) return ReadSettingNumber(value(), 0, 15, true, db.BgColor);
+    if (key("FgColor=")) return ReadSettingNumber(value(), 0, 15, true, db.FgColor);
+    if (key("CharSet=")) {
+        r.charSet = value()[0];
+        return DiagOk;
+    }
+    return DiagWarning1;
+}
+
+int CompileSource(Compiler& c, const char* data, size_t size, const char* path) {
+    SourceReader r;
+    char buf[512];
+    size_t pos = 0;
+    while (pos < size) {
+        pos += NextPiece(data, size, pos, buf);
+        if (r.lineNumber == 0 && CompareNoCaseN(buf, ScrambleMarker, 7) == 0) {
+            r.scrambled = true;
+            continue;
+        }
+        ++r.lineNumber;
+        if (r.scrambled)
+            for (char* p = buf; *p != '\0'; ++p) *p = Rot13(*p);
+        if (buf[0] == '|') continue;
+        buf[std::strcspn(buf, "\r\n|")] = '\0';
+        if (r.charSet == 'w')
+            for (char* p = buf; *p != '\0'; ++p)
+                *p = static_cast<char>(ConvertCharSet(static_cast<unsigned char>(*p)));
+
+        int code = DiagOk;
+        if (buf[0] == '@') {
+            code = CompileInclude(c, buf + 1);
+        } else if (IsBlankLine(buf)) {
+            continue;
+        } else if (buf[0] == '[') {
+            code = DiagError1;
+            for (const Header& h : Headers) {
+                if (CompareNoCaseN(buf, h.text, std::strlen(h.text)) == 0) {
+                    r.section = h.section;
+                    code = DiagOk;
+                    break;
+                }
+            }
+        } else {
+            c.heapFull = false;
+            code = HandleLine(c, r, buf);
+            if (c.heapFull) code = DiagError2;
+        }
+        if (code != DiagOk) {
+            ReportDiagnostic(c, buf, code, r.lineNumber, path);
+            if (code < 0) r.result = -1;
+            if (r.result == 0) r.result = 1;
+        }
+    }
+    return r.result;
+}
+
+int CompileSourceFile(Compiler& c, FILE* file, const char* path) {
+    std::string text;
+    if (ReadWholeFile(file, text, MaxSourceFileSize) != 0) return -2;
+    return CompileSource(c, text.data(), text.size(), path);
+}

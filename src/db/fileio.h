@@ -1,0 +1,12 @@
+// fileio.h - whole-file reads into memory, so that readers parse from a buffer.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+constexpr size_t MaxSourceFileSize = size_t{256} << 20;
+
+// Reads an open file from its current position to its end into out. Returns 0, or -2 when the
+// file cannot be read or is larger than limit bytes.
+int ReadWholeFile(FILE* file, std::string& out, size_t limit);

@@ -1,0 +1,451 @@
+// gamefile.cpp - write the game database as a gzip-compressed image and load such images back.
+#include "db/gamefile.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <utility>
+
+#ifdef _WIN32
+#include <process.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr char CurrentMagic[] = "UMBv23";
+static_assert(GameFileVersion == 23, "the magic names the version written");
+constexpr size_t MagicLength = 6;
+constexpr size_t ReadCap = 16u << 20; // far above the largest legal image (about 9.5 MB)
+constexpr size_t IoChunk = 4u << 20;  // a few large gzread/gzwrite calls keep zlib busy
+constexpr size_t FirstReadChunk = 64u << 10;
+constexpr unsigned GzBufferSize = 1u << 20; // writing: large blocks for the compressor
+constexpr unsigned GzReadBuffer = 256u << 10;
+
+// ----- Building the image -----
+
+// Appends n bytes from p to the image.
+void PutBytes(std::vector<uint8_t>& out, const void* p, size_t n) {
+    const auto* bytes = static_cast<const uint8_t*>(p);
+    out.insert(out.end(), bytes, bytes + n);
+}
+
+// Appends n zero bytes to the image.
+void PutZeros(std::vector<uint8_t>& out, size_t n) {
+    out.insert(out.end(), n, uint8_t{0});
+}
+
+// Appends a little-endian int16 (the host is little-endian).
+void PutInt16(std::vector<uint8_t>& out, int16_t v) {
+    PutBytes(out, &v, sizeof v);
+}
+
+// Appends a little-endian uint32.
+void PutUint32(std::vector<uint8_t>& out, uint32_t v) {
+    PutBytes(out, &v, sizeof v);
+}
+
+// Appends a text setting of the given width, NUL-terminated and NUL-padded whatever memory
+// holds after its end, so the file never carries stale bytes or an unterminated text.
+void PutSetting(std::vector<uint8_t>& out, const char* field, size_t width) {
+    const size_t len = strnlen(field, width - 1);
+    PutBytes(out, field, len);
+    PutZeros(out, width - len);
+}
+
+// Appends count records of a table; records missing from the vector are written as zeros so the
+// image always agrees with the count it carries.
+template <typename T>
+void PutRecords(std::vector<uint8_t>& out, const std::vector<T>& table, int count) {
+    if (count <= 0) return;
+    const auto n = static_cast<size_t>(count);
+    const size_t have = std::min(n, table.size());
+    PutBytes(out, table.data(), have * sizeof(T));
+    PutZeros(out, (n - have) * sizeof(T));
+}
+
+// Appends a list table: count records, then the filler record that follows a non-empty list.
+template <typename T>
+void PutList(std::vector<uint8_t>& out, const std::vector<T>& table, int16_t count) {
+    PutInt16(out, count);
+    PutRecords(out, table, count);
+    if (count > 0) PutZeros(out, sizeof(T));
+}
+
+// Appends the objects with their reserved fields zeroed, whatever memory holds there.
+void PutObjects(std::vector<uint8_t>& out, const std::vector<ObjectRecord>& table, int count) {
+    for (int i = 0; i < count; ++i) {
+        const auto at = static_cast<size_t>(i);
+        ObjectRecord r = at < table.size() ? table[at] : ObjectRecord{};
+        r.reserved1 = 0;
+        r.reserved2 = 0;
+        PutBytes(out, &r, sizeof r);
+    }
+}
+
+// Appends a script table (count, lines with the reserved byte zeroed, filler).
+void PutScript(std::vector<uint8_t>& out, const std::vector<ScriptLine>& table, int16_t count) {
+    PutInt16(out, count);
+    for (int i = 0; i < count; ++i) {
+        const auto at = static_cast<size_t>(i);
+        ScriptLine line = at < table.size() ? table[at] : ScriptLine{};
+        line.reserved = 0;
+        PutBytes(out, &line, sizeof line);
+    }
+    if (count > 0) PutZeros(out, sizeof(ScriptLine));
+}
+
+// Bytes of a table whose count (list) or highest index (numbered) is n: n + 1 records, the
+// list's filler or the numbered table's record 0 included; used to reserve the image at once.
+size_t RecordsSize(int n, size_t recordSize) {
+    return n > 0 ? (static_cast<size_t>(n) + 1) * recordSize : 0;
+}
+
+// ----- Parsing the image -----
+
+// The unread rest of an image held in memory.
+struct ImageReader {
+    const uint8_t* data;
+    size_t size;
+    size_t pos;
+};
+
+// Copies the next n bytes to dst; -3 when the image ends first.
+int TakeBytes(ImageReader& r, void* dst, size_t n) {
+    if (n > r.size - r.pos) return -3;
+    if (n > 0) std::memcpy(dst, r.data + r.pos, n);
+    r.pos += n;
+    return 0;
+}
+
+// Steps over n bytes; -3 when the image ends first.
+int SkipBytes(ImageReader& r, size_t n) {
+    if (n > r.size - r.pos) return -3;
+    r.pos += n;
+    return 0;
+}
+
+// Reads a little-endian int16.
+int TakeInt16(ImageReader& r, int16_t& v) {
+    return TakeBytes(r, &v, sizeof v);
+}
+
+// Reads a little-endian uint32.
+int TakeUint32(ImageReader& r, uint32_t& v) {
+    return TakeBytes(r, &v, sizeof v);
+}
+
+// Reads n records into table; the size is checked against the bytes left before anything is
+// allocated, so a damaged count cannot make the reader reserve memory for absent records.
+template <typename T> int TakeRecords(ImageReader& r, size_t n, std::vector<T>& table) {
+    if (n > (r.size - r.pos) / sizeof(T)) return -3;
+    table.resize(n);
+    return TakeBytes(r, table.data(), n * sizeof(T));
+}
+
+// Reads a numbered table: its highest index (-1 when empty), then records 0 to that index.
+template <typename T> int TakeNumbered(ImageReader& r, int16_t& last, std::vector<T>& table) {
+    int res = TakeInt16(r, last);
+    if (res == 0 && last < -1) res = -3;
+    if (res == 0 && last >= 0) res = TakeRecords(r, static_cast<size_t>(last) + 1, table);
+    return res;
+}
+
+// Reads a list table: its count, then that many records and a filler record, which is dropped.
+// A count of -1 is taken as an empty list and kept as given.
+template <typename T> int TakeList(ImageReader& r, int16_t& count, std::vector<T>& table) {
+    int res = TakeInt16(r, count);
+    if (res == 0 && count < -1) res = -3;
+    if (res == 0 && count > 0) res = TakeRecords(r, static_cast<size_t>(count), table);
+    if (res == 0 && count > 0) res = SkipBytes(r, sizeof(T));
+    return res;
+}
+
+// Reads a text setting and terminates it in memory even when the file's bytes do not.
+template <size_t N> int TakeSetting(ImageReader& r, char (&field)[N]) {
+    const int res = TakeBytes(r, field, N);
+    field[N - 1] = '\0';
+    return res;
+}
+
+// Reads the magic and works out the version; -2 when the image is no compiled game file.
+int TakeMagic(ImageReader& r, int& version) {
+    if (r.size < 4) return -2;
+    if (std::memcmp(r.data, "UMB2", 4) == 0) {
+        version = 20;
+        r.pos = 4;
+        return 0;
+    }
+    if (std::memcmp(r.data, "UMBv", 4) != 0 || r.size < MagicLength || r.data[4] == 0) return -2;
+    // The two version characters are taken as digits by their codes, unchecked.
+    version = (r.data[4] - 48) * 10 + (r.data[5] - 48);
+    r.pos = MagicLength;
+    return 0;
+}
+
+// Version 20 wrote the or lines of a test as further if lines: in every unbroken run of if lines
+// all but the first are or lines.
+void ConvertOrRuns(std::vector<ScriptLine>& script) {
+    bool inRun = false;
+    for (ScriptLine& line : script) {
+        if (line.kind != KindIf) {
+            inRun = false;
+            continue;
+        }
+        if (inRun) line.kind = KindOr;
+        inRun = true;
+    }
+}
+
+// Up to version 22 the plain begin line opened what is now an f-block.
+void ConvertBegins(std::vector<ScriptLine>& script) {
+    for (ScriptLine& line : script)
+        if (line.kind == KindBegin) line.kind = KindFBegin;
+}
+
+// Clears the reserved bytes, which carry no meaning, so loaded records compare cleanly.
+void ClearReserved(GameDatabase& db) {
+    for (ObjectRecord& r : db.Objects)
+        r.reserved1 = r.reserved2 = 0;
+    for (ScriptLine& line : db.Events)
+        line.reserved = 0;
+    for (ScriptLine& line : db.Actions)
+        line.reserved = 0;
+}
+
+// A present text must start inside the heap image at or before its last NUL, so that every
+// text the engine prints ends inside the heap.
+bool TextValid(TextRef ref, size_t lastNul) {
+    return ref == NoText || ref <= lastNul;
+}
+
+// Checks every text reference of the loaded tables; 0, or -3 when one points outside the texts.
+int CheckTexts(const GameDatabase& db, size_t lastNul) {
+    bool ok = true;
+    for (const LocationRecord& r : db.Locations)
+        ok = ok && TextValid(r.name, lastNul) && TextValid(r.picture, lastNul) &&
+             TextValid(r.description, lastNul);
+    for (const TextRef t : db.Directions)
+        ok = ok && TextValid(t, lastNul);
+    for (const ShowRecord& r : db.Shows)
+        ok = ok && TextValid(r.text, lastNul) && TextValid(r.picture, lastNul);
+    for (const TextRef t : db.Messages)
+        ok = ok && TextValid(t, lastNul);
+    for (const TextRef t : db.Sysmsg)
+        ok = ok && TextValid(t, lastNul);
+    for (const ObjectRecord& r : db.Objects)
+        ok = ok && TextValid(r.name, lastNul) && TextValid(r.description, lastNul);
+    return ok ? 0 : -3;
+}
+
+// Position of the last NUL in the heap image, 0 when there is none after the reserved byte.
+size_t LastNul(const uint8_t* heap, size_t size) {
+    for (size_t i = size; i > 1; --i)
+        if (heap[i - 1] == 0) return i - 1;
+    return 0;
+}
+
+// Reads the decompressed stream up to the cap; -3 when zlib reports damaged or cut-off data.
+int ReadStream(gzFile f, std::vector<uint8_t>& data) {
+    // A larger buffer only speeds reading; zlib keeps its default when it refuses.
+    (void)gzbuffer(f, GzReadBuffer);
+    int res = 0;
+    size_t total = 0;
+    bool more = true;
+    while (res == 0 && more && total < ReadCap) {
+        // Chunks grow with what has been read, so small files stay cheap to read.
+        const size_t want = std::min({std::max(total, FirstReadChunk), IoChunk, ReadCap - total});
+        data.resize(total + want);
+        const int got = gzread(f, data.data() + total, static_cast<unsigned>(want));
+        if (got < 0) {
+            res = -3;
+        } else {
+            total += static_cast<size_t>(got);
+            more = got > 0;
+        }
+    }
+    data.resize(total);
+    // A stream cut off inside the compressed data ends like a short file; only zlib's error
+    // state tells the two apart.
+    int errnum = Z_OK;
+    (void)gzerror(f, &errnum);
+    if (res == 0 && errnum != Z_OK) res = -3;
+    return res;
+}
+
+} // namespace
+
+std::string GameFileTempPath(const char* path) {
+#ifdef _WIN32
+    const long pid = static_cast<long>(_getpid());
+#else
+    const long pid = static_cast<long>(getpid());
+#endif
+    return std::string(path) + "." + std::to_string(pid) + ".tmp";
+}
+
+std::vector<uint8_t> BuildGameImage(const GameDatabase& db) {
+    // A database without a heap, or with a damaged position, still gives a readable image.
+    uint32_t heapSize = db.TextHeap ? db.TextHeapNext : 1;
+    heapSize = std::clamp<uint32_t>(heapSize, 1, TextHeapSize);
+
+    std::vector<uint8_t> out;
+    out.reserve(385 + RecordsSize(db.LastLocation, sizeof(LocationRecord)) +
+                RecordsSize(db.LastShow, sizeof(ShowRecord)) +
+                RecordsSize(db.LastMessage, sizeof(TextRef)) +
+                RecordsSize(db.LastObject, sizeof(ObjectRecord)) +
+                RecordsSize(db.VerbCount, sizeof(WordRecord)) +
+                RecordsSize(db.NounCount, sizeof(WordRecord)) +
+                RecordsSize(db.EventCount, sizeof(ScriptLine)) +
+                RecordsSize(db.ActionCount, sizeof(ScriptLine)) +
+                RecordsSize(db.VarCount, sizeof(VarRecord)) + heapSize);
+
+    PutBytes(out, CurrentMagic, MagicLength);
+    PutInt16(out, db.LastLocation);
+    PutRecords(out, db.Locations, db.LastLocation + 1);
+    PutBytes(out, db.Directions, sizeof db.Directions);
+    PutInt16(out, db.LastShow);
+    PutRecords(out, db.Shows, db.LastShow + 1);
+    PutInt16(out, db.LastMessage);
+    PutRecords(out, db.Messages, db.LastMessage + 1);
+    PutBytes(out, db.Sysmsg, sizeof db.Sysmsg);
+    PutInt16(out, db.LastObject);
+    PutObjects(out, db.Objects, db.LastObject + 1);
+    PutList(out, db.Verbs, db.VerbCount);
+    PutList(out, db.Nouns, db.NounCount);
+    PutScript(out, db.Events, db.EventCount);
+    PutScript(out, db.Actions, db.ActionCount);
+    PutList(out, db.Vars, db.VarCount);
+
+    PutInt16(out, db.StartLocation);
+    PutInt16(out, db.MaxItems);
+    PutInt16(out, db.ShowExits);
+    PutInt16(out, db.BgColor);
+    PutInt16(out, db.FgColor);
+    PutBytes(out, &db.YesLetter, 1);
+    PutBytes(out, &db.NoLetter, 1);
+    PutSetting(out, db.Prompt, sizeof db.Prompt);
+    PutSetting(out, db.ImagePath, sizeof db.ImagePath);
+    PutSetting(out, db.Title, sizeof db.Title);
+    PutSetting(out, db.StatusLine, sizeof db.StatusLine);
+
+    PutUint32(out, heapSize);
+    // The reserved first byte has no meaning; writing it as 0 keeps images reproducible.
+    PutZeros(out, 1);
+    if (db.TextHeap)
+        PutBytes(out, db.TextHeap.get() + 1, heapSize - 1);
+    else
+        PutZeros(out, heapSize - 1);
+    return out;
+}
+
+int WriteGameFile(const GameDatabase& db, const char* path) {
+    if (path == nullptr || *path == '\0') return -1;
+    const std::vector<uint8_t> image = BuildGameImage(db);
+    const std::string tmp = GameFileTempPath(path);
+
+    gzFile f = gzopen(tmp.c_str(), "wb");
+    if (f == nullptr) return -1;
+    int res = gzbuffer(f, GzBufferSize) == 0 ? 0 : -1;
+    for (size_t at = 0; res == 0 && at < image.size();) {
+        const size_t n = std::min(IoChunk, image.size() - at);
+        if (gzwrite(f, image.data() + at, static_cast<unsigned>(n)) != static_cast<int>(n))
+            res = -1;
+        at += n;
+    }
+    // Closing flushes the last compressed block and the trailer, so its failure is a failed write.
+    if (gzclose(f) != Z_OK) res = -1;
+
+    std::error_code ec;
+    if (res == 0) {
+        std::filesystem::rename(tmp, path, ec);
+        if (ec) res = -1;
+    }
+    if (res != 0) std::filesystem::remove(tmp, ec);
+    return res;
+}
+
+int ParseGameImage(GameDatabase& db, const uint8_t* data, size_t size) {
+    if (data == nullptr) return -2;
+    ImageReader r{data, size, 0};
+    // Everything is read into a fresh database first, so a refused image changes nothing.
+    GameDatabase fresh;
+    int version = 0;
+    int res = TakeMagic(r, version);
+
+    if (res == 0) res = TakeNumbered(r, fresh.LastLocation, fresh.Locations);
+    if (res == 0) res = TakeBytes(r, fresh.Directions, sizeof fresh.Directions);
+    if (res == 0) res = TakeNumbered(r, fresh.LastShow, fresh.Shows);
+    if (res == 0) res = TakeNumbered(r, fresh.LastMessage, fresh.Messages);
+    if (res == 0) res = TakeBytes(r, fresh.Sysmsg, sizeof fresh.Sysmsg);
+    if (res == 0) res = TakeNumbered(r, fresh.LastObject, fresh.Objects);
+    if (res == 0) res = TakeList(r, fresh.VerbCount, fresh.Verbs);
+    if (res == 0) res = TakeList(r, fresh.NounCount, fresh.Nouns);
+    if (res == 0) res = TakeList(r, fresh.EventCount, fresh.Events);
+    if (res == 0) res = TakeList(r, fresh.ActionCount, fresh.Actions);
+    if (res == 0) res = TakeList(r, fresh.VarCount, fresh.Vars);
+
+    if (res == 0 && version == 20) {
+        ConvertOrRuns(fresh.Events);
+        ConvertOrRuns(fresh.Actions);
+    }
+    if (res == 0 && version <= 22) {
+        ConvertBegins(fresh.Events);
+        ConvertBegins(fresh.Actions);
+    }
+
+    if (res == 0) res = TakeInt16(r, fresh.StartLocation);
+    if (res == 0) res = TakeInt16(r, fresh.MaxItems);
+    if (res == 0) res = TakeInt16(r, fresh.ShowExits);
+    if (res == 0) res = TakeInt16(r, fresh.BgColor);
+    if (res == 0) res = TakeInt16(r, fresh.FgColor);
+    if (res == 0) res = TakeBytes(r, &fresh.YesLetter, 1);
+    if (res == 0) res = TakeBytes(r, &fresh.NoLetter, 1);
+    if (res == 0) res = TakeSetting(r, fresh.Prompt);
+    if (res == 0) res = TakeSetting(r, fresh.ImagePath);
+    if (res == 0 && version > 22) res = TakeSetting(r, fresh.Title);
+    if (res == 0 && version > 22) res = TakeSetting(r, fresh.StatusLine);
+
+    uint32_t heapSize = 0;
+    if (res == 0) res = TakeUint32(r, heapSize);
+    if (res == 0 && (heapSize == 0 || heapSize > TextHeapSize)) res = -3;
+    if (res == 0 && heapSize > r.size - r.pos) res = -3;
+    const uint8_t* heap = res == 0 ? r.data + r.pos : nullptr;
+    // Bytes after the heap image are ignored.
+    if (res == 0) res = CheckTexts(fresh, LastNul(heap, heapSize));
+
+    if (res == 0 && !db.TextHeap) res = AllocateTextHeap(fresh);
+    if (res != 0) return res;
+
+    ClearReserved(fresh);
+    if (db.TextHeap) fresh.TextHeap = std::move(db.TextHeap);
+    db = std::move(fresh);
+    char* dst = db.TextHeap.get();
+    std::memcpy(dst, heap, heapSize);
+    std::memset(dst + heapSize, 0, TextHeapSize - heapSize);
+    dst[0] = '\0';
+    db.TextHeapNext = heapSize;
+    RebuildIndexes(db);
+    return 0;
+}
+
+int ReadGameFile(GameDatabase& db, const char* path) {
+    if (path == nullptr) return -1;
+    // zlib opens a folder and fails only on reading; that is a file that cannot be opened.
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return -1;
+    gzFile f = gzopen(path, "rb");
+    if (f == nullptr) return -1;
+
+    std::vector<uint8_t> data;
+    int res = ReadStream(f, data);
+    // Closing reports a stream that ended inside its compressed data as well.
+    if (gzclose(f) != Z_OK && res == 0) res = -3;
+    if (res == 0) res = ParseGameImage(db, data.data(), data.size());
+    return res;
+}

@@ -1,0 +1,189 @@
+// test_startup.cpp - switches, game names and what each run mode does with the files it finds.
+#include "app/startup.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+Startup Parse(std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    Startup s;
+    EXPECT_EQ(ReadCommandLine(s, static_cast<int>(argv.size()), argv.data()), 0);
+    return s;
+}
+
+TEST(CommandLine, GameNameComesFromArgumentOrProgramName) {
+    EXPECT_EQ(Parse({"games\\castle.exe"}).gameName, "castle");
+    EXPECT_EQ(Parse({"/opt/games/castle.exe"}).gameName, "castle");
+    EXPECT_EQ(Parse({"umb", "tales/cave.old.adv"}).gameName, "tales/cave");
+    EXPECT_EQ(Parse({"umb", "./cave"}).gameName, "");
+    EXPECT_EQ(Parse({"umb", "one", "two"}).gameName, "one");
+    EXPECT_EQ(Parse({"umb", "-", "-x", "--frobnicate", "game"}).gameName, "game");
+}
+
+TEST(CommandLine, LastModeWinsAndUnknownLettersAreIgnored) {
+    EXPECT_EQ(Parse({"umb", "-ct"}).RunMode, RunText);
+    EXPECT_EQ(Parse({"umb", "-c", "-b"}).RunMode, RunBinary);
+    EXPECT_EQ(Parse({"umb", "--Compile"}).RunMode, RunCompile);
+    EXPECT_EQ(Parse({"umb", "-H", "-C"}).RunMode, RunAuto);
+    EXPECT_EQ(Parse({"umb", "-xd"}).DebugMode, 1);
+    EXPECT_EQ(Parse({"umb", "--DEBUG"}).DebugMode, 1);
+    EXPECT_EQ(Parse({"umb", "--debugx"}).DebugMode, 0);
+}
+
+// Runs the program in its own folder and keeps what it printed.
+class Program : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("umb-startup-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    void Write(const std::string& name, const std::string& text) {
+        std::ofstream(dir / name, std::ios::binary) << text;
+    }
+    std::string Read(const std::string& name) {
+        std::ifstream in(dir / name, std::ios::binary);
+        std::stringstream ss;
+        ss << in.rdbuf();
+        return ss.str();
+    }
+    // Returns the exit status; out and err hold standard output and standard error.
+    int Run(const std::string& args) {
+        const std::string cmd = "cd '" + dir.string() + "' && '" + UMB_BINARY + "' " + args +
+                                " </dev/null >out.txt 2>err.txt";
+        const int status = std::system(cmd.c_str());
+        out = Read("out.txt");
+        err = Read("err.txt");
+        return WEXITSTATUS(status);
+    }
+
+    fs::path dir;
+    std::string out;
+    std::string err;
+};
+
+const char* const CleanSource = "[Locations]\n#1,Hall,,0\nA bare hall.\n";
+
+TEST_F(Program, HelpAndVersion) {
+    const std::string help = "U.M.B. 2.4.0\n"
+                             "Graphic version\n"
+                             "Options       -h, --help      : Display this page\n"
+                             "              -v, --version   : Display version info\n"
+                             "              -d, --debug     : Operate in debug mode\n"
+                             "              -c, --compile   : Convert text to binary\n"
+                             "              -t, --text      : Force text file\n"
+                             "              -b, --binary    : Force binary file\n"
+                             "See documentation for more info.\n";
+    EXPECT_EQ(Run("-h"), 0);
+    EXPECT_EQ(out, help);
+    Run("--HELP game");
+    EXPECT_EQ(out, help);
+    Run("-hv");
+    EXPECT_EQ(out, help);
+    EXPECT_EQ(err, "");
+    Run("-v");
+    EXPECT_EQ(out, "U.M.B. 2.4.0\n");
+    EXPECT_EQ(err, "U.M.B.: U.M.B. 2.4.0\n");
+}
+
+TEST_F(Program, MissingFilesAreNamedByMode) {
+    Run("game");
+    EXPECT_EQ(err, "Error: Cannot find file game.adv nor file game.umb!\n");
+    Run("-c game");
+    EXPECT_EQ(err, "Error: File game.adv not found!\n");
+    Run("-t game");
+    EXPECT_EQ(err, "Error: File game.adv not found!\n");
+    Write("game.adv", CleanSource);
+    Run("-b game");
+    EXPECT_EQ(err, "Error: File game.umb not found!\n");
+}
+
+TEST_F(Program, CompileWritesOnlyCleanSources) {
+    Write("game.adv", CleanSource);
+    EXPECT_EQ(Run("-c game.adv"), 0);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(err, "U.M.B.: Conversion complete\n");
+    ASSERT_TRUE(fs::exists(dir / "game.umb"));
+    fs::remove(dir / "game.umb");
+
+    Write("game.adv", std::string("stray\n") + CleanSource);
+    Run("-c game");
+    EXPECT_EQ(out, "Warning 1 at line 1 in file game.adv:\nstray\n");
+    EXPECT_EQ(err, "");
+    EXPECT_FALSE(fs::exists(dir / "game.umb"));
+
+    Write("game.adv", std::string("[Object]\n") + CleanSource);
+    Run("-c game");
+    EXPECT_EQ(out, "Error 1 at line 1 in file game.adv:\n[Object]\n");
+    EXPECT_FALSE(fs::exists(dir / "game.umb"));
+}
+
+TEST_F(Program, PlayFallsBackToCompiledGameOnlyWithoutSource) {
+    Write("game.adv", CleanSource);
+    Run("-c game");
+    // With the source gone the compiled game file is played.
+    fs::rename(dir / "game.adv", dir / "kept.adv");
+    EXPECT_EQ(Run("-d game"), 0);
+    EXPECT_EQ(err, "");
+    // A source with errors never falls back to the compiled game file.
+    Write("game.adv", "[Bad]\n");
+    Run("game");
+    EXPECT_EQ(out, "Error 1 at line 1 in file game.adv:\n[Bad]\n");
+    EXPECT_EQ(err, "");
+    // Warnings only: the program waits for a key (here the end of its input) and plays.
+    Write("game.adv", std::string("stray\n") + CleanSource);
+    Run("game");
+    EXPECT_EQ(out, "Warning 1 at line 1 in file game.adv:\nstray\n");
+    EXPECT_EQ(err, "");
+}
+
+TEST_F(Program, ForeignOrBrokenCompiledGameCountsAsMissing) {
+    Write("game.umb", "NOTAGAME");
+    Run("game");
+    EXPECT_EQ(err, "Error: Cannot find file game.adv nor file game.umb!\n");
+    Write("game.umb", "UMBv23\x01");
+    Run("-b game");
+    EXPECT_EQ(err, "Error: File game.umb not found!\n");
+}
+
+TEST_F(Program, FailedWriteKeepsEarlierFileAndSaysSo) {
+    Write("game.adv", CleanSource);
+    // A folder where the compiled game file should go cannot be replaced by it.
+    fs::create_directory(dir / "game.umb");
+    Write("game.umb/keep", "earlier");
+    Run("-c game");
+    EXPECT_EQ(err, "Error: Cannot write file game.umb!\n");
+    EXPECT_EQ(Read("game.umb/keep"), "earlier");
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name == "game.adv" || name == "game.umb" || name == "out.txt" ||
+                    name == "err.txt")
+            << "left behind: " << name;
+    }
+}
+
+TEST_F(Program, OverlongGameNameIsRefused) {
+    const std::string name(300, 'a');
+    EXPECT_EQ(Run("-c " + name), 0);
+    EXPECT_EQ(err, "Error: Game name " + name + " is too long!\n");
+}
+
+} // namespace

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# install-deps.sh - installs the Debian packages the build and the tests need, when missing.
+set -euo pipefail
+
+packages=(build-essential cmake pkg-config zlib1g-dev libgtest-dev googletest gzip)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -q
+$sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
