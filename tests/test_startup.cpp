@@ -67,7 +67,7 @@ class Program : public ::testing::Test {
     }
     // Returns the exit status; out and err hold standard output and standard error.
     int Run(const std::string& args) {
-        const std::string cmd = "cd '" + dir.string() + "' && '" + UMB_BINARY + "' " + args +
+        const std::string cmd = "cd '" + dir.string() + "' && UMB_DRIVER=headless '" + UMB_BINARY + "' " + args +
                                 " </dev/null >out.txt 2>err.txt";
         const int status = std::system(cmd.c_str());
         out = Read("out.txt");

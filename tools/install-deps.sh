@@ -2,7 +2,8 @@
 # install-deps.sh - installs the Debian packages the build and the tests need, when missing.
 set -euo pipefail
 
-packages=(build-essential cmake pkg-config zlib1g-dev libgtest-dev googletest gzip)
+packages=(build-essential cmake pkg-config zlib1g-dev libgtest-dev googletest gzip
+  libsdl2-dev console-data)
 
 missing=()
 for p in "${packages[@]}"; do

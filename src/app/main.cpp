@@ -1,4 +1,5 @@
-// main.cpp - the program's entry.
+// main.cpp - the program's entry: the graphics layer runs the start-up on the game thread.
 #include "app/startup.h"
+#include "ui/gfx/gfx.h"
 
-int main(int argc, char** argv) { return UmbMain(argc, argv); }
+int main(int argc, char** argv) { return GfxRun(UmbMain, argc, argv); }

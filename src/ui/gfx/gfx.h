@@ -1,6 +1,113 @@
 // gfx.h - the graphics layer: the only code that reaches the window system.
+//
+// The screen is 800 x 600 true-colour pixels kept in memory; a driver shows it (a real window)
+// or only keeps it (headless, for tests and for authors who play from a key script). The rest of
+// the program sees nothing but these functions.
 #pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+// A colour value: red in bits 0-7, green in 8-15, blue in 16-23.
+using GfxColour = uint32_t;
+
+constexpr int ScreenWidth = 800;
+constexpr int ScreenHeight = 600;
+constexpr int GlyphWidth = 8;
+constexpr int GlyphHeight = 14;
+
+// Key codes: characters arrive in code page 850; other keys as 256 + the PC extended code.
+constexpr int KeyBackspace = 8;
+constexpr int KeyEnter = 13;
+constexpr int KeyEscape = 27;
+constexpr int KeyUp = 328;
+constexpr int KeyDown = 336;
+constexpr int KeyScreenshot = 370;
+constexpr int KeyPictureToggle = 390;
+
+struct GfxSurface;
+
+// The text record: glyph cells are drawn opaque in the two colours.
+struct GfxTextStyle {
+    GfxColour foreground;
+    GfxColour background;
+};
+
+// A named text area, so that a screen dump can tell which characters belong to which area.
+struct GfxTextArea {
+    const char* name;
+    int x1, y1, x2, y2;
+};
+
+// Runs the program's entry: with the window driver on a game thread while the first thread
+// serves the window; headless on the calling thread. Returns the entry's result.
+int GfxRun(int (*entry)(int, char**), int argc, char** argv);
+
+// True when the headless driver was chosen (UMB_DRIVER=headless).
+bool GfxIsHeadless();
+
+// Opens the 800 x 600 screen (and the window, with the window driver), or closes it.
+void GfxOpenScreen();
+void GfxCloseScreen();
+
+void GfxResetColours();
+void GfxUseRgbColours();
+GfxColour GfxColourFromRgb(int red, int green, int blue);
+void GfxRgbOfColour(GfxColour c, int* red, int* green, int* blue);
+
+// Off-screen surfaces; nullptr when memory is short.
+GfxSurface* GfxCreateSurface(int width, int height);
+void GfxDestroySurface(GfxSurface* s);
+// Selects the target of later drawing and pixel reads; nullptr selects the screen.
+void GfxSelectSurface(GfxSurface* s);
+
+void GfxClearSurface(GfxColour c);
+void GfxClearScreen(GfxColour c);
+// Rectangles are two corners, both inclusive, clipped to the current surface.
+void GfxFillBox(int x1, int y1, int x2, int y2, GfxColour c);
+void GfxFrameBox(int x1, int y1, int x2, int y2, GfxColour c);
+void GfxPlotPixel(int x, int y, GfxColour c);
+GfxColour GfxReadPixel(int x, int y);
+// Copies the rectangle x1,y1-x2,y2 of src to x,y of dst (nullptr: the current surface);
+// overlapping rectangles behave as a move.
+void GfxCopyArea(GfxSurface* dst, int x, int y, GfxSurface* src, int x1, int y1, int x2, int y2);
+void GfxCopyAreaUnclipped(GfxSurface* dst, int x, int y, GfxSurface* src, int x1, int y1, int x2,
+                          int y2);
+
+// Draws count characters as 8 x 14 glyph cells from the top-left corner x, y.
+void GfxDrawText(const char* text, int count, int x, int y, const GfxTextStyle& style);
+int GfxTextWidth(const char* text, int count);
+
+// Blocks until a key arrives and returns its code.
+int GfxReadKey();
+// Non-zero when a key is queued.
+int GfxKeyWaiting();
+// Waits up to ms milliseconds for a key: returns its code, or 0 when the time passed first
+// (headless: at once, reading no key). Uses no CPU while it waits.
+int GfxWaitKeyFor(int ms);
+// Waits ms milliseconds without looking at keys (headless: returns at once).
+void GfxSleep(int ms);
+// Milliseconds of a steady clock.
+uint64_t GfxTicks();
+
+void GfxSetWindowTitle(const char* title);
 
 // Shows a modal message box with one OK button and returns when it is closed; where no box can
 // be shown the text goes to standard error as "Caption: text".
 void GfxMessageBox(const char* caption, const char* text);
+
+// The characters on the screen, kept by cell for transcripts and screen dumps.
+// Registers the areas a screen dump lists, in order.
+void GfxSetTextAreas(const GfxTextArea* areas, int count);
+// The text of the cells whose top-left corner lies at row y between x1 and x2, placed at column
+// (x - x1) / 8, trailing blanks removed; writes at most size - 1 characters and a NUL.
+void GfxTextRow(int x1, int x2, int y, char* out, int size);
+// Headless: writes a transcript line to standard output. The window driver ignores it.
+void GfxTranscript(const char* line);
+// Headless: writes a screen dump of the registered areas.
+void GfxScreenDump();
+
+// Headless streams, for tests: keys are read from in, transcripts and dumps go to out.
+void GfxSetHeadlessStreams(FILE* in, FILE* out);
+// Selects the driver before anything is drawn; tests use it instead of UMB_DRIVER.
+void GfxUseHeadless(bool headless);

@@ -1,0 +1,351 @@
+// gfx_core.cpp - the screen in memory: surfaces, boxes, pixels, copies, text and its cells.
+#include "ui/gfx/gfx_internal.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace {
+
+std::unique_ptr<DisplayDriver> driver;
+int forcedHeadless = -1;  // -1: the environment decides
+GfxSurface* current = nullptr;
+
+DisplayDriver& Driver() {
+    if (!driver) {
+        bool headless = forcedHeadless == 1;
+        if (forcedHeadless < 0) {
+            const char* name = std::getenv("UMB_DRIVER");
+            headless = name != nullptr && std::strcmp(name, "headless") == 0;
+        }
+        driver.reset(headless ? MakeHeadlessDriver() : MakeWindowDriver());
+    }
+    return *driver;
+}
+
+// A drawing target: an off-screen surface, or the screen with its cells.
+struct Target {
+    GfxColour* pixels;
+    int width;
+    int height;
+    bool screen;
+};
+
+Target TargetOf(GfxSurface* s) {
+    if (s == nullptr) return {GfxScreen().pixels.data(), ScreenWidth, ScreenHeight, true};
+    return {s->pixels.data(), s->width, s->height, false};
+}
+
+// Holds the screen lock while drawing on the screen, and tells the driver afterwards.
+class ScreenGuard {
+  public:
+    explicit ScreenGuard(bool screen) : screen_(screen) {
+        if (screen_) GfxScreen().lock.lock();
+    }
+    ~ScreenGuard() {
+        if (!screen_) return;
+        GfxScreen().lock.unlock();
+        Driver().Present();
+    }
+    ScreenGuard(const ScreenGuard&) = delete;
+    ScreenGuard& operator=(const ScreenGuard&) = delete;
+
+  private:
+    bool screen_;
+};
+
+// Clips a rectangle to a target; false when nothing of it is left.
+bool Clip(const Target& t, int& x1, int& y1, int& x2, int& y2) {
+    if (x1 > x2) std::swap(x1, x2);
+    if (y1 > y2) std::swap(y1, y2);
+    x1 = std::max(x1, 0);
+    y1 = std::max(y1, 0);
+    x2 = std::min(x2, t.width - 1);
+    y2 = std::min(y2, t.height - 1);
+    return x1 <= x2 && y1 <= y2;
+}
+
+// Forgets the characters whose glyph cells overlap the rectangle.
+void RemoveCells(int x1, int y1, int x2, int y2) {
+    auto& cells = GfxScreen().cells;
+    const int cx1 = std::max(x1 - (GlyphWidth - 1), 0);
+    const int cx2 = std::min(x2, ScreenWidth - 1);
+    const int cy1 = std::max(y1 - (GlyphHeight - 1), 0);
+    const int cy2 = std::min(y2, ScreenHeight - 1);
+    if (cx1 > cx2) return;
+    for (int y = cy1; y <= cy2; ++y)
+        std::memset(&cells[static_cast<size_t>(y * ScreenWidth + cx1)], 0,
+                    static_cast<size_t>(cx2 - cx1 + 1));
+}
+
+void Fill(const Target& t, int x1, int y1, int x2, int y2, GfxColour c) {
+    if (!Clip(t, x1, y1, x2, y2)) return;
+    for (int y = y1; y <= y2; ++y)
+        std::fill_n(t.pixels + y * t.width + x1, x2 - x1 + 1, c);
+}
+
+void Copy(GfxSurface* dstSurface, int x, int y, GfxSurface* srcSurface, int x1, int y1, int x2,
+          int y2) {
+    const Target dst = TargetOf(dstSurface);
+    const Target src = TargetOf(srcSurface);
+    if (x1 > x2) std::swap(x1, x2);
+    if (y1 > y2) std::swap(y1, y2);
+    // Clip the source to its surface, then the destination to its own, moving both together.
+    const int left = std::max({0, -x1, -(x + 0)});
+    const int top = std::max({0, -y1, -(y + 0)});
+    x1 += left, x += left, y1 += top, y += top;
+    x2 = std::min({x2, src.width - 1, x1 + (dst.width - 1 - x)});
+    y2 = std::min({y2, src.height - 1, y1 + (dst.height - 1 - y)});
+    if (x1 > x2 || y1 > y2) return;
+    const int w = x2 - x1 + 1;
+    const int h = y2 - y1 + 1;
+    ScreenGuard guard(dst.screen || src.screen);
+    // memmove row by row in the right order keeps overlapping copies a move.
+    const bool upward = dst.pixels == src.pixels && y > y1;
+    for (int i = 0; i < h; ++i) {
+        const int row = upward ? h - 1 - i : i;
+        std::memmove(dst.pixels + (y + row) * dst.width + x, src.pixels + (y1 + row) * src.width + x1,
+                     static_cast<size_t>(w) * sizeof(GfxColour));
+    }
+    if (!dst.screen) return;
+    auto& cells = GfxScreen().cells;
+    struct Moved {
+        int x, y;
+        unsigned char ch;
+    };
+    std::vector<Moved> moved;
+    if (src.screen) {
+        // The characters whose whole cell lies inside the source move with it.
+        for (int cy = y1; cy + GlyphHeight - 1 <= y2; ++cy) {
+            unsigned char* row = &cells[static_cast<size_t>(cy * ScreenWidth)];
+            for (int cx = x1; cx + GlyphWidth - 1 <= x2; ++cx) {
+                if (cx + 8 <= x2 - GlyphWidth + 2) {
+                    uint64_t eight;
+                    std::memcpy(&eight, row + cx, sizeof eight);
+                    if (eight == 0) {
+                        cx += 7;
+                        continue;
+                    }
+                }
+                if (row[cx] == 0) continue;
+                moved.push_back({cx - x1 + x, cy - y1 + y, row[cx]});
+                row[cx] = 0;
+            }
+        }
+    }
+    RemoveCells(x, y, x + w - 1, y + h - 1);
+    for (const Moved& m : moved) cells[static_cast<size_t>(m.y * ScreenWidth + m.x)] = m.ch;
+}
+
+} // namespace
+
+GfxScreenState& GfxScreen() {
+    static GfxScreenState state;
+    return state;
+}
+
+void GfxUseHeadless(bool headless) {
+    forcedHeadless = headless ? 1 : 0;
+    driver.reset();
+}
+
+bool GfxIsHeadless() {
+    if (forcedHeadless >= 0) return forcedHeadless == 1;
+    const char* name = std::getenv("UMB_DRIVER");
+    return name != nullptr && std::strcmp(name, "headless") == 0;
+}
+
+int GfxRun(int (*entry)(int, char**), int argc, char** argv) {
+    return Driver().Run(entry, argc, argv);
+}
+
+void GfxOpenScreen() {
+    {
+        std::lock_guard<std::mutex> hold(GfxScreen().lock);
+        std::fill(GfxScreen().pixels.begin(), GfxScreen().pixels.end(), 0);
+        std::fill(GfxScreen().cells.begin(), GfxScreen().cells.end(), 0);
+    }
+    current = nullptr;
+    Driver().Open();
+}
+
+void GfxCloseScreen() { Driver().Close(); }
+
+void GfxResetColours() {}
+void GfxUseRgbColours() {}
+
+GfxColour GfxColourFromRgb(int red, int green, int blue) {
+    return static_cast<GfxColour>(red & 255) | static_cast<GfxColour>(green & 255) << 8 |
+           static_cast<GfxColour>(blue & 255) << 16;
+}
+
+void GfxRgbOfColour(GfxColour c, int* red, int* green, int* blue) {
+    *red = static_cast<int>(c & 255);
+    *green = static_cast<int>((c >> 8) & 255);
+    *blue = static_cast<int>((c >> 16) & 255);
+}
+
+GfxSurface* GfxCreateSurface(int width, int height) {
+    if (width <= 0 || height <= 0) return nullptr;
+    auto* s = new (std::nothrow) GfxSurface;
+    if (s == nullptr) return nullptr;
+    s->width = width;
+    s->height = height;
+    s->pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    return s;
+}
+
+void GfxDestroySurface(GfxSurface* s) {
+    if (current == s) current = nullptr;
+    delete s;
+}
+
+void GfxSelectSurface(GfxSurface* s) { current = s; }
+
+void GfxClearSurface(GfxColour c) {
+    const Target t = TargetOf(current);
+    ScreenGuard guard(t.screen);
+    std::fill_n(t.pixels, t.width * t.height, c);
+    if (t.screen) std::fill(GfxScreen().cells.begin(), GfxScreen().cells.end(), 0);
+}
+
+void GfxClearScreen(GfxColour c) {
+    GfxSurface* keep = current;
+    current = nullptr;
+    GfxClearSurface(c);
+    current = keep;
+}
+
+void GfxFillBox(int x1, int y1, int x2, int y2, GfxColour c) {
+    const Target t = TargetOf(current);
+    ScreenGuard guard(t.screen);
+    Fill(t, x1, y1, x2, y2, c);
+    if (t.screen) RemoveCells(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2));
+}
+
+void GfxFrameBox(int x1, int y1, int x2, int y2, GfxColour c) {
+    const Target t = TargetOf(current);
+    ScreenGuard guard(t.screen);
+    Fill(t, x1, y1, x2, y1, c);
+    Fill(t, x1, y2, x2, y2, c);
+    Fill(t, x1, y1, x1, y2, c);
+    Fill(t, x2, y1, x2, y2, c);
+}
+
+void GfxPlotPixel(int x, int y, GfxColour c) {
+    const Target t = TargetOf(current);
+    if (x < 0 || y < 0 || x >= t.width || y >= t.height) return;
+    if (t.screen) {
+        ScreenGuard guard(true);
+        t.pixels[y * t.width + x] = c;
+    } else {
+        t.pixels[y * t.width + x] = c;
+    }
+}
+
+GfxColour GfxReadPixel(int x, int y) {
+    const Target t = TargetOf(current);
+    if (x < 0 || y < 0 || x >= t.width || y >= t.height) return 0;
+    return t.pixels[y * t.width + x];
+}
+
+void GfxCopyArea(GfxSurface* dst, int x, int y, GfxSurface* src, int x1, int y1, int x2, int y2) {
+    Copy(dst != nullptr ? dst : current, x, y, src != nullptr ? src : current, x1, y1, x2, y2);
+}
+
+void GfxCopyAreaUnclipped(GfxSurface* dst, int x, int y, GfxSurface* src, int x1, int y1, int x2,
+                          int y2) {
+    GfxCopyArea(dst, x, y, src, x1, y1, x2, y2);
+}
+
+void GfxDrawText(const char* text, int count, int x, int y, const GfxTextStyle& style) {
+    if (count <= 0) return;
+    const Target t = TargetOf(current);
+    ScreenGuard guard(t.screen);
+    if (t.screen) RemoveCells(x, y, x + count * GlyphWidth - 1, y + GlyphHeight - 1);
+    for (int i = 0; i < count; ++i) {
+        const auto ch = static_cast<unsigned char>(text[i]);
+        const int gx = x + i * GlyphWidth;
+        for (int row = 0; row < GlyphHeight; ++row) {
+            const int py = y + row;
+            if (py < 0 || py >= t.height) continue;
+            const unsigned bits = FontGlyphs[ch][row];
+            GfxColour* line = t.pixels + py * t.width;
+            for (int col = 0; col < GlyphWidth; ++col) {
+                const int px = gx + col;
+                if (px < 0 || px >= t.width) continue;
+                line[px] = (bits & (0x80u >> col)) ? style.foreground : style.background;
+            }
+        }
+        if (t.screen && gx >= 0 && gx < ScreenWidth && y >= 0 && y < ScreenHeight)
+            GfxScreen().cells[static_cast<size_t>(y * ScreenWidth + gx)] = ch != 0 ? ch : ' ';
+    }
+}
+
+int GfxTextWidth(const char* text, int count) {
+    (void)text;
+    return count > 0 ? count * GlyphWidth : 0;
+}
+
+int GfxReadKey() { return Driver().ReadKey(-1); }
+int GfxKeyWaiting() { return Driver().KeyWaiting() ? 1 : 0; }
+int GfxWaitKeyFor(int ms) { return Driver().ReadKey(ms < 0 ? 0 : ms); }
+void GfxSleep(int ms) { Driver().Sleep(ms); }
+
+uint64_t GfxTicks() {
+    using namespace std::chrono;
+    return static_cast<uint64_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void GfxSetWindowTitle(const char* title) { Driver().SetTitle(title); }
+
+void GfxMessageBox(const char* caption, const char* text) {
+    if (Driver().MessageBox(caption, text)) return;
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    std::fflush(stderr);
+}
+
+void GfxSetTextAreas(const GfxTextArea* areas, int count) {
+    GfxScreen().areas.assign(areas, areas + count);
+}
+
+void GfxTextRow(int x1, int x2, int y, char* out, int size) {
+    if (size <= 0) return;
+    int len = 0;
+    if (y >= 0 && y < ScreenHeight) {
+        const auto& cells = GfxScreen().cells;
+        for (int x = std::max(x1, 0); x <= std::min(x2, ScreenWidth - 1); ++x) {
+            const unsigned char ch = cells[static_cast<size_t>(y * ScreenWidth + x)];
+            if (ch == 0) continue;
+            const int col = (x - x1) / GlyphWidth;
+            if (col >= size - 1) break;
+            while (len < col) out[len++] = ' ';
+            out[col] = static_cast<char>(ch);
+            len = std::max(len, col + 1);
+        }
+    }
+    while (len > 0 && out[len - 1] == ' ') --len;
+    out[len] = '\0';
+}
+
+void GfxTranscript(const char* line) { Driver().Transcript(line); }
+void GfxScreenDump() { Driver().ScreenDump(); }
+
+void WriteScreenDump(FILE* out) {
+    std::fprintf(out, "== screen ==\n");
+    char row[ScreenWidth / GlyphWidth + 2];
+    for (const GfxTextArea& a : GfxScreen().areas) {
+        std::fprintf(out, "-- %s --\n", a.name);
+        for (int y = a.y1; y <= a.y2; ++y) {
+            GfxTextRow(a.x1, a.x2, y, row, static_cast<int>(sizeof row));
+            if (row[0] != '\0') std::fprintf(out, "%s\n", row);
+        }
+    }
+    std::fprintf(out, "== end ==\n");
+    std::fflush(out);
+}

@@ -1,0 +1,61 @@
+// gfx_internal.h - what the graphics layer's core shares with its two drivers.
+#pragma once
+
+#include "ui/gfx/gfx.h"
+
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+struct GfxSurface {
+    int width = 0;
+    int height = 0;
+    std::vector<GfxColour> pixels;
+};
+
+// The display-driver seam: the window driver shows the screen and delivers keys from a window;
+// the headless driver reads keys from a stream and writes transcripts and screen dumps.
+class DisplayDriver {
+  public:
+    virtual ~DisplayDriver() = default;
+    // Runs the entry: the window driver on a game thread, the headless one directly.
+    virtual int Run(int (*entry)(int, char**), int argc, char** argv) = 0;
+    virtual void Open() = 0;
+    virtual void Close() = 0;
+    // The screen changed; the caller does not hold the screen lock.
+    virtual void Present() = 0;
+    // Waits for a key: ms < 0 without end; returns the code, or 0 when the time passed first.
+    virtual int ReadKey(int ms) = 0;
+    virtual bool KeyWaiting() = 0;
+    virtual void Sleep(int ms) = 0;
+    virtual void SetTitle(const char* title) = 0;
+    // Returns false when no box could be shown.
+    virtual bool MessageBox(const char* caption, const char* text) = 0;
+    virtual void Transcript(const char* line) = 0;
+    virtual void ScreenDump() = 0;
+};
+
+DisplayDriver* MakeHeadlessDriver();
+DisplayDriver* MakeWindowDriver();
+
+// The screen in memory. The window thread reads pixels under the lock while the game draws.
+struct GfxScreenState {
+    std::vector<GfxColour> pixels = std::vector<GfxColour>(ScreenWidth * ScreenHeight);
+    // The character whose glyph cell has its top-left corner at each pixel; 0 when none.
+    std::vector<unsigned char> cells = std::vector<unsigned char>(ScreenWidth * ScreenHeight);
+    std::mutex lock;
+    std::vector<GfxTextArea> areas;
+};
+
+GfxScreenState& GfxScreen();
+
+// Writes the screen dump of the registered areas to out.
+void WriteScreenDump(FILE* out);
+
+// The 8 x 14 glyphs of code page 850, one byte per row, the leftmost pixel in the high bit.
+extern const unsigned char FontGlyphs[256][GlyphHeight];
+
+// Unicode code point of each code page 850 byte, and the byte of a code point (0 when the code
+// page lacks it).
+extern const uint16_t Cp850ToUnicode[256];
+int UnicodeToCp850(uint32_t codePoint);

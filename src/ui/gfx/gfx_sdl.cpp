@@ -1,0 +1,308 @@
+// gfx_sdl.cpp - the window driver: an SDL2 window on the first thread, the game on its own.
+#include "ui/gfx/gfx_internal.h"
+
+#include <SDL.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdlib>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace {
+
+const char* const DefaultCaption = "U.M.B.";
+
+enum class RequestKind { Open, Close, Title, MessageBox };
+
+struct Request {
+    RequestKind kind;
+    std::string caption;
+    std::string text;
+    bool done = false;
+    bool result = false;
+};
+
+// Ends the process at once, as closing the window does, even while a script loops forever.
+[[noreturn]] void EndNow(int status) {
+    std::fflush(nullptr);
+    std::_Exit(status);
+}
+
+class WindowDriver : public DisplayDriver {
+  public:
+    int Run(int (*entry)(int, char**), int argc, char** argv) override;
+    void Open() override { Ask(RequestKind::Open, "", ""); }
+    void Close() override { Ask(RequestKind::Close, "", ""); }
+    void Present() override {
+        if (window_ready_ && !present_pending_.exchange(true)) Wake();
+    }
+    int ReadKey(int ms) override;
+    bool KeyWaiting() override {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return !keys_.empty();
+    }
+    void Sleep(int ms) override {
+        if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    }
+    void SetTitle(const char* title) override { Ask(RequestKind::Title, title, ""); }
+    bool MessageBox(const char* caption, const char* text) override {
+        return Ask(RequestKind::MessageBox, caption, text);
+    }
+    void Transcript(const char*) override {}
+    void ScreenDump() override {}
+
+  private:
+    // Game thread: hands a request to the window thread and waits until it is served.
+    bool Ask(RequestKind kind, const std::string& caption, const std::string& text);
+    void Wake();
+    // Window thread.
+    void ServeRequests();
+    bool OpenWindow();
+    void CloseWindow();
+    void Render();
+    void HandleEvent(const SDL_Event& e);
+    void PushKey(int key);
+    void PushText(const char* utf8);
+
+    std::mutex mutex_;
+    std::condition_variable changed_;  // requests, keys, the game's end
+    std::deque<Request*> requests_;
+    std::deque<int> keys_;
+    bool game_done_ = false;
+    int game_result_ = 0;
+
+    std::atomic<bool> window_ready_{false};
+    std::atomic<bool> present_pending_{false};
+    Uint32 wake_event_ = 0;
+    bool video_ = false;
+    SDL_Window* window_ = nullptr;
+    SDL_Renderer* renderer_ = nullptr;
+    SDL_Texture* texture_ = nullptr;
+};
+
+int WindowDriver::Run(int (*entry)(int, char**), int argc, char** argv) {
+    std::thread game([this, entry, argc, argv] {
+        const int result = entry(argc, argv);
+        std::lock_guard<std::mutex> hold(mutex_);
+        game_done_ = true;
+        game_result_ = result;
+        changed_.notify_all();
+        if (window_ready_) Wake();
+    });
+    for (;;) {
+        if (window_ready_) {
+            SDL_Event e;
+            if (SDL_WaitEventTimeout(&e, 250) != 0) {
+                do {
+                    HandleEvent(e);
+                } while (SDL_PollEvent(&e) != 0);
+            }
+        } else {
+            std::unique_lock<std::mutex> hold(mutex_);
+            changed_.wait(hold, [this] { return !requests_.empty() || game_done_; });
+        }
+        ServeRequests();
+        if (present_pending_.exchange(false)) Render();
+        std::lock_guard<std::mutex> hold(mutex_);
+        if (game_done_ && requests_.empty()) break;
+    }
+    game.join();
+    CloseWindow();
+    if (video_) SDL_Quit();
+    return game_result_;
+}
+
+bool WindowDriver::Ask(RequestKind kind, const std::string& caption, const std::string& text) {
+    Request r{kind, caption, text};
+    std::unique_lock<std::mutex> hold(mutex_);
+    requests_.push_back(&r);
+    changed_.notify_all();
+    if (window_ready_) Wake();
+    changed_.wait(hold, [&r] { return r.done; });
+    return r.result;
+}
+
+void WindowDriver::Wake() {
+    SDL_Event e{};
+    e.type = wake_event_;
+    SDL_PushEvent(&e);
+}
+
+void WindowDriver::ServeRequests() {
+    for (;;) {
+        Request* r = nullptr;
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            if (requests_.empty()) return;
+            r = requests_.front();
+            requests_.pop_front();
+        }
+        bool result = true;
+        switch (r->kind) {
+        case RequestKind::Open:
+            if (!OpenWindow()) {
+                std::fprintf(stderr, "Error: Cannot open the window: %s\n", SDL_GetError());
+                EndNow(1);
+            }
+            break;
+        case RequestKind::Close: CloseWindow(); break;
+        case RequestKind::Title:
+            if (window_ != nullptr) SDL_SetWindowTitle(window_, r->caption.c_str());
+            break;
+        case RequestKind::MessageBox:
+            result = SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, r->caption.c_str(),
+                                              r->text.c_str(), window_) == 0;
+            break;
+        }
+        std::lock_guard<std::mutex> hold(mutex_);
+        r->result = result;
+        r->done = true;
+        changed_.notify_all();
+    }
+}
+
+bool WindowDriver::OpenWindow() {
+    if (window_ != nullptr) return true;
+    if (!video_) {
+        if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
+        video_ = true;
+        wake_event_ = SDL_RegisterEvents(1);
+    }
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    window_ = SDL_CreateWindow(DefaultCaption, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                               ScreenWidth, ScreenHeight, SDL_WINDOW_RESIZABLE);
+    if (window_ == nullptr) return false;
+    SDL_SetWindowMinimumSize(window_, ScreenWidth / 4, ScreenHeight / 4);
+    renderer_ = SDL_CreateRenderer(window_, -1, 0);
+    if (renderer_ == nullptr) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    if (renderer_ == nullptr) return false;
+    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_XBGR8888, SDL_TEXTUREACCESS_STREAMING,
+                                 ScreenWidth, ScreenHeight);
+    if (texture_ == nullptr) return false;
+    SDL_StartTextInput();
+    window_ready_ = true;
+    present_pending_ = true;
+    return true;
+}
+
+void WindowDriver::CloseWindow() {
+    window_ready_ = false;
+    if (texture_ != nullptr) SDL_DestroyTexture(texture_);
+    if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
+    if (window_ != nullptr) SDL_DestroyWindow(window_);
+    texture_ = nullptr;
+    renderer_ = nullptr;
+    window_ = nullptr;
+}
+
+// Shows the screen scaled with its aspect kept: by whole multiples when the window allows, so
+// the font and pixel art stay crisp, else scaled down.
+void WindowDriver::Render() {
+    if (texture_ == nullptr) return;
+    {
+        std::lock_guard<std::mutex> hold(GfxScreen().lock);
+        SDL_UpdateTexture(texture_, nullptr, GfxScreen().pixels.data(),
+                          ScreenWidth * static_cast<int>(sizeof(GfxColour)));
+    }
+    int w = 0;
+    int h = 0;
+    SDL_GetRendererOutputSize(renderer_, &w, &h);
+    double scale = std::min(static_cast<double>(w) / ScreenWidth,
+                            static_cast<double>(h) / ScreenHeight);
+    if (scale >= 1.0) scale = static_cast<int>(scale);
+    SDL_Rect dst;
+    dst.w = static_cast<int>(ScreenWidth * scale);
+    dst.h = static_cast<int>(ScreenHeight * scale);
+    dst.x = (w - dst.w) / 2;
+    dst.y = (h - dst.h) / 2;
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    SDL_RenderClear(renderer_);
+    SDL_RenderCopy(renderer_, texture_, nullptr, &dst);
+    SDL_RenderPresent(renderer_);
+}
+
+void WindowDriver::PushKey(int key) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    keys_.push_back(key);
+    changed_.notify_all();
+}
+
+// Typed text arrives as UTF-8; each character the code page has becomes its byte.
+void WindowDriver::PushText(const char* utf8) {
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8);
+    while (*p != 0) {
+        uint32_t cp = *p;
+        int extra = 0;
+        if (cp >= 0xF0) {
+            cp &= 0x07;
+            extra = 3;
+        } else if (cp >= 0xE0) {
+            cp &= 0x0F;
+            extra = 2;
+        } else if (cp >= 0xC0) {
+            cp &= 0x1F;
+            extra = 1;
+        }
+        ++p;
+        for (; extra > 0 && (*p & 0xC0) == 0x80; --extra, ++p) cp = (cp << 6) | (*p & 0x3Fu);
+        if (extra != 0) continue;  // a broken sequence types nothing
+        if (const int byte = UnicodeToCp850(cp); byte != 0) PushKey(byte);
+    }
+}
+
+void WindowDriver::HandleEvent(const SDL_Event& e) {
+    switch (e.type) {
+    case SDL_QUIT: EndNow(0);
+    case SDL_WINDOWEVENT:
+        if (e.window.event == SDL_WINDOWEVENT_CLOSE) EndNow(0);
+        present_pending_ = true;
+        break;
+    case SDL_TEXTINPUT: PushText(e.text.text); break;
+    case SDL_KEYDOWN: {
+        const SDL_Keycode key = e.key.keysym.sym;
+        const Uint16 mod = e.key.keysym.mod;
+        const bool enter = key == SDLK_RETURN || key == SDLK_KP_ENTER;
+        if (key == SDLK_F11 || (enter && (mod & KMOD_ALT) != 0)) {
+            const bool full = (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
+            SDL_SetWindowFullscreen(window_, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+            present_pending_ = true;
+        } else if (enter) {
+            PushKey(KeyEnter);
+        } else if (key == SDLK_BACKSPACE) {
+            PushKey(KeyBackspace);
+        } else if (key == SDLK_ESCAPE) {
+            PushKey(KeyEscape);
+        } else if (key == SDLK_UP) {
+            PushKey(KeyUp);
+        } else if (key == SDLK_DOWN) {
+            PushKey(KeyDown);
+        } else if (key == SDLK_F12) {
+            PushKey(KeyPictureToggle);
+        } else if (key == SDLK_PRINTSCREEN && (mod & KMOD_CTRL) != 0) {
+            PushKey(KeyScreenshot);
+        }
+        break;
+    }
+    default: break;
+    }
+}
+
+int WindowDriver::ReadKey(int ms) {
+    std::unique_lock<std::mutex> hold(mutex_);
+    auto ready = [this] { return !keys_.empty(); };
+    if (ms < 0) {
+        changed_.wait(hold, ready);
+    } else if (!changed_.wait_for(hold, std::chrono::milliseconds(ms), ready)) {
+        return 0;
+    }
+    const int key = keys_.front();
+    keys_.pop_front();
+    return key;
+}
+
+} // namespace
+
+DisplayDriver* MakeWindowDriver() { return new WindowDriver; }

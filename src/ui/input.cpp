@@ -1,0 +1,155 @@
+// input.cpp - the yes/no question, the numbered choice, the line editor with history, the pause.
+#include "ui/screen.h"
+
+#include "db/nocase.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr char CursorMark = '_';
+constexpr int ModePrompt = ModeScroll | ModeBottomLine | ModeClearLine;
+constexpr int ModeEdit = ModeBottomLine | ModeClearLine;
+
+// Keys beyond the character range never match a letter.
+int LowerKey(int key) {
+    return key >= 0 && key < 256 ? static_cast<unsigned char>(FoldCase(static_cast<char>(key))) : -1;
+}
+
+void Echo(ScreenState& s, int key, int x) {
+    const char text[2] = {static_cast<char>(key), '\0'};
+    PrintTextFrom(s, text, x);
+}
+
+void CopyLine(char* dst, const char* src) {
+    std::strncpy(dst, src, HistoryLineSize - 1);
+    dst[HistoryLineSize - 1] = '\0';
+}
+
+} // namespace
+
+int AskYesNo(ScreenState& s, const char* prompt) {
+    const char yes = FoldCase(s.db->YesLetter);
+    const char no = FoldCase(s.db->NoLetter);
+    char fallback[16];
+    if (prompt == nullptr) {
+        std::snprintf(fallback, sizeof fallback, "(%c/%c)? ", yes, no);
+        prompt = fallback;
+    }
+    SelectArea(s, AreaMessages, ModePrompt);
+    const int x = PrintText(s, prompt);
+    s.PrintMode = ModeEdit;
+    for (;;) {
+        const int key = GfxReadKey();
+        const int lower = LowerKey(key);
+        int answer = -1;
+        if (lower == static_cast<unsigned char>(yes))
+            answer = 1;
+        else if (lower == static_cast<unsigned char>(no))
+            answer = 0;
+        if (answer < 0) continue;
+        Echo(s, key, x);
+        return answer;
+    }
+}
+
+int AskChoice(ScreenState& s, const char* prompt, int count) {
+    const bool escapeAllowed = count >= 0;
+    if (count < 0) count = count < -9 ? 9 : -count;
+    if (count > 9) count = 9;
+    if (count <= 1) count = 2;
+    char fallback[16];
+    if (prompt == nullptr) {
+        std::snprintf(fallback, sizeof fallback, "(1:%d): ", count);
+        prompt = fallback;
+    }
+    SelectArea(s, AreaMessages, ModePrompt);
+    const int x = PrintText(s, prompt);
+    s.PrintMode = ModeEdit;
+    for (;;) {
+        const int key = GfxReadKey();
+        if (key >= '1' && key <= '0' + count) {
+            Echo(s, key, x);
+            return key - '0';
+        }
+        if (key == KeyEscape && escapeAllowed) return 0;
+    }
+}
+
+int ReadLine(ScreenState& s, char* buffer, int maxLength) {
+    const char* prompt = s.db->Prompt;
+    SelectArea(s, AreaMessages, ModePrompt);
+    PrintText(s, prompt);
+    s.PrintMode = ModeEdit;
+    int p = 0;
+    buffer[0] = '\0';
+    char shown[WorkBufferSize];
+    for (;;) {
+        std::snprintf(shown, sizeof shown, "%s%s%c", prompt, buffer, CursorMark);
+        const int x = PrintText(s, shown);
+        const int key = GfxReadKey();
+        if (key == KeyEnter) break;
+        if (key == KeyScreenshot) {
+            SaveScreenshot();
+        } else if (key == KeyPictureToggle) {
+            s.PicturesEnabled = 1 - s.PicturesEnabled;
+        } else if (key == KeyBackspace) {
+            if (p > 0) buffer[--p] = '\0';
+        } else if (key >= 32 && key <= 127) {
+            if (p < maxLength && x + 32 <= ScreenWidth - 1) {
+                buffer[p++] = static_cast<char>(key);
+                buffer[p] = '\0';
+            }
+        } else if (key == KeyUp) {
+            p = HistoryBack(s, buffer);
+        } else if (key == KeyDown) {
+            p = HistoryForward(s, buffer);
+        }
+    }
+    std::snprintf(shown, sizeof shown, "%s%s", prompt, buffer);
+    PrintText(s, shown);
+    HistoryAdd(s, buffer);
+    return 0;
+}
+
+int WaitKeyOrTime(ScreenState& s, int ticks) {
+    (void)s;
+    if (ticks == 0) return GfxReadKey();
+    const uint64_t start = GfxTicks();
+    if (ticks > 0) {
+        const int key = GfxWaitKeyFor(ticks);
+        if (key != 0) return key;
+    } else {
+        GfxSleep(ticks == INT32_MIN ? INT32_MAX : -ticks);
+    }
+    return static_cast<int>(GfxTicks() - start);
+}
+
+void HistoryAdd(ScreenState& s, const char* line) {
+    InputHistory& h = s.history;
+    CopyLine(h.slots[h.head], line);
+    h.head = (h.head + 1) % HistorySlots;
+    h.cursor = h.head;
+    if (h.head == h.tail) h.tail = (h.head + 1) % HistorySlots;
+}
+
+int HistoryBack(ScreenState& s, char* buffer) {
+    InputHistory& h = s.history;
+    if (h.cursor != h.tail) h.cursor = (h.cursor + HistorySlots - 1) % HistorySlots;
+    CopyLine(buffer, h.slots[h.cursor]);
+    return static_cast<int>(std::strlen(buffer));
+}
+
+int HistoryForward(ScreenState& s, char* buffer) {
+    InputHistory& h = s.history;
+    if (h.cursor != h.head) h.cursor = (h.cursor + 1) % HistorySlots;
+    if (h.cursor == h.head)
+        buffer[0] = '\0';
+    else
+        CopyLine(buffer, h.slots[h.cursor]);
+    return static_cast<int>(std::strlen(buffer));
+}
+
+void HistoryClear(ScreenState& s) { s.history = InputHistory{}; }

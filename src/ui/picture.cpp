@@ -1,0 +1,429 @@
+// picture.cpp - location pictures: a small PNG reader (chunks, row filters) drawn into the picture area.
+#include "ui/picture.h"
+#include "ui/screen.h"
+
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <utility>
+
+namespace {
+
+constexpr size_t InputBlockSize = 32768;
+constexpr size_t RowBufferSize = 1 + PictureWidth * 3;  // filter byte + the widest row
+// Pictures are small; the cap only keeps a stray huge file from exhausting memory.
+constexpr size_t MaxPictureFileSize = 64u << 20;
+constexpr size_t MaxPicturePath = 127;
+constexpr uint32_t ChunkLengthLimit = 0x80000000u;
+
+const unsigned char PngSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
+
+struct PictureHeader {
+    uint32_t width;
+    uint32_t height;
+    uint8_t bitDepth;
+    uint8_t colourType;
+    uint8_t compression;
+    uint8_t filterMethod;
+    uint8_t interlace;
+};
+
+// The file, read whole, and the read position of the chunk reader.
+struct PictureFile {
+    unsigned char* data;
+    size_t size;
+    size_t pos;
+    bool ended;  // a read asked for more than the file held
+};
+
+// Everything one LoadPicture decodes with; it lives on the stack for that one call.
+struct PictureDecoder {
+    PictureFile file;
+    PictureHeader header;
+    bool haveHeader;
+    bool imageStarted;  // an image data chunk was seen: a marker chunk is too late after it
+    int scrambleState;  // 0 no marker, 1 valid marker (data scrambled), -1 bad marker
+    unsigned char key[4];
+    GfxColour colours[256];
+    unsigned char rowA[RowBufferSize];
+    unsigned char rowB[RowBufferSize];
+    unsigned char* row;       // where inflate delivers the next filter byte and row
+    unsigned char* previous;  // the row decoded before, with its filter byte
+    size_t rowLength;         // data bytes of a row, without the filter byte
+    size_t step;              // bytes of one complete pixel, for the filters
+    uint32_t rowCounter;
+    z_stream stream;
+    bool streamStarted;
+    bool streamEnded;  // inflate saw the end of the zlib stream; later image data is ignored
+    bool failed;       // inflate reported an error or stopped making progress
+    int x0, y0;
+};
+
+// Reads a big-endian 32-bit number.
+uint32_t BigEndian32(const unsigned char* p) {
+    return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
+           static_cast<uint32_t>(p[2]) << 8 | static_cast<uint32_t>(p[3]);
+}
+
+// True when the 4 type bytes spell name, letters compared ignoring case.
+bool IsChunkType(const unsigned char* type, const char* name) {
+    for (int i = 0; i < 4; ++i) {
+        unsigned char a = type[i];
+        auto b = static_cast<unsigned char>(name[i]);
+        if (a >= 'a' && a <= 'z') a = static_cast<unsigned char>(a - 32);
+        if (b >= 'a' && b <= 'z') b = static_cast<unsigned char>(b - 32);
+        if (a != b) return false;
+    }
+    return true;
+}
+
+// Reads the whole file into a malloc'd buffer; 0 done, -1 cannot open, larger than the cap or
+// out of memory. A read error ends the data early, which the decoder then treats as truncation.
+int ReadWholeFile(const char* path, unsigned char** out, size_t* outSize) {
+    FILE* f = std::fopen(path, "rb");
+    if (f == nullptr) return -1;
+    // The size is only a hint for the first allocation; the read loop decides.
+    size_t capacity = 65536;
+    if (std::fseek(f, 0, SEEK_END) == 0) {
+        const long hint = std::ftell(f);
+        if (hint >= 0 && static_cast<unsigned long>(hint) < MaxPictureFileSize)
+            capacity = static_cast<size_t>(hint) + 1;  // + 1 so that one read also meets the end
+    }
+    std::rewind(f);
+    auto* buffer = static_cast<unsigned char*>(std::malloc(capacity));
+    size_t used = 0;
+    while (buffer != nullptr) {
+        if (used == capacity) {
+            if (capacity >= MaxPictureFileSize) {
+                if (std::fgetc(f) == EOF) break;
+                std::free(buffer);
+                buffer = nullptr;
+                break;
+            }
+            const size_t grown = capacity * 2 < MaxPictureFileSize ? capacity * 2 : MaxPictureFileSize;
+            auto* bigger = static_cast<unsigned char*>(std::realloc(buffer, grown));
+            if (bigger == nullptr) {
+                std::free(buffer);
+                buffer = nullptr;
+                break;
+            }
+            buffer = bigger;
+            capacity = grown;
+        }
+        const size_t got = std::fread(buffer + used, 1, capacity - used, f);
+        used += got;
+        if (got == 0) break;
+    }
+    std::fclose(f);
+    if (buffer == nullptr) return -1;
+    *out = buffer;
+    *outSize = used;
+    return 0;
+}
+
+// Walks the chunk list up to "IEND" or the end of the file; false when a chunk claims a length
+// of 2^31 or more, which no sound file has, so that such a file is refused before decoding.
+bool ChunkLengthsSound(const unsigned char* data, size_t size) {
+    size_t pos = sizeof PngSignature;
+    while (size - pos >= 8) {
+        const uint32_t length = BigEndian32(data + pos);
+        if (length >= ChunkLengthLimit) return false;
+        if (IsChunkType(data + pos + 4, "IEND")) return true;
+        if (size - pos - 8 < static_cast<size_t>(length) + 4) return true;  // truncated here
+        pos += 12 + static_cast<size_t>(length);
+    }
+    return true;
+}
+
+// Hands out the next n bytes of the file, or what is left of them; returns how many it gave.
+size_t TakeBytes(PictureFile& f, size_t n, unsigned char** p) {
+    const size_t left = f.size - f.pos;
+    if (n > left) {
+        n = left;
+        f.ended = true;
+    }
+    *p = f.data + f.pos;
+    f.pos += n;
+    return n;
+}
+
+// The header rules of the accepted PNG subset. Depth 0 is refused as well: it has no pixels.
+bool HeaderAcceptable(const PictureHeader& h) {
+    if (h.width != PictureWidth || h.height != PictureHeight) return false;
+    if (h.bitDepth < 1 || h.bitDepth > 8) return false;
+    if (h.colourType != 0 && h.colourType != 2 && h.colourType != 3) return false;
+    return h.compression == 0 && h.filterMethod == 0 && h.interlace == 0;
+}
+
+// PNG's predictor: whichever of left, up and upper-left is nearest to left + up - upper-left.
+unsigned char PaethPredictor(int a, int b, int c) {
+    const int p = a + b - c;
+    const int pa = std::abs(p - a);
+    const int pb = std::abs(p - b);
+    const int pc = std::abs(p - c);
+    if (pa <= pb && pa <= pc) return static_cast<unsigned char>(a);
+    if (pb <= pc) return static_cast<unsigned char>(b);
+    return static_cast<unsigned char>(c);
+}
+
+// Undoes the row's filter in place against the previous row; unknown filters leave it as it is.
+void UnfilterRow(unsigned char* r, const unsigned char* prev, size_t length, size_t step) {
+    const size_t first = step < length ? step : length;  // positions 1..first have no left byte
+    switch (r[0]) {
+    case 1:
+        for (size_t i = first + 1; i <= length; ++i)
+            r[i] = static_cast<unsigned char>(r[i] + r[i - step]);
+        break;
+    case 2:
+        for (size_t i = 1; i <= length; ++i) r[i] = static_cast<unsigned char>(r[i] + prev[i]);
+        break;
+    case 3:
+        for (size_t i = 1; i <= first; ++i) r[i] = static_cast<unsigned char>(r[i] + prev[i] / 2);
+        for (size_t i = first + 1; i <= length; ++i)
+            r[i] = static_cast<unsigned char>(r[i] + (r[i - step] + prev[i]) / 2);
+        break;
+    case 4:
+        for (size_t i = 1; i <= first; ++i) r[i] = static_cast<unsigned char>(r[i] + prev[i]);
+        for (size_t i = first + 1; i <= length; ++i)
+            r[i] = static_cast<unsigned char>(
+                r[i] + PaethPredictor(r[i - step], prev[i], prev[i - step]));
+        break;
+    default:
+        break;
+    }
+}
+
+// Unfilters the row inflate just delivered and draws it; rows past the picture's height are
+// dropped.
+void DecodeRow(PictureDecoder& d) {
+    if (d.rowCounter >= d.header.height) return;
+    UnfilterRow(d.row, d.previous, d.rowLength, d.step);
+
+    GfxColour line[PictureWidth];
+    int count = 0;
+    const unsigned char* b = d.row + 1;
+    const int depth = d.header.bitDepth;
+    if (d.header.colourType == 0 && depth == 8) {
+        // 8-bit grey has 128 levels: the lowest bit is dropped.
+        for (size_t i = 0; i < d.rowLength && count < PictureWidth; ++i)
+            line[count++] = d.colours[b[i] >> 1];
+    } else if (d.header.colourType == 2) {
+        for (size_t i = 0; i + 2 < d.rowLength && count < PictureWidth; i += 3)
+            line[count++] = GfxColourFromRgb(b[i], b[i + 1], b[i + 2]);
+    } else {
+        // Several pixels per byte, the first in the most significant bits; a value never
+        // exceeds 255, so it always indexes the table.
+        const int perByte = 8 / depth;
+        const unsigned mask = (1u << depth) - 1u;
+        for (size_t i = 0; i < d.rowLength; ++i) {
+            for (int k = 0; k < perByte && count < PictureWidth; ++k) {
+                const int shift = 8 - depth * (k + 1);
+                line[count++] = d.colours[(static_cast<unsigned>(b[i]) >> shift) & mask];
+            }
+        }
+    }
+    const int y = d.y0 + static_cast<int>(d.rowCounter);
+    for (int x = 0; x < count; ++x) GfxPlotPixel(d.x0 + x, y, line[x]);
+
+    ++d.rowCounter;
+    std::swap(d.row, d.previous);
+}
+
+// Feeds one image data chunk, in blocks of InputBlockSize, to inflate and decodes every row
+// that completes. Sets d.failed when inflate reports an error or stops making progress.
+void DecodeImageData(PictureDecoder& d, unsigned char* data, size_t length) {
+    d.imageStarted = true;
+    for (size_t done = 0; done < length && !d.streamEnded && !d.failed;) {
+        const size_t n = length - done < InputBlockSize ? length - done : InputBlockSize;
+        unsigned char* block = data + done;
+        if (d.scrambleState != 0) {
+            // Blocks start at multiples of 4, so the key index is the offset in the chunk.
+            for (size_t k = 0; k < n; ++k) block[k] ^= d.key[(done + k) & 3];
+        }
+        if (!d.streamStarted) {
+            if (inflateInit(&d.stream) != Z_OK) {
+                d.failed = true;
+                return;
+            }
+            d.streamStarted = true;
+            d.stream.next_out = d.row;
+            d.stream.avail_out = static_cast<uInt>(d.rowLength + 1);
+        }
+        d.stream.next_in = block;
+        d.stream.avail_in = static_cast<uInt>(n);
+        while (d.stream.avail_in > 0) {
+            const uInt inBefore = d.stream.avail_in;
+            const uInt outBefore = d.stream.avail_out;
+            const int result = inflate(&d.stream, Z_SYNC_FLUSH);
+            const bool progress =
+                d.stream.avail_in != inBefore || d.stream.avail_out != outBefore;
+            if (d.stream.avail_out == 0) {
+                DecodeRow(d);
+                d.stream.next_out = d.row;
+                d.stream.avail_out = static_cast<uInt>(d.rowLength + 1);
+            }
+            if (result == Z_STREAM_END) {
+                d.streamEnded = true;
+                break;
+            }
+            // Calling again after an error or without progress would never end.
+            if (result != Z_OK || !progress) {
+                d.failed = true;
+                return;
+            }
+        }
+        done += n;
+    }
+}
+
+// Reads one chunk and acts on it. Returns 1 after "IEND", 0 to go on, -1 at the end of the file,
+// after a bad marker chunk or when the image data cannot be inflated.
+int ReadChunk(PictureDecoder& d) {
+    unsigned char* head;
+    if (TakeBytes(d.file, 8, &head) < 8) return -1;
+    const uint32_t length = BigEndian32(head);
+    const unsigned char* type = head + 4;
+    if (length >= ChunkLengthLimit) return -1;
+    unsigned char* data;
+    const size_t got = TakeBytes(d.file, length, &data);
+
+    if (IsChunkType(type, "IHDR") && length == 13) {
+        // Only the first header counts: a later one must not change rows under way.
+        if (!d.haveHeader && got == 13) {
+            d.header.width = BigEndian32(data);
+            d.header.height = BigEndian32(data + 4);
+            d.header.bitDepth = data[8];
+            d.header.colourType = data[9];
+            d.header.compression = data[10];
+            d.header.filterMethod = data[11];
+            d.header.interlace = data[12];
+            d.haveHeader = true;
+        }
+    } else if (IsChunkType(type, "SrMB")) {
+        // The marker announces scrambling of all image data, so it is bad after any of it.
+        if (length != 4 || d.scrambleState != 0 || d.imageStarted)
+            d.scrambleState = -1;
+        else if (got == 4)
+            d.scrambleState = std::memcmp(data, "umb?", 4) == 0 ? 1 : -1;
+    } else if (IsChunkType(type, "PLTE")) {
+        const size_t entries = got / 3 < 256 ? got / 3 : 256;
+        for (size_t i = 0; i < entries; ++i)
+            d.colours[i] = GfxColourFromRgb(data[3 * i], data[3 * i + 1], data[3 * i + 2]);
+    } else if (IsChunkType(type, "IDAT")) {
+        // Only after an accepted header, which fixes the row length.
+        if (d.haveHeader && d.rowLength > 0) DecodeImageData(d, data, got);
+    }
+
+    unsigned char* crc;
+    TakeBytes(d.file, 4, &crc);  // never verified
+    if (d.file.ended || d.scrambleState == -1 || d.failed) return -1;
+    return IsChunkType(type, "IEND") ? 1 : 0;
+}
+
+} // namespace
+
+void PictureScrambleKey(unsigned char key[4]) {
+    // Built from pairs of table entries rather than stored, so the key is no plain byte run.
+    static const unsigned char parts[8] = {0x3c, 0xa7, 0x51, 0x9e, 0x2d, 0xf0, 0x64, 0x1b};
+    for (int k = 0; k < 4; ++k)
+        key[k] = static_cast<unsigned char>(parts[k] ^ parts[7 - k] ^ (0x35 * (k + 1)));
+}
+
+// Decodes the PNG at path and shows it at the top left of the screen. Returns 0 shown (also
+// when decoding stopped early), -1 pictures off / no file / no memory, -2 not a PNG, -3 header
+// missing or outside the accepted subset.
+int LoadPicture(ScreenState& s, const char* path, int x0, int y0) {
+    if (s.PicturesEnabled == 0 || path == nullptr) return -1;
+    unsigned char* data = nullptr;
+    size_t size = 0;
+    if (ReadWholeFile(path, &data, &size) != 0) return -1;
+    if (size < sizeof PngSignature || std::memcmp(data, PngSignature, sizeof PngSignature) != 0) {
+        std::free(data);
+        return -2;
+    }
+    if (!ChunkLengthsSound(data, size)) {
+        std::free(data);
+        return -3;
+    }
+    GfxSurface* buffer = GfxCreateSurface(PictureWidth, PictureHeight);
+    auto* d = new (std::nothrow) PictureDecoder{};
+    if (buffer == nullptr || d == nullptr) {
+        GfxDestroySurface(buffer);
+        delete d;
+        std::free(data);
+        return -1;
+    }
+    GfxSelectSurface(buffer);
+    GfxClearSurface(0);
+    d->file = {data, size, sizeof PngSignature, false};
+    d->row = d->rowA;
+    d->previous = d->rowB;
+    d->x0 = x0;
+    d->y0 = y0;
+    PictureScrambleKey(d->key);
+
+    int result = 0;
+    if (ReadChunk(*d) != 0 || !d->haveHeader || !HeaderAcceptable(d->header)) {
+        result = -3;
+    } else {
+        const PictureHeader& h = d->header;
+        d->rowLength = (static_cast<size_t>(h.bitDepth) * h.width + 7) / 8;
+        if (h.colourType == 2) d->rowLength *= 3;
+        d->step = h.colourType == 2 ? 3 : 1;
+        if (d->rowLength + 1 > RowBufferSize) result = -3;
+    }
+    if (result == 0) {
+        MakeUiColours(s, d->header.colourType == 2 ? 1 : 0);
+        if (d->header.colourType == 0) {
+            const int n = d->header.bitDepth < 7 ? 1 << d->header.bitDepth : 128;
+            for (int i = 0; i < n; ++i) {
+                const int g = i * 255 / (n - 1);
+                d->colours[i] = GfxColourFromRgb(g, g, g);
+            }
+        }
+        while (ReadChunk(*d) == 0) {
+        }
+        GfxSelectSurface(nullptr);
+        GfxCopyAreaUnclipped(nullptr, 0, 0, buffer, 0, 0, PictureWidth - 1, PictureHeight - 1);
+    }
+    GfxSelectSurface(nullptr);
+    GfxDestroySurface(buffer);
+    if (d->streamStarted) inflateEnd(&d->stream);
+    delete d;
+    std::free(data);
+    return result;
+}
+
+// Shows the picture a location or show names, unless it is the one asked for last. Returns 0
+// when nothing changed or the picture is shown, -1 when the picture area was blanked.
+int DisplayPicture(ScreenState& s, TextRef name) {
+    if (s.havePicture && name == s.LastPicture) return 0;
+    s.havePicture = true;
+    s.LastPicture = name;
+
+    const char* text = s.db != nullptr ? TextOf(*s.db, name) : nullptr;
+    if (text != nullptr && text[0] != '\0') {
+        char path[MaxPicturePath + 1];
+        const size_t dirLength = strnlen(s.db->ImagePath, sizeof s.db->ImagePath);
+        const size_t nameLength = std::strlen(text);
+        const size_t total = dirLength > 0 ? dirLength + 1 + nameLength : nameLength;
+        // A longer path is refused rather than cut, which could name another file.
+        if (total <= MaxPicturePath) {
+            size_t at = 0;
+            if (dirLength > 0) {
+                std::memcpy(path, s.db->ImagePath, dirLength);
+                path[dirLength] = '/';
+                at = dirLength + 1;
+            }
+            std::memcpy(path + at, text, nameLength + 1);
+            if (LoadPicture(s, path, 0, 0) == 0) return 0;
+        }
+    }
+    GfxSelectSurface(nullptr);
+    GfxFillBox(0, 0, PictureWidth, PictureHeight, s.BackgroundColour);
+    GfxFrameBox(0, 0, PictureWidth, PictureHeight, s.TextColour);
+    return -1;
+}

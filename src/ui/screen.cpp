@@ -1,0 +1,209 @@
+// screen.cpp - the four framed output areas and word-wrapped printing with variable expansion.
+#include "ui/screen.h"
+
+#include "db/nocase.h"
+
+#include <cstdio>
+#include <cstring>
+
+const AreaBox Areas[4] = {
+    {0, 0, 384, 256, 4, 4, 380, 252},       // picture
+    {0, 256, 384, 320, 4, 260, 380, 316},   // title
+    {384, 0, 799, 320, 388, 4, 796, 316},   // description
+    {0, 320, 799, 599, 4, 324, 796, 596},   // messages
+};
+
+namespace {
+
+struct Rgb {
+    int red, green, blue;
+};
+
+// Colour numbers of the game's settings; 7 is darker than 8.
+const Rgb ColourTable[16] = {
+    {0, 0, 0},       {32, 32, 136},  {32, 136, 32},  {32, 136, 136},
+    {136, 32, 32},   {136, 32, 136}, {136, 136, 32}, {112, 112, 112},
+    {176, 176, 176}, {64, 64, 208},  {64, 208, 64},  {64, 208, 208},
+    {208, 64, 64},   {208, 64, 208}, {208, 208, 64}, {240, 240, 240},
+};
+
+// A compiled game file may carry any colour number; those outside the table take the default.
+GfxColour ColourOf(int number, int fallback) {
+    const Rgb& c = ColourTable[number >= 0 && number < 16 ? number : fallback];
+    return GfxColourFromRgb(c.red, c.green, c.blue);
+}
+
+// The message area's bottom row goes to the transcript as it leaves the bottom line.
+void TranscriptBottomRow() {
+    const AreaBox& a = Areas[AreaMessages];
+    char row[ScreenWidth / GlyphWidth + 2];
+    GfxTextRow(a.x1, a.x2, a.y2 - LineHeight, row, static_cast<int>(sizeof row));
+    if (row[0] != '\0') GfxTranscript(row);
+}
+
+// Draws one line of a printed text; returns its end offset from the box's left edge, or 0 for
+// a flowing line below the box.
+int DrawTextLine(ScreenState& s, const AreaBox& a, const char* line, int len, int startX) {
+    if ((s.PrintMode & ModeScroll) != 0) {
+        if (s.CurrentArea == AreaMessages) TranscriptBottomRow();
+        GfxCopyArea(nullptr, a.x1, a.y1, nullptr, a.x1, a.y1 + LineHeight, a.x2, a.y2);
+    }
+    int y = 0;
+    if ((s.PrintMode & ModeBottomLine) != 0) {
+        y = a.y2 - LineHeight;
+        if ((s.PrintMode & ModeClearLine) != 0)
+            GfxFillBox(a.x1 + startX, a.y2 - LineHeight, a.x2, a.y2, s.BackgroundColour);
+    } else {
+        y = a.y1 + s.LineOffset;
+        if (y >= a.y2) return 0;
+    }
+    GfxDrawText(line, len, a.x1 + startX, y, s.TextStyle);
+    return startX + GfxTextWidth(line, len);
+}
+
+int Width(int count) { return GfxTextWidth(nullptr, count); }
+
+// Word-wraps text into the area: breaks at blanks and backslashes, a backslash starting a new
+// line; a word wider than the room keeps what fits and loses the rest.
+int WrapAndPrint(ScreenState& s, const char* text, int startX, const AreaBox& a) {
+    if ((s.PrintMode & ModeClearArea) != 0) {
+        if (s.CurrentArea == AreaMessages) TranscriptBottomRow();
+        GfxFillBox(a.x1, a.y1, a.x2, a.y2, s.BackgroundColour);
+        s.LineOffset = 0;
+    }
+    if (text == nullptr) return 0;
+    char buf[WorkBufferSize];
+    int n = static_cast<int>(ExpandVariables(s, text, buf));
+    const bool bottom = (s.PrintMode & ModeBottomLine) != 0;
+    int result = 0;
+    int room = (a.x2 - a.x1) - startX;
+    int lineStart = 0;
+    int lastBreak = 0;
+    bool backslashLast = false;
+    auto drawLine = [&](int from, int to) {
+        result = DrawTextLine(s, a, buf + from, to - from, startX);
+        if (!bottom) s.LineOffset += LineHeight;
+        startX = 0;
+        room = a.x2 - a.x1;
+    };
+    for (int i = 0; i <= n; ++i) {
+        if (i < n && buf[i] != ' ' && buf[i] != '\\') continue;
+        // A word too wide for a whole line keeps what fits; its break character stays.
+        const int keepFrom = (lastBreak < i && (buf[lastBreak] == ' ' || buf[lastBreak] == '\\') &&
+                              lastBreak != 0)
+                                 ? lastBreak + 1
+                                 : lastBreak;
+        int excess = 0;
+        while (i - excess > keepFrom && Width(i - excess - lastBreak) > room) ++excess;
+        if (excess > 0) {
+            std::memmove(buf + i - excess, buf + i, static_cast<size_t>(n - i + 1));
+            n -= excess;
+            i -= excess;
+        }
+        if (Width(i - lineStart) <= room) {
+            lastBreak = i;
+        } else {
+            drawLine(lineStart, lastBreak);
+            backslashLast = false;
+            lineStart = lastBreak + 1;
+            lastBreak = i;
+        }
+        if (i < n && buf[i] == '\\') {
+            drawLine(lineStart, i);
+            backslashLast = true;
+            lineStart = i + 1;
+        }
+    }
+    if (lineStart >= n && !backslashLast) return result;
+    if (a.y1 + s.LineOffset < a.y2 || bottom) {
+        result = DrawTextLine(s, a, buf + lineStart, n > lineStart ? n - lineStart : 0, startX);
+        if (!bottom) s.LineOffset += LineHeight;
+    }
+    return result;
+}
+
+} // namespace
+
+void SelectArea(ScreenState& s, int area, int mode) {
+    s.CurrentArea = area;
+    s.PrintMode = mode;
+}
+
+void MakeUiColours(ScreenState& s, int rgbMode) {
+    GfxResetColours();
+    if (rgbMode != 0) GfxUseRgbColours();
+    s.BackgroundColour = ColourOf(s.db != nullptr ? s.db->BgColor : 0, 0);
+    s.TextColour = ColourOf(s.db != nullptr ? s.db->FgColor : 15, 15);
+    s.TextStyle = GfxTextStyle{s.TextColour, s.BackgroundColour};
+}
+
+void DrawFrames(ScreenState& s) {
+    TranscriptBottomRow();
+    GfxClearScreen(s.BackgroundColour);
+    for (const AreaBox& a : Areas)
+        GfxFrameBox(a.frameX1, a.frameY1, a.frameX2, a.frameY2, s.TextColour);
+}
+
+void ScreenOpen(ScreenState& s) {
+    GfxOpenScreen();
+    MakeUiColours(s, 0);
+    s.TextStyle = GfxTextStyle{s.TextColour, s.BackgroundColour};
+    const GfxTextArea areas[] = {
+        {"title", Areas[AreaTitle].x1, Areas[AreaTitle].y1, Areas[AreaTitle].x2,
+         Areas[AreaTitle].y2},
+        {"description", Areas[AreaDescription].x1, Areas[AreaDescription].y1,
+         Areas[AreaDescription].x2, Areas[AreaDescription].y2},
+        {"messages", Areas[AreaMessages].x1, Areas[AreaMessages].y1, Areas[AreaMessages].x2,
+         Areas[AreaMessages].y2},
+    };
+    GfxSetTextAreas(areas, 3);
+    DrawFrames(s);
+    if (s.db != nullptr && s.db->Title[0] != '\0') GfxSetWindowTitle(s.db->Title);
+}
+
+void ScreenClose(ScreenState& s) {
+    (void)s;
+    GfxCloseScreen();
+}
+
+int PrintText(ScreenState& s, const char* text) { return PrintTextFrom(s, text, 0); }
+
+int PrintTextFrom(ScreenState& s, const char* text, int startX) {
+    if (s.CurrentArea < 0 || s.CurrentArea > 3) return -1;
+    return WrapAndPrint(s, text, startX, Areas[s.CurrentArea]);
+}
+
+size_t ExpandVariables(const ScreenState& s, const char* text, char* out) {
+    size_t o = 0;
+    auto put = [&](char c) {
+        if (o < WorkBufferSize - 1) out[o++] = c;
+    };
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (*p != '%') {
+            put(*p);
+            continue;
+        }
+        if (p[1] == '%') {
+            put('%');
+            ++p;
+            continue;
+        }
+        const char* close = std::strchr(p + 1, '%');
+        if (close == nullptr) break;  // an unclosed mark drops the rest
+        char name[WordLength + 1] = {};
+        const size_t len = static_cast<size_t>(close - (p + 1));
+        std::memcpy(name, p + 1, len < WordLength ? len : WordLength);
+        int value = 0;
+        if (s.db != nullptr) {
+            const int var = FindVariable(*s.db, name);
+            if (var > 0 && static_cast<size_t>(var) < s.db->Vars.size())
+                value = s.db->Vars[static_cast<size_t>(var)].value;
+        }
+        char number[16];
+        std::snprintf(number, sizeof number, "%d", value);
+        for (const char* d = number; *d != '\0'; ++d) put(*d);
+        p = close;
+    }
+    out[o] = '\0';
+    return o;
+}

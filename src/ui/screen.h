@@ -1,0 +1,84 @@
+// screen.h - the screen state, its four output areas, word-wrapped printing, prompts, pictures.
+#pragma once
+
+#include "db/database.h"
+#include "ui/gfx/gfx.h"
+
+#include <cstddef>
+
+// Output areas.
+constexpr int AreaPicture = 0;
+constexpr int AreaTitle = 1;
+constexpr int AreaDescription = 2;
+constexpr int AreaMessages = 3;
+
+// Printing modes (a bit set).
+constexpr int ModeClearLine = 1;
+constexpr int ModeClearArea = 2;
+constexpr int ModeBottomLine = 4;
+constexpr int ModeScroll = 8;
+
+constexpr int LineHeight = 16;
+constexpr size_t WorkBufferSize = 2048;
+
+struct AreaBox {
+    int frameX1, frameY1, frameX2, frameY2;
+    int x1, y1, x2, y2;  // the inner box, where text goes
+};
+extern const AreaBox Areas[4];
+
+constexpr int HistorySlots = 16;
+constexpr int HistoryLineSize = 128;
+
+struct InputHistory {
+    char slots[HistorySlots][HistoryLineSize] = {};
+    int head = 0;    // the slot the next line goes to
+    int cursor = 0;  // the slot shown by the last Up or Down
+    int tail = 0;    // the oldest slot Up can reach
+};
+
+// The state of the screen and of the player's input; one per run, a fresh one per test.
+struct ScreenState {
+    const GameDatabase* db = nullptr;  // settings and variables that printing reads
+    int CurrentArea = 0;
+    int PrintMode = 0;
+    int LineOffset = 0;
+    GfxColour BackgroundColour = 0;
+    GfxColour TextColour = 0;
+    GfxTextStyle TextStyle{};
+    InputHistory history;
+    int PicturesEnabled = 1;
+    bool havePicture = false;   // whether LastPicture names a picture asked for before
+    TextRef LastPicture = NoText;
+};
+
+// Screen and text output.
+void ScreenOpen(ScreenState& s);
+void ScreenClose(ScreenState& s);
+void DrawFrames(ScreenState& s);
+void MakeUiColours(ScreenState& s, int rgbMode);
+int PrintText(ScreenState& s, const char* text);
+int PrintTextFrom(ScreenState& s, const char* text, int startX);
+// Expands %name% to variable values and %% to %; returns the expanded length (at most
+// WorkBufferSize - 1).
+size_t ExpandVariables(const ScreenState& s, const char* text, char* out);
+// Selects an area and a mode for the next prints.
+void SelectArea(ScreenState& s, int area, int mode);
+
+// Prompts and line input.
+int AskYesNo(ScreenState& s, const char* prompt);
+int AskChoice(ScreenState& s, const char* prompt, int count);
+int ReadLine(ScreenState& s, char* buffer, int maxLength);
+int WaitKeyOrTime(ScreenState& s, int ticks);
+void HistoryAdd(ScreenState& s, const char* line);
+int HistoryBack(ScreenState& s, char* buffer);
+int HistoryForward(ScreenState& s, char* buffer);
+void HistoryClear(ScreenState& s);
+
+// Pictures.
+int DisplayPicture(ScreenState& s, TextRef name);
+int LoadPicture(ScreenState& s, const char* path, int x0, int y0);
+
+// Screenshot: "scrshot.bmp" in the current directory; 0 written, -1 not.
+int SaveScreenshot();
+int SaveScreenshotTo(const char* path);

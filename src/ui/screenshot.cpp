@@ -1,0 +1,69 @@
+// screenshot.cpp - saves the screen as a 24-bit bitmap, written whole or not at all.
+#include "ui/screen.h"
+
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t HeaderSize = 54;
+constexpr uint32_t RowBytes = ScreenWidth * 3;  // 2400: a multiple of 4, so rows need no padding
+constexpr uint32_t PixelBytes = RowBytes * ScreenHeight;
+
+void Put16(std::vector<unsigned char>& out, uint32_t v) {
+    out.push_back(static_cast<unsigned char>(v & 255));
+    out.push_back(static_cast<unsigned char>((v >> 8) & 255));
+}
+
+void Put32(std::vector<unsigned char>& out, uint32_t v) {
+    Put16(out, v & 0xFFFF);
+    Put16(out, v >> 16);
+}
+
+} // namespace
+
+int SaveScreenshotTo(const char* path) {
+    std::vector<unsigned char> file;
+    file.reserve(HeaderSize + PixelBytes);
+    file.push_back('B');
+    file.push_back('M');
+    Put32(file, HeaderSize + PixelBytes);
+    Put32(file, 0);
+    Put32(file, HeaderSize);
+    Put32(file, 40);
+    Put32(file, ScreenWidth);
+    Put32(file, ScreenHeight);  // positive: the bottom row comes first
+    Put16(file, 1);
+    Put16(file, 24);
+    Put32(file, 0);
+    Put32(file, PixelBytes);
+    Put32(file, 3396);
+    Put32(file, 3396);
+    Put32(file, 0);
+    Put32(file, 0);
+    GfxSelectSurface(nullptr);
+    for (int y = ScreenHeight - 1; y >= 0; --y)
+        for (int x = 0; x < ScreenWidth; ++x) {
+            int red = 0, green = 0, blue = 0;
+            GfxRgbOfColour(GfxReadPixel(x, y), &red, &green, &blue);
+            file.push_back(static_cast<unsigned char>(blue));
+            file.push_back(static_cast<unsigned char>(green));
+            file.push_back(static_cast<unsigned char>(red));
+        }
+
+    // An earlier screenshot stays whole unless the new one is complete.
+    const std::string temp = std::string(path) + "." + std::to_string(::getpid()) + ".tmp";
+    FILE* out = std::fopen(temp.c_str(), "wb");
+    if (out == nullptr) return -1;
+    const bool written = std::fwrite(file.data(), 1, file.size(), out) == file.size();
+    const bool closed = std::fclose(out) == 0;
+    if (!written || !closed || std::rename(temp.c_str(), path) != 0) {
+        std::remove(temp.c_str());
+        return -1;
+    }
+    return 0;
+}
+
+int SaveScreenshot() { return SaveScreenshotTo("scrshot.bmp"); }

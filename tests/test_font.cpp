@@ -1,0 +1,55 @@
+// test_font.cpp - the generated glyph table and the code page 850 conversions.
+#include "ui/gfx/gfx_internal.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+bool SameGlyph(unsigned char a, unsigned char b) {
+    return std::memcmp(FontGlyphs[a], FontGlyphs[b], GlyphHeight) == 0;
+}
+
+bool GlyphIsFilledWith(unsigned char c, unsigned char row) {
+    for (int i = 0; i < GlyphHeight; ++i)
+        if (FontGlyphs[c][i] != row) return false;
+    return true;
+}
+
+} // namespace
+
+// A table shifted by one glyph or taken from the wrong font shows up in these.
+TEST(FontGlyphs, ShowTheCodePageCharacters) {
+    EXPECT_FALSE(GlyphIsFilledWith('A', 0x00));
+    EXPECT_FALSE(SameGlyph('A', 'B'));
+    EXPECT_TRUE(GlyphIsFilledWith(' ', 0x00));
+    EXPECT_TRUE(GlyphIsFilledWith(0xDB, 0xFF)); // full block
+    EXPECT_FALSE(SameGlyph(0x8A, 'e'));         // è
+    EXPECT_FALSE(GlyphIsFilledWith(0x8A, 0x00));
+}
+
+TEST(Cp850, TypedCharactersRoundTrip) {
+    for (int b = 0x20; b <= 0xFF; ++b) {
+        if (b == 0x7F) continue; // the delete key's byte, never typed as a character
+        EXPECT_EQ(UnicodeToCp850(Cp850ToUnicode[b]), b) << "byte " << b;
+    }
+    EXPECT_EQ(Cp850ToUnicode[0x8A], 0x00E8u);
+    EXPECT_EQ(Cp850ToUnicode[0x9C], 0x00A3u);
+    EXPECT_EQ(Cp850ToUnicode[0xF8], 0x00B0u);
+    EXPECT_EQ(Cp850ToUnicode[0xFF], 0x00A0u);
+}
+
+TEST(Cp850, CharactersOutsideTheCodePageGiveZero) {
+    EXPECT_EQ(UnicodeToCp850(0x20AC), 0); // €
+    EXPECT_EQ(UnicodeToCp850(0x4E00), 0);
+    EXPECT_EQ(UnicodeToCp850(0x1F600), 0);
+    // Control characters, and the graphic characters only the control bytes show.
+    EXPECT_EQ(UnicodeToCp850(0x0A), 0);
+    EXPECT_EQ(UnicodeToCp850(0x7F), 0);
+    EXPECT_EQ(UnicodeToCp850(0x85), 0);
+    EXPECT_EQ(UnicodeToCp850(0x263A), 0); // ☺
+    // ¶ and § are also shown by control bytes; typing them gives their printable bytes.
+    EXPECT_EQ(UnicodeToCp850(0x00B6), 0xF4);
+    EXPECT_EQ(UnicodeToCp850(0x00A7), 0xF5);
+}
