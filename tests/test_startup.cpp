@@ -66,9 +66,10 @@ class Program : public ::testing::Test {
         return ss.str();
     }
     // Returns the exit status; out and err hold standard output and standard error.
-    int Run(const std::string& args) {
-        const std::string cmd = "cd '" + dir.string() + "' && UMB_DRIVER=headless '" + UMB_BINARY + "' " + args +
-                                " </dev/null >out.txt 2>err.txt";
+    int Run(const std::string& args, const std::string& keys = "") {
+        Write("keys.txt", keys);
+        const std::string cmd = "cd '" + dir.string() + "' && UMB_DRIVER=headless '" + UMB_BINARY +
+                                "' " + args + " <keys.txt >out.txt 2>err.txt";
         const int status = std::system(cmd.c_str());
         out = Read("out.txt");
         err = Read("err.txt");
@@ -80,7 +81,7 @@ class Program : public ::testing::Test {
     std::string err;
 };
 
-const char* const CleanSource = "[Locations]\n#1,Hall,,0\nA bare hall.\n";
+const char* const CleanSource = "[Locations]\n#0,Dark,,0\n#1,Hall,,0\nA bare hall.\n";
 
 TEST_F(Program, HelpAndVersion) {
     const std::string help = "U.M.B. 2.4.0\n"
@@ -137,21 +138,26 @@ TEST_F(Program, CompileWritesOnlyCleanSources) {
 }
 
 TEST_F(Program, PlayFallsBackToCompiledGameOnlyWithoutSource) {
+    const std::string keys = "n%\n";  // no restore, then a debug command
     Write("game.adv", CleanSource);
+    Run("-d game", keys);
+    EXPECT_NE(out.find("Location 1, Objects 0 / 5"), std::string::npos) << out;
     Run("-c game");
-    // With the source gone the compiled game file is played.
+    // With the source gone the compiled game file is played, never in debug mode.
     fs::rename(dir / "game.adv", dir / "kept.adv");
-    EXPECT_EQ(Run("-d game"), 0);
+    EXPECT_EQ(Run("-d game", keys), 0);
     EXPECT_EQ(err, "");
+    EXPECT_NE(out.find("A bare hall."), std::string::npos) << out;
+    EXPECT_EQ(out.find("Location 1"), std::string::npos) << out;
     // A source with errors never falls back to the compiled game file.
     Write("game.adv", "[Bad]\n");
-    Run("game");
+    Run("game", keys);
     EXPECT_EQ(out, "Error 1 at line 1 in file game.adv:\n[Bad]\n");
     EXPECT_EQ(err, "");
-    // Warnings only: the program waits for a key (here the end of its input) and plays.
+    // Warnings only: the program waits for a key, then plays.
     Write("game.adv", std::string("stray\n") + CleanSource);
-    Run("game");
-    EXPECT_EQ(out, "Warning 1 at line 1 in file game.adv:\nstray\n");
+    Run("game", "x" + keys);
+    EXPECT_EQ(out.rfind("Warning 1 at line 1 in file game.adv:\nstray\n(y/n)? n\n", 0), 0u) << out;
     EXPECT_EQ(err, "");
 }
 
@@ -175,7 +181,7 @@ TEST_F(Program, FailedWriteKeepsEarlierFileAndSaysSo) {
     for (const auto& entry : fs::directory_iterator(dir)) {
         const std::string name = entry.path().filename().string();
         EXPECT_TRUE(name == "game.adv" || name == "game.umb" || name == "out.txt" ||
-                    name == "err.txt")
+                    name == "err.txt" || name == "keys.txt")
             << "left behind: " << name;
     }
 }

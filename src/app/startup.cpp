@@ -4,7 +4,7 @@
 #include "compiler/compiler.h"
 #include "db/gamefile.h"
 #include "db/nocase.h"
-#include "engine/game.h"
+#include "engine/engine.h"
 #include "ui/gfx/gfx.h"
 
 #include <cstdio>
@@ -153,10 +153,7 @@ int UmbMain(int argc, char** argv) {
                 GfxMessageBox("Error", text.c_str());
             }
         } else {
-            PlaySetup setup;
-            setup.gameName = s.gameName;
-            setup.debugMode = s.DebugMode != 0;
-            PlayGames(db, setup);
+            PlayGames(db, s.gameName, s.DebugMode != 0);
         }
     }
     return 0;

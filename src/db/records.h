@@ -104,3 +104,22 @@ constexpr char KindEnd = '}';
 LocationRecord BlankLocation();
 ObjectRecord BlankObject();
 ScriptLine BlankScriptLine(char kind);
+
+// Saved games: "USF2", then the object locations, the variable values, the location states,
+// the current location and the carried count, all little-endian int16 without padding.
+constexpr char SaveMagic[4] = {'U', 'S', 'F', '2'};
+
+// The state of one location in a saved game: its ten exit overrides, then its light.
+struct SavedLocationState {
+    int16_t exitOverrides[DirectionCount];
+    int16_t light;
+};
+static_assert(sizeof(SavedLocationState) == 22);
+
+// Bytes of a saved game for the highest object index n, variable count m and highest location
+// index k it holds.
+constexpr size_t SavedGameSize(long n, long m, long k) {
+    return 4 + 2 + 2 * static_cast<size_t>(n + 1) + 2 + 2 * static_cast<size_t>(m) + 2 +
+           sizeof(SavedLocationState) * static_cast<size_t>(k + 1) + 4;
+}
+static_assert(SavedGameSize(-1, 0, -1) == 14);

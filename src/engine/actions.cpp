@@ -1,0 +1,185 @@
+// actions.cpp - runs the statements of an action line; prints messages, system messages and shows.
+#include "engine/engine.h"
+
+#include <array>
+
+namespace {
+
+// Texts arrive as new lines at the bottom of the message area.
+constexpr int ModeNewLine = ModeScroll | ModeBottomLine | ModeClearLine;
+
+// One line being run: the location that create, exit and light work on, and the line's result.
+struct Action {
+    Game& g;
+    int16_t target;
+    int result = ActNormal;
+};
+
+// A statement with its operands a and b.
+using ActionFn = void (*)(Action& x, int16_t a, int16_t b);
+
+// create: object a goes to the target location.
+void Create(Action& x, int16_t a, int16_t) { MoveObject(x.g, a, x.target); }
+// destroy: object a goes nowhere.
+void Destroy(Action& x, int16_t a, int16_t) { MoveObject(x.g, a, 0); }
+// get: object a becomes carried, whatever its attributes and the player's load.
+void Get(Action& x, int16_t a, int16_t) { MoveObject(x.g, a, Carried); }
+// wear: object a becomes worn, whatever its attributes.
+void Wear(Action& x, int16_t a, int16_t) { MoveObject(x.g, a, Worn); }
+// put: object a goes to the location value b.
+void Put(Action& x, int16_t a, int16_t b) { MoveObject(x.g, a, b); }
+
+// moveall: every object at a (the player's location when a is 0) goes to b.
+void MoveAll(Action& x, int16_t a, int16_t b) {
+    const int16_t from = a == 0 ? x.g.CurrentLocation : a;
+    for (int i = 0; i <= x.g.db->LastObject; ++i)
+        if (ObjectLocation(x.g, i) == from) MoveObject(x.g, i, b);
+}
+
+// swap: objects a and b exchange places.
+void Swap(Action& x, int16_t a, int16_t b) {
+    const int16_t placeA = ObjectLocation(x.g, a);
+    const int16_t placeB = ObjectLocation(x.g, b);
+    MoveObject(x.g, a, placeB);
+    MoveObject(x.g, b, placeA);
+}
+
+// go: the player moves to a; the screen follows before the next input.
+void Go(Action& x, int16_t a, int16_t) { x.g.CurrentLocation = a; }
+// at: the next statement works on location a.
+void At(Action& x, int16_t a, int16_t) { x.target = a; }
+// exit: direction a of the target location leads to b (0 closes it).
+void Exit(Action& x, int16_t a, int16_t b) { SetExitOverride(x.g, x.target, a, b); }
+
+// subst: every exit that leads to a (the player's location when a is 0) leads to b instead.
+void Subst(Action& x, int16_t a, int16_t b) {
+    const int16_t from = a == 0 ? x.g.CurrentLocation : a;
+    for (int l = 0; l <= x.g.db->LastLocation; ++l)
+        for (int d = 1; d <= DirectionCount; ++d)
+            if (EffectiveExit(x.g, l, d) == from) SetExitOverride(x.g, l, d, b);
+}
+
+// light: location b (the target when b is 0) takes the light state a.
+void Light(Action& x, int16_t a, int16_t b) { SetLight(x.g, b == 0 ? x.target : b, a); }
+
+// message: prints message a.
+void Message(Action& x, int16_t a, int16_t) { PrintMessage(x.g, a); }
+// sysmsg: prints system message a.
+void Sysmsg(Action& x, int16_t a, int16_t) { PrintSysmsg(x.g, a); }
+// show: presents show a.
+void Show(Action& x, int16_t a, int16_t) { ShowPicture(x.g, a); }
+// pause: waits for a key or a ticks (see WaitKeyOrTime).
+void Pause(Action& x, int16_t a, int16_t) { WaitKeyOrTime(*x.g.screen, a); }
+
+// quit: the line ends the game.
+void Quit(Action& x, int16_t, int16_t) { x.result = ActQuit; }
+// halt: the line stops the script.
+void Halt(Action& x, int16_t, int16_t) { x.result = ActHalt; }
+// continue: the line lets the action scan go on.
+void Continue(Action& x, int16_t, int16_t) { x.result = ActContinue; }
+// break: the line leaves the current block.
+void Break(Action& x, int16_t, int16_t) { x.result = ActBreak; }
+
+// set: variable a takes b.
+void Set(Action& x, int16_t a, int16_t b) { SetVar(x.g, a, b); }
+// add: variable a gains b, wrapping in 16 bits.
+void Add(Action& x, int16_t a, int16_t b) {
+    SetVar(x.g, a, static_cast<int16_t>(VarValue(x.g, a) + b));
+}
+// sub: variable a loses b, wrapping in 16 bits.
+void Sub(Action& x, int16_t a, int16_t b) {
+    SetVar(x.g, a, static_cast<int16_t>(VarValue(x.g, a) - b));
+}
+
+// mchoiche: variable a takes the player's choice of 1 to b, or 0 for Escape.
+void MultipleChoice(Action& x, int16_t a, int16_t b) {
+    SetVar(x.g, a, static_cast<int16_t>(AskChoice(*x.g.screen, nullptr, b)));
+}
+
+// bchoiche: variable a takes the player's yes (1) or no (0).
+void YesNoChoice(Action& x, int16_t a, int16_t) {
+    SetVar(x.g, a, static_cast<int16_t>(AskYesNo(*x.g.screen, nullptr)));
+}
+
+// redesc: the player's location is described again at once.
+void Redescribe(Action& x, int16_t, int16_t) { DescribeLocation(x.g, x.g.CurrentLocation); }
+// cls: the message area is cleared.
+void Cls(Action& x, int16_t, int16_t) { ClearMessages(x.g); }
+
+// The statements by code; codes without an entry (the empty slot among them) do nothing.
+constexpr std::array<ActionFn, 128> MakeActionTable() {
+    std::array<ActionFn, 128> t{};
+    t['c'] = Create;
+    t['d'] = Destroy;
+    t['g'] = Get;
+    t['w'] = Wear;
+    t['p'] = Put;
+    t['v'] = MoveAll;
+    t['s'] = Swap;
+    t['l'] = Go;
+    t['a'] = At;
+    t['e'] = Exit;
+    t['t'] = Subst;
+    t['i'] = Light;
+    t['m'] = Message;
+    t['y'] = Sysmsg;
+    t['b'] = Show;
+    t['u'] = Pause;
+    t['q'] = Quit;
+    t['='] = Set;
+    t['+'] = Add;
+    t['-'] = Sub;
+    t['9'] = MultipleChoice;
+    t['2'] = YesNoChoice;
+    t['r'] = Redescribe;
+    t['_'] = Cls;
+    t['h'] = Halt;
+    t['o'] = Continue;
+    t['}'] = Break;
+    return t;
+}
+
+constexpr std::array<ActionFn, 128> ActionTable = MakeActionTable();
+
+// Prints a text, if there is one, as a new line of the message area.
+void PrintNewLine(Game& g, const char* text) {
+    SelectArea(*g.screen, AreaMessages, ModeNewLine);
+    if (text != nullptr) PrintText(*g.screen, text);
+}
+
+} // namespace
+
+// Runs every slot of the line; returns the last result set (halt, continue, break, quit) or 0.
+int ExecActionLine(Game& g, const ScriptLine& line) {
+    Action x{g, g.CurrentLocation};
+    for (int i = 0; i < ScriptSlots; ++i) {
+        const int code = line.ops[i];
+        // A negated statement means nothing in an action line.
+        const ActionFn statement = code >= 0 ? ActionTable[static_cast<size_t>(code)] : nullptr;
+        if (statement != nullptr) statement(x, line.operandA[i], line.operandB[i]);
+        if (statement != At) x.target = g.CurrentLocation;
+    }
+    return x.result;
+}
+
+// Prints message n; an undefined message prints nothing.
+void PrintMessage(Game& g, int n) { PrintNewLine(g, MessageText(g, n)); }
+
+// Prints system message n; an undefined one prints nothing.
+void PrintSysmsg(Game& g, int n) { PrintNewLine(g, SysmsgText(g, n)); }
+
+// Shows entry n of the shows: its text, then its picture; an entry without a picture shows nothing.
+void ShowPicture(Game& g, int n) {
+    const GameDatabase& db = *g.db;
+    if (n < 0 || n > db.LastShow || static_cast<size_t>(n) >= db.Shows.size()) return;
+    const ShowRecord& show = db.Shows[static_cast<size_t>(n)];
+    if (show.picture == NoText) return;
+    PrintNewLine(g, TextOf(db, show.text));
+    DisplayPicture(*g.screen, show.picture);
+}
+
+// Clears the whole message area.
+void ClearMessages(Game& g) {
+    SelectArea(*g.screen, AreaMessages, ModeClearArea);
+    PrintText(*g.screen, nullptr);
+}

@@ -1,0 +1,28 @@
+// debug.cpp - debug mode's "%" commands, which report object locations and variable values.
+#include "engine/engine.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+
+// Answers a line beginning with "%" on the message area's last line and returns 1; returns 0
+// for any other line, which is left to the parser.
+int DebugCommand(Game& g, const char* line) {
+    if (line == nullptr || line[0] != '%') return 0;
+    // Reads like the standard decimal conversion; a number beyond int is taken at int's limit.
+    const long number = std::strtol(line + 1, nullptr, 10);
+    const int n = number > INT_MAX   ? INT_MAX
+                  : number < INT_MIN ? INT_MIN
+                                     : static_cast<int>(number);
+
+    char reply[96];
+    if (n != 0)
+        std::snprintf(reply, sizeof reply, "Obj. %d is %d, Flag %d = %d", n, ObjectLocation(g, n),
+                      n, VarValue(g, n));
+    else
+        std::snprintf(reply, sizeof reply, "Location %d, Objects %d / %d", g.CurrentLocation,
+                      g.CarriedCount, g.db->MaxItems);
+    SelectArea(*g.screen, AreaMessages, ModeBottomLine | ModeClearLine);
+    PrintText(*g.screen, reply);
+    return 1;
+}

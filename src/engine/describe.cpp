@@ -1,0 +1,134 @@
+// describe.cpp - the location display, its object and exit lists, the inventory and examine.
+#include "engine/engine.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr size_t ListBufferSize = 1024;
+constexpr int ModeMessage = ModeScroll | ModeBottomLine | ModeClearLine;
+
+// One list text; what does not fit in the buffer is cut off.
+struct ListText {
+    char text[ListBufferSize] = {};
+    size_t length = 0;
+};
+
+// Appends a text (nothing when absent) as far as the buffer allows.
+void Append(ListText& list, const char* text) {
+    if (text == nullptr) return;
+    const size_t room = ListBufferSize - 1 - list.length;
+    const size_t n = strnlen(text, room);
+    std::memcpy(list.text + list.length, text, n);
+    list.length += n;
+    list.text[list.length] = '\0';
+}
+
+// Whether a location value means that the player has the object.
+bool IsCarriedOrWorn(int16_t location) {
+    return location == Carried || location == Worn;
+}
+
+// Prints a text under the current area and mode; an absent text prints nothing.
+void PrintIfPresent(Game& g, const char* text) {
+    if (text != nullptr) PrintText(*g.screen, text);
+}
+
+} // namespace
+
+// Draws the title, status line, description area and picture of a location, or of the darkness
+// location while it is dark; returns -1 (nothing drawn) when the location has no name.
+int DescribeLocation(Game& g, int location) {
+    const LocationRecord& here = LocationAt(g, location);
+    if (TextOf(*g.db, here.name) == nullptr) return -1;
+    const LocationRecord& shown = IsDark(g, location) != 0 ? LocationAt(g, 0) : here;
+    ScreenState& s = *g.screen;
+
+    SelectArea(s, AreaTitle, ModeClearArea);
+    PrintText(s, TextOf(*g.db, shown.name));
+    char status[sizeof g.db->StatusLine + 1] = {};
+    std::memcpy(status, g.db->StatusLine, sizeof g.db->StatusLine);
+    if (status[0] != '\0') {
+        SelectArea(s, AreaTitle, ModeBottomLine);
+        PrintText(s, status);
+    }
+
+    SelectArea(s, AreaDescription, ModeClearArea);
+    PrintText(s, nullptr);
+    SelectArea(s, AreaDescription, 0);
+    ListContents(g, location);
+
+    DisplayPicture(s, shown.picture);
+    return 0;
+}
+
+// Prints a location's description, its objects and its exits under the current area and mode;
+// while it is dark, the darkness location's description alone. A game without a named darkness
+// location lists nothing at all.
+void ListContents(Game& g, int location) {
+    if (TextOf(*g.db, LocationAt(g, 0).name) == nullptr) return;
+    if (IsDark(g, location) != 0) {
+        PrintIfPresent(g, TextOf(*g.db, LocationAt(g, 0).description));
+        return;
+    }
+    PrintIfPresent(g, TextOf(*g.db, LocationAt(g, location).description));
+
+    ListText objects;
+    int named = 0;
+    for (int i = 1; i <= g.db->LastObject; ++i) {
+        if (ObjectLocation(g, i) != location) continue;
+        if (named == 0) Append(objects, SysmsgText(g, 11));
+        Append(objects, named == 0 ? " " : ", ");
+        Append(objects, TextOf(*g.db, ObjectAt(g, i).name));
+        ++named;
+    }
+    if (named > 0) {
+        Append(objects, ".");
+        PrintText(*g.screen, objects.text);
+    }
+
+    if (g.db->ShowExits == 0) return;
+    ListText exits;
+    named = 0;
+    for (int d = 1; d <= DirectionCount; ++d) {
+        if (EffectiveExit(g, location, d) == 0) continue;
+        if (named == 0) Append(exits, SysmsgText(g, 19));
+        Append(exits, named == 0 ? " " : ", ");
+        Append(exits, TextOf(*g.db, g.db->Directions[d - 1]));
+        ++named;
+    }
+    if (named > 0) {
+        Append(exits, ".");
+        PrintText(*g.screen, exits.text);
+    }
+}
+
+// Prints the objects carried and worn as one text in the message area.
+void ShowInventory(Game& g) {
+    SelectArea(*g.screen, AreaMessages, ModeMessage);
+    ListText list;
+    Append(list, SysmsgText(g, 12));
+    Append(list, " ");
+    int named = 0;
+    for (int i = 1; i <= g.db->LastObject; ++i) {
+        const int16_t where = ObjectLocation(g, i);
+        if (!IsCarriedOrWorn(where)) continue;
+        if (named > 0) Append(list, ", ");
+        Append(list, TextOf(*g.db, ObjectAt(g, i).name));
+        if (where == Worn) Append(list, SysmsgText(g, 13));
+        ++named;
+    }
+    Append(list, named > 0 ? "." : SysmsgText(g, 14));
+    PrintText(*g.screen, list.text);
+}
+
+// Prints an object's description (system message 7 when it has none) in the message area;
+// returns -1 when the object has no name.
+int ExamineObject(Game& g, int object) {
+    SelectArea(*g.screen, AreaMessages, ModeMessage);
+    const ObjectRecord& o = ObjectAt(g, object);
+    if (TextOf(*g.db, o.name) == nullptr) return -1;
+    const char* description = TextOf(*g.db, o.description);
+    PrintIfPresent(g, description != nullptr ? description : SysmsgText(g, 7));
+    return 0;
+}

@@ -1,0 +1,94 @@
+// engine.h - the game engine: run-time state, scripts, parser, actions, saves and descriptions.
+#pragma once
+
+#include "db/database.h"
+#include "ui/screen.h"
+
+#include <cstdint>
+#include <string>
+
+// Turn result codes.
+constexpr int TurnQuit = -1;
+constexpr int TurnScripts = 0;   // handled by script lines, or not recognised
+constexpr int TurnBuiltin = 1;   // handled by a built-in command
+constexpr int TurnNoTime = 2;    // took no game time: no events before the next input
+
+// Action line results.
+constexpr int ActNormal = 0;
+constexpr int ActHalt = 1;
+constexpr int ActContinue = 2;
+constexpr int ActBreak = 3;
+constexpr int ActQuit = -1;
+
+constexpr int InputLineLength = 127;
+
+// One game being played: the database, the screen, and the run-time state beside the tables.
+struct Game {
+    GameDatabase* db = nullptr;
+    ScreenState* screen = nullptr;
+    std::string gameName;  // saved games are named from its first 8 characters
+    bool debugMode = false;
+    int16_t CurrentLocation = 0;
+    int16_t CarriedCount = 0;
+};
+
+// Run-time fields through checked accessors: a number that names nothing reads as a blank
+// record (an object lying nowhere, a location without exits, a variable of 0) and a write to
+// it is ignored, so no script operand reaches outside the tables.
+const LocationRecord& LocationAt(const Game& g, int location);
+const ObjectRecord& ObjectAt(const Game& g, int object);
+int16_t ObjectLocation(const Game& g, int object);  // the effective location
+// Moves an object, keeping CarriedCount equal to the objects carried or worn.
+void MoveObject(Game& g, int object, int16_t location);
+int16_t EffectiveExit(const Game& g, int location, int direction);  // direction 1 to 10
+void SetExitOverride(Game& g, int location, int direction, int16_t destination);
+void SetLight(Game& g, int location, int16_t light);
+int16_t VarValue(const Game& g, int var);
+void SetVar(Game& g, int var, int16_t value);
+// Texts by number; nullptr when absent or out of range.
+const char* MessageText(const Game& g, int n);
+const char* SysmsgText(const Game& g, int n);
+const char* TextOrEmpty(const char* text);
+
+// The game loop.
+int PlayGames(GameDatabase& db, const std::string& gameName, bool debugMode);
+void NewGame(Game& g);
+int RunEvents(Game& g, int mode);
+int RunActions(Game& g, int verb, int noun, int noun2, int noun3);
+
+// The input parser: returns the number of recognised words.
+int ParseInput(const Game& g, char* line, int* verb, int* noun, int* noun2, int* noun3);
+
+// Conditions: 1 true, 0 false, -1 false with a verb-and-noun match.
+int EvalCondition(Game& g, const ScriptLine& line, int verb, int noun, int noun2, int noun3,
+                  int mode);
+int IsDark(const Game& g, int location);
+
+// Actions.
+int ExecActionLine(Game& g, const ScriptLine& line);
+void PrintMessage(Game& g, int n);
+void PrintSysmsg(Game& g, int n);
+void ShowPicture(Game& g, int n);
+void ClearMessages(Game& g);
+
+// Saved games: 0 done, -1 cancelled or failed.
+std::string SaveFileName(const std::string& gameName, int slot);
+int SaveGame(Game& g);
+int RestoreGame(Game& g);
+// The file image of the current state, and its restore from an image (0, or -1 when the image
+// is short, long or corrupt; the state is then unchanged).
+std::string BuildSavedGame(const Game& g);
+int ApplySavedGame(Game& g, const std::string& image);
+
+// Location description and listings.
+int DescribeLocation(Game& g, int location);
+void ListContents(Game& g, int location);
+void ShowInventory(Game& g);
+int ExamineObject(Game& g, int object);
+
+// Debug mode: 1 when the line was a debug command.
+int DebugCommand(Game& g, const char* line);
+
+// Built-in commands.
+int BuiltinCommand(Game& g, int verb, int noun);
+int ConfirmQuit(Game& g);

@@ -1,0 +1,238 @@
+// runner.cpp - the game loop, the new-game reset and the two script runners.
+#include "engine/engine.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr int MaxDepth = 15;  // block levels the runners follow
+
+// The state of one walk of a script table.
+struct Walk {
+    int cond = 1;
+    int depth = 0;
+    int skip[MaxDepth + 1] = {};
+    int loopStart[MaxDepth + 1];
+    char opener[MaxDepth + 1] = {};
+    bool running = true;
+    int mode = 0;
+    bool executed = false;
+    bool partial = false;
+
+    Walk() { std::fill(std::begin(loopStart), std::end(loopStart), -1); }
+};
+
+bool IsConditionKind(char kind) {
+    return kind == KindIf || kind == KindAnd || kind == KindOr || kind == KindWhile;
+}
+
+bool IsOpenerKind(char kind) {
+    return kind == KindBegin || kind == KindFBegin || kind == KindSBegin;
+}
+
+// An if or while line sets the flag from its test, an and line can only clear it, an or line
+// can only set it.
+void ConditionLine(Walk& w, const ScriptLine& line, int index, int f) {
+    if (f > 0 && line.kind != KindAnd) w.cond = 1;
+    if (f <= 0 && line.kind != KindOr) w.cond = 0;
+    if (line.kind == KindWhile) w.loopStart[w.depth] = index;
+    if (line.kind == KindIf) w.loopStart[w.depth] = -1;
+    if (f == -1) w.partial = true;
+}
+
+void OpenBlock(Walk& w, char kind) {
+    if (w.depth >= MaxDepth) return;  // too deep: its closer closes the enclosing level
+    ++w.depth;
+    w.skip[w.depth] = (w.cond == 0 || w.skip[w.depth - 1] != 0) ? 1 : 0;
+    w.opener[w.depth] = kind;
+}
+
+// Closes the innermost block; returns the line to go on at.
+int CloseBlock(Walk& w, int next, bool actions) {
+    if (w.depth == 0) return next;
+    if (actions) {
+        // A level-1 block that was entered ends the command when it is an fbegin block, or when
+        // an action line has run.
+        if (w.depth == 1 && w.mode == 0 && w.skip[1] == 0 &&
+            (w.opener[1] == KindFBegin || w.executed))
+            w.running = false;
+        w.mode = 0;
+    }
+    --w.depth;
+    w.cond = 1;
+    if (w.skip[w.depth + 1] == 0 && w.loopStart[w.depth] >= 0) {
+        if (actions) w.running = true;
+        return w.loopStart[w.depth];
+    }
+    return next;
+}
+
+// Runs an action line of the events; returns the line to go on at.
+int EventAction(Game& g, Walk& w, const ScriptLine& line, int next) {
+    if (w.cond == 0 || w.skip[w.depth] != 0) {
+        w.cond = 1;
+        return next;
+    }
+    const int r = ExecActionLine(g, line);
+    if (r == ActQuit) {
+        w.cond = -1;
+        w.running = false;
+    } else if (r == ActHalt) {
+        w.running = false;
+    } else if (r == ActBreak && w.depth > 0) {
+        w.skip[w.depth] = 1;
+    } else {
+        if (w.loopStart[w.depth] >= 0) next = w.loopStart[w.depth];
+        w.cond = 1;
+    }
+    return next;
+}
+
+// Runs an action line of the actions; returns the line to go on at.
+int CommandAction(Game& g, Walk& w, const ScriptLine& line, int next) {
+    if (w.cond == 0 || w.skip[w.depth] != 0) {
+        w.cond = 1;
+        return next;
+    }
+    w.executed = true;
+    const int r = ExecActionLine(g, line);
+    if (r == ActQuit) {
+        w.cond = -1;
+        w.running = false;
+        return next;
+    }
+    if (r == ActHalt) {
+        w.running = false;
+        return next;
+    }
+    if (r == ActNormal && (w.depth == 0 || w.opener[w.depth] == KindSBegin)) w.running = false;
+    if (r == ActContinue) {
+        w.mode = 2;
+        w.running = true;
+    }
+    if (r == ActBreak && w.depth > 0) w.skip[w.depth] = 1;
+    if (w.loopStart[w.depth] >= 0) {
+        next = w.loopStart[w.depth];
+        w.running = true;
+    }
+    w.cond = 1;
+    return next;
+}
+
+// Walks a script table; actions selects the rules of the Actions runner.
+void WalkTable(Game& g, Walk& w, const std::vector<ScriptLine>& table, int16_t count,
+               bool actions, const int words[4]) {
+    const int lines = std::min(static_cast<int>(count), static_cast<int>(table.size()));
+    for (int i = 0; i < lines && w.running;) {
+        const ScriptLine& line = table[static_cast<size_t>(i)];
+        int next = i + 1;
+        if (IsConditionKind(line.kind)) {
+            if (w.skip[w.depth] == 0) {
+                const int f = EvalCondition(g, line, words[0], words[1], words[2], words[3], w.mode);
+                ConditionLine(w, line, i, f);
+            }
+        } else if (IsOpenerKind(line.kind)) {
+            OpenBlock(w, line.kind);
+        } else if (line.kind == KindEnd) {
+            next = CloseBlock(w, next, actions);
+        } else if (line.kind == KindAction) {
+            next = actions ? CommandAction(g, w, line, next) : EventAction(g, w, line, next);
+        }
+        i = next;
+    }
+}
+
+} // namespace
+
+int RunEvents(Game& g, int mode) {
+    Walk w;
+    w.mode = mode > 1 ? 1 : mode;
+    const int words[4] = {0, 0, 0, 0};
+    WalkTable(g, w, g.db->Events, g.db->EventCount, false, words);
+    return w.cond;
+}
+
+int RunActions(Game& g, int verb, int noun, int noun2, int noun3) {
+    if (verb == 0 && noun == 0) {
+        PrintSysmsg(g, 1);
+        return TurnScripts;
+    }
+    Walk w;
+    const int words[4] = {verb, noun, noun2, noun3};
+    WalkTable(g, w, g.db->Actions, g.db->ActionCount, true, words);
+    int result = 0;
+    if (w.running)
+        result = BuiltinCommand(g, verb, noun);
+    else
+        result = w.cond == -1 ? TurnQuit : TurnScripts;
+    if (result == TurnScripts && !w.executed) PrintSysmsg(g, w.partial ? 8 : 1);
+    return result;
+}
+
+void NewGame(Game& g) {
+    GameDatabase& db = *g.db;
+    g.CurrentLocation = db.StartLocation;
+    g.CarriedCount = 0;
+    const int objects = std::min(static_cast<int>(db.LastObject) + 1, static_cast<int>(db.Objects.size()));
+    for (int i = 0; i < objects; ++i) {
+        ObjectRecord& o = db.Objects[static_cast<size_t>(i)];
+        if (o.name == NoText) {
+            o.location = Unset;
+            continue;
+        }
+        o.location = o.initialLocation;
+        if (o.location == Carried || o.location == Worn) ++g.CarriedCount;
+    }
+    const int vars = std::min(static_cast<int>(db.VarCount), static_cast<int>(db.Vars.size()));
+    for (int i = 0; i < vars; ++i) db.Vars[static_cast<size_t>(i)].value = 0;
+    const int locations =
+        std::min(static_cast<int>(db.LastLocation) + 1, static_cast<int>(db.Locations.size()));
+    for (int i = 0; i < locations; ++i) {
+        LocationRecord& l = db.Locations[static_cast<size_t>(i)];
+        std::fill(std::begin(l.exitOverrides), std::end(l.exitOverrides), Unset);
+        l.light = Unset;
+    }
+    RunEvents(g, 1);  // the introduction; a quit here does not end the game
+    if (AskYesNo(*g.screen, SysmsgText(g, 23)) == 1) RestoreGame(g);
+}
+
+// Plays turns until the game ends.
+static void PlayOneGame(Game& g) {
+    ScreenState& screen = *g.screen;
+    DrawFrames(screen);
+    NewGame(g);
+    HistoryClear(screen);
+    int result = TurnNoTime;
+    char line[InputLineLength + 1];
+    for (;;) {
+        if (result != TurnNoTime && RunEvents(g, 0) == -1) return;
+        DescribeLocation(g, g.CurrentLocation);
+        ReadLine(screen, line, InputLineLength);
+        if (g.debugMode && DebugCommand(g, line) == 1) {
+            result = TurnNoTime;
+        } else if (line[0] == '\0') {
+            result = TurnNoTime;
+        } else {
+            int verb = 0, noun = 0, noun2 = 0, noun3 = 0;
+            ParseInput(g, line, &verb, &noun, &noun2, &noun3);
+            result = RunActions(g, verb, noun, noun2, noun3);
+            if (result == TurnQuit) return;
+        }
+    }
+}
+
+int PlayGames(GameDatabase& db, const std::string& gameName, bool debugMode) {
+    ScreenState screen;
+    screen.db = &db;
+    Game g;
+    g.db = &db;
+    g.screen = &screen;
+    g.gameName = gameName;
+    g.debugMode = debugMode;
+    ScreenOpen(screen);
+    do {
+        PlayOneGame(g);
+    } while (AskYesNo(screen, SysmsgText(g, 26)) == 1);
+    ScreenClose(screen);
+    return 0;
+}

@@ -1,0 +1,178 @@
+// savegame.cpp - saved games: the run-time state of one game in a numbered slot file.
+#include "engine/engine.h"
+
+#include "db/fileio.h"
+#include "db/gamefile.h"
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace {
+
+constexpr int SlotCount = 9;
+constexpr size_t SaveNameLength = 8;
+constexpr int CannotUseFile = 29;
+// The largest file the three int16 counts can describe.
+constexpr size_t MaxSavedGameSize = SavedGameSize(32767, 32767, 32767);
+
+// Appends an int16, little-endian.
+void PutInt16(std::string& out, int16_t v) {
+    const auto u = static_cast<uint16_t>(v);
+    out.push_back(static_cast<char>(u & 0xFF));
+    out.push_back(static_cast<char>(u >> 8));
+}
+
+// The int16 at offset at; the caller has checked that both bytes are there.
+int16_t Int16At(const std::string& image, size_t at) {
+    const auto lo = static_cast<unsigned char>(image[at]);
+    const auto hi = static_cast<unsigned char>(image[at + 1]);
+    return static_cast<int16_t>(static_cast<uint16_t>(lo | (hi << 8)));
+}
+
+// Where the fields of a saved game begin, once its counts are known to be sound.
+struct SavedLayout {
+    int n = -1, m = 0, k = -1;
+    size_t objects = 0, vars = 0, locations = 0, tail = 0;
+};
+
+// Checks the magic, the counts and the exact length of an image; returns 0 and the layout, or -1.
+int CheckSavedGame(const std::string& image, SavedLayout& l) {
+    const size_t size = image.size();
+    if (size < SavedGameSize(-1, 0, -1) || std::memcmp(image.data(), SaveMagic, 4) != 0) return -1;
+    l.n = Int16At(image, 4);
+    if (l.n < -1) return -1;
+    l.objects = 6;
+    const size_t mAt = l.objects + 2 * static_cast<size_t>(l.n + 1);
+    if (mAt + 2 > size) return -1;
+    l.m = Int16At(image, mAt);
+    if (l.m < 0) return -1;
+    l.vars = mAt + 2;
+    const size_t kAt = l.vars + 2 * static_cast<size_t>(l.m);
+    if (kAt + 2 > size) return -1;
+    l.k = Int16At(image, kAt);
+    if (l.k < -1) return -1;
+    l.locations = kAt + 2;
+    l.tail = l.locations + sizeof(SavedLocationState) * static_cast<size_t>(l.k + 1);
+    return size == SavedGameSize(l.n, l.m, l.k) ? 0 : -1;
+}
+
+// The slot the player picks for a prompt, 0 when Escape was pressed.
+int AskSlot(Game& g, int prompt) {
+    return AskChoice(*g.screen, SysmsgText(g, prompt), SlotCount);
+}
+
+// Writes an image to a temporary file beside path and renames it over path once it is whole.
+int WriteFileWhole(const std::string& path, const std::string& image) {
+    const std::string tmp = GameFileTempPath(path.c_str());
+    FILE* f = std::fopen(tmp.c_str(), "wb");
+    if (f == nullptr) return -1;
+    int res = std::fwrite(image.data(), 1, image.size(), f) == image.size() ? 0 : -1;
+    if (std::fclose(f) != 0) res = -1;
+    std::error_code ec;
+    if (res == 0) {
+        std::filesystem::rename(tmp, path, ec);
+        if (ec) res = -1;
+    }
+    if (res != 0) std::filesystem::remove(tmp, ec);
+    return res;
+}
+
+} // namespace
+
+// The first 8 characters of the game name, ".sv" and the slot digit.
+std::string SaveFileName(const std::string& gameName, int slot) {
+    return gameName.substr(0, SaveNameLength) + ".sv" + static_cast<char>('0' + slot);
+}
+
+// The saved-game file image of the current state.
+std::string BuildSavedGame(const Game& g) {
+    const GameDatabase& db = *g.db;
+    std::string out;
+    out.reserve(SavedGameSize(db.LastObject, db.VarCount, db.LastLocation));
+    out.append(SaveMagic, sizeof SaveMagic);
+    PutInt16(out, db.LastObject);
+    for (int i = 0; i <= db.LastObject; ++i)
+        PutInt16(out, ObjectAt(g, i).location);
+    PutInt16(out, db.VarCount);
+    for (int i = 0; i < db.VarCount; ++i)
+        PutInt16(out, VarValue(g, i));
+    PutInt16(out, db.LastLocation);
+    for (int i = 0; i <= db.LastLocation; ++i) {
+        const LocationRecord& l = LocationAt(g, i);
+        SavedLocationState state{};
+        std::memcpy(state.exitOverrides, l.exitOverrides, sizeof state.exitOverrides);
+        state.light = l.light;
+        out.append(reinterpret_cast<const char*>(&state), sizeof state);
+    }
+    PutInt16(out, g.CurrentLocation);
+    PutInt16(out, g.CarriedCount);
+    return out;
+}
+
+// Restores the state from a whole image, reconciling tables of other sizes; returns -1 and
+// changes nothing when the image is short, long or corrupt.
+int ApplySavedGame(Game& g, const std::string& image) {
+    SavedLayout l;
+    if (CheckSavedGame(image, l) != 0) return -1;
+    GameDatabase& db = *g.db;
+
+    for (int i = 0; i <= db.LastObject; ++i)
+        MoveObject(g, i, i <= l.n ? Int16At(image, l.objects + 2 * static_cast<size_t>(i)) : Unset);
+    for (int i = 0; i < db.VarCount; ++i)
+        SetVar(g, i, i < l.m ? Int16At(image, l.vars + 2 * static_cast<size_t>(i)) : int16_t{0});
+    for (int i = 0; i <= db.LastLocation; ++i) {
+        SavedLocationState state{};
+        if (i <= l.k) {
+            std::memcpy(&state, image.data() + l.locations + sizeof state * static_cast<size_t>(i),
+                        sizeof state);
+        } else {
+            for (int16_t& e : state.exitOverrides)
+                e = Unset;
+            state.light = Unset;
+        }
+        for (int d = 1; d <= DirectionCount; ++d)
+            SetExitOverride(g, i, d, state.exitOverrides[d - 1]);
+        SetLight(g, i, state.light);
+    }
+    g.CurrentLocation = Int16At(image, l.tail);
+
+    // The stored carried count is not trusted: count the named objects with the player.
+    int16_t carried = 0;
+    for (int i = 0; i <= db.LastObject; ++i) {
+        const int16_t where = ObjectLocation(g, i);
+        if (TextOf(db, ObjectAt(g, i).name) != nullptr && (where == Carried || where == Worn))
+            ++carried;
+    }
+    g.CarriedCount = carried;
+    return 0;
+}
+
+// Asks for a slot and saves the game there; returns 0, or -1 when cancelled or failed (system
+// message 29, the slot's earlier file kept whole).
+int SaveGame(Game& g) {
+    const int slot = AskSlot(g, 21);
+    if (slot == 0) return -1;
+    if (WriteFileWhole(SaveFileName(g.gameName, slot), BuildSavedGame(g)) != 0) {
+        PrintSysmsg(g, CannotUseFile);
+        return -1;
+    }
+    return 0;
+}
+
+// Asks for a slot and restores the game saved there; returns 0, or -1 when cancelled or failed
+// (system message 29, the game unchanged).
+int RestoreGame(Game& g) {
+    const int slot = AskSlot(g, 22);
+    if (slot == 0) return -1;
+    FILE* f = std::fopen(SaveFileName(g.gameName, slot).c_str(), "rb");
+    int res = -1;
+    if (f != nullptr) {
+        std::string image;
+        if (ReadWholeFile(f, image, MaxSavedGameSize) == 0) res = ApplySavedGame(g, image);
+        std::fclose(f);
+    }
+    if (res != 0) PrintSysmsg(g, CannotUseFile);
+    return res;
+}

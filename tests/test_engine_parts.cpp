@@ -1,0 +1,497 @@
+// test_engine_parts.cpp - the parser, location displays, built-in and debug commands, saved games.
+#include "db/gamefile.h"
+#include "engine/engine.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A small adventure on a headless screen: the hall (1) north of the yard (2), a darkness
+// location, a few objects and the system messages the engine prints.
+class Engine : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(AllocateTextHeap(db), 0);
+        out = open_memstream(&outText, &outSize);
+        GfxUseHeadless(true);
+        GfxSetHeadlessStreams(nullptr, out);
+        screen.db = &db;
+        ScreenOpen(screen);
+        g = Game{&db, &screen, "castle", false, 1, 2};
+
+        const char* dirs[] = {"north", "south", "east", "west"};
+        for (int d = 0; d < 4; ++d)
+            db.Directions[d] = Text(dirs[d]);
+        const std::pair<int, const char*> sys[] = {
+            {2, "Not here."},   {3, "You can't."},  {4, "Hands full."}, {5, "No exit."},
+            {7, "Plain."},      {9, "Nine."},       {10, "Done."},      {11, "You see:"},
+            {12, "You carry:"}, {13, " (worn)"},    {14, "nothing."},   {19, "Exits:"},
+            {21, "Save slot?"}, {22, "Load slot?"}, {24, "Quit?"},      {25, "Save first?"},
+            {29, "Bad file."}};
+        for (const auto& [n, text] : sys)
+            db.Sysmsg[n] = Text(text);
+        const char* places[][2] = {
+            {"Darkness", "It is pitch dark."}, {"Hall", "A big hall."}, {"Yard", "A yard."}};
+        GrowLocations(db, 2);
+        for (size_t l = 0; l < 3; ++l) {
+            db.Locations[l].name = Text(places[l][0]);
+            db.Locations[l].description = Text(places[l][1]);
+        }
+        db.Locations[1].exits[0] = 2;
+        db.Locations[2].exits[1] = 1;
+        AddObject(1, "lamp", 1, AttrTakeable, 3);
+        AddObject(2, "statue", 1, 0, 7);
+        AddObject(3, "cloak", Carried, AttrTakeable | AttrWearable, 8);
+        AddObject(4, "coin", 2, AttrTakeable, 9);
+        AddObject(5, "coin", 1, AttrTakeable, 9);
+        AddObject(6, "ring", Worn, AttrWearable, 10);
+        AppendVar(db, "score", 5);
+        AppendVar(db, "moves", 5);
+    }
+    void TearDown() override {
+        GfxSetHeadlessStreams(nullptr, nullptr);
+        if (keys != nullptr) std::fclose(keys);
+        std::fclose(out);
+        std::free(outText);
+        keys = nullptr;
+    }
+    // A fresh adventure and screen, as at the start of a test.
+    void Reset() {
+        TearDown();
+        db = GameDatabase{};
+        screen = ScreenState{};
+        SetUp();
+    }
+
+    TextRef Text(const char* s) { return StoreText(db, s, std::strlen(s), false); }
+    void AddObject(int n, const char* name, int16_t where, int16_t attributes, int16_t noun) {
+        GrowObjects(db, n);
+        db.Objects[static_cast<size_t>(n)] = {Text(name), where,  attributes, noun,
+                                              0,          NoText, Unset,      0};
+    }
+    // The keys the next prompts read; AllKeysUsed tells whether they were all read.
+    void Keys(const std::string& k) {
+        if (keys != nullptr) std::fclose(keys);
+        keyText = k;
+        keys = fmemopen(keyText.data(), keyText.size(), "r");
+        GfxSetHeadlessStreams(keys, out);
+    }
+    bool AllKeysUsed() { return std::ftell(keys) == static_cast<long>(keyText.size()); }
+    // A text row of an area: row 0 is the top line, -1 the bottom line.
+    static std::string Row(int area, int row) {
+        const AreaBox& a = Areas[area];
+        char text[128];
+        GfxTextRow(a.x1, a.x2, (row >= 0 ? a.y1 : a.y2) + row * LineHeight, text, sizeof text);
+        return text;
+    }
+    static std::string LastMessage() { return Row(AreaMessages, -1); }
+
+    GameDatabase db;
+    ScreenState screen;
+    Game g;
+    FILE* out = nullptr;
+    char* outText = nullptr;
+    size_t outSize = 0;
+    FILE* keys = nullptr;
+    std::string keyText;
+};
+
+TEST_F(Engine, ParserTakesTheFirstVerbThenUpToThreeNouns) {
+    AppendVerb(db, "take", 4, 14);
+    AppendVerb(db, "get", 3, 14);
+    AppendVerb(db, "inventory", 9, 11);
+    AppendVerb(db, "light", 5, 30);
+    const char* nouns[] = {"lamp", "key", "door", "light"};
+    for (int i = 0; i < 4; ++i)
+        AppendNoun(db, nouns[i], std::strlen(nouns[i]), static_cast<int16_t>(i + 3));
+    struct Case {
+        const char* line;
+        std::array<int, 5> want; // count, verb, noun, noun2, noun3
+    } cases[] = {
+        {"take the red lamp", {2, 14, 3, 0, 0}},
+        {"lamp take", {1, 14, 0, 0, 0}},
+        {"GeT LaMp", {2, 14, 3, 0, 0}},
+        {"get lamp key door light lamp", {4, 14, 3, 4, 5}},
+        {"inventorying", {1, 11, 0, 0, 0}},
+        {"take lam lamps", {1, 14, 0, 0, 0}},
+        {"   ", {0, 0, 0, 0, 0}},
+        {"", {0, 0, 0, 0, 0}},
+        {"  take'lamp''  key ", {3, 14, 3, 4, 0}},
+        {"light light", {2, 30, 6, 0, 0}},
+        {"take lamp\nkey", {2, 14, 3, 0, 0}},
+        {"look around", {0, 0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        char line[128];
+        std::snprintf(line, sizeof line, "%s", c.line);
+        std::array<int, 5> got{};
+        got[0] = ParseInput(g, line, &got[1], &got[2], &got[3], &got[4]);
+        EXPECT_EQ(got, c.want) << c.line;
+    }
+    char cut[] = "take lamp\r\nkey";
+    int v, n, n2, n3;
+    ParseInput(g, cut, &v, &n, &n2, &n3);
+    EXPECT_STREQ(cut, "take lamp");
+}
+
+TEST_F(Engine, DescriptionShowsObjectsAndOpenExitsInOrder) {
+    std::snprintf(db.StatusLine, sizeof db.StatusLine, "Score 0");
+    db.Objects[0].initialLocation = 1; // record 0 is never listed
+    db.Objects[0].name = Text("ghost");
+    db.Locations[1].exits[3] = 2;
+    SetExitOverride(g, 1, 4, 0); // closed by the game
+    SetExitOverride(g, 1, 2, 1); // opened by the game
+    EXPECT_EQ(DescribeLocation(g, 1), 0);
+    EXPECT_EQ(Row(AreaTitle, 0), "Hall");
+    EXPECT_EQ(Row(AreaTitle, -1), "Score 0");
+    EXPECT_EQ(Row(AreaDescription, 0), "A big hall.");
+    EXPECT_EQ(Row(AreaDescription, 1), "You see: lamp, statue, coin.");
+    EXPECT_EQ(Row(AreaDescription, 2), "Exits: north, south.");
+
+    // No objects, no exit list, no headings; undefined headings are empty.
+    db.ShowExits = 0;
+    EXPECT_EQ(DescribeLocation(g, 2), 0);
+    EXPECT_EQ(Row(AreaDescription, 1), "You see: coin.");
+    EXPECT_EQ(Row(AreaDescription, 2), "");
+    MoveObject(g, 4, 0);
+    db.ShowExits = 1;
+    db.Sysmsg[19] = NoText;
+    EXPECT_EQ(DescribeLocation(g, 2), 0);
+    EXPECT_EQ(Row(AreaDescription, 1), " south.");
+    EXPECT_EQ(Row(AreaDescription, 2), "");
+
+    // A location without a name draws nothing.
+    GrowLocations(db, 3);
+    EXPECT_EQ(DescribeLocation(g, 3), -1);
+    EXPECT_EQ(Row(AreaTitle, 0), "Yard");
+}
+
+TEST_F(Engine, DarkLocationShowsTheDarknessLocationUnlessALightIsWithThePlayer) {
+    SetLight(g, 1, Unset);
+    db.Locations[1].flags = LocDark;
+    EXPECT_EQ(DescribeLocation(g, 1), 0);
+    EXPECT_EQ(Row(AreaTitle, 0), "Darkness");
+    EXPECT_EQ(Row(AreaDescription, 0), "It is pitch dark.");
+    EXPECT_EQ(Row(AreaDescription, 1), "");
+
+    db.Objects[3].attributes |= AttrLight; // the cloak, carried
+    EXPECT_EQ(DescribeLocation(g, 1), 0);
+    EXPECT_EQ(Row(AreaTitle, 0), "Hall");
+    EXPECT_EQ(Row(AreaDescription, 1), "You see: lamp, statue, coin.");
+
+    // A game without a named darkness location lists nothing, lit or dark.
+    db.Locations[0].name = NoText;
+    for (const int16_t attributes : {int16_t{0}, AttrLight}) {
+        db.Objects[3].attributes = attributes;
+        SelectArea(screen, AreaDescription, ModeClearArea);
+        PrintText(screen, nullptr);
+        SelectArea(screen, AreaDescription, 0);
+        ListContents(g, 1);
+        EXPECT_EQ(Row(AreaDescription, 0), "");
+    }
+}
+
+TEST_F(Engine, InventoryAndExamineTexts) {
+    ShowInventory(g);
+    EXPECT_EQ(LastMessage(), "You carry: cloak, ring (worn).");
+    MoveObject(g, 3, 0);
+    MoveObject(g, 6, 0);
+    ShowInventory(g);
+    EXPECT_EQ(LastMessage(), "You carry: nothing.");
+    db.Sysmsg[14] = NoText;
+    ShowInventory(g);
+    EXPECT_EQ(LastMessage(), "You carry:");
+
+    db.Objects[1].description = Text("A brass lamp.");
+    EXPECT_EQ(ExamineObject(g, 1), 0);
+    EXPECT_EQ(LastMessage(), "A brass lamp.");
+    EXPECT_EQ(ExamineObject(g, 2), 0);
+    EXPECT_EQ(LastMessage(), "Plain.");
+    EXPECT_EQ(ExamineObject(g, 0), -1);
+    EXPECT_EQ(ExamineObject(g, 500), -1);
+
+    // A list longer than its buffer is cut.
+    std::string full = "You carry: ";
+    for (int i = 7; i < 67; ++i) {
+        const std::string name = "thing" + std::to_string(i) + std::string(14, 'x');
+        AddObject(i, name.c_str(), Carried, 0, 0);
+        full += (i > 7 ? ", " : "") + name;
+    }
+    ShowInventory(g);
+    const std::string cut = full.substr(0, 1023);
+    ASSERT_GT(LastMessage().size(), 0u);
+    EXPECT_EQ(cut.substr(cut.size() - LastMessage().size()), LastMessage());
+}
+
+TEST_F(Engine, BuiltinObjectCommandsAndMoves) {
+    struct Case {
+        const char* what;
+        std::function<void(Game&)> setup;
+        int verb, noun, result;
+        const char* message;
+        int object;
+        int16_t where, carried, here;
+    } cases[] = {
+        {"get", nullptr, 14, 3, 1, "Done.", 1, Carried, 3, 1},
+        {"get fixed", nullptr, 14, 7, 1, "You can't.", 2, 1, 2, 1},
+        {"get full", [](Game& x) { x.db->MaxItems = 2; }, 14, 3, 1, "Hands full.", 1, 1, 2, 1},
+        {"get carried", nullptr, 14, 8, 1, "Not here.", 3, Carried, 2, 1},
+        {"get second coin", nullptr, 14, 9, 1, "Done.", 5, Carried, 3, 1},
+        {"get in the dark", [](Game& x) { SetLight(x, 1, 0); }, 14, 3, 1, "Done.", 1, Carried, 3,
+         1},
+        {"drop worn", [](Game& x) { MoveObject(x, 3, Worn); }, 15, 8, 1, "Done.", 3, 1, 1, 1},
+        {"drop untakeable", nullptr, 15, 10, 1, "You can't.", 6, Worn, 2, 1},
+        {"drop absent", nullptr, 15, 3, 1, "Not here.", 1, 1, 2, 1},
+        {"wear lying here", nullptr, 16, 3, 1, "You can't.", 1, 1, 2, 1},
+        {"wear", nullptr, 16, 8, 1, "Done.", 3, Worn, 2, 1},
+        {"remove", nullptr, 17, 10, 1, "Done.", 6, Carried, 2, 1},
+        {"remove carried", nullptr, 17, 8, 1, "You can't.", 3, Carried, 2, 1},
+        {"examine elsewhere", nullptr, 13, 9, 1, "Plain.", 5, 1, 2, 1},
+        {"examine unknown", nullptr, 13, 99, 0, "", 1, 1, 2, 1},
+        {"get no noun", nullptr, 14, 0, 0, "", 1, 1, 2, 1},
+        {"north", nullptr, 1, 0, 1, "Done.", 1, 1, 2, 2},
+        {"south", nullptr, 2, 0, 1, "No exit.", 1, 1, 2, 1},
+        {"north door", nullptr, 1, 5, 0, "", 1, 1, 2, 1},
+        {"verb 18", nullptr, 18, 0, 1, "Nine.", 1, 1, 2, 1},
+        {"verb 19", nullptr, 19, 0, 0, "", 1, 1, 2, 1},
+        {"inventory lamp", nullptr, 11, 3, 0, "", 1, 1, 2, 1}};
+    for (const Case& c : cases) {
+        Reset();
+        if (c.setup) c.setup(g);
+        EXPECT_EQ(BuiltinCommand(g, c.verb, c.noun), c.result) << c.what;
+        EXPECT_EQ(LastMessage(), c.message) << c.what;
+        EXPECT_EQ(ObjectLocation(g, c.object), c.where) << c.what;
+        EXPECT_EQ(g.CarriedCount, c.carried) << c.what;
+        EXPECT_EQ(g.CurrentLocation, c.here) << c.what;
+    }
+}
+
+TEST_F(Engine, QuitAndRestorePrompts) {
+    Keys("xn");
+    EXPECT_EQ(BuiltinCommand(g, 23, 0), TurnNoTime);
+    Keys("yn");
+    EXPECT_EQ(BuiltinCommand(g, 23, 0), TurnQuit);
+    EXPECT_EQ(LastMessage(), "Save first?n");
+    Keys("yy{esc}");
+    EXPECT_EQ(BuiltinCommand(g, 23, 0), TurnQuit);
+    EXPECT_EQ(LastMessage(), "Save slot?");
+    EXPECT_TRUE(AllKeysUsed());
+
+    Keys("{esc}"); // a cancelled restore still redraws the location
+    EXPECT_EQ(BuiltinCommand(g, 22, 0), TurnNoTime);
+    EXPECT_EQ(Row(AreaTitle, 0), "Hall");
+    EXPECT_TRUE(AllKeysUsed());
+}
+
+TEST_F(Engine, DebugRepliesReplaceTheEchoedCommand) {
+    MoveObject(g, 2, Carried);
+    SetVar(g, 2, 7);
+    g.CurrentLocation = 3;
+    struct Case {
+        const char* line;
+        const char* reply;
+    } cases[] = {
+        {"%", "Location 3, Objects 3 / 5"},
+        {"%2", "Obj. 2 is -1, Flag 2 = 7"},
+        {"% 4", "Obj. 4 is 2, Flag 4 = 0"},
+        {"%x", "Location 3, Objects 3 / 5"},
+        {"%0", "Location 3, Objects 3 / 5"},
+        {"%1", "Obj. 1 is 1, Flag 1 = 0"},
+        {"%999", "Obj. 999 is 0, Flag 999 = 0"},
+        {"%-3", "Obj. -3 is 0, Flag -3 = 0"},
+        {"%99999999999", "Obj. 2147483647 is 0, Flag 2147483647 = 0"},
+    };
+    for (const Case& c : cases) {
+        SelectArea(screen, AreaMessages, ModeScroll | ModeBottomLine | ModeClearLine);
+        PrintText(screen, std::string(90, '.').c_str()); // the echoed command
+        EXPECT_EQ(DebugCommand(g, c.line), 1) << c.line;
+        EXPECT_EQ(LastMessage(), c.reply) << c.line;
+    }
+    EXPECT_EQ(DebugCommand(g, "look %"), 0);
+}
+
+// The bytes of a list of int16 values, little-endian.
+std::string Bytes(std::initializer_list<int> values) {
+    std::string s;
+    for (int v : values) {
+        s.push_back(static_cast<char>(v & 0xFF));
+        s.push_back(static_cast<char>((v >> 8) & 0xFF));
+    }
+    return s;
+}
+
+// An image with the int16 at offset at replaced.
+std::string Patched(std::string image, size_t at, int value) {
+    return image.replace(at, 2, Bytes({value}));
+}
+
+TEST_F(Engine, SavedGameLayout) {
+    GameDatabase small;
+    ASSERT_EQ(AllocateTextHeap(small), 0);
+    GrowObjects(small, 2);
+    small.Objects[1].location = Carried;
+    AppendVar(small, "score", 5);
+    small.Vars[1].value = 300;
+    GrowLocations(small, 1);
+    small.Locations[0].light = Unset;
+    small.Locations[1].exitOverrides[2] = 5;
+    small.Locations[1].light = 0;
+    Game s{&small, &screen, "castle", false, 1, 1};
+    const int U = Unset;
+    const std::string expected = std::string("USF2") + Bytes({2, U, -1, U}) + Bytes({2, 0, 300}) +
+                                 Bytes({1, U, U, U, U, U, U, U, U, U, U, U}) +
+                                 Bytes({U, U, 5, U, U, U, U, U, U, U, 0}) + Bytes({1, 1});
+    EXPECT_EQ(BuildSavedGame(s), expected);
+    EXPECT_EQ(expected.size(), SavedGameSize(2, 2, 1));
+
+    EXPECT_EQ(SaveFileName("castle", 3), "castle.sv3");
+    EXPECT_EQ(SaveFileName("adventure1", 1), "adventur.sv1");
+    EXPECT_EQ(SaveFileName("tales/cave", 2), "tales/ca.sv2");
+}
+
+TEST_F(Engine, RestoreReconcilesDifferentSizes) {
+    // A file from a game with fewer objects, variables and locations.
+    GameDatabase small;
+    ASSERT_EQ(AllocateTextHeap(small), 0);
+    GrowObjects(small, 1);
+    small.Objects[1].name = StoreText(small, "lamp", 4, false);
+    small.Objects[1].location = 2;
+    AppendVar(small, "score", 5);
+    small.Vars[1].value = 11;
+    GrowLocations(small, 0);
+    small.Locations[0].light = 0;
+    Game s{&small, &screen, "castle", false, 2, 9};
+
+    GrowObjects(db, 7);
+    db.Objects[7].initialLocation = Carried; // no name: not counted as carried
+    for (int i = 0; i <= 6; ++i)
+        MoveObject(g, i, 2);
+    SetVar(g, 2, 44);
+    SetExitOverride(g, 2, 2, 0);
+    SetLight(g, 2, 0);
+    ASSERT_EQ(ApplySavedGame(g, BuildSavedGame(s)), 0);
+    EXPECT_EQ(ObjectLocation(g, 1), 2);
+    for (int i = 2; i <= 7; ++i)
+        EXPECT_EQ(db.Objects[static_cast<size_t>(i)].location, Unset) << i;
+    EXPECT_EQ(VarValue(g, 1), 11);
+    EXPECT_EQ(VarValue(g, 2), 0);
+    EXPECT_EQ(db.Locations[0].light, 0);
+    EXPECT_EQ(db.Locations[2].light, Unset);
+    EXPECT_EQ(EffectiveExit(g, 2, 2), 1);
+    EXPECT_EQ(g.CurrentLocation, 2);
+    EXPECT_EQ(g.CarriedCount, 2); // cloak and ring again, not the stored 9
+
+    // And the other way: what this game cannot hold is dropped.
+    MoveObject(g, 1, Carried);
+    SetLight(g, 0, 5);
+    ASSERT_EQ(ApplySavedGame(s, BuildSavedGame(g)), 0);
+    EXPECT_EQ(small.Objects[1].location, Carried);
+    EXPECT_EQ(small.Locations[0].light, 5);
+    EXPECT_EQ(s.CarriedCount, 1);
+}
+
+TEST_F(Engine, CorruptImagesChangeNothing) {
+    const std::string good = BuildSavedGame(g);
+    MoveObject(g, 1, Carried);
+    SetVar(g, 1, 3);
+    const std::string before = BuildSavedGame(g);
+    const std::pair<const char*, std::string> cases[] = {
+        {"empty", ""},
+        {"short", good.substr(0, good.size() - 1)},
+        {"long", good + '\0'},
+        {"magic", "USF1" + good.substr(4)},
+        {"n below -1", Patched(good, 4, -2)},
+        {"n too large", Patched(good, 4, 30000)},
+        {"m negative", Patched(good, 6 + 14, -1)},
+        {"m negative, length to match", "USF2" + Bytes({0, Unset, -1, 1, 0})},
+        {"k below -1", Patched(good, 6 + 14 + 2 + 6, -2)},
+        {"k one more", Patched(good, 6 + 14 + 2 + 6, 3)}};
+    for (const auto& [what, image] : cases) {
+        EXPECT_EQ(ApplySavedGame(g, image), -1) << what;
+        EXPECT_EQ(BuildSavedGame(g), before) << what;
+        EXPECT_EQ(g.CarriedCount, 3) << what;
+    }
+    EXPECT_EQ(ApplySavedGame(g, good), 0);
+    EXPECT_EQ(ObjectLocation(g, 1), 1);
+}
+
+// Saves and restores through slot files in a folder of their own.
+class SaveFiles : public Engine {
+  protected:
+    void SetUp() override {
+        Engine::SetUp();
+        home = fs::current_path();
+        dir = fs::temp_directory_path() / ("umb-save-" + std::to_string(::getpid()));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        fs::current_path(dir);
+    }
+    void TearDown() override {
+        fs::current_path(home);
+        fs::remove_all(dir);
+        Engine::TearDown();
+    }
+    static std::string Read(const char* name) {
+        std::ifstream in(name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    fs::path home, dir;
+};
+
+TEST_F(SaveFiles, SaveThenRestoreBringsTheStateBack) {
+    MoveObject(g, 1, Carried);
+    SetVar(g, 2, 12);
+    SetLight(g, 2, 0);
+    const std::string saved = BuildSavedGame(g);
+    Keys("3{esc}23");
+    EXPECT_EQ(SaveGame(g), 0);
+    EXPECT_EQ(Read("castle.sv3"), saved);
+    EXPECT_EQ(SaveGame(g), -1); // Escape: nothing written
+    MoveObject(g, 1, 2);
+    SetVar(g, 2, 0);
+    g.CurrentLocation = 2;
+    EXPECT_EQ(RestoreGame(g), -1); // slot 2 was never saved
+    EXPECT_EQ(LastMessage(), "Bad file.");
+    EXPECT_EQ(g.CurrentLocation, 2);
+    EXPECT_EQ(RestoreGame(g), 0);
+    EXPECT_EQ(BuildSavedGame(g), saved);
+    EXPECT_EQ(g.CarriedCount, 3);
+    EXPECT_TRUE(AllKeysUsed());
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+}
+
+TEST_F(SaveFiles, FailedSaveKeepsTheEarlierFileAndBadFilesAreRefused) {
+    Keys("1111");
+    ASSERT_EQ(SaveGame(g), 0);
+    const std::string earlier = Read("castle.sv1");
+    MoveObject(g, 1, Carried);
+    fs::create_directory(GameFileTempPath("castle.sv1")); // the temporary file cannot be made
+    EXPECT_EQ(SaveGame(g), -1);
+    EXPECT_EQ(LastMessage(), "Bad file.");
+    EXPECT_EQ(Read("castle.sv1"), earlier);
+
+    std::ofstream("castle.sv1", std::ios::binary) << earlier.substr(0, earlier.size() - 2);
+    const std::string now = BuildSavedGame(g);
+    EXPECT_EQ(RestoreGame(g), -1);
+    EXPECT_EQ(LastMessage(), "Bad file.");
+    EXPECT_EQ(BuildSavedGame(g), now);
+    fs::remove("castle.sv1");
+    fs::create_directory("castle.sv1"); // a slot that cannot be read
+    EXPECT_EQ(RestoreGame(g), -1);
+    EXPECT_EQ(BuildSavedGame(g), now);
+    EXPECT_TRUE(AllKeysUsed());
+}
+
+} // namespace
