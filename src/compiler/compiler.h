@@ -4,6 +4,7 @@
 #include "db/database.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -55,7 +56,7 @@ void BeginCompile(Compiler& c, GameDatabase& db);
 // error was reported, 1 for warnings only, 0 when nothing was reported.
 int CompileSource(Compiler& c, const char* data, size_t size, const char* path);
 
-// Reads an open source file whole and compiles it; an unreadable file counts like Error 3.
+// Reads an open source file whole and compiles it; returns -2 when the file cannot be read.
 int CompileSourceFile(Compiler& c, FILE* file, const char* path);
 
 // Prints a non-zero diagnostic with its line number, file and the offending line.
@@ -80,6 +81,11 @@ char* SplitField(FieldSplitter& s);
 // Reads a decimal number as the C library does (blanks, sign, digits; none gives 0),
 // saturating far outside the 16-bit range so callers can check it.
 long ReadNumber(const char* text);
+
+// Numbers stored in 16-bit fields without a range of their own are held to the 16-bit range.
+inline int16_t Clamp16(long v) {
+    return static_cast<int16_t>(v < INT16_MIN ? INT16_MIN : (v > INT16_MAX ? INT16_MAX : v));
+}
 
 // Stores a text and notes when it did not fit, so the line reports Error 2.
 TextRef StoreSourceText(Compiler& c, const char* text, bool continuePrevious);

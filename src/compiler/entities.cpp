@@ -1,17 +1,9 @@
 // entities.cpp - handlers of the entity sections: records, texts, vocabulary and variables.
 #include "compiler/compiler.h"
 
-#include <climits>
 #include <cstring>
 
 namespace {
-
-// Numbers stored in 16-bit fields without a range of their own are held to the 16-bit range.
-int16_t Clamp16(long v) {
-    if (v < INT16_MIN) return INT16_MIN;
-    if (v > INT16_MAX) return INT16_MAX;
-    return static_cast<int16_t>(v);
-}
 
 // A record line split into its fields; field 1 (the record number) is already read.
 struct RecordLine {

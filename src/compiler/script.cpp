@@ -2,7 +2,6 @@
 #include "compiler/compiler.h"
 #include "db/nocase.h"
 
-#include <climits>
 #include <cstring>
 
 namespace {
@@ -67,12 +66,6 @@ const Keyword* FindKeyword(const char* word, bool condition) {
 
 bool TakesVariable(char code) { return std::strchr("=<>+-92", code) != nullptr && code != '\0'; }
 bool TakesNoun(char code) { return std::strchr("n23y", code) != nullptr && code != '\0'; }
-
-int16_t Clamp16(long v) {
-    if (v < INT16_MIN) return INT16_MIN;
-    if (v > INT16_MAX) return INT16_MAX;
-    return static_cast<int16_t>(v);
-}
 
 bool IsBlankOrTab(char ch) { return ch == ' ' || ch == '\t'; }
 

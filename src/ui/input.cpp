@@ -28,19 +28,23 @@ void CopyLine(char* dst, const char* src) {
     dst[HistoryLineSize - 1] = '\0';
 }
 
+// Prints a question's prompt, or its default when it has none, on a new bottom line of the
+// message area; returns where the answer is echoed.
+int ShowPrompt(ScreenState& s, const char* prompt, const char* fallback) {
+    SelectArea(s, AreaMessages, ModePrompt);
+    const int x = PrintText(s, prompt != nullptr ? prompt : fallback);
+    s.PrintMode = ModeEdit;
+    return x;
+}
+
 } // namespace
 
 int AskYesNo(ScreenState& s, const char* prompt) {
     const char yes = FoldCase(s.db->YesLetter);
     const char no = FoldCase(s.db->NoLetter);
     char fallback[16];
-    if (prompt == nullptr) {
-        std::snprintf(fallback, sizeof fallback, "(%c/%c)? ", yes, no);
-        prompt = fallback;
-    }
-    SelectArea(s, AreaMessages, ModePrompt);
-    const int x = PrintText(s, prompt);
-    s.PrintMode = ModeEdit;
+    std::snprintf(fallback, sizeof fallback, "(%c/%c)? ", yes, no);
+    const int x = ShowPrompt(s, prompt, fallback);
     for (;;) {
         const int key = GfxReadKey();
         const int lower = LowerKey(key);
@@ -61,13 +65,8 @@ int AskChoice(ScreenState& s, const char* prompt, int count) {
     if (count > 9) count = 9;
     if (count <= 1) count = 2;
     char fallback[16];
-    if (prompt == nullptr) {
-        std::snprintf(fallback, sizeof fallback, "(1:%d): ", count);
-        prompt = fallback;
-    }
-    SelectArea(s, AreaMessages, ModePrompt);
-    const int x = PrintText(s, prompt);
-    s.PrintMode = ModeEdit;
+    std::snprintf(fallback, sizeof fallback, "(1:%d): ", count);
+    const int x = ShowPrompt(s, prompt, fallback);
     for (;;) {
         const int key = GfxReadKey();
         if (key >= '1' && key <= '0' + count) {

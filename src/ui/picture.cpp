@@ -1,9 +1,11 @@
-// picture.cpp - location pictures: a small PNG reader (chunks, row filters) drawn into the picture area.
+// picture.cpp - location pictures: a small PNG reader (chunks, row filters) drawn into the picture
+// area.
 #include "ui/picture.h"
 #include "ui/screen.h"
 
 #include <zlib.h>
 
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,7 +15,7 @@
 namespace {
 
 constexpr size_t InputBlockSize = 32768;
-constexpr size_t RowBufferSize = 1 + PictureWidth * 3;  // filter byte + the widest row
+constexpr size_t RowBufferSize = 1 + PictureWidth * 3; // filter byte + the widest row
 // Pictures are small; the cap only keeps a stray huge file from exhausting memory.
 constexpr size_t MaxPictureFileSize = 64u << 20;
 constexpr size_t MaxPicturePath = 127;
@@ -36,29 +38,32 @@ struct PictureFile {
     unsigned char* data;
     size_t size;
     size_t pos;
-    bool ended;  // a read asked for more than the file held
+    bool ended; // a read asked for more than the file held
 };
 
-// Everything one LoadPicture decodes with; it lives on the stack for that one call.
+// Everything one LoadPicture decodes with; allocated for that one call.
 struct PictureDecoder {
     PictureFile file;
     PictureHeader header;
     bool haveHeader;
-    bool imageStarted;  // an image data chunk was seen: a marker chunk is too late after it
-    int scrambleState;  // 0 no marker, 1 valid marker (data scrambled), -1 bad marker
+    bool imageStarted; // an image data chunk was seen: a marker chunk is too late after it
+    int scrambleState; // 0 no marker, 1 valid marker (data scrambled), -1 bad marker
     unsigned char key[4];
     GfxColour colours[256];
+    // The layer's colour value is red | green << 8 | blue << 16, so RGB rows need no calls.
+    bool plainRgb;
     unsigned char rowA[RowBufferSize];
     unsigned char rowB[RowBufferSize];
-    unsigned char* row;       // where inflate delivers the next filter byte and row
-    unsigned char* previous;  // the row decoded before, with its filter byte
-    size_t rowLength;         // data bytes of a row, without the filter byte
-    size_t step;              // bytes of one complete pixel, for the filters
+    unsigned char* row;      // where inflate delivers the next filter byte and row
+    unsigned char* previous; // the row decoded before, with its filter byte
+    size_t rowLength;        // data bytes of a row, without the filter byte
+    size_t step;             // bytes of one complete pixel, for the filters
+    size_t pixels;           // pixels a row draws, at most PictureWidth
     uint32_t rowCounter;
     z_stream stream;
     bool streamStarted;
-    bool streamEnded;  // inflate saw the end of the zlib stream; later image data is ignored
-    bool failed;       // inflate reported an error or stopped making progress
+    bool streamEnded; // inflate saw the end of the zlib stream; later image data is ignored
+    bool failed;      // inflate reported an error or stopped making progress
     int x0, y0;
 };
 
@@ -90,7 +95,7 @@ int ReadWholeFile(const char* path, unsigned char** out, size_t* outSize) {
     if (std::fseek(f, 0, SEEK_END) == 0) {
         const long hint = std::ftell(f);
         if (hint >= 0 && static_cast<unsigned long>(hint) < MaxPictureFileSize)
-            capacity = static_cast<size_t>(hint) + 1;  // + 1 so that one read also meets the end
+            capacity = static_cast<size_t>(hint) + 1; // + 1 so that one read also meets the end
     }
     std::rewind(f);
     auto* buffer = static_cast<unsigned char*>(std::malloc(capacity));
@@ -103,7 +108,8 @@ int ReadWholeFile(const char* path, unsigned char** out, size_t* outSize) {
                 buffer = nullptr;
                 break;
             }
-            const size_t grown = capacity * 2 < MaxPictureFileSize ? capacity * 2 : MaxPictureFileSize;
+            const size_t grown =
+                capacity * 2 < MaxPictureFileSize ? capacity * 2 : MaxPictureFileSize;
             auto* bigger = static_cast<unsigned char*>(std::realloc(buffer, grown));
             if (bigger == nullptr) {
                 std::free(buffer);
@@ -132,7 +138,7 @@ bool ChunkLengthsSound(const unsigned char* data, size_t size) {
         const uint32_t length = BigEndian32(data + pos);
         if (length >= ChunkLengthLimit) return false;
         if (IsChunkType(data + pos + 4, "IEND")) return true;
-        if (size - pos - 8 < static_cast<size_t>(length) + 4) return true;  // truncated here
+        if (size - pos - 8 < static_cast<size_t>(length) + 4) return true; // truncated here
         pos += 12 + static_cast<size_t>(length);
     }
     return true;
@@ -159,74 +165,150 @@ bool HeaderAcceptable(const PictureHeader& h) {
 }
 
 // PNG's predictor: whichever of left, up and upper-left is nearest to left + up - upper-left.
-unsigned char PaethPredictor(int a, int b, int c) {
+inline int PaethPredictor(int a, int b, int c) {
     const int p = a + b - c;
     const int pa = std::abs(p - a);
     const int pb = std::abs(p - b);
     const int pc = std::abs(p - c);
-    if (pa <= pb && pa <= pc) return static_cast<unsigned char>(a);
-    if (pb <= pc) return static_cast<unsigned char>(b);
-    return static_cast<unsigned char>(c);
+    return pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+}
+
+// Adds the prediction to every byte of the row, for i = 1 .. length. The bytes of the pixel to
+// the left are carried in variables, as reloading a byte just stored stalls on every pixel; the
+// first pixel has none to its left, which counts as 0. With Emit (RGB rows), each complete
+// pixel's colour value red | green << 8 | blue << 16 also goes to line: that work fills the wait
+// for the next pixel's bytes.
+template <size_t Step, bool Emit, typename Predict>
+void UndoPrediction(unsigned char* r, const unsigned char* prev, size_t length, GfxColour* line,
+                    Predict predict) {
+    static_assert(Step == 1 || Step == 3);
+    static_assert(!Emit || Step == 3);
+    auto one = [&](size_t at, int& left, int& upLeft) {
+        const int up = prev[at];
+        left = (r[at] + predict(left, up, upLeft)) & 255;
+        r[at] = static_cast<unsigned char>(left);
+        upLeft = up;
+    };
+    int a0 = 0, a1 = 0, a2 = 0;
+    int c0 = 0, c1 = 0, c2 = 0;
+    size_t i = 1;
+    if constexpr (Step == 3) {
+        for (; i + 2 <= length; i += 3) {
+            one(i, a0, c0);
+            one(i + 1, a1, c1);
+            one(i + 2, a2, c2);
+            if constexpr (Emit) line[i / 3] = static_cast<GfxColour>(a0 | a1 << 8 | a2 << 16);
+        }
+    } else {
+        for (; i <= length; ++i)
+            one(i, a0, c0);
+    }
+    // The rest of a row that would end inside a pixel; no accepted form does.
+    for (; i <= length; ++i) {
+        a0 = i > Step ? r[i - Step] : 0;
+        c0 = i > Step ? prev[i - Step] : 0;
+        one(i, a0, c0);
+    }
 }
 
 // Undoes the row's filter in place against the previous row; unknown filters leave it as it is.
-void UnfilterRow(unsigned char* r, const unsigned char* prev, size_t length, size_t step) {
-    const size_t first = step < length ? step : length;  // positions 1..first have no left byte
+// Step is the bytes of one complete pixel. Returns true when line was filled as well (Emit).
+template <size_t Step, bool Emit>
+bool UnfilterRow(unsigned char* r, const unsigned char* prev, size_t length, GfxColour* line) {
     switch (r[0]) {
     case 1:
-        for (size_t i = first + 1; i <= length; ++i)
-            r[i] = static_cast<unsigned char>(r[i] + r[i - step]);
-        break;
+        UndoPrediction<Step, Emit>(r, prev, length, line, [](int a, int, int) { return a; });
+        return Emit;
     case 2:
-        for (size_t i = 1; i <= length; ++i) r[i] = static_cast<unsigned char>(r[i] + prev[i]);
-        break;
+        for (size_t i = 1; i <= length; ++i)
+            r[i] = static_cast<unsigned char>(r[i] + prev[i]);
+        return false;
     case 3:
-        for (size_t i = 1; i <= first; ++i) r[i] = static_cast<unsigned char>(r[i] + prev[i] / 2);
-        for (size_t i = first + 1; i <= length; ++i)
-            r[i] = static_cast<unsigned char>(r[i] + (r[i - step] + prev[i]) / 2);
-        break;
+        UndoPrediction<Step, Emit>(r, prev, length, line,
+                                   [](int a, int b, int) { return (a + b) / 2; });
+        return Emit;
     case 4:
-        for (size_t i = 1; i <= first; ++i) r[i] = static_cast<unsigned char>(r[i] + prev[i]);
-        for (size_t i = first + 1; i <= length; ++i)
-            r[i] = static_cast<unsigned char>(
-                r[i] + PaethPredictor(r[i - step], prev[i], prev[i - step]));
-        break;
+        UndoPrediction<Step, Emit>(r, prev, length, line,
+                                   [](int a, int b, int c) { return PaethPredictor(a, b, c); });
+        return Emit;
     default:
-        break;
+        return false;
     }
+}
+
+// Turns n pixels of Depth bits, packed from the most significant bits of each byte, into their
+// table colours. A value never exceeds 255, so it always indexes the table.
+template <int Depth>
+void ExpandIndexes(const unsigned char* b, size_t n, const GfxColour* colours, GfxColour* line) {
+    constexpr size_t perByte = 8 / Depth;
+    constexpr unsigned mask = (1u << Depth) - 1u;
+    for (size_t x = 0; x < n; ++x) {
+        const unsigned shift = 8 - Depth * static_cast<unsigned>(x % perByte + 1);
+        line[x] = colours[(static_cast<unsigned>(b[x / perByte]) >> shift) & mask];
+    }
+}
+
+// True when the layer's colour value is red | green << 8 | blue << 16 and the machine is
+// little-endian, so that three bytes in file order load as one.
+bool ColoursArePlainRgb() {
+    if constexpr (std::endian::native != std::endian::little) return false;
+    for (int bit = 0; bit < 8; ++bit) {
+        const int v = 1 << bit;
+        if (GfxColourFromRgb(v, 0, 0) != static_cast<GfxColour>(v) ||
+            GfxColourFromRgb(0, v, 0) != static_cast<GfxColour>(v) << 8 ||
+            GfxColourFromRgb(0, 0, v) != static_cast<GfxColour>(v) << 16)
+            return false;
+    }
+    return GfxColourFromRgb(0x12, 0x34, 0x56) == 0x563412u;
 }
 
 // Unfilters the row inflate just delivered and draws it; rows past the picture's height are
 // dropped.
 void DecodeRow(PictureDecoder& d) {
     if (d.rowCounter >= d.header.height) return;
-    UnfilterRow(d.row, d.previous, d.rowLength, d.step);
-
     GfxColour line[PictureWidth];
-    int count = 0;
+    bool filled = false;
+    if (d.step == 3 && d.plainRgb)
+        filled = UnfilterRow<3, true>(d.row, d.previous, d.rowLength, line);
+    else if (d.step == 3)
+        UnfilterRow<3, false>(d.row, d.previous, d.rowLength, line);
+    else
+        UnfilterRow<1, false>(d.row, d.previous, d.rowLength, line);
+
     const unsigned char* b = d.row + 1;
-    const int depth = d.header.bitDepth;
-    if (d.header.colourType == 0 && depth == 8) {
-        // 8-bit grey has 128 levels: the lowest bit is dropped.
-        for (size_t i = 0; i < d.rowLength && count < PictureWidth; ++i)
-            line[count++] = d.colours[b[i] >> 1];
-    } else if (d.header.colourType == 2) {
-        for (size_t i = 0; i + 2 < d.rowLength && count < PictureWidth; i += 3)
-            line[count++] = GfxColourFromRgb(b[i], b[i + 1], b[i + 2]);
-    } else {
-        // Several pixels per byte, the first in the most significant bits; a value never
-        // exceeds 255, so it always indexes the table.
-        const int perByte = 8 / depth;
-        const unsigned mask = (1u << depth) - 1u;
-        for (size_t i = 0; i < d.rowLength; ++i) {
-            for (int k = 0; k < perByte && count < PictureWidth; ++k) {
-                const int shift = 8 - depth * (k + 1);
-                line[count++] = d.colours[(static_cast<unsigned>(b[i]) >> shift) & mask];
+    const size_t n = d.pixels;
+    if (d.header.colourType == 2) {
+        if (filled) {
+            // The filter already wrote the colours.
+        } else if (d.plainRgb && n > 0) {
+            // A little-endian load of 4 bytes is the pixel and the next pixel's red, dropped by
+            // the mask; the last pixel is read byte by byte to stay inside the row.
+            for (size_t x = 0; x + 1 < n; ++x) {
+                uint32_t four;
+                std::memcpy(&four, b + 3 * x, sizeof four);
+                line[x] = four & 0xFFFFFFu;
             }
+            const unsigned char* last = b + 3 * (n - 1);
+            line[n - 1] = static_cast<GfxColour>(last[0]) | static_cast<GfxColour>(last[1]) << 8 |
+                          static_cast<GfxColour>(last[2]) << 16;
+        } else {
+            for (size_t x = 0; x < n; ++x)
+                line[x] = GfxColourFromRgb(b[3 * x], b[3 * x + 1], b[3 * x + 2]);
         }
+    } else if (d.header.colourType == 0 && d.header.bitDepth == 8) {
+        // 8-bit grey has 128 levels: the lowest bit is dropped.
+        for (size_t x = 0; x < n; ++x)
+            line[x] = d.colours[b[x] >> 1];
+    } else {
+        // The header rules keep the depth at 1 to 8.
+        static constexpr void (*expand[9])(const unsigned char*, size_t, const GfxColour*,
+                                           GfxColour*) = {
+            nullptr,          ExpandIndexes<1>, ExpandIndexes<2>,
+            ExpandIndexes<3>, ExpandIndexes<4>, ExpandIndexes<5>,
+            ExpandIndexes<6>, ExpandIndexes<7>, ExpandIndexes<8>};
+        expand[d.header.bitDepth](b, n, d.colours, line);
     }
-    const int y = d.y0 + static_cast<int>(d.rowCounter);
-    for (int x = 0; x < count; ++x) GfxPlotPixel(d.x0 + x, y, line[x]);
+    GfxPlotRow(d.x0, d.y0 + static_cast<int>(d.rowCounter), line, static_cast<int>(n));
 
     ++d.rowCounter;
     std::swap(d.row, d.previous);
@@ -241,7 +323,8 @@ void DecodeImageData(PictureDecoder& d, unsigned char* data, size_t length) {
         unsigned char* block = data + done;
         if (d.scrambleState != 0) {
             // Blocks start at multiples of 4, so the key index is the offset in the chunk.
-            for (size_t k = 0; k < n; ++k) block[k] ^= d.key[(done + k) & 3];
+            for (size_t k = 0; k < n; ++k)
+                block[k] ^= d.key[(done + k) & 3];
         }
         if (!d.streamStarted) {
             if (inflateInit(&d.stream) != Z_OK) {
@@ -258,8 +341,7 @@ void DecodeImageData(PictureDecoder& d, unsigned char* data, size_t length) {
             const uInt inBefore = d.stream.avail_in;
             const uInt outBefore = d.stream.avail_out;
             const int result = inflate(&d.stream, Z_SYNC_FLUSH);
-            const bool progress =
-                d.stream.avail_in != inBefore || d.stream.avail_out != outBefore;
+            const bool progress = d.stream.avail_in != inBefore || d.stream.avail_out != outBefore;
             if (d.stream.avail_out == 0) {
                 DecodeRow(d);
                 d.stream.next_out = d.row;
@@ -318,13 +400,14 @@ int ReadChunk(PictureDecoder& d) {
     }
 
     unsigned char* crc;
-    TakeBytes(d.file, 4, &crc);  // never verified
+    TakeBytes(d.file, 4, &crc); // never verified
     if (d.file.ended || d.scrambleState == -1 || d.failed) return -1;
     return IsChunkType(type, "IEND") ? 1 : 0;
 }
 
 } // namespace
 
+// Fills key with the 4 bytes that scrambled image data is combined with.
 void PictureScrambleKey(unsigned char key[4]) {
     // Built from pairs of table entries rather than stored, so the key is no plain byte run.
     static const unsigned char parts[8] = {0x3c, 0xa7, 0x51, 0x9e, 0x2d, 0xf0, 0x64, 0x1b};
@@ -373,10 +456,14 @@ int LoadPicture(ScreenState& s, const char* path, int x0, int y0) {
         d->rowLength = (static_cast<size_t>(h.bitDepth) * h.width + 7) / 8;
         if (h.colourType == 2) d->rowLength *= 3;
         d->step = h.colourType == 2 ? 3 : 1;
+        // Rows never hold more than PictureWidth pixels (8 / depth per byte, or byte triples).
+        d->pixels = h.colourType == 2 ? d->rowLength / 3 : d->rowLength * (8 / h.bitDepth);
+        if (d->pixels > PictureWidth) d->pixels = PictureWidth;
         if (d->rowLength + 1 > RowBufferSize) result = -3;
     }
     if (result == 0) {
         MakeUiColours(s, d->header.colourType == 2 ? 1 : 0);
+        d->plainRgb = ColoursArePlainRgb();
         if (d->header.colourType == 0) {
             const int n = d->header.bitDepth < 7 ? 1 << d->header.bitDepth : 128;
             for (int i = 0; i < n; ++i) {
@@ -400,8 +487,7 @@ int LoadPicture(ScreenState& s, const char* path, int x0, int y0) {
 // Shows the picture a location or show names, unless it is the one asked for last. Returns 0
 // when nothing changed or the picture is shown, -1 when the picture area was blanked.
 int DisplayPicture(ScreenState& s, TextRef name) {
-    if (s.havePicture && name == s.LastPicture) return 0;
-    s.havePicture = true;
+    if (name == s.LastPicture) return 0;
     s.LastPicture = name;
 
     const char* text = s.db != nullptr ? TextOf(*s.db, name) : nullptr;

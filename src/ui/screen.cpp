@@ -64,7 +64,7 @@ int DrawTextLine(ScreenState& s, const AreaBox& a, const char* line, int len, in
 int Width(int count) { return GfxTextWidth(nullptr, count); }
 
 // Word-wraps text into the area: breaks at blanks and backslashes, a backslash starting a new
-// line; a word wider than the room keeps what fits and loses the rest.
+// line; a word too wide for its line keeps what fits and loses the rest.
 int WrapAndPrint(ScreenState& s, const char* text, int startX, const AreaBox& a) {
     if ((s.PrintMode & ModeClearArea) != 0) {
         if (s.CurrentArea == AreaMessages) TranscriptBottomRow();
@@ -88,13 +88,14 @@ int WrapAndPrint(ScreenState& s, const char* text, int startX, const AreaBox& a)
     };
     for (int i = 0; i <= n; ++i) {
         if (i < n && buf[i] != ' ' && buf[i] != '\\') continue;
-        // A word too wide for a whole line keeps what fits; its break character stays.
-        const int keepFrom = (lastBreak < i && (buf[lastBreak] == ' ' || buf[lastBreak] == '\\') &&
-                              lastBreak != 0)
-                                 ? lastBreak + 1
-                                 : lastBreak;
+        // The word ending here, without the break character before it.
+        const int wordStart = lastBreak < i && (buf[lastBreak] == ' ' || buf[lastBreak] == '\\')
+                                  ? lastBreak + 1
+                                  : lastBreak;
+        // Measured with its break character against the room of this line, a word too wide
+        // keeps what fits; the rest of the word is dropped and the words after it go on.
         int excess = 0;
-        while (i - excess > keepFrom && Width(i - excess - lastBreak) > room) ++excess;
+        while (i - excess > wordStart && Width(i - excess - lastBreak) > room) ++excess;
         if (excess > 0) {
             std::memmove(buf + i - excess, buf + i, static_cast<size_t>(n - i + 1));
             n -= excess;
@@ -103,9 +104,9 @@ int WrapAndPrint(ScreenState& s, const char* text, int startX, const AreaBox& a)
         if (Width(i - lineStart) <= room) {
             lastBreak = i;
         } else {
-            drawLine(lineStart, lastBreak);
+            drawLine(lineStart, lastBreak > lineStart ? lastBreak : lineStart);
             backslashLast = false;
-            lineStart = lastBreak + 1;
+            lineStart = wordStart;
             lastBreak = i;
         }
         if (i < n && buf[i] == '\\') {

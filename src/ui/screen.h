@@ -48,8 +48,7 @@ struct ScreenState {
     GfxTextStyle TextStyle{};
     InputHistory history;
     int PicturesEnabled = 1;
-    bool havePicture = false;   // whether LastPicture names a picture asked for before
-    TextRef LastPicture = NoText;
+    TextRef LastPicture = NoText;  // the picture text asked for last; none at start
 };
 
 // Screen and text output.

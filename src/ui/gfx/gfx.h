@@ -67,6 +67,8 @@ void GfxClearScreen(GfxColour c);
 void GfxFillBox(int x1, int y1, int x2, int y2, GfxColour c);
 void GfxFrameBox(int x1, int y1, int x2, int y2, GfxColour c);
 void GfxPlotPixel(int x, int y, GfxColour c);
+// Plots count pixels from x, y rightwards, like GfxPlotPixel for each (outside ignored), in one go.
+void GfxPlotRow(int x, int y, const GfxColour* colours, int count);
 GfxColour GfxReadPixel(int x, int y);
 // Copies the rectangle x1,y1-x2,y2 of src to x,y of dst (nullptr: the current surface);
 // overlapping rectangles behave as a move.

@@ -246,6 +246,18 @@ void GfxPlotPixel(int x, int y, GfxColour c) {
     }
 }
 
+void GfxPlotRow(int x, int y, const GfxColour* colours, int count) {
+    const Target t = TargetOf(current);
+    if (y < 0 || y >= t.height || count <= 0) return;
+    // 64-bit bounds, so that no x or count can overflow the clipping sums.
+    const long long first = x < 0 ? -static_cast<long long>(x) : 0;
+    const long long end = std::min<long long>(count, static_cast<long long>(t.width) - x);
+    if (first >= end) return;
+    const long long at = static_cast<long long>(y) * t.width + x + first;
+    ScreenGuard guard(t.screen);
+    std::memcpy(t.pixels + at, colours + first, static_cast<size_t>(end - first) * sizeof(GfxColour));
+}
+
 GfxColour GfxReadPixel(int x, int y) {
     const Target t = TargetOf(current);
     if (x < 0 || y < 0 || x >= t.width || y >= t.height) return 0;

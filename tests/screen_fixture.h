@@ -1,0 +1,113 @@
+// screen_fixture.h - a headless screen with a key script, its transcript and its screen dumps.
+#pragma once
+
+#include "ui/screen.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using Lines = std::vector<std::string>;
+
+class ScreenTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(AllocateTextHeap(db), 0);
+        ResetDatabase(db);
+        AddVar("score", -5);
+        AddVar("treasures", 7); // kept as "treasure": names count on 8 letters
+        s.db = &db;
+    }
+
+    void TearDown() override {
+        GfxSetHeadlessStreams(nullptr, nullptr);
+        if (in != nullptr) std::fclose(in);
+        if (out != nullptr) std::fclose(out);
+        std::free(outBuf);
+    }
+
+    void AddVar(const char* name, int16_t value) {
+        ASSERT_EQ(AppendVar(db, name, std::strlen(name)), 0);
+        db.Vars.back().value = value;
+    }
+
+    // Opens the screen; keys is the key script the game reads from.
+    void Open(const std::string& keys = "") {
+        script = keys;
+        ASSERT_EQ(in, nullptr);
+        in = script.empty() ? std::fopen("/dev/null", "rb")
+                            : fmemopen(script.data(), script.size(), "rb");
+        out = open_memstream(&outBuf, &outSize);
+        ASSERT_NE(in, nullptr);
+        ASSERT_NE(out, nullptr);
+        GfxUseHeadless(true);
+        GfxSetHeadlessStreams(in, out);
+        ScreenOpen(s);
+    }
+
+    // Everything written so far: transcript lines and screen dumps.
+    std::string Output() {
+        std::fflush(out);
+        return std::string(outBuf, outSize);
+    }
+
+    // The rows one area shows in a fresh screen dump ("title", "description" or "messages").
+    Lines Rows(const std::string& area) {
+        const size_t before = Output().size();
+        GfxScreenDump();
+        return Section(Output().substr(before), area);
+    }
+
+    // The rows of one area in the n-th screen dump held in text.
+    static Lines Section(const std::string& text, const std::string& area, int n = 0) {
+        Lines rows;
+        std::istringstream lines(text);
+        std::string line;
+        int dump = -1;
+        bool inside = false;
+        while (std::getline(lines, line)) {
+            if (line == "== screen ==") ++dump;
+            if (line.rfind("-- ", 0) == 0 || line.rfind("== ", 0) == 0)
+                inside = dump == n && line == "-- " + area + " --";
+            else if (inside)
+                rows.push_back(line);
+        }
+        return rows;
+    }
+
+    static int DumpCount(const std::string& text) {
+        int count = 0;
+        for (size_t at = text.find("== screen =="); at != std::string::npos;
+             at = text.find("== screen ==", at + 1))
+            ++count;
+        return count;
+    }
+
+    // The text on the message area's line k counted from the bottom (0 = bottom line).
+    static std::string MessageLine(int k) {
+        const AreaBox& a = Areas[AreaMessages];
+        char row[128];
+        GfxTextRow(a.x1, a.x2, a.y2 - LineHeight * (k + 1), row, static_cast<int>(sizeof row));
+        return row;
+    }
+
+    void Print(int area, int mode, const char* text) {
+        SelectArea(s, area, mode);
+        PrintText(s, text);
+    }
+
+    GameDatabase db;
+    ScreenState s;
+    std::string script;
+    FILE* in = nullptr;
+    FILE* out = nullptr;
+    char* outBuf = nullptr;
+    size_t outSize = 0;
+};
+
+constexpr int ModeMessage = ModeScroll | ModeBottomLine | ModeClearLine; // 13

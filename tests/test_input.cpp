@@ -1,0 +1,148 @@
+// test_input.cpp - the key script, prompts, the line editor with its history and the pause.
+#include "screen_fixture.h"
+
+TEST_F(ScreenTest, KeyScriptReadsBytesAndNamedKeys) {
+    Open("{{{65}{enter}{bs}{esc}{up}{down}{f12}{shot}{370}{foo}x\r\n");
+    const int keys[] = {'{', 65, 13, 8, 27, 328, 336, 390, 370, 370, 'f', 'o', 'o', '}', 'x', 13};
+    testing::internal::CaptureStderr();
+    for (const int key : keys)
+        EXPECT_EQ(GfxReadKey(), key);
+    EXPECT_NE(testing::internal::GetCapturedStderr(), ""); // {foo} is reported
+    EXPECT_EQ(Output(), "");
+}
+
+using ScreenDeathTest = ScreenTest;
+
+// Each {screen} shows the screen as it is when the game next asks for a key; the end of the
+// keys shows it once more and ends the play.
+TEST_F(ScreenDeathTest, ScreenDumpsComeWhenTheGameAsksForAKey) {
+    Open("a{screen}{screen}");
+    FILE* file = std::tmpfile();
+    ASSERT_NE(file, nullptr);
+    GfxSetHeadlessStreams(in, file);
+    EXPECT_EQ(GfxReadKey(), 'a');
+    Print(AreaMessages, ModeMessage, "last words");
+    EXPECT_EXIT(GfxReadKey(), testing::ExitedWithCode(0), "");
+    std::rewind(file);
+    std::string written;
+    for (int c; (c = std::fgetc(file)) != EOF;)
+        written.push_back(static_cast<char>(c));
+    std::fclose(file);
+    EXPECT_EQ(DumpCount(written), 3);
+    for (int n = 0; n < 3; ++n)
+        EXPECT_EQ(Section(written, "messages", n), Lines{"last words"});
+    EXPECT_EQ(written.substr(written.size() - 10), "== end ==\n");
+}
+
+TEST_F(ScreenTest, TimedPausesEndAtOnceWithoutReadingKeys) {
+    Open("ab");
+    EXPECT_LT(WaitKeyOrTime(s, 60000), 50);
+    EXPECT_LT(WaitKeyOrTime(s, -60000), 50);
+    EXPECT_EQ(WaitKeyOrTime(s, 0), 'a');
+    EXPECT_EQ(WaitKeyOrTime(s, 0), 'b');
+}
+
+TEST_F(ScreenTest, AskYesNoTakesEitherCaseAndEchoesTheKey) {
+    db.YesLetter = 'S';
+    db.NoLetter = 'N';
+    Open("xyS{up}qNsnJ"); // keys that are no answer are passed over
+    const struct {
+        const char* prompt;
+        int answer;
+        const char* shown;
+    } cases[] = {{nullptr, 1, "(s/n)? S"},
+                 {nullptr, 0, "(s/n)? N"},
+                 {nullptr, 1, "(s/n)? s"},
+                 {"Sure? ", 0, "Sure? n"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(AskYesNo(s, c.prompt), c.answer) << c.shown;
+        EXPECT_EQ(MessageLine(0), c.shown);
+    }
+    db.YesLetter = db.NoLetter = 'j';
+    EXPECT_EQ(AskYesNo(s, nullptr), 1);
+    EXPECT_EQ(MessageLine(0), "(j/j)? J");
+}
+
+TEST_F(ScreenTest, AskChoiceLimitsTheDigitsAndEscape) {
+    Open("032{esc}:9{esc}43{esc}{esc}95"); // keys out of range are passed over
+    const struct {
+        const char* prompt;
+        int count, answer;
+        const char* shown;
+    } cases[] = {{nullptr, 1, 2, "(1:2): 2"},  {nullptr, 1, 0, "(1:2):"},
+                 {nullptr, 12, 9, "(1:9): 9"}, {nullptr, -3, 3, "(1:3): 3"},
+                 {nullptr, 0, 0, "(1:2):"},    {nullptr, -20, 9, "(1:9): 9"},
+                 {"Slot? ", 9, 5, "Slot? 5"}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(AskChoice(s, c.prompt, c.count), c.answer) << c.count;
+        EXPECT_EQ(MessageLine(0), c.shown) << c.count;
+    }
+}
+
+TEST_F(ScreenTest, HistoryReachesFifteenLinesBackAndEndsEmptyForward) {
+    char buf[HistoryLineSize];
+    EXPECT_EQ(HistoryBack(s, buf), 0);
+    EXPECT_STREQ(buf, "");
+    for (int i = 1; i <= 16; ++i)
+        HistoryAdd(s, ("line " + std::to_string(i)).c_str());
+    for (int i = 16; i >= 2; --i) {
+        HistoryBack(s, buf);
+        EXPECT_EQ(std::string(buf), "line " + std::to_string(i));
+    }
+    EXPECT_EQ(HistoryBack(s, buf), 6);
+    EXPECT_STREQ(buf, "line 2");
+    for (int i = 3; i <= 16; ++i) {
+        HistoryForward(s, buf);
+        EXPECT_EQ(std::string(buf), "line " + std::to_string(i));
+    }
+    EXPECT_EQ(HistoryForward(s, buf), 0);
+    EXPECT_EQ(HistoryForward(s, buf), 0);
+    HistoryAdd(s, std::string(200, 'z').c_str());
+    EXPECT_EQ(HistoryBack(s, buf), 127);
+    HistoryClear(s);
+    EXPECT_EQ(HistoryBack(s, buf), 0);
+}
+
+TEST_F(ScreenTest, ReadLineEditsWithinTheWidthOfTheLine) {
+    Open("abc{bs}d\n{bs}x{esc}{329}\n" + std::string(100, 'a') + "\n" + std::string(100, 'b') +
+         "\n");
+    char line[128];
+    EXPECT_EQ(ReadLine(s, line, 127), 0);
+    EXPECT_STREQ(line, "abd");
+    ReadLine(s, line, 127);
+    EXPECT_STREQ(line, "x");
+    ReadLine(s, line, 127);
+    EXPECT_EQ(std::string(line), std::string(94, 'a'));
+    std::strcpy(db.Prompt, "What now? ");
+    ReadLine(s, line, 127);
+    EXPECT_EQ(std::string(line), std::string(85, 'b'));
+    EXPECT_EQ(MessageLine(0), "What now? " + std::string(85, 'b'));
+}
+
+TEST_F(ScreenTest, ReadLineShowsTheLineAsPrintedTextButKeepsEveryCharacter) {
+    Open("go{screen}%cd{screen}%\\x{screen}\n");
+    char line[128];
+    ReadLine(s, line, 127);
+    EXPECT_STREQ(line, "go%cd%\\x");
+    EXPECT_EQ(DumpCount(Output()), 3);
+    EXPECT_EQ(Section(Output(), "messages", 0), Lines{">go_"});
+    EXPECT_EQ(Section(Output(), "messages", 1), Lines{">go"}); // an open "%" hides the rest
+    EXPECT_EQ(Section(Output(), "messages", 2), Lines{"x_"});  // a backslash hides what precedes
+}
+
+TEST_F(ScreenTest, ReadLineWalksTheHistoryAndFlipsPictures) {
+    Open("north\nsouth\n{up}{up}{down}\n{up}{down}{down}\n{f12}\n{f12}\n");
+    const struct {
+        const char* line;
+        int pictures;
+    } expected[] = {{"north", 1}, {"south", 1}, {"south", 1}, {"", 1}, {"", 0}, {"", 1}};
+    char line[128];
+    for (const auto& e : expected) {
+        ReadLine(s, line, 127);
+        EXPECT_STREQ(line, e.line);
+        EXPECT_EQ(s.PicturesEnabled, e.pictures);
+    }
+    // Each finished line stays on screen without the cursor until the next prompt scrolls it.
+    EXPECT_EQ(Output(), ">north\n>south\n>south\n>\n>\n");
+    EXPECT_EQ(MessageLine(0), ">");
+}
