@@ -130,7 +130,8 @@ INSTANTIATE_TEST_SUITE_P(
         WalkCase{"break leaves the block",
                  "begin\nmessage 1\nbreak\nmessage 2\nend\nmessage 3\n", "m1 m3", 0},
         WalkCase{"end of table", "if verb 1\nmessage 1\n", "BUILTIN", 1},
-        WalkCase{"while loops", "while lt counter 3\nadd counter 1 message 1\nmessage 2\n",
+        WalkCase{"while loops until an if line", "while lt counter 3\nadd counter 1 message 1\n"
+                                                 "if eq counter 3\nmessage 2\n",
                  "m1 m1 m1 m2", 0}));
 
 TEST_F(Runner, UnknownCommandsAndPartialMatches) {

@@ -1,6 +1,8 @@
 // actions.cpp - runs the statements of an action line; prints messages, system messages and shows.
 #include "engine/engine.h"
 
+#include <algorithm>
+
 #include <array>
 
 namespace {
@@ -32,8 +34,14 @@ void Put(Action& x, int16_t a, int16_t b) { MoveObject(x.g, a, b); }
 // moveall: every object at a (the player's location when a is 0) goes to b.
 void MoveAll(Action& x, int16_t a, int16_t b) {
     const int16_t from = a == 0 ? x.g.CurrentLocation : a;
-    for (int i = 0; i <= x.g.db->LastObject; ++i)
-        if (ObjectLocation(x.g, i) == from) MoveObject(x.g, i, b);
+    // A tight pass over the table: large games run this every turn.
+    const ObjectRecord* objects = x.g.db->Objects.data();
+    const int count = std::min(static_cast<int>(x.g.db->LastObject) + 1,
+                               static_cast<int>(x.g.db->Objects.size()));
+    for (int i = 0; i < count; ++i) {
+        const ObjectRecord& o = objects[i];
+        if ((o.location == Unset ? o.initialLocation : o.location) == from) MoveObject(x.g, i, b);
+    }
 }
 
 // swap: objects a and b exchange places.
@@ -54,9 +62,17 @@ void Exit(Action& x, int16_t a, int16_t b) { SetExitOverride(x.g, x.target, a, b
 // subst: every exit that leads to a (the player's location when a is 0) leads to b instead.
 void Subst(Action& x, int16_t a, int16_t b) {
     const int16_t from = a == 0 ? x.g.CurrentLocation : a;
-    for (int l = 0; l <= x.g.db->LastLocation; ++l)
-        for (int d = 1; d <= DirectionCount; ++d)
-            if (EffectiveExit(x.g, l, d) == from) SetExitOverride(x.g, l, d, b);
+    // A tight pass over the table: large games run this every turn.
+    const int count = std::min(static_cast<int>(x.g.db->LastLocation) + 1,
+                               static_cast<int>(x.g.db->Locations.size()));
+    LocationRecord* locations = x.g.db->Locations.data();
+    for (int l = 0; l < count; ++l) {
+        LocationRecord& r = locations[l];
+        for (int d = 0; d < DirectionCount; ++d) {
+            const int16_t exit = r.exitOverrides[d] == Unset ? r.exits[d] : r.exitOverrides[d];
+            if (exit == from) r.exitOverrides[d] = b;
+        }
+    }
 }
 
 // light: location b (the target when b is 0) takes the light state a.

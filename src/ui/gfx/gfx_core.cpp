@@ -70,15 +70,17 @@ bool Clip(const Target& t, int& x1, int& y1, int& x2, int& y2) {
 
 // Forgets the characters whose glyph cells overlap the rectangle.
 void RemoveCells(int x1, int y1, int x2, int y2) {
-    auto& cells = GfxScreen().cells;
-    const int cx1 = std::max(x1 - (GlyphWidth - 1), 0);
-    const int cx2 = std::min(x2, ScreenWidth - 1);
-    const int cy1 = std::max(y1 - (GlyphHeight - 1), 0);
-    const int cy2 = std::min(y2, ScreenHeight - 1);
-    if (cx1 > cx2) return;
-    for (int y = cy1; y <= cy2; ++y)
-        std::memset(&cells[static_cast<size_t>(y * ScreenWidth + cx1)], 0,
-                    static_cast<size_t>(cx2 - cx1 + 1));
+    auto& rows = GfxScreen().cellRows;
+    const int left = x1 - (GlyphWidth - 1);
+    for (int y = std::max(y1 - (GlyphHeight - 1), 0); y <= std::min(y2, ScreenHeight - 1); ++y) {
+        auto& row = rows[static_cast<size_t>(y)];
+        if (row.empty()) continue;
+        std::erase_if(row, [&](const GfxCell& c) { return c.x >= left && c.x <= x2; });
+    }
+}
+
+void ClearCells() {
+    for (auto& row : GfxScreen().cellRows) row.clear();
 }
 
 void Fill(const Target& t, int x1, int y1, int x2, int y2, GfxColour c) {
@@ -111,7 +113,7 @@ void Copy(GfxSurface* dstSurface, int x, int y, GfxSurface* srcSurface, int x1, 
                      static_cast<size_t>(w) * sizeof(GfxColour));
     }
     if (!dst.screen) return;
-    auto& cells = GfxScreen().cells;
+    auto& rows = GfxScreen().cellRows;
     struct Moved {
         int x, y;
         unsigned char ch;
@@ -120,24 +122,18 @@ void Copy(GfxSurface* dstSurface, int x, int y, GfxSurface* srcSurface, int x1, 
     if (src.screen) {
         // The characters whose whole cell lies inside the source move with it.
         for (int cy = y1; cy + GlyphHeight - 1 <= y2; ++cy) {
-            unsigned char* row = &cells[static_cast<size_t>(cy * ScreenWidth)];
-            for (int cx = x1; cx + GlyphWidth - 1 <= x2; ++cx) {
-                if (cx + 8 <= x2 - GlyphWidth + 2) {
-                    uint64_t eight;
-                    std::memcpy(&eight, row + cx, sizeof eight);
-                    if (eight == 0) {
-                        cx += 7;
-                        continue;
-                    }
-                }
-                if (row[cx] == 0) continue;
-                moved.push_back({cx - x1 + x, cy - y1 + y, row[cx]});
-                row[cx] = 0;
-            }
+            auto& row = rows[static_cast<size_t>(cy)];
+            if (row.empty()) continue;
+            std::erase_if(row, [&](const GfxCell& c) {
+                if (c.x < x1 || c.x + GlyphWidth - 1 > x2) return false;
+                moved.push_back({c.x - x1 + x, cy - y1 + y, c.ch});
+                return true;
+            });
         }
     }
     RemoveCells(x, y, x + w - 1, y + h - 1);
-    for (const Moved& m : moved) cells[static_cast<size_t>(m.y * ScreenWidth + m.x)] = m.ch;
+    for (const Moved& m : moved)
+        rows[static_cast<size_t>(m.y)].push_back({static_cast<int16_t>(m.x), m.ch});
 }
 
 } // namespace
@@ -166,7 +162,7 @@ void GfxOpenScreen() {
     {
         std::lock_guard<std::mutex> hold(GfxScreen().lock);
         std::fill(GfxScreen().pixels.begin(), GfxScreen().pixels.end(), 0);
-        std::fill(GfxScreen().cells.begin(), GfxScreen().cells.end(), 0);
+        ClearCells();
     }
     current = nullptr;
     Driver().Open();
@@ -209,7 +205,7 @@ void GfxClearSurface(GfxColour c) {
     const Target t = TargetOf(current);
     ScreenGuard guard(t.screen);
     std::fill_n(t.pixels, t.width * t.height, c);
-    if (t.screen) std::fill(GfxScreen().cells.begin(), GfxScreen().cells.end(), 0);
+    if (t.screen) ClearCells();
 }
 
 void GfxClearScreen(GfxColour c) {
@@ -293,7 +289,8 @@ void GfxDrawText(const char* text, int count, int x, int y, const GfxTextStyle& 
             }
         }
         if (t.screen && gx >= 0 && gx < ScreenWidth && y >= 0 && y < ScreenHeight)
-            GfxScreen().cells[static_cast<size_t>(y * ScreenWidth + gx)] = ch != 0 ? ch : ' ';
+            GfxScreen().cellRows[static_cast<size_t>(y)].push_back(
+                {static_cast<int16_t>(gx), ch != 0 ? ch : static_cast<unsigned char>(' ')});
     }
 }
 
@@ -330,15 +327,12 @@ void GfxTextRow(int x1, int x2, int y, char* out, int size) {
     if (size <= 0) return;
     int len = 0;
     if (y >= 0 && y < ScreenHeight) {
-        const auto& cells = GfxScreen().cells;
-        for (int x = std::max(x1, 0); x <= std::min(x2, ScreenWidth - 1); ++x) {
-            const unsigned char ch = cells[static_cast<size_t>(y * ScreenWidth + x)];
-            if (ch == 0) continue;
-            const int col = (x - x1) / GlyphWidth;
-            if (col >= size - 1) break;
-            while (len < col) out[len++] = ' ';
-            out[col] = static_cast<char>(ch);
-            len = std::max(len, col + 1);
+        for (const GfxCell& c : GfxScreen().cellRows[static_cast<size_t>(y)]) {
+            if (c.x < x1 || c.x > x2) continue;
+            const int col = (c.x - x1) / GlyphWidth;
+            if (col >= size - 1) continue;
+            while (len <= col) out[len++] = ' ';
+            out[col] = static_cast<char>(c.ch);
         }
     }
     while (len > 0 && out[len - 1] == ' ') --len;

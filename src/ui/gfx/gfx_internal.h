@@ -38,11 +38,18 @@ class DisplayDriver {
 DisplayDriver* MakeHeadlessDriver();
 DisplayDriver* MakeWindowDriver();
 
+// A character drawn on the screen: the x of its glyph cell's top-left corner and its code.
+struct GfxCell {
+    int16_t x;
+    unsigned char ch;
+};
+
 // The screen in memory. The window thread reads pixels under the lock while the game draws.
 struct GfxScreenState {
     std::vector<GfxColour> pixels = std::vector<GfxColour>(ScreenWidth * ScreenHeight);
-    // The character whose glyph cell has its top-left corner at each pixel; 0 when none.
-    std::vector<unsigned char> cells = std::vector<unsigned char>(ScreenWidth * ScreenHeight);
+    // The characters on the screen, by the pixel row of their glyph cell's top-left corner.
+    // Rows are short lists, so scrolling and clearing touch only the characters there are.
+    std::vector<std::vector<GfxCell>> cellRows = std::vector<std::vector<GfxCell>>(ScreenHeight);
     std::mutex lock;
     std::vector<GfxTextArea> areas;
 };
