@@ -1,5 +1,6 @@
 // gamefile.cpp - write the game database as a gzip-compressed image and load such images back.
 #include "db/gamefile.h"
+#include "db/fileio.h"
 
 #include <zlib.h>
 
@@ -361,13 +362,7 @@ int WriteGameFile(const GameDatabase& db, const char* path) {
     // Closing flushes the last compressed block and the trailer, so its failure is a failed write.
     if (gzclose(f) != Z_OK) res = -1;
 
-    std::error_code ec;
-    if (res == 0) {
-        std::filesystem::rename(tmp, path, ec);
-        if (ec) res = -1;
-    }
-    if (res != 0) std::filesystem::remove(tmp, ec);
-    return res;
+    return FinishTempFile(tmp, path, res);
 }
 
 int ParseGameImage(GameDatabase& db, const uint8_t* data, size_t size) {

@@ -70,13 +70,7 @@ int WriteFileWhole(const std::string& path, const std::string& image) {
     if (f == nullptr) return -1;
     int res = std::fwrite(image.data(), 1, image.size(), f) == image.size() ? 0 : -1;
     if (std::fclose(f) != 0) res = -1;
-    std::error_code ec;
-    if (res == 0) {
-        std::filesystem::rename(tmp, path, ec);
-        if (ec) res = -1;
-    }
-    if (res != 0) std::filesystem::remove(tmp, ec);
-    return res;
+    return FinishTempFile(tmp, path, res);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // screenshot.cpp - saves the screen as a 24-bit bitmap, written whole or not at all.
 #include "ui/screen.h"
 
+#include "db/fileio.h"
+
 #include <cstdio>
 #include <string>
 #include <unistd.h>
@@ -57,13 +59,9 @@ int SaveScreenshotTo(const char* path) {
     const std::string temp = std::string(path) + "." + std::to_string(::getpid()) + ".tmp";
     FILE* out = std::fopen(temp.c_str(), "wb");
     if (out == nullptr) return -1;
-    const bool written = std::fwrite(file.data(), 1, file.size(), out) == file.size();
-    const bool closed = std::fclose(out) == 0;
-    if (!written || !closed || std::rename(temp.c_str(), path) != 0) {
-        std::remove(temp.c_str());
-        return -1;
-    }
-    return 0;
+    int res = std::fwrite(file.data(), 1, file.size(), out) == file.size() ? 0 : -1;
+    if (std::fclose(out) != 0) res = -1;
+    return FinishTempFile(temp, path, res);
 }
 
 int SaveScreenshot() { return SaveScreenshotTo("scrshot.bmp"); }
