@@ -38,13 +38,6 @@ using Clock = std::chrono::steady_clock;
 // ---------------------------------------------------------------------------------------------
 // Deterministic randomness: the scripts must be the same on every run and every machine.
 
-uint64_t Mix(uint64_t x) {
-    x += 0x9E3779B97F4A7C15ull;
-    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-    return x ^ (x >> 31);
-}
-
 struct Rng {
     uint64_t state;
     uint64_t Next() {
@@ -55,16 +48,6 @@ struct Rng {
     size_t Below(size_t n) { return static_cast<size_t>(Next() % n); }
     template <typename T> const T& Pick(const std::vector<T>& v) { return v[Below(v.size())]; }
 };
-
-std::string Base36(int n) {
-    static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    std::string s;
-    do {
-        s.insert(s.begin(), digits[n % 36]);
-        n /= 36;
-    } while (n > 0);
-    return s;
-}
 
 // ---------------------------------------------------------------------------------------------
 // The small game: a 10 x 10 maze of rooms with things to carry, a locked door, a lever, a lamp

@@ -16,13 +16,6 @@ constexpr size_t LongestPattern = 12; // script patterns stop this many lines sh
 // With 98299 records each owning at least one text, the heap leaves little more than one
 // character per text; the budget below spreads what is left over all of them.
 
-uint64_t Mix(uint64_t x) {
-    x += 0x9E3779B97F4A7C15ull;
-    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
-    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-    return x ^ (x >> 31);
-}
-
 struct Rng {
     uint64_t state;
 };
@@ -35,16 +28,6 @@ uint64_t Next(Rng& r) {
 // A number from lo to hi, both included.
 int Pick(Rng& r, int lo, int hi) {
     return lo + static_cast<int>(Next(r) % static_cast<uint64_t>(hi - lo + 1));
-}
-
-std::string Base36(int n) {
-    static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    std::string s;
-    do {
-        s.insert(s.begin(), digits[n % 36]);
-        n /= 36;
-    } while (n > 0);
-    return s;
 }
 
 std::string Num(int n) {
@@ -679,6 +662,24 @@ void Build(Builder& b) {
 }
 
 } // namespace
+
+uint64_t Mix(uint64_t x) {
+    x += 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
+}
+
+std::string Base36(int n) {
+    static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    std::string s;
+    do {
+        s.insert(s.begin(), digits[n % 36]);
+        n /= 36;
+    } while (n > 0);
+    return s;
+}
+
 
 std::string GenerateMaxSource(MaxSourceStats* stats) {
     Builder plan;

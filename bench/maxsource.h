@@ -27,3 +27,8 @@ struct MaxSourceStats {
 // Returns the source, byte for byte the same on every call; stats (when given) receives what the
 // compiler must make of it.
 std::string GenerateMaxSource(MaxSourceStats* stats = nullptr);
+
+// Deterministic helpers shared by the generators: a 64-bit bit mixer for reproducible
+// pseudo-random choices, and a number written in base 36 for short distinct words.
+uint64_t Mix(uint64_t x);
+std::string Base36(int n);

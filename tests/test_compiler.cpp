@@ -1,4 +1,5 @@
 // test_compiler.cpp - source reader, [System] settings, entity sections and the text heap limit.
+#include "temp_folder.h"
 #include "compile_fixture.h"
 
 #include <filesystem>
@@ -138,20 +139,15 @@ class IncludeTest : public CompileTest {
   protected:
     void SetUp() override {
         CompileTest::SetUp();
-        home = fs::current_path();
-        dir = fs::temp_directory_path() / ("umb-include-" + std::to_string(::getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        fs::current_path(dir);
+        folder.Enter("umb-include");
     }
     void TearDown() override {
-        fs::current_path(home);
-        fs::remove_all(dir);
+        folder.Leave();
     }
     static void Write(const std::string& name, const std::string& text) {
         std::ofstream(name, std::ios::binary) << text;
     }
-    fs::path home, dir;
+    TempFolder folder;
 };
 
 TEST_F(IncludeTest, IncludedFileHasItsOwnLinesAndReportsOnItsIncludeLine) {

@@ -1,4 +1,5 @@
 // test_engine_parts.cpp - the parser, location displays, built-in and debug commands, saved games.
+#include "temp_folder.h"
 #include "db/gamefile.h"
 #include "engine/engine.h"
 
@@ -432,22 +433,17 @@ class SaveFiles : public Engine {
   protected:
     void SetUp() override {
         Engine::SetUp();
-        home = fs::current_path();
-        dir = fs::temp_directory_path() / ("umb-save-" + std::to_string(::getpid()));
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-        fs::current_path(dir);
+        folder.Enter("umb-save");
     }
     void TearDown() override {
-        fs::current_path(home);
-        fs::remove_all(dir);
+        folder.Leave();
         Engine::TearDown();
     }
     static std::string Read(const char* name) {
         std::ifstream in(name, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
-    fs::path home, dir;
+    TempFolder folder;
 };
 
 TEST_F(SaveFiles, SaveThenRestoreBringsTheStateBack) {
@@ -469,7 +465,7 @@ TEST_F(SaveFiles, SaveThenRestoreBringsTheStateBack) {
     EXPECT_EQ(BuildSavedGame(g), saved);
     EXPECT_EQ(g.CarriedCount, 3);
     EXPECT_TRUE(AllKeysUsed());
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.dir), fs::directory_iterator()), 1);
 }
 
 TEST_F(SaveFiles, FailedSaveKeepsTheEarlierFileAndBadFilesAreRefused) {
