@@ -61,6 +61,8 @@ class Statements : public ::testing::Test {
         db.Shows[2] = ShowRecord{Text("No picture"), NoText};
         screen.db = &db;
         ScreenOpen(screen);
+        g.db = &db;
+        g.screen = &screen;
         g.CurrentLocation = 1;
         g.CarriedCount = 2;
     }
@@ -105,7 +107,7 @@ class Statements : public ::testing::Test {
 
     GameDatabase db;
     ScreenState screen;
-    Game g{&db, &screen, {}};
+    Game g;
     std::string keyText;
     FILE* keys = nullptr;
     FILE* out = nullptr;

@@ -19,6 +19,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
+Game PlayerGame(GameDatabase* db, ScreenState* screen, int16_t location, int16_t carried) {
+    Game g;
+    g.db = db;
+    g.screen = screen;
+    g.gameName = "castle";
+    g.CurrentLocation = location;
+    g.CarriedCount = carried;
+    return g;
+}
+
 // A small adventure on a headless screen: the hall (1) north of the yard (2), a darkness
 // location, a few objects and the system messages the engine prints.
 class Engine : public ::testing::Test {
@@ -30,7 +40,7 @@ class Engine : public ::testing::Test {
         GfxSetHeadlessStreams(nullptr, out);
         screen.db = &db;
         ScreenOpen(screen);
-        g = Game{&db, &screen, "castle", false, 1, 2};
+        g = PlayerGame(&db, &screen, 1, 2);
 
         const char* dirs[] = {"north", "south", "east", "west"};
         for (int d = 0; d < 4; ++d)
@@ -349,7 +359,7 @@ TEST_F(Engine, SavedGameLayout) {
     small.Locations[0].light = Unset;
     small.Locations[1].exitOverrides[2] = 5;
     small.Locations[1].light = 0;
-    Game s{&small, &screen, "castle", false, 1, 1};
+    Game s = PlayerGame(&small, &screen, 1, 1);
     const int U = Unset;
     const std::string expected = std::string("USF2") + Bytes({2, U, -1, U}) + Bytes({2, 0, 300}) +
                                  Bytes({1, U, U, U, U, U, U, U, U, U, U, U}) +
@@ -373,7 +383,7 @@ TEST_F(Engine, RestoreReconcilesDifferentSizes) {
     small.Vars[1].value = 11;
     GrowLocations(small, 0);
     small.Locations[0].light = 0;
-    Game s{&small, &screen, "castle", false, 2, 9};
+    Game s = PlayerGame(&small, &screen, 2, 9);
 
     GrowObjects(db, 7);
     db.Objects[7].initialLocation = Carried; // no name: not counted as carried

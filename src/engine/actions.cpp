@@ -33,15 +33,7 @@ void Put(Action& x, int16_t a, int16_t b) { MoveObject(x.g, a, b); }
 
 // moveall: every object at a (the player's location when a is 0) goes to b.
 void MoveAll(Action& x, int16_t a, int16_t b) {
-    const int16_t from = a == 0 ? x.g.CurrentLocation : a;
-    // A tight pass over the table: large games run this every turn.
-    const ObjectRecord* objects = x.g.db->Objects.data();
-    const int count = std::min(static_cast<int>(x.g.db->LastObject) + 1,
-                               static_cast<int>(x.g.db->Objects.size()));
-    for (int i = 0; i < count; ++i) {
-        const ObjectRecord& o = objects[i];
-        if ((o.location == Unset ? o.initialLocation : o.location) == from) MoveObject(x.g, i, b);
-    }
+    MoveAllObjects(x.g, a == 0 ? x.g.CurrentLocation : a, b);
 }
 
 // swap: objects a and b exchange places.
@@ -60,20 +52,7 @@ void At(Action& x, int16_t a, int16_t) { x.target = a; }
 void Exit(Action& x, int16_t a, int16_t b) { SetExitOverride(x.g, x.target, a, b); }
 
 // subst: every exit that leads to a (the player's location when a is 0) leads to b instead.
-void Subst(Action& x, int16_t a, int16_t b) {
-    const int16_t from = a == 0 ? x.g.CurrentLocation : a;
-    // A tight pass over the table: large games run this every turn.
-    const int count = std::min(static_cast<int>(x.g.db->LastLocation) + 1,
-                               static_cast<int>(x.g.db->Locations.size()));
-    LocationRecord* locations = x.g.db->Locations.data();
-    for (int l = 0; l < count; ++l) {
-        LocationRecord& r = locations[l];
-        for (int d = 0; d < DirectionCount; ++d) {
-            const int16_t exit = r.exitOverrides[d] == Unset ? r.exits[d] : r.exitOverrides[d];
-            if (exit == from) r.exitOverrides[d] = b;
-        }
-    }
-}
+void Subst(Action& x, int16_t a, int16_t b) { SubstExits(x.g, a == 0 ? x.g.CurrentLocation : a, b); }
 
 // light: location b (the target when b is 0) takes the light state a.
 void Light(Action& x, int16_t a, int16_t b) { SetLight(x.g, b == 0 ? x.target : b, a); }

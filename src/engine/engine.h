@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Turn result codes.
 constexpr int TurnQuit = -1;
@@ -22,6 +23,17 @@ constexpr int ActQuit = -1;
 
 constexpr int InputLineLength = 127;
 
+// Where exits lead or objects lie, listed by place, so that subst and moveall touch only what
+// they change rather than scanning whole tables. An entry may be stale (the exit or object has
+// moved on since); users check it before acting, and every move adds the new place, so a list
+// misses nothing while valid. Rebuilt from the tables when first needed, after a new game or a
+// restore, and when stale entries pile up.
+struct PlaceIndex {
+    std::vector<std::vector<int32_t>> byPlace;  // one list per 16-bit place value
+    size_t additions = 0;
+    bool valid = false;
+};
+
 // One game being played: the database, the screen, and the run-time state beside the tables.
 struct Game {
     GameDatabase* db = nullptr;
@@ -30,6 +42,8 @@ struct Game {
     bool debugMode = false;
     int16_t CurrentLocation = 0;
     int16_t CarriedCount = 0;
+    PlaceIndex exitsTo;    // entries: location * 16 + direction - 1
+    PlaceIndex objectsAt;  // entries: object numbers
 };
 
 // Run-time fields through checked accessors: a number that names nothing reads as a blank
@@ -43,6 +57,11 @@ void MoveObject(Game& g, int object, int16_t location);
 int16_t EffectiveExit(const Game& g, int location, int direction);  // direction 1 to 10
 void SetExitOverride(Game& g, int location, int direction, int16_t destination);
 void SetLight(Game& g, int location, int16_t light);
+// Every exit leading to from now leads to to; every object at from moves to to.
+void SubstExits(Game& g, int16_t from, int16_t to);
+void MoveAllObjects(Game& g, int16_t from, int16_t to);
+// Drops both place indexes: call after writing the tables other than through the accessors.
+void ForgetPlaces(Game& g);
 int16_t VarValue(const Game& g, int var);
 void SetVar(Game& g, int var, int16_t value);
 // Texts by number; nullptr when absent or out of range.

@@ -173,6 +173,7 @@ void NewGame(Game& g) {
     GameDatabase& db = *g.db;
     g.CurrentLocation = db.StartLocation;
     g.CarriedCount = 0;
+    ForgetPlaces(g);
     const int objects = std::min(static_cast<int>(db.LastObject) + 1, static_cast<int>(db.Objects.size()));
     for (int i = 0; i < objects; ++i) {
         ObjectRecord& o = db.Objects[static_cast<size_t>(i)];

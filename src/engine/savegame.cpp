@@ -111,6 +111,7 @@ int ApplySavedGame(Game& g, const std::string& image) {
     SavedLayout l;
     if (CheckSavedGame(image, l) != 0) return -1;
     GameDatabase& db = *g.db;
+    ForgetPlaces(g);  // the whole state changes: rebuilt when next needed
 
     for (int i = 0; i <= db.LastObject; ++i)
         MoveObject(g, i, i <= l.n ? Int16At(image, l.objects + 2 * static_cast<size_t>(i)) : Unset);

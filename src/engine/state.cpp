@@ -1,7 +1,69 @@
 // state.cpp - checked access to the run-time fields: numbers that name nothing see blank records.
 #include "engine/engine.h"
 
+#include <algorithm>
+
 namespace {
+
+constexpr size_t PlaceCount = 65536;
+
+size_t PlaceSlot(int16_t place) { return static_cast<size_t>(place + 32768); }
+
+int LiveLocations(const GameDatabase& db) {
+    return std::min(static_cast<int>(db.LastLocation) + 1, static_cast<int>(db.Locations.size()));
+}
+
+int LiveObjects(const GameDatabase& db) {
+    return std::min(static_cast<int>(db.LastObject) + 1, static_cast<int>(db.Objects.size()));
+}
+
+int16_t ExitOf(const LocationRecord& r, int d) {
+    return r.exitOverrides[d] == Unset ? r.exits[d] : r.exitOverrides[d];
+}
+
+void ClearIndex(PlaceIndex& x) {
+    if (x.byPlace.empty()) x.byPlace.resize(PlaceCount);
+    for (std::vector<int32_t>& list : x.byPlace)
+        list.clear();
+    x.additions = 0;
+    x.valid = true;
+}
+
+// Stale entries are bounded: past this many additions the index is rebuilt.
+bool Overgrown(const PlaceIndex& x, int entries) {
+    return x.additions > 2 * static_cast<size_t>(entries) + 4096;
+}
+
+void AddPlace(PlaceIndex& x, int16_t place, int32_t entry) {
+    if (!x.valid) return;
+    x.byPlace[PlaceSlot(place)].push_back(entry);
+    ++x.additions;
+}
+
+void IndexExits(Game& g) {
+    const int count = LiveLocations(*g.db);
+    if (g.exitsTo.valid && !Overgrown(g.exitsTo, count * DirectionCount)) return;
+    ClearIndex(g.exitsTo);
+    for (int l = 0; l < count; ++l)
+        for (int d = 0; d < DirectionCount; ++d)
+            g.exitsTo.byPlace[PlaceSlot(ExitOf(g.db->Locations[static_cast<size_t>(l)], d))]
+                .push_back(l * 16 + d);
+}
+
+void IndexObjects(Game& g) {
+    const int count = LiveObjects(*g.db);
+    if (g.objectsAt.valid && !Overgrown(g.objectsAt, count)) return;
+    ClearIndex(g.objectsAt);
+    for (int i = 0; i < count; ++i)
+        g.objectsAt.byPlace[PlaceSlot(ObjectLocation(g, i))].push_back(i);
+}
+
+// Takes the list of a place out of its index, leaving an empty list that keeps growing.
+std::vector<int32_t> TakePlace(PlaceIndex& x, int16_t place) {
+    std::vector<int32_t> list;
+    list.swap(x.byPlace[PlaceSlot(place)]);
+    return list;
+}
 
 bool IsCarriedOrWorn(int16_t location) { return location == Carried || location == Worn; }
 
@@ -33,6 +95,7 @@ void MoveObject(Game& g, int object, int16_t location) {
     if (IsCarriedOrWorn(ObjectLocation(g, object))) --g.CarriedCount;
     g.db->Objects[static_cast<size_t>(object)].location = location;
     if (IsCarriedOrWorn(location)) ++g.CarriedCount;
+    AddPlace(g.objectsAt, ObjectLocation(g, object), object);
 }
 
 int16_t EffectiveExit(const Game& g, int location, int direction) {
@@ -46,6 +109,31 @@ void SetExitOverride(Game& g, int location, int direction, int16_t destination) 
     if (direction < 1 || direction > DirectionCount) return;
     if (!InTable(g.db->Locations, location) || location > g.db->LastLocation) return;
     g.db->Locations[static_cast<size_t>(location)].exitOverrides[direction - 1] = destination;
+    AddPlace(g.exitsTo, EffectiveExit(g, location, direction), location * 16 + direction - 1);
+}
+
+void SubstExits(Game& g, int16_t from, int16_t to) {
+    IndexExits(g);
+    const std::vector<int32_t> list = TakePlace(g.exitsTo, from);
+    for (const int32_t entry : list) {
+        LocationRecord& r = g.db->Locations[static_cast<size_t>(entry / 16)];
+        const int d = entry % 16;
+        if (ExitOf(r, d) != from) continue;  // stale: this exit has moved on
+        r.exitOverrides[d] = to;
+        AddPlace(g.exitsTo, ExitOf(r, d), entry);
+    }
+}
+
+void MoveAllObjects(Game& g, int16_t from, int16_t to) {
+    IndexObjects(g);
+    const std::vector<int32_t> list = TakePlace(g.objectsAt, from);
+    for (const int32_t object : list)
+        if (ObjectLocation(g, object) == from) MoveObject(g, object, to);
+}
+
+void ForgetPlaces(Game& g) {
+    g.exitsTo.valid = false;
+    g.objectsAt.valid = false;
 }
 
 void SetLight(Game& g, int location, int16_t light) {
