@@ -274,18 +274,27 @@ void GfxDrawText(const char* text, int count, int x, int y, const GfxTextStyle& 
     const Target t = TargetOf(current);
     ScreenGuard guard(t.screen);
     if (t.screen) RemoveCells(x, y, x + count * GlyphWidth - 1, y + GlyphHeight - 1);
+    // Text lies inside its surface nearly always: then no pixel needs its own bounds check.
+    const bool inside = x >= 0 && y >= 0 && x + count * GlyphWidth <= t.width &&
+                        y + GlyphHeight <= t.height;
+    const GfxColour colours[2] = {style.background, style.foreground};
     for (int i = 0; i < count; ++i) {
         const auto ch = static_cast<unsigned char>(text[i]);
         const int gx = x + i * GlyphWidth;
         for (int row = 0; row < GlyphHeight; ++row) {
             const int py = y + row;
-            if (py < 0 || py >= t.height) continue;
+            if (!inside && (py < 0 || py >= t.height)) continue;
             const unsigned bits = FontGlyphs[ch][row];
             GfxColour* line = t.pixels + py * t.width;
+            if (inside) {
+                for (int col = 0; col < GlyphWidth; ++col)
+                    line[gx + col] = colours[(bits >> (GlyphWidth - 1 - col)) & 1u];
+                continue;
+            }
             for (int col = 0; col < GlyphWidth; ++col) {
                 const int px = gx + col;
                 if (px < 0 || px >= t.width) continue;
-                line[px] = (bits & (0x80u >> col)) ? style.foreground : style.background;
+                line[px] = colours[(bits >> (GlyphWidth - 1 - col)) & 1u];
             }
         }
         if (t.screen && gx >= 0 && gx < ScreenWidth && y >= 0 && y < ScreenHeight)

@@ -2,6 +2,7 @@
 #include "ui/gfx/gfx_internal.h"
 
 #include <SDL.h>
+#include <dlfcn.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -12,6 +13,76 @@
 #include <thread>
 
 namespace {
+
+// SDL2 is loaded when the window is first needed, so that headless runs and start-up do not
+// pay for mapping the library and the fifty it depends on.
+#define UMB_SDL_FUNCTIONS(X)                                                                       \
+    X(SDL_CreateRenderer)                                                                          \
+    X(SDL_CreateTexture)                                                                           \
+    X(SDL_CreateWindow)                                                                            \
+    X(SDL_DestroyRenderer)                                                                         \
+    X(SDL_DestroyTexture)                                                                          \
+    X(SDL_DestroyWindow)                                                                           \
+    X(SDL_GetError)                                                                                \
+    X(SDL_GetRendererOutputSize)                                                                   \
+    X(SDL_GetWindowFlags)                                                                          \
+    X(SDL_Init)                                                                                    \
+    X(SDL_PollEvent)                                                                               \
+    X(SDL_PushEvent)                                                                               \
+    X(SDL_Quit)                                                                                    \
+    X(SDL_RegisterEvents)                                                                          \
+    X(SDL_RenderClear)                                                                             \
+    X(SDL_RenderCopy)                                                                              \
+    X(SDL_RenderPresent)                                                                           \
+    X(SDL_SetHint)                                                                                 \
+    X(SDL_SetRenderDrawColor)                                                                      \
+    X(SDL_SetWindowFullscreen)                                                                     \
+    X(SDL_SetWindowMinimumSize)                                                                    \
+    X(SDL_SetWindowTitle)                                                                          \
+    X(SDL_ShowSimpleMessageBox)                                                                    \
+    X(SDL_StartTextInput)                                                                          \
+    X(SDL_UpdateTexture)                                                                           \
+    X(SDL_WaitEventTimeout)
+
+struct SdlApi {
+#define UMB_SDL_MEMBER(name) decltype(&::name) name = nullptr;
+    UMB_SDL_FUNCTIONS(UMB_SDL_MEMBER)
+#undef UMB_SDL_MEMBER
+};
+
+SdlApi sdl;
+std::string sdlLoadError;
+
+// Returns true when every function is there; the first failure is kept in sdlLoadError.
+bool LoadSdl() {
+    static const bool loaded = [] {
+        void* lib = nullptr;
+        for (const char* name : {"libSDL2-2.0.so.0", "libSDL2.so"}) {
+            lib = dlopen(name, RTLD_NOW | RTLD_LOCAL);
+            if (lib != nullptr) break;
+        }
+        if (lib == nullptr) {
+            const char* why = dlerror();
+            sdlLoadError = why != nullptr ? why : "libSDL2-2.0.so.0 not found";
+            return false;
+        }
+#define UMB_SDL_LOAD(name)                                                                         \
+    sdl.name = reinterpret_cast<decltype(&::name)>(dlsym(lib, #name));                             \
+    if (sdl.name == nullptr) {                                                                     \
+        sdlLoadError = "libSDL2 lacks " #name;                                                     \
+        return false;                                                                              \
+    }
+        UMB_SDL_FUNCTIONS(UMB_SDL_LOAD)
+#undef UMB_SDL_LOAD
+        return true;
+    }();
+    return loaded;
+}
+
+// The reason the window could not be opened.
+const char* SdlError() {
+    return sdl.SDL_GetError != nullptr ? sdl.SDL_GetError() : sdlLoadError.c_str();
+}
 
 const char* const DefaultCaption = "U.M.B.";
 
@@ -68,7 +139,7 @@ class WindowDriver : public DisplayDriver {
     void PushText(const char* utf8);
 
     std::mutex mutex_;
-    std::condition_variable changed_;  // requests, keys, the game's end
+    std::condition_variable changed_; // requests, keys, the game's end
     std::deque<Request*> requests_;
     std::deque<int> keys_;
     bool game_done_ = false;
@@ -95,10 +166,10 @@ int WindowDriver::Run(int (*entry)(int, char**), int argc, char** argv) {
     for (;;) {
         if (window_ready_) {
             SDL_Event e;
-            if (SDL_WaitEventTimeout(&e, 250) != 0) {
+            if (sdl.SDL_WaitEventTimeout(&e, 250) != 0) {
                 do {
                     HandleEvent(e);
-                } while (SDL_PollEvent(&e) != 0);
+                } while (sdl.SDL_PollEvent(&e) != 0);
             }
         } else {
             std::unique_lock<std::mutex> hold(mutex_);
@@ -111,7 +182,7 @@ int WindowDriver::Run(int (*entry)(int, char**), int argc, char** argv) {
     }
     game.join();
     CloseWindow();
-    if (video_) SDL_Quit();
+    if (video_) sdl.SDL_Quit();
     return game_result_;
 }
 
@@ -128,7 +199,7 @@ bool WindowDriver::Ask(RequestKind kind, const std::string& caption, const std::
 void WindowDriver::Wake() {
     SDL_Event e{};
     e.type = wake_event_;
-    SDL_PushEvent(&e);
+    sdl.SDL_PushEvent(&e);
 }
 
 void WindowDriver::ServeRequests() {
@@ -144,17 +215,20 @@ void WindowDriver::ServeRequests() {
         switch (r->kind) {
         case RequestKind::Open:
             if (!OpenWindow()) {
-                std::fprintf(stderr, "Error: Cannot open the window: %s\n", SDL_GetError());
+                std::fprintf(stderr, "Error: Cannot open the window: %s\n", SdlError());
                 EndNow(1);
             }
             break;
-        case RequestKind::Close: CloseWindow(); break;
+        case RequestKind::Close:
+            CloseWindow();
+            break;
         case RequestKind::Title:
-            if (window_ != nullptr) SDL_SetWindowTitle(window_, r->caption.c_str());
+            if (window_ != nullptr) sdl.SDL_SetWindowTitle(window_, r->caption.c_str());
             break;
         case RequestKind::MessageBox:
-            result = SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, r->caption.c_str(),
-                                              r->text.c_str(), window_) == 0;
+            result = LoadSdl() &&
+                     sdl.SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, r->caption.c_str(),
+                                                  r->text.c_str(), window_) == 0;
             break;
         }
         std::lock_guard<std::mutex> hold(mutex_);
@@ -167,22 +241,23 @@ void WindowDriver::ServeRequests() {
 bool WindowDriver::OpenWindow() {
     if (window_ != nullptr) return true;
     if (!video_) {
-        if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
+        if (!LoadSdl() || sdl.SDL_Init(SDL_INIT_VIDEO) != 0) return false;
         video_ = true;
-        wake_event_ = SDL_RegisterEvents(1);
+        wake_event_ = sdl.SDL_RegisterEvents(1);
     }
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    window_ = SDL_CreateWindow(DefaultCaption, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                               ScreenWidth, ScreenHeight, SDL_WINDOW_RESIZABLE);
+    sdl.SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    window_ = sdl.SDL_CreateWindow(DefaultCaption, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                   ScreenWidth, ScreenHeight, SDL_WINDOW_RESIZABLE);
     if (window_ == nullptr) return false;
-    SDL_SetWindowMinimumSize(window_, ScreenWidth / 4, ScreenHeight / 4);
-    renderer_ = SDL_CreateRenderer(window_, -1, 0);
-    if (renderer_ == nullptr) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    sdl.SDL_SetWindowMinimumSize(window_, ScreenWidth / 4, ScreenHeight / 4);
+    renderer_ = sdl.SDL_CreateRenderer(window_, -1, 0);
+    if (renderer_ == nullptr)
+        renderer_ = sdl.SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
     if (renderer_ == nullptr) return false;
-    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_XBGR8888, SDL_TEXTUREACCESS_STREAMING,
-                                 ScreenWidth, ScreenHeight);
+    texture_ = sdl.SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_XBGR8888,
+                                     SDL_TEXTUREACCESS_STREAMING, ScreenWidth, ScreenHeight);
     if (texture_ == nullptr) return false;
-    SDL_StartTextInput();
+    sdl.SDL_StartTextInput();
     window_ready_ = true;
     present_pending_ = true;
     return true;
@@ -190,9 +265,9 @@ bool WindowDriver::OpenWindow() {
 
 void WindowDriver::CloseWindow() {
     window_ready_ = false;
-    if (texture_ != nullptr) SDL_DestroyTexture(texture_);
-    if (renderer_ != nullptr) SDL_DestroyRenderer(renderer_);
-    if (window_ != nullptr) SDL_DestroyWindow(window_);
+    if (texture_ != nullptr) sdl.SDL_DestroyTexture(texture_);
+    if (renderer_ != nullptr) sdl.SDL_DestroyRenderer(renderer_);
+    if (window_ != nullptr) sdl.SDL_DestroyWindow(window_);
     texture_ = nullptr;
     renderer_ = nullptr;
     window_ = nullptr;
@@ -204,24 +279,24 @@ void WindowDriver::Render() {
     if (texture_ == nullptr) return;
     {
         std::lock_guard<std::mutex> hold(GfxScreen().lock);
-        SDL_UpdateTexture(texture_, nullptr, GfxScreen().pixels.data(),
-                          ScreenWidth * static_cast<int>(sizeof(GfxColour)));
+        sdl.SDL_UpdateTexture(texture_, nullptr, GfxScreen().pixels.data(),
+                              ScreenWidth * static_cast<int>(sizeof(GfxColour)));
     }
     int w = 0;
     int h = 0;
-    SDL_GetRendererOutputSize(renderer_, &w, &h);
-    double scale = std::min(static_cast<double>(w) / ScreenWidth,
-                            static_cast<double>(h) / ScreenHeight);
+    sdl.SDL_GetRendererOutputSize(renderer_, &w, &h);
+    double scale =
+        std::min(static_cast<double>(w) / ScreenWidth, static_cast<double>(h) / ScreenHeight);
     if (scale >= 1.0) scale = static_cast<int>(scale);
     SDL_Rect dst;
     dst.w = static_cast<int>(ScreenWidth * scale);
     dst.h = static_cast<int>(ScreenHeight * scale);
     dst.x = (w - dst.w) / 2;
     dst.y = (h - dst.h) / 2;
-    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
-    SDL_RenderClear(renderer_);
-    SDL_RenderCopy(renderer_, texture_, nullptr, &dst);
-    SDL_RenderPresent(renderer_);
+    sdl.SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    sdl.SDL_RenderClear(renderer_);
+    sdl.SDL_RenderCopy(renderer_, texture_, nullptr, &dst);
+    sdl.SDL_RenderPresent(renderer_);
 }
 
 void WindowDriver::PushKey(int key) {
@@ -247,27 +322,32 @@ void WindowDriver::PushText(const char* utf8) {
             extra = 1;
         }
         ++p;
-        for (; extra > 0 && (*p & 0xC0) == 0x80; --extra, ++p) cp = (cp << 6) | (*p & 0x3Fu);
-        if (extra != 0) continue;  // a broken sequence types nothing
+        for (; extra > 0 && (*p & 0xC0) == 0x80; --extra, ++p)
+            cp = (cp << 6) | (*p & 0x3Fu);
+        if (extra != 0) continue; // a broken sequence types nothing
         if (const int byte = UnicodeToCp850(cp); byte != 0) PushKey(byte);
     }
 }
 
 void WindowDriver::HandleEvent(const SDL_Event& e) {
     switch (e.type) {
-    case SDL_QUIT: EndNow(0);
+    case SDL_QUIT:
+        EndNow(0);
     case SDL_WINDOWEVENT:
         if (e.window.event == SDL_WINDOWEVENT_CLOSE) EndNow(0);
         present_pending_ = true;
         break;
-    case SDL_TEXTINPUT: PushText(e.text.text); break;
+    case SDL_TEXTINPUT:
+        PushText(e.text.text);
+        break;
     case SDL_KEYDOWN: {
         const SDL_Keycode key = e.key.keysym.sym;
         const Uint16 mod = e.key.keysym.mod;
         const bool enter = key == SDLK_RETURN || key == SDLK_KP_ENTER;
         if (key == SDLK_F11 || (enter && (mod & KMOD_ALT) != 0)) {
-            const bool full = (SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
-            SDL_SetWindowFullscreen(window_, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
+            const bool full =
+                (sdl.SDL_GetWindowFlags(window_) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
+            sdl.SDL_SetWindowFullscreen(window_, full ? 0 : SDL_WINDOW_FULLSCREEN_DESKTOP);
             present_pending_ = true;
         } else if (enter) {
             PushKey(KeyEnter);
@@ -286,7 +366,8 @@ void WindowDriver::HandleEvent(const SDL_Event& e) {
         }
         break;
     }
-    default: break;
+    default:
+        break;
     }
 }
 
@@ -305,4 +386,6 @@ int WindowDriver::ReadKey(int ms) {
 
 } // namespace
 
-DisplayDriver* MakeWindowDriver() { return new WindowDriver; }
+DisplayDriver* MakeWindowDriver() {
+    return new WindowDriver;
+}
