@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config zlib1g-dev libgtest-dev googletest gzip
-  libsdl2-dev console-data libpng-dev)
+  libsdl2-dev console-data libpng-dev libx11-dev xvfb xdotool)
 
 missing=()
 for p in "${packages[@]}"; do

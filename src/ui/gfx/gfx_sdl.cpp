@@ -102,6 +102,15 @@ struct Request {
     std::_Exit(status);
 }
 
+// True while the game thread runs. The window system's library calls exit() when the window is
+// destroyed under it or the display connection breaks; destroying the driver then would wait
+// forever for the game thread blocked on its condition variable, so such an exit ends at once.
+std::atomic<bool> gameRunning{false};
+
+void EndIfGameRunning() {
+    if (gameRunning) EndNow(1);
+}
+
 class WindowDriver : public DisplayDriver {
   public:
     int Run(int (*entry)(int, char**), int argc, char** argv) override;
@@ -155,8 +164,13 @@ class WindowDriver : public DisplayDriver {
 };
 
 int WindowDriver::Run(int (*entry)(int, char**), int argc, char** argv) {
+    // Registered after the driver was made, so it runs before the driver is destroyed.
+    static const bool registered = std::atexit(EndIfGameRunning) == 0;
+    (void)registered;
+    gameRunning = true;
     std::thread game([this, entry, argc, argv] {
         const int result = entry(argc, argv);
+        gameRunning = false;
         std::lock_guard<std::mutex> hold(mutex_);
         game_done_ = true;
         game_result_ = result;

@@ -1,0 +1,20 @@
+// x_window.h - the few requests the window tests make of the X server, kept apart from the tests
+// because the X headers define macros (None, Bool, Status) that clash with ordinary names.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct XLink;
+
+// Connects to the X server of display (":N"); nullptr when it cannot.
+XLink* XLinkOpen(const std::string& display);
+void XLinkClose(XLink* link);
+
+// The top-left width x height pixels that window shows, row after row, as 0xRRGGBB; empty when
+// they cannot be read.
+std::vector<uint32_t> XLinkWindowPixels(XLink* link, unsigned long window, int width, int height);
+
+// Asks window to close, as a window manager's close button does.
+void XLinkAskToClose(XLink* link, unsigned long window);
