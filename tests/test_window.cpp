@@ -7,7 +7,6 @@
 #include "x_window.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <array>
@@ -31,69 +30,24 @@ namespace fs = std::filesystem;
 namespace {
 
 // The game the tests play: its folder (copied into the test's own folder, where the program runs
-// and writes its screenshot; empty for the game the test writes itself), the game name, a command
-// to type, and the picture file that its start location shows, relative to the folder.
+// and writes its screenshot), the game name, a command to type, and the picture file that its
+// start location shows, relative to the folder.
 struct WindowGame {
     std::string folder;
     std::string name;
     std::string command;
     std::string picture;
+    std::vector<std::string> opening;  // keys that bring it to its first command prompt
     std::string prompt = ">";
 };
 
 // Another game is played by changing this line alone.
-const WindowGame Game{"", "studio", "look", "studio.png"};
+// The demo: a key ends the introduction's pause, then no to the question whether to restore.
+const WindowGame Game{UMB_EXAMPLES "/beacon", "beacon", "look", "pictures/jetty.png",
+                      {"space", "n"}};
 
 using Bytes = std::vector<unsigned char>;
 using Clock = std::chrono::steady_clock;
-
-void PutBigEndian(Bytes& out, uint32_t v) {
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out.push_back(static_cast<unsigned char>(v >> shift));
-}
-
-// An 8-bit RGB picture of the size the picture area shows, every row unfiltered.
-Bytes StudioPng() {
-    Bytes rows;
-    for (int y = 0; y < PictureHeight; ++y) {
-        rows.push_back(0);
-        for (int x = 0; x < PictureWidth; ++x)
-            for (const int v : {x * 2 / 3, y, (x ^ y) & 255})
-                rows.push_back(static_cast<unsigned char>(v));
-    }
-    uLongf packedSize = compressBound(static_cast<uLong>(rows.size()));
-    Bytes packed(packedSize);
-    compress(packed.data(), &packedSize, rows.data(), static_cast<uLong>(rows.size()));
-    packed.resize(packedSize);
-
-    Bytes header;
-    PutBigEndian(header, PictureWidth);
-    PutBigEndian(header, PictureHeight);
-    header.insert(header.end(), {8, 2, 0, 0, 0});
-    Bytes png{137, 80, 78, 71, 13, 10, 26, 10};
-    auto chunk = [&png](const char* type, const Bytes& data) {
-        PutBigEndian(png, static_cast<uint32_t>(data.size()));
-        const size_t typeAt = png.size();
-        png.insert(png.end(), type, type + 4);
-        png.insert(png.end(), data.begin(), data.end());
-        const uLong crc = crc32(0, &png[typeAt], static_cast<uInt>(png.size() - typeAt));
-        PutBigEndian(png, static_cast<uint32_t>(crc));
-    };
-    chunk("IHDR", header);
-    chunk("IDAT", packed);
-    chunk("IEND", {});
-    return png;
-}
-
-void WriteStudioGame() {
-    std::ofstream("studio.adv") << "[System]\nTitle=Studio\nStartLocation=1\n"
-                                   "[Sysmsg]\n#1,I don't understand.\n#23,Restore a saved game?\n"
-                                   "[Locations]\n#0,Darkness,,0\nIt is too dark to see.\n"
-                                   "#1,Studio,studio.png,0\nA bright studio.\n";
-    const Bytes png = StudioPng();
-    std::ofstream("studio.png", std::ios::binary)
-        .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-}
 
 bool OnPath(const std::string& tool) {
     const char* path = std::getenv("PATH");
@@ -299,10 +253,7 @@ class WindowTest : public ::testing::Test {
                              << "the window is not tested";
         folder.Enter("umb-window");
         entered = true;
-        if (Game.folder.empty())
-            WriteStudioGame();
-        else
-            fs::copy(Game.folder, folder.dir, fs::copy_options::recursive);
+        fs::copy(Game.folder, folder.dir, fs::copy_options::recursive);
         StartServer();
     }
 
@@ -399,8 +350,9 @@ TEST_F(WindowTest, TypedCommandPictureAndFramesShowAndClosingEndsTheGame) {
     ASSERT_EQ(picture.width, PictureWidth) << "cannot decode " << Game.picture;
     ASSERT_NO_FATAL_FAILURE(StartGame());
 
-    // No to the question whether to restore a saved game, then the command, not yet sent.
-    ASSERT_EQ(Xdo({"key", "n"}), 0);
+    // The way to the first prompt, then the command, not yet sent.
+    for (const std::string& key : Game.opening)
+        ASSERT_EQ(Xdo({"key", key}), 0);
     ASSERT_EQ(Xdo({"type", "--delay", "20", Game.command}), 0);
     const Image typed = Screenshot();
     ASSERT_EQ(typed.width, ScreenWidth) << "no screenshot; the program said: " << Log();
