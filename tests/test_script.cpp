@@ -65,6 +65,7 @@ TEST_F(ScriptTest, StatementsAndTheirOperands) {
         {"if not lampOn", "c !>:2:0"}, {"if lampOn 5", "c >:2:0"}, {"if ^foobar^", "c"},
         {"if random 30 100 7", "c r:30:100"}, {"if carried\t3", "c"}, {"if message 3", "c"},
         {"if dark free begin continued move 1", "c d:0:0 f:0:0 b:0:0 +:0:0 m:1:0"},
+        {"if continued lampOn", "c +:0:0 >:2:0"}, {"if continued not lampOn", "c +:0:0 !>:2:0"},
         {"do message 4", "o m:4:0"}, {"message 4 do", "o m:4:0 >:4:0"}, // do is a variable
         {"then set door", "o =:3:1"}, {"then set door 0", "o =:3:0"},
         {"then set door 00", "o =:3:0"}, {"then set door x", "o =:3:1"},

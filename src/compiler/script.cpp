@@ -64,7 +64,13 @@ const Keyword* FindKeyword(const char* word, bool condition) {
     return nullptr;
 }
 
-bool TakesVariable(char code) { return std::strchr("=<>+-92", code) != nullptr && code != '\0'; }
+// In condition lines '+' is "continued", which takes no operand: a variable name after it is a
+// test of its own, not an operand to drop. ('2' is "noun2" there, which looks names up as
+// variables first.)
+bool TakesVariable(char code, bool condition) {
+    const char* codes = condition ? "=<>2" : "=+-92";
+    return std::strchr(codes, code) != nullptr && code != '\0';
+}
 bool TakesNoun(char code) { return std::strchr("n23y", code) != nullptr && code != '\0'; }
 
 bool IsBlankOrTab(char ch) { return ch == ' ' || ch == '\t'; }
@@ -113,7 +119,8 @@ int CompileStatement(Compiler& c, const char* text, char kind, std::vector<Scrip
         bool gaveOperand = false;
         if (slot >= 0 && (operands == 1 || operands == 2)) {
             int value = Clamp16(ReadNumber(word));
-            if (value == 0 && operands == 1 && TakesVariable(code)) value = FindVariable(db, word);
+            if (value == 0 && operands == 1 && TakesVariable(code, condition))
+                value = FindVariable(db, word);
             if (value == 0 && operands == 1 && condition && code == 'v') value = FindVerb(db, word);
             if (value == 0 && operands == 1 && condition && TakesNoun(code))
                 value = FindNoun(db, word);
