@@ -5,17 +5,23 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace {
 
 ScreenState screen;
 
-std::vector<GfxColour> ScreenPixels() {
+// Copies the screen into out, whose memory is kept from run to run (fresh pages cost more than
+// the copy).
+void ScreenPixels(std::vector<GfxColour>& out) {
     GfxScreenState& s = GfxScreen();
     const std::lock_guard<std::mutex> hold(s.lock);
-    return s.pixels;
+    out.assign(s.pixels.begin(), s.pixels.end());
 }
+
+std::vector<GfxColour> before;
+std::vector<GfxColour> after;
 
 } // namespace
 
@@ -37,18 +43,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // A colour no picture decodes to by chance, so a stray write shows.
     GfxClearScreen(0x00ABCDEF);
-    const std::vector<GfxColour> before = ScreenPixels();
+    ScreenPixels(before);
     const int result = LoadPicture(screen, "fuzz.png", 0, 0);
     FuzzCheck(result >= -3 && result <= 0, "LoadPicture returns 0 to -3");
-    const std::vector<GfxColour> after = ScreenPixels();
-    for (int y = 0; y < ScreenHeight; ++y) {
-        for (int x = 0; x < ScreenWidth; ++x) {
-            const bool inside = x < PictureWidth && y < PictureHeight;
-            const size_t at = static_cast<size_t>(y) * ScreenWidth + static_cast<size_t>(x);
-            if (result != 0 || !inside)
-                FuzzCheck(after[at] == before[at],
-                          "a picture draws only inside its area, and nothing when refused");
-        }
-    }
+    ScreenPixels(after);
+    // Whole rows below the picture, and the part of each picture row right of it, compared in
+    // one go each: a loop over single pixels took most of the run.
+    const size_t width = ScreenWidth;
+    const size_t firstFree = result != 0 ? 0 : PictureWidth;
+    const size_t rowsBelow = result != 0 ? 0 : PictureHeight;
+    for (size_t y = 0; y < rowsBelow; ++y)
+        FuzzCheck(std::memcmp(&after[y * width + firstFree], &before[y * width + firstFree],
+                              (width - firstFree) * sizeof(GfxColour)) == 0,
+                  "a picture draws only inside its area");
+    FuzzCheck(std::memcmp(&after[rowsBelow * width], &before[rowsBelow * width],
+                          (after.size() - rowsBelow * width) * sizeof(GfxColour)) == 0,
+              "a picture draws only inside its area, and nothing when refused");
     return 0;
 }
