@@ -8,7 +8,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <unistd.h>
 
 // A broken invariant is a finding like a crash: say which and abort, so libFuzzer keeps the input.
@@ -20,9 +22,14 @@ inline void FuzzCheck(bool ok, const char* what) {
 
 // Goes into a fresh folder of its own, so the files a target writes (saved games, pictures,
 // compiled games) stay out of the working tree and away from parallel runs.
+// The folder goes when the run ends normally; after a finding it stays for a look.
 inline void FuzzEnterTempFolder() {
-    char dir[] = "/tmp/umb-fuzz-XXXXXX";
+    static char dir[] = "/tmp/umb-fuzz-XXXXXX";
     FuzzCheck(mkdtemp(dir) != nullptr && chdir(dir) == 0, "a temporary folder");
+    std::atexit([] {
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    });
 }
 
 // The headless driver with transcripts thrown away. Once the keys of a call run out, every
