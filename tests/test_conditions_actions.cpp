@@ -50,7 +50,10 @@ class Statements : public ::testing::Test {
         db.Locations[6].exitOverrides[3] = 4;
         GrowObjects(db, 6);
         const int16_t places[] = {0, 1, Carried, Worn, 5, 3, 0};
-        for (int i = 1; i <= 6; ++i) db.Objects[static_cast<size_t>(i)].initialLocation = places[i];
+        for (int i = 1; i <= 6; ++i) {
+            db.Objects[static_cast<size_t>(i)].name = Text(("thing" + std::to_string(i)).c_str());
+            db.Objects[static_cast<size_t>(i)].initialLocation = places[i];
+        }
         db.Objects[5].attributes = AttrLight;
         for (const char* name : {"score", "door", "coins"}) AppendVar(db, name, std::strlen(name));
         GrowMessages(db, 3);
@@ -87,13 +90,15 @@ class Statements : public ::testing::Test {
     int Eval(const std::vector<Slot>& slots, int verb = 0, int noun = 0, int mode = 0) {
         return EvalCondition(g, Line(KindIf, slots), verb, noun, 0, 0, mode);
     }
-    // Runs an action line and checks that CarriedCount still counts what is carried or worn.
+    // Runs an action line and checks that CarriedCount still counts the named objects carried or
+    // worn.
     int Run(const std::vector<Slot>& slots) {
         const int result = ExecActionLine(g, Line(KindAction, slots));
         int carried = 0;
         for (int i = 0; i <= db.LastObject; ++i) {
             const int16_t place = ObjectLocation(g, i);
-            carried += place == Carried || place == Worn;
+            carried +=
+                TextOf(db, ObjectAt(g, i).name) != nullptr && (place == Carried || place == Worn);
         }
         EXPECT_EQ(g.CarriedCount, carried);
         return result;

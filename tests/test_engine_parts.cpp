@@ -413,6 +413,25 @@ TEST_F(Engine, RestoreReconcilesDifferentSizes) {
     EXPECT_EQ(s.CarriedCount, 1);
 }
 
+// Records without a name are no objects: moving one, by a statement or by a restored saved game,
+// never changes what the player's hands hold. (A saved game that put such a record in the
+// inventory used to leave CarriedCount one short of the count the moves had kept.)
+TEST_F(Engine, UnnamedRecordsNeverCountAsCarried) {
+    GrowObjects(db, 8);
+    const int16_t named = g.CarriedCount;
+    MoveObject(g, 7, Carried);
+    MoveObject(g, 8, Worn);
+    EXPECT_EQ(g.CarriedCount, named);
+    MoveObject(g, 7, 1);
+    EXPECT_EQ(g.CarriedCount, named);
+    const std::string saved = BuildSavedGame(g);
+    ASSERT_EQ(ApplySavedGame(g, saved), 0);
+    EXPECT_EQ(g.CarriedCount, named);
+    EXPECT_EQ(ObjectLocation(g, 8), Worn);
+    MoveObject(g, 8, 0);
+    EXPECT_EQ(g.CarriedCount, named);
+}
+
 TEST_F(Engine, CorruptImagesChangeNothing) {
     const std::string good = BuildSavedGame(g);
     MoveObject(g, 1, Carried);

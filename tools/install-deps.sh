@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
 # install-deps.sh - installs the Debian packages the build and the tests need, when missing.
+# With --fuzz it adds what the fuzz build needs: clang, and libFuzzer with the sanitizer runtimes,
+# which clang only recommends and so does not bring with --no-install-recommends.
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config zlib1g-dev libgtest-dev googletest gzip
   libsdl2-dev console-data libpng-dev libx11-dev xvfb xdotool)
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # test.sh - installs what is missing, builds, and runs the whole test suite, then runs it again
-# built with AddressSanitizer and UndefinedBehaviorSanitizer.
+# built with AddressSanitizer and UndefinedBehaviorSanitizer, then runs each fuzzer for a bounded
+# time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,3 +16,5 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DUMB_SANITIZE=ON -DUMB_BENCH=
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+UMB_FUZZ_SECONDS=${UMB_FUZZ_SECONDS:-60} tools/fuzz.sh

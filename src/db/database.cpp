@@ -28,7 +28,11 @@ int ResetDatabase(GameDatabase& db) {
     db.Actions.clear();
     db.LastLocation = db.LastObject = db.LastMessage = db.LastShow = -1;
     db.VerbCount = db.NounCount = db.EventCount = db.ActionCount = db.VarCount = 0;
+    // The heap is emptied below, so no text reference may survive: a direction kept from before
+    // would name bytes of whatever is stored next, or lie past the heap's end.
     for (TextRef& t : db.Sysmsg) t = NoText;
+    for (TextRef& t : db.Directions)
+        t = NoText;
     db.TextHeapNext = 1;
     if (db.TextHeap) db.TextHeap[0] = '\0';
     db.StartLocation = 1;

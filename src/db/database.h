@@ -67,7 +67,8 @@ struct GameDatabase {
 // Allocates the text heap; returns 0 on success, -1 when memory is short.
 int AllocateTextHeap(GameDatabase& db);
 
-// Puts the database into its empty state (the directions and the heap's memory stay). Returns 0.
+// Puts the database into its empty state, every text reference absent (the heap's memory stays).
+// Returns 0.
 int ResetDatabase(GameDatabase& db);
 
 // Stores a text of len bytes, or joins it to the text stored last; returns where the text begins,

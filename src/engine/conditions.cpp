@@ -141,8 +141,9 @@ int EvalCondition(Game& g, const ScriptLine& line, int verb, int noun, int noun2
         int code = line.ops[i];
         const bool negated = code < 0;
         if (negated) code = -code;
-        const ConditionFn statement =
-            code < static_cast<int>(ConditionTable.size()) ? ConditionTable[code] : nullptr;
+        const ConditionFn statement = code < static_cast<int>(ConditionTable.size())
+                                          ? ConditionTable[static_cast<size_t>(code)]
+                                          : nullptr;
         int t = statement != nullptr ? statement(c, line.operandA[i], line.operandB[i]) : 1;
         if (negated) t = 1 - t;
         if (t == 0) result = 0;

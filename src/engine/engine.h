@@ -52,7 +52,7 @@ struct Game {
 const LocationRecord& LocationAt(const Game& g, int location);
 const ObjectRecord& ObjectAt(const Game& g, int object);
 int16_t ObjectLocation(const Game& g, int object);  // the effective location
-// Moves an object, keeping CarriedCount equal to the objects carried or worn.
+// Moves an object, keeping CarriedCount equal to the named objects carried or worn.
 void MoveObject(Game& g, int object, int16_t location);
 int16_t EffectiveExit(const Game& g, int location, int direction);  // direction 1 to 10
 void SetExitOverride(Game& g, int location, int direction, int16_t destination);

@@ -94,11 +94,16 @@ int16_t ObjectLocation(const Game& g, int object) {
     return o.location == Unset ? o.initialLocation : o.location;
 }
 
+// Only named objects count, as a new game and a restore count them: a number without a name is
+// no object the player can see, drop or list, so it must not fill the player's hands either.
 void MoveObject(Game& g, int object, int16_t location) {
     if (!InTable(g.db->Objects, object) || object > g.db->LastObject) return;
-    if (IsCarriedOrWorn(ObjectLocation(g, object))) --g.CarriedCount;
-    g.db->Objects[static_cast<size_t>(object)].location = location;
-    if (IsCarriedOrWorn(location)) ++g.CarriedCount;
+    ObjectRecord& o = g.db->Objects[static_cast<size_t>(object)];
+    const bool named = TextOf(*g.db, o.name) != nullptr;
+    if (named && IsCarriedOrWorn(ObjectLocation(g, object))) --g.CarriedCount;
+    o.location = location;
+    // The effective place: a location of "not set" puts the object back where it started.
+    if (named && IsCarriedOrWorn(ObjectLocation(g, object))) ++g.CarriedCount;
     AddPlace(g.objectsAt, ObjectLocation(g, object), object);
 }
 

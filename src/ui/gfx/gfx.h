@@ -5,6 +5,7 @@
 // the program sees nothing but these functions.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 
@@ -111,5 +112,9 @@ void GfxScreenDump();
 
 // Headless streams, for tests: keys are read from in, transcripts and dumps go to out.
 void GfxSetHeadlessStreams(FILE* in, FILE* out);
+// Headless: once the key script has ended, hands out these keys in turn, over and over, instead
+// of ending the program, so that a caller in the same process gets every question answered and
+// carries on (the fuzz targets). No keys (count 0) restores the end of the program.
+void GfxSetHeadlessEndKeys(const char* keys, size_t count);
 // Selects the driver before anything is drawn; tests use it instead of UMB_DRIVER.
 void GfxUseHeadless(bool headless);

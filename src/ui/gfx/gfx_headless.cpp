@@ -10,6 +10,10 @@ namespace {
 
 FILE* keysIn = nullptr;
 FILE* textOut = nullptr;
+// Keys handed out in turn once the key script has ended; empty: the end of the script ends the
+// program.
+std::string endKeys;
+size_t endKeyAt = 0;
 
 FILE* KeysIn() { return keysIn != nullptr ? keysIn : stdin; }
 FILE* TextOut() { return textOut != nullptr ? textOut : stdout; }
@@ -42,6 +46,10 @@ class HeadlessDriver : public DisplayDriver {
             if (key == ScreenToken) {
                 WriteScreenDump(TextOut());
                 continue;
+            }
+            if (key == EndOfInput && !endKeys.empty()) {
+                const auto next = static_cast<unsigned char>(endKeys[endKeyAt++ % endKeys.size()]);
+                return next;
             }
             if (key == EndOfInput) {
                 // Like a closed window: the game ends here, after a last look at the screen.
@@ -126,4 +134,9 @@ DisplayDriver* MakeHeadlessDriver() { return new HeadlessDriver; }
 void GfxSetHeadlessStreams(FILE* in, FILE* out) {
     keysIn = in;
     textOut = out;
+}
+
+void GfxSetHeadlessEndKeys(const char* keys, size_t count) {
+    endKeys.assign(keys != nullptr ? keys : "", keys != nullptr ? count : 0);
+    endKeyAt = 0;
 }
