@@ -45,8 +45,8 @@ long FileSize(const std::string& path) {
 struct CompileTiming {
     double compileMs = 0;
     double writeMs = 0;
-    int result = 0;      // what CompileSourceFile returned
-    int writeResult = 0; // what WriteGameFile returned
+    int result = 0;       // what CompileSourceFile returned
+    int writeResult = 0;  // what WriteGameFile returned
 };
 
 // One run as the program's compile mode does it: reset, compile the file, write the game file.
@@ -108,7 +108,7 @@ void ShowDiagnostics(FILE* diagnostics, int maxLines) {
 
 struct ScriptCensus {
     long statements = 0;
-    long unresolved = 0; // name operands that compiled to 0
+    long unresolved = 0;  // name operands that compiled to 0
 };
 
 // Every verb, noun and variable that the generated scripts name is declared before them, so a
@@ -131,8 +131,7 @@ void CountStatements(const std::vector<ScriptLine>& table, int count, ScriptCens
 }
 
 void RemoveTemporaries(const std::string& dir, const std::vector<std::string>& files) {
-    for (const std::string& f : files)
-        std::remove(f.c_str());
+    for (const std::string& f : files) std::remove(f.c_str());
     rmdir(dir.c_str());
 }
 
@@ -140,7 +139,7 @@ void Usage(const char* program) {
     std::fprintf(stderr, "usage: %s [--runs N] [--keep]\n", program);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     int runs = 5;
@@ -221,7 +220,7 @@ int main(int argc, char** argv) {
     std::fclose(diagnostics);
 
     // The database of the last run shows that the source is maximal.
-    const int shows = db.LastShow; // record 0 is never defined, so the count is LastShow
+    const int shows = db.LastShow;  // record 0 is never defined, so the count is LastShow
     std::printf("locations %d, objects %d, messages %d, shows %d, verb words %d, noun words %d, "
                 "vars %d (placeholder included), events %d, actions %d\n",
                 db.LastLocation + 1, db.LastObject, db.LastMessage, shows, db.VerbCount,

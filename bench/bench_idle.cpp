@@ -73,7 +73,7 @@ void Measure(const char* driver, double seconds) {
                 used, seconds, used / target, used <= target ? "OK" : "TOO BUSY");
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 3.0;

@@ -131,8 +131,7 @@ Bytes EncodePng(const Bytes& raw, int colourType, int depth, const Bytes& palett
     Bytes header;
     PutBigEndian(header, PictureWidth);
     PutBigEndian(header, PictureHeight);
-    for (int v : {depth, colourType, 0, 0, 0})
-        header.push_back(static_cast<unsigned char>(v));
+    for (int v : {depth, colourType, 0, 0, 0}) header.push_back(static_cast<unsigned char>(v));
     AddChunk(png, "IHDR", header);
     if (!palette.empty()) AddChunk(png, "PLTE", palette);
     for (size_t at = 0; at < stream.size(); at += 8192)
@@ -203,7 +202,7 @@ bool Measure(ScreenState& s, const char* label, const std::string& path) {
     return true;
 }
 
-} // namespace
+}  // namespace
 
 // Writes the two pictures, times them both ways and prints one line each.
 int main() {

@@ -31,7 +31,7 @@ namespace {
 
 constexpr double SmallStartTargetMs = 5.0;
 constexpr double SmallCommandTargetUs = 200.0;
-constexpr double MaxCommandFactor = 20.0; // the largest game may cost this many small commands
+constexpr double MaxCommandFactor = 20.0;  // the largest game may cost this many small commands
 
 using Clock = std::chrono::steady_clock;
 
@@ -59,9 +59,9 @@ constexpr int SmallRooms = GridSide * GridSide;
 struct SmallObject {
     const char* name;
     const char* noun;
-    int attributes; // 1 takeable, 2 wearable, 4 gives light
+    int attributes;  // 1 takeable, 2 wearable, 4 gives light
     int where;
-    const char* description; // may be null
+    const char* description;  // may be null
 };
 
 const SmallObject SmallObjects[] = {
@@ -96,7 +96,7 @@ const SmallObject SmallObjects[] = {
     {"a brass bell", "bell", 1, 19, nullptr},
     {"a clay pot", "pot", 1, 36, nullptr},
 };
-constexpr int SmallCoins = 10; // objects after the list above: gold coins sharing one noun
+constexpr int SmallCoins = 10;  // objects after the list above: gold coins sharing one noun
 
 const char* const RoomAdjectives[GridSide] = {"Mossy",  "Dusty", "Narrow", "Windy",     "Silent",
                                               "Sunlit", "Damp",  "Broken", "Forgotten", "Broad"};
@@ -195,18 +195,12 @@ int SmallExit(int n, int d) {
     auto wallNorthOf = [](int room) { return Mix(static_cast<uint64_t>(room) * 3 + 1) % 100 < 20; };
     auto wallEastOf = [](int room) { return Mix(static_cast<uint64_t>(room) * 3 + 2) % 100 < 10; };
     switch (d) {
-    case 1:
-        return y > 0 && !wallNorthOf(n) ? n - GridSide : 0;
-    case 2:
-        return y < GridSide - 1 && !wallNorthOf(n + GridSide) ? n + GridSide : 0;
-    case 3:
-        return x < GridSide - 1 && !wallEastOf(n) ? n + 1 : 0;
-    case 4:
-        return x > 0 && !wallEastOf(n - 1) ? n - 1 : 0;
-    case 5:
-        return n == 23 ? 78 : 0;
-    case 6:
-        return n == 78 ? 23 : 0;
+    case 1: return y > 0 && !wallNorthOf(n) ? n - GridSide : 0;
+    case 2: return y < GridSide - 1 && !wallNorthOf(n + GridSide) ? n + GridSide : 0;
+    case 3: return x < GridSide - 1 && !wallEastOf(n) ? n + 1 : 0;
+    case 4: return x > 0 && !wallEastOf(n - 1) ? n - 1 : 0;
+    case 5: return n == 23 ? 78 : 0;
+    case 6: return n == 78 ? 23 : 0;
     case 7:
         return x < GridSide - 1 && y > 0 && Mix(static_cast<uint64_t>(n) * 3) % 100 < 10
                    ? n - GridSide + 1
@@ -215,14 +209,11 @@ int SmallExit(int n, int d) {
         return x > 0 && y < GridSide - 1 && Mix(static_cast<uint64_t>(n) * 5) % 100 < 10
                    ? n + GridSide - 1
                    : 0;
-    default:
-        return 0;
+    default: return 0;
     }
 }
 
-bool SmallRoomDark(int n) {
-    return n == 38 || n == 64 || n == 91;
-}
+bool SmallRoomDark(int n) { return n == 38 || n == 64 || n == 91; }
 
 void Add(std::string& s, std::string_view line) {
     s.append(line);
@@ -232,14 +223,11 @@ void Add(std::string& s, std::string_view line) {
 // A line from pieces, appended one by one: GCC 12's -Wrestrict misreads operator+ chains that
 // start with a literal.
 void Add(std::string& s, std::initializer_list<std::string_view> pieces) {
-    for (std::string_view p : pieces)
-        s.append(p);
+    for (std::string_view p : pieces) s.append(p);
     s.push_back('\n');
 }
 
-std::string Num(int n) {
-    return std::to_string(n);
-}
+std::string Num(int n) { return std::to_string(n); }
 
 std::string SmallSource() {
     std::string s;
@@ -272,14 +260,12 @@ std::string SmallSource() {
         "#26,Play again?",
         "#29,That slot cannot be used.",
     };
-    for (const char* m : sysmsgs)
-        Add(s, m);
+    for (const char* m : sysmsgs) Add(s, m);
     Add(s, "");
     Add(s, "[Directions]");
     const char* const directions[] = {"north", "south",     "east",      "west",      "up",
                                       "down",  "northeast", "northwest", "southeast", "southwest"};
-    for (int d = 0; d < 10; ++d)
-        Add(s, {"#", Num(d + 1), ",", directions[d]});
+    for (int d = 0; d < 10; ++d) Add(s, {"#", Num(d + 1), ",", directions[d]});
     Add(s, "");
 
     Add(s, "[Locations]");
@@ -301,8 +287,7 @@ std::string SmallSource() {
         }
         Add(s, line);
         std::string lower = name;
-        for (char& c : lower)
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
         Add(s, {"You are in a ", lower, ". ", RoomDetails[Mix(static_cast<uint64_t>(n)) % 8]});
         if (n % 3 == 0) Add(s, RoomDetails[Mix(static_cast<uint64_t>(n) + 77) % 8]);
     }
@@ -311,8 +296,7 @@ std::string SmallSource() {
     // Nouns first come from the objects, in object order; the coins share the last one.
     Add(s, "[Nouns]");
     int noun = 0;
-    for (const SmallObject& o : SmallObjects)
-        Add(s, {"#", Num(++noun), ",", o.noun});
+    for (const SmallObject& o : SmallObjects) Add(s, {"#", Num(++noun), ",", o.noun});
     Add(s, {"#", Num(++noun), ",coin,gold"});
     Add(s, "");
 
@@ -333,14 +317,12 @@ std::string SmallSource() {
 
     Add(s, "[Messages]");
     int message = 0;
-    for (const char* m : SmallMessages)
-        Add(s, {"#", Num(++message), ",", m});
+    for (const char* m : SmallMessages) Add(s, {"#", Num(++message), ",", m});
     Add(s, "");
 
     Add(s, "[Verbs]");
     int verb = 0;
-    for (const char* v : SmallVerbs)
-        Add(s, {"#", Num(++verb), ",", v});
+    for (const char* v : SmallVerbs) Add(s, {"#", Num(++verb), ",", v});
     Add(s, "");
 
     Add(s, "[Vars]");
@@ -381,8 +363,7 @@ std::string SmallSource() {
         "then message 27",
     };
     Add(s, "[Events]");
-    for (const char* e : events)
-        Add(s, e);
+    for (const char* e : events) Add(s, e);
     Add(s, "");
 
     const std::string coin = std::to_string(firstCoin);
@@ -448,8 +429,7 @@ std::string SmallSource() {
         "then message 15 add turns 5 add hunger 10",
     };
     Add(s, "[Actions]");
-    for (const std::string& a : actions)
-        Add(s, a);
+    for (const std::string& a : actions) Add(s, a);
     return s;
 }
 
@@ -461,14 +441,14 @@ struct Vocabulary {
     std::vector<std::string> moves;
     std::vector<std::string> looks;
     std::vector<std::string> inventories;
-    std::vector<std::string> takes;    // verb words, a noun follows
-    std::vector<std::string> drops;    // verb words, a noun follows
-    std::vector<std::string> examines; // verb words, a noun follows
-    std::vector<std::string> wears;    // wear and remove, a noun follows
+    std::vector<std::string> takes;     // verb words, a noun follows
+    std::vector<std::string> drops;     // verb words, a noun follows
+    std::vector<std::string> examines;  // verb words, a noun follows
+    std::vector<std::string> wears;     // wear and remove, a noun follows
     std::vector<std::string> nouns;
-    std::vector<std::string> articles; // passed over by the parser; often typed
-    std::vector<std::string> unknown;  // whole commands with no known word
-    std::vector<std::string> scripted; // whole commands that the game's scripts handle
+    std::vector<std::string> articles;  // passed over by the parser; often typed
+    std::vector<std::string> unknown;   // whole commands with no known word
+    std::vector<std::string> scripted;  // whole commands that the game's scripts handle
 };
 
 // Up to count commands, each typed as its own line.
@@ -524,8 +504,7 @@ Vocabulary SmallVocabulary() {
     v.drops = {"drop"};
     v.examines = {"x", "examine"};
     v.wears = {"wear", "remove"};
-    for (const SmallObject& o : SmallObjects)
-        v.nouns.push_back(o.noun);
+    for (const SmallObject& o : SmallObjects) v.nouns.push_back(o.noun);
     v.nouns.push_back("coin");
     v.nouns.push_back("gold");
     v.articles = {"the", "a", "old"};
@@ -583,7 +562,7 @@ Vocabulary MaxVocabulary(const std::string& source) {
     std::istringstream in(source);
     std::string line, previous;
     bool inActions = false;
-    std::vector<std::pair<std::string, std::string>> tested; // verb, optional noun
+    std::vector<std::pair<std::string, std::string>> tested;  // verb, optional noun
     std::set<std::string> unsafe = {"quit", "save", "restore"};
     auto verbOf = [](const std::string& l, std::string* nounOut) -> std::string {
         std::istringstream words(l);
@@ -624,9 +603,9 @@ Vocabulary MaxVocabulary(const std::string& source) {
 // Running the program.
 
 struct RunResult {
-    bool ok = false; // started, and exited with status 0
+    bool ok = false;  // started, and exited with status 0
     double wallMs = 0;
-    double cpuMs = 0; // user + system time of the child
+    double cpuMs = 0;  // user + system time of the child
 };
 
 std::vector<std::string> HeadlessEnvironment() {
@@ -643,16 +622,14 @@ RunResult RunUmb(const std::vector<std::string>& args, const std::string& inPath
                  const std::string& outPath, const std::string& errPath) {
     static std::vector<std::string> env = HeadlessEnvironment();
     std::vector<char*> envp;
-    for (std::string& e : env)
-        envp.push_back(e.data());
+    for (std::string& e : env) envp.push_back(e.data());
     envp.push_back(nullptr);
 
     std::string program = UMB_BINARY;
     std::vector<std::string> argStore = args;
     std::vector<char*> argv;
     argv.push_back(program.data());
-    for (std::string& a : argStore)
-        argv.push_back(a.data());
+    for (std::string& a : argStore) argv.push_back(a.data());
     argv.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
@@ -731,11 +708,11 @@ size_t EchoedCommands(const std::string& transcript, const std::string& prompt,
 }
 
 struct Game {
-    std::string label;  // as printed
-    std::string name;   // file name without extension, in the work folder
-    std::string prompt; // the game's Prompt setting
+    std::string label;   // as printed
+    std::string name;    // file name without extension, in the work folder
+    std::string prompt;  // the game's Prompt setting
     std::vector<std::string> commands;
-    size_t count = 0; // commands actually played (may be cut to the time budget)
+    size_t count = 0;  // commands actually played (may be cut to the time budget)
     double startMs = 0, startCpuMs = 0;
     double playMs = 0, playCpuMs = 0;
     double UsPerCommand() const { return (playMs - startMs) * 1000.0 / static_cast<double>(count); }
@@ -747,7 +724,7 @@ struct Game {
 struct Options {
     int runs = 5;
     size_t commands = 1000;
-    double budgetSeconds = 120; // per game: what the timed runs of one game may take in all
+    double budgetSeconds = 120;  // per game: what the timed runs of one game may take in all
     bool keep = false;
 };
 
@@ -758,8 +735,8 @@ struct Census {
 
 Census CountSource(const std::string& source) {
     Census c;
-    int* records = nullptr; // the counter of the current section's record lines
-    int* lines = nullptr;   // the counter of the current script section's lines
+    int* records = nullptr;  // the counter of the current section's record lines
+    int* lines = nullptr;    // the counter of the current script section's lines
     size_t start = 0;
     while (start < source.size()) {
         size_t end = source.find('\n', start);
@@ -846,7 +823,7 @@ bool Measure(const std::string& dir, Game& g, const Options& opt) {
     g.count = opt.commands;
     const double perCommandMs =
         std::max(0.001, (probe.wallMs - empty.wallMs) / static_cast<double>(probeCount));
-    const double plays = opt.runs + 1.0; // the timed runs and the verifying run
+    const double plays = opt.runs + 1.0;  // the timed runs and the verifying run
     const double estimateS =
         plays * (empty.wallMs + perCommandMs * static_cast<double>(g.count)) / 1e3;
     if (estimateS > opt.budgetSeconds) {
@@ -884,16 +861,14 @@ void RemoveTree(const std::string& dir) {
     if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir.c_str());
 }
 
-const char* Verdict(double ratio) {
-    return ratio <= 1.0 ? "OK" : "SLOW";
-}
+const char* Verdict(double ratio) { return ratio <= 1.0 ? "OK" : "SLOW"; }
 
 void Usage(const char* program) {
     std::fprintf(stderr, "usage: %s [--runs N] [--commands N] [--budget SECONDS] [--keep]\n",
                  program);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     Options opt;

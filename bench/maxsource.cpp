@@ -7,11 +7,11 @@
 
 namespace {
 
-constexpr int LastRecord = 32766; // highest number of a numbered record
-constexpr int WordLimit = 32767;  // words a vocabulary table, lines a script table can hold
-constexpr int GridWidth = 181;    // the locations form a 181 x 181 grid (32761 cells)
+constexpr int LastRecord = 32766;  // highest number of a numbered record
+constexpr int WordLimit = 32767;   // words a vocabulary table, lines a script table can hold
+constexpr int GridWidth = 181;     // the locations form a 181 x 181 grid (32761 cells)
 constexpr int ShowCount = 3;
-constexpr size_t LongestPattern = 12; // script patterns stop this many lines short of the end
+constexpr size_t LongestPattern = 12;  // script patterns stop this many lines short of the end
 
 // With 98299 records each owning at least one text, the heap leaves little more than one
 // character per text; the budget below spreads what is left over all of them.
@@ -30,9 +30,7 @@ int Pick(Rng& r, int lo, int hi) {
     return lo + static_cast<int>(Next(r) % static_cast<uint64_t>(hi - lo + 1));
 }
 
-std::string Num(int n) {
-    return std::to_string(n);
-}
+std::string Num(int n) { return std::to_string(n); }
 
 // "#n," opening a record line; built by appending, which also keeps GCC 12's -Wrestrict quiet
 // about operator+ on a literal and a temporary.
@@ -91,15 +89,9 @@ const char* const NounWords[10] = {"lamp", "key",  "door",   "sword", "book",
 const char* const VarNames[12] = {"score",  "turns",  "lampOn",   "doorOpen", "gold",   "health",
                                   "hunger", "thirst", "keyFound", "ropeTied", "visits", "timer"};
 
-std::string VerbWord(int n) {
-    return n <= 23 ? VerbWords[n - 1] : "vb" + Base36(n);
-}
-std::string NounWord(int n) {
-    return n <= 10 ? NounWords[n - 1] : "nn" + Base36(n);
-}
-std::string VarName(int n) {
-    return n <= 12 ? VarNames[n - 1] : "var" + Base36(n);
-}
+std::string VerbWord(int n) { return n <= 23 ? VerbWords[n - 1] : "vb" + Base36(n); }
+std::string NounWord(int n) { return n <= 10 ? NounWords[n - 1] : "nn" + Base36(n); }
+std::string VarName(int n) { return n <= 12 ? VarNames[n - 1] : "var" + Base36(n); }
 
 // Letters with an occasional blank, never leading, trailing or doubled, and a capital first:
 // nothing that the reader would take for a header, a record, an include or a comment.
@@ -118,7 +110,7 @@ std::string MakeText(uint64_t seed, size_t len) {
 struct Builder {
     std::string out;
     size_t lines = 0;
-    uint32_t heap = 1; // the heap's first byte is reserved
+    uint32_t heap = 1;  // the heap's first byte is reserved
     bool planning = true;
     uint64_t slot = 0;
     uint64_t weightTotal = 0;
@@ -133,9 +125,7 @@ void Line(Builder& b, std::string_view s) {
 }
 
 // Heap cost of a text stored as a new text.
-void StoreNew(Builder& b, size_t len) {
-    b.heap += static_cast<uint32_t>(len + 1);
-}
+void StoreNew(Builder& b, size_t len) { b.heap += static_cast<uint32_t>(len + 1); }
 
 // Heap cost of a continuation: the previous NUL becomes a blank, which a trailing backslash drops.
 void StoreContinued(Builder& b, size_t len, bool afterBackslash) {
@@ -219,7 +209,7 @@ void WriteVocabulary(Builder& b) {
     Line(b, "[Verbs]");
     for (int n = 1; n <= LastRecord; ++n) {
         std::string line = Record(n) + VerbWord(n);
-        if (n == 14) line += ",get"; // the one synonym makes 32767 words
+        if (n == 14) line += ",get";  // the one synonym makes 32767 words
         Line(b, line);
     }
     Line(b, "");
@@ -252,18 +242,10 @@ int ExitOf(int n, int d) {
     int y = (n - 1) / GridWidth;
     int dx = 0, dy = 0;
     switch (d) {
-    case 1:
-        dy = -1;
-        break;
-    case 2:
-        dy = 1;
-        break;
-    case 3:
-        dx = 1;
-        break;
-    case 4:
-        dx = -1;
-        break;
+    case 1: dy = -1; break;
+    case 2: dy = 1; break;
+    case 3: dx = 1; break;
+    case 4: dx = -1; break;
     case 5:
     case 6:
         if (h % 100 >= 8) return 0;
@@ -337,11 +319,11 @@ void WriteObjects(Builder& b) {
         int attributes = static_cast<int>((h >> 40) % 8);
         std::string line = Record(n) + name + "," + Num(where) + "," + Num(attributes);
         switch (n % 16) {
-        case 12: // the noun by number
+        case 12:  // the noun by number
             line += ',';
             line += Num(n);
             break;
-        case 13: // no noun field: the object's own number
+        case 13:  // no noun field: the object's own number
             break;
         default:
             line += ',';
@@ -390,34 +372,16 @@ struct Script {
     std::vector<std::string> lines;
 };
 
-std::string Var(Script& s) {
-    return VarName(Pick(s.rng, 1, LastRecord));
-}
-std::string Verb(Script& s) {
-    return VerbWord(Pick(s.rng, 1, LastRecord));
-}
-std::string Noun(Script& s) {
-    return NounWord(Pick(s.rng, 1, LastRecord));
-}
-std::string Obj(Script& s) {
-    return Num(Pick(s.rng, 1, LastRecord));
-}
-std::string Loc(Script& s) {
-    return Num(Pick(s.rng, 1, LastRecord));
-}
-std::string Msg(Script& s) {
-    return Num(Pick(s.rng, 1, LastRecord));
-}
-std::string Sys(Script& s) {
-    return Num(Pick(s.rng, 1, 31));
-}
-std::string Small(Script& s, int hi) {
-    return Num(Pick(s.rng, 1, hi));
-}
+std::string Var(Script& s) { return VarName(Pick(s.rng, 1, LastRecord)); }
+std::string Verb(Script& s) { return VerbWord(Pick(s.rng, 1, LastRecord)); }
+std::string Noun(Script& s) { return NounWord(Pick(s.rng, 1, LastRecord)); }
+std::string Obj(Script& s) { return Num(Pick(s.rng, 1, LastRecord)); }
+std::string Loc(Script& s) { return Num(Pick(s.rng, 1, LastRecord)); }
+std::string Msg(Script& s) { return Num(Pick(s.rng, 1, LastRecord)); }
+std::string Sys(Script& s) { return Num(Pick(s.rng, 1, 31)); }
+std::string Small(Script& s, int hi) { return Num(Pick(s.rng, 1, hi)); }
 
-void Add(Script& s, std::string line) {
-    s.lines.push_back(std::move(line));
-}
+void Add(Script& s, std::string line) { s.lines.push_back(std::move(line)); }
 
 // Sixteen statements, the most a line holds.
 std::string FullCondition(Script& s) {
@@ -437,7 +401,7 @@ std::string FullAction(Script& s) {
 
 void EventPattern(Script& s) {
     switch (Pick(s.rng, 0, 12)) {
-    case 0: // a countdown
+    case 0:  // a countdown
         Add(s, "if gt " + Var(s) + " 0");
         Add(s, "then sub " + Var(s) + " 1");
         Add(s, "if eq " + Var(s) + " 1");
@@ -645,8 +609,7 @@ void WriteScript(Builder& b, const char* header, bool events, uint64_t seed) {
     }
     if (s.lines.size() < WordLimit) Add(s, "do message " + Msg(s));
     Line(b, header);
-    for (const std::string& line : s.lines)
-        Line(b, line);
+    for (const std::string& line : s.lines) Line(b, line);
     Line(b, "");
 }
 
@@ -661,7 +624,7 @@ void Build(Builder& b) {
     WriteScript(b, "[Actions]", false, 0x41435453ull);
 }
 
-} // namespace
+}  // namespace
 
 uint64_t Mix(uint64_t x) {
     x += 0x9E3779B97F4A7C15ull;
@@ -679,7 +642,6 @@ std::string Base36(int n) {
     } while (n > 0);
     return s;
 }
-
 
 std::string GenerateMaxSource(MaxSourceStats* stats) {
     Builder plan;

@@ -11,7 +11,7 @@ namespace {
 GameDatabase db;
 GameDatabase back;
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     FuzzEnterTempFolder();

@@ -35,7 +35,7 @@ void CheckResult(int result) {
         FuzzCheck(DatabaseDifference(db, empty).empty(), "a refused file leaves the database");
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     FuzzEnterTempFolder();

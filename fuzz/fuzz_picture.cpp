@@ -23,7 +23,7 @@ void ScreenPixels(std::vector<GfxColour>& out) {
 std::vector<GfxColour> before;
 std::vector<GfxColour> after;
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     FuzzEnterTempFolder();

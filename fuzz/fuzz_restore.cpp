@@ -9,7 +9,7 @@ namespace {
 FuzzGame play;
 Game& g = play.g;
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     FuzzStartGame(play);
@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzCheck(std::fwrite(data, 1, size, f) == size && std::fclose(f) == 0, "the slot file");
 
     FuzzKeys("");
-    NewGame(g); // the answer cycle declines its offer of a restore
+    NewGame(g);  // the answer cycle declines its offer of a restore
     FuzzCheck(g.CarriedCount == CountCarried(g), "CarriedCount after a new game");
     const std::string before = GameState(g);
 

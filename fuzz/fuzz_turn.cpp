@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr int MaxTurns = 8; // enough for a few moves in a row; more only slows each run
+constexpr int MaxTurns = 8;  // enough for a few moves in a row; more only slows each run
 
 FuzzGame play;
 Game& g = play.g;
@@ -30,7 +30,7 @@ bool PlayTurn(char* line) {
     return true;
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     FuzzStartGame(play);
@@ -39,8 +39,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Saved games of earlier inputs would make this one depend on them.
-    for (int slot = 1; slot <= 9; ++slot)
-        std::remove(SaveFileName(g.gameName, slot).c_str());
+    for (int slot = 1; slot <= 9; ++slot) std::remove(SaveFileName(g.gameName, slot).c_str());
     FuzzKeys("");
     NewGame(g);
     FuzzCheck(g.CarriedCount == CountCarried(g), "CarriedCount after a new game");

@@ -14,7 +14,7 @@ template <typename T> bool SameTable(const std::vector<T>& a, const std::vector<
            (a.empty() || std::memcmp(a.data(), b.data(), a.size() * sizeof(T)) == 0);
 }
 
-} // namespace db_compare
+}  // namespace db_compare
 
 // Compares everything a compiled game file carries: the tables with their counts, the settings
 // and the used part of the text heap. Returns the name of the first field that differs, or ""

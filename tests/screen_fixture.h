@@ -20,7 +20,7 @@ class ScreenTest : public ::testing::Test {
         ASSERT_EQ(AllocateTextHeap(db), 0);
         ResetDatabase(db);
         AddVar("score", -5);
-        AddVar("treasures", 7); // kept as "treasure": names count on 8 letters
+        AddVar("treasures", 7);  // kept as "treasure": names count on 8 letters
         s.db = &db;
     }
 
@@ -110,4 +110,4 @@ class ScreenTest : public ::testing::Test {
     size_t outSize = 0;
 };
 
-constexpr int ModeMessage = ModeScroll | ModeBottomLine | ModeClearLine; // 13
+constexpr int ModeMessage = ModeScroll | ModeBottomLine | ModeClearLine;  // 13

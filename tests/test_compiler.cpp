@@ -1,6 +1,6 @@
 // test_compiler.cpp - source reader, [System] settings, entity sections and the text heap limit.
-#include "temp_folder.h"
 #include "compile_fixture.h"
+#include "temp_folder.h"
 
 #include <filesystem>
 #include <fstream>
@@ -25,15 +25,15 @@ std::string Rot13(std::string s) {
 TEST_F(CompileTest, DiagnosticsAreNumberedAndQuoteTheLine) {
     EXPECT_EQ(Compile("[System]\nTitle=Cave\n"), 0);
     EXPECT_EQ(out, "");
-    EXPECT_EQ(Compile("Title=x\n"       // 1: before any header
-                      "[System]\n"      // 2
-                      "| comment\n"     // 3
-                      "\n"              // 4
-                      "Bogus=1\r\n"     // 5: unknown key
-                      "[Locations]\n"   // 6
-                      "#3,Hall\n"       // 7: no picture
-                      "[Object]\n"      // 8: not a header
-                      "  [Objects]\n"), // 9: indented, so a description of location 3
+    EXPECT_EQ(Compile("Title=x\n"        // 1: before any header
+                      "[System]\n"       // 2
+                      "| comment\n"      // 3
+                      "\n"               // 4
+                      "Bogus=1\r\n"      // 5: unknown key
+                      "[Locations]\n"    // 6
+                      "#3,Hall\n"        // 7: no picture
+                      "[Object]\n"       // 8: not a header
+                      "  [Objects]\n"),  // 9: indented, so a description of location 3
               -1);
     EXPECT_EQ(out, Diag("Warning 1", 1, "Title=x") + Diag("Warning 1", 5, "Bogus=1") +
                        Diag("Warning 2", 7, "#3,Hall") + Diag("Error 1", 8, "[Object]"));
@@ -42,24 +42,33 @@ TEST_F(CompileTest, DiagnosticsAreNumberedAndQuoteTheLine) {
 
 TEST_F(CompileTest, LinesArePiecesCountedFromOne) {
     const std::string longText(600, 'x'), nul(1, '\0');
-    EXPECT_EQ(Compile("[Messages]\n"                       // 1
-                      "#1," + longText + "\n"              // 2, 3
-                      "| comment\n \t \n"                  // 4, 5
-                      "[Oops]\n"                           // 6
-                      "#2," + std::string(507, 'y') + "\n" // 7, and its line end is 8
-                      "#3,ab" + nul + "cd\n"               // 9: the NUL ends the text
-                      + nul + "[Nope]\n"                   // 10: an empty line
-                      "[Bad]|x\n"),                        // 11
+    // clang-format off: one source line per line, with its number
+    EXPECT_EQ(Compile("[Messages]\n"  // 1
+                      "#1," +
+                      longText +
+                      "\n"                 // 2, 3
+                      "| comment\n \t \n"  // 4, 5
+                      "[Oops]\n"           // 6
+                      "#2," +
+                      std::string(507, 'y') +
+                      "\n"  // 7, and its line end is 8
+                      "#3,ab" +
+                      nul + "cd\n"  // 9: the NUL ends the text
+                      + nul +
+                      "[Nope]\n"     // 10: an empty line
+                      "[Bad]|x\n"),  // 11
               -1);
+    // clang-format on
     EXPECT_EQ(out, Diag("Error 1", 6, "[Oops]") + Diag("Error 1", 11, "[Bad]"));
-    EXPECT_EQ(Text(db.Messages[1]), longText); // joined at the split marker, without a blank
+    EXPECT_EQ(Text(db.Messages[1]), longText);  // joined at the split marker, without a blank
     EXPECT_EQ(Text(db.Messages[2]), std::string(507, 'y') + "\xFF");
     EXPECT_EQ(Text(db.Messages[3]), "ab");
 }
 
 TEST_F(CompileTest, ScrambledFileIsReadThroughRot13) {
     EXPECT_EQ(Rot13("[System]"), "[Flfgrz]");
-    EXPECT_EQ(Compile("\x15" "CRYPT\x15\n" +
+    EXPECT_EQ(Compile("\x15"
+                      "CRYPT\x15\n" +
                       Rot13("[System]\nTitle=Cave | the first game\nPrompt=#1@[]\nBogus=2\n")),
               1);
     EXPECT_EQ(out, Diag("Warning 1", 4, "Bogus=2"));
@@ -83,7 +92,7 @@ TEST_F(CompileTest, EveryHeaderSelectsItsSection) {
     EXPECT_EQ(Text(db.Shows[1].picture) + Text(db.Shows[2].picture), "i.pngs.png");
     EXPECT_EQ(db.LastLocation + db.LastObject + db.LastMessage, 2);
     EXPECT_EQ(db.VerbCount + db.NounCount + db.VarCount + db.EventCount, 5);
-    EXPECT_EQ(db.ActionCount, 3); // '#2,m' went on into [Actions]
+    EXPECT_EQ(db.ActionCount, 3);  // '#2,m' went on into [Actions]
 }
 
 std::string Setting(const GameDatabase& db, char which) {
@@ -109,22 +118,41 @@ TEST_F(CompileTest, EachSettingAcceptsOrRejectsItsValue) {
         char setting;
         std::string value;
     } cases[] = {
-        {"StartLocation=7", 0, 'S', "7"}, {"startlocation= \t-12x", 0, 'S', "-12"},
-        {"StartLocation=0", 1, 'S', "1"}, {"StartLocation=abc", 1, 'S', "1"},
-        {"StartLocation=65536", 1, 'S', "1"}, {"StartLocation=9\nStartLocation=0", 1, 'S', "9"},
-        {"MaxItems=+3", 0, 'M', "3"}, {"MaxItems=0", 1, 'M', "5"}, {"MaxItems=65541", 1, 'M', "5"},
-        {"MaxItems=-99999999999999", 1, 'M', "5"}, {"Boolean=sn", 0, 'B', "sn"},
-        {"BOOLEAN=jaX", 0, 'B', "ja"}, {"Boolean=s", 1, 'B', "yn"}, {"Boolean=", 1, 'B', "yn"},
-        {"Prompt=What now? Tell me>", 0, 'P', "What now? Tell "}, {"Prompt=", 0, 'P', ""},
-        {"ShowExits=no", 0, 'E', "0"}, {"ShowExits=n\nShowExits=yes", 0, 'E', "1"},
-        {"ShowExits=0\nShowExits=1", 0, 'E', "1"}, {"ShowExits=0\nShowExits=No", 1, 'E', "0"},
-        {"ShowExits=", 1, 'E', "1"}, {"ImagePath=" + p40, 0, 'I', p40.substr(0, 31)},
-        {"Title=" + t70, 0, 'T', t70.substr(0, 63)}, {"Title=Cave | the game", 0, 'T', "Cave "},
-        {"Title=A\ntitle=b", 0, 'T', "b"}, {"Title = Cave", 1, 'T', ""},
-        {" Title=Cave", 1, 'T', ""}, {"  [Objects]", 1, 'T', ""},
-        {"StatusLine=  Score: $1 ", 0, 'L', "  Score: $1 "}, {"BgColor= +7", 0, 'b', "7"},
-        {"BgColor=16", 1, 'b', "0"}, {"BgColor=3\nBgColor=65539", 1, 'b', "3"},
-        {"FgColor=0", 0, 'F', "0"}, {"FgColor=-1", 1, 'F', "15"}, {"FgColor=x", 0, 'F', "0"},
+        {"StartLocation=7", 0, 'S', "7"},
+        {"startlocation= \t-12x", 0, 'S', "-12"},
+        {"StartLocation=0", 1, 'S', "1"},
+        {"StartLocation=abc", 1, 'S', "1"},
+        {"StartLocation=65536", 1, 'S', "1"},
+        {"StartLocation=9\nStartLocation=0", 1, 'S', "9"},
+        {"MaxItems=+3", 0, 'M', "3"},
+        {"MaxItems=0", 1, 'M', "5"},
+        {"MaxItems=65541", 1, 'M', "5"},
+        {"MaxItems=-99999999999999", 1, 'M', "5"},
+        {"Boolean=sn", 0, 'B', "sn"},
+        {"BOOLEAN=jaX", 0, 'B', "ja"},
+        {"Boolean=s", 1, 'B', "yn"},
+        {"Boolean=", 1, 'B', "yn"},
+        {"Prompt=What now? Tell me>", 0, 'P', "What now? Tell "},
+        {"Prompt=", 0, 'P', ""},
+        {"ShowExits=no", 0, 'E', "0"},
+        {"ShowExits=n\nShowExits=yes", 0, 'E', "1"},
+        {"ShowExits=0\nShowExits=1", 0, 'E', "1"},
+        {"ShowExits=0\nShowExits=No", 1, 'E', "0"},
+        {"ShowExits=", 1, 'E', "1"},
+        {"ImagePath=" + p40, 0, 'I', p40.substr(0, 31)},
+        {"Title=" + t70, 0, 'T', t70.substr(0, 63)},
+        {"Title=Cave | the game", 0, 'T', "Cave "},
+        {"Title=A\ntitle=b", 0, 'T', "b"},
+        {"Title = Cave", 1, 'T', ""},
+        {" Title=Cave", 1, 'T', ""},
+        {"  [Objects]", 1, 'T', ""},
+        {"StatusLine=  Score: $1 ", 0, 'L', "  Score: $1 "},
+        {"BgColor= +7", 0, 'b', "7"},
+        {"BgColor=16", 1, 'b', "0"},
+        {"BgColor=3\nBgColor=65539", 1, 'b', "3"},
+        {"FgColor=0", 0, 'F', "0"},
+        {"FgColor=-1", 1, 'F', "15"},
+        {"FgColor=x", 0, 'F', "0"},
     };
     for (const auto& t : cases) {
         SCOPED_TRACE(t.lines);
@@ -141,9 +169,7 @@ class IncludeTest : public CompileTest {
         CompileTest::SetUp();
         folder.Enter("umb-include");
     }
-    void TearDown() override {
-        folder.Leave();
-    }
+    void TearDown() override { folder.Leave(); }
     static void Write(const std::string& name, const std::string& text) {
         std::ofstream(name, std::ios::binary) << text;
     }
@@ -155,9 +181,9 @@ TEST_F(IncludeTest, IncludedFileHasItsOwnLinesAndReportsOnItsIncludeLine) {
     Write("warn.adv", "| only warnings\nstray\n[Nouns]\n#2,key\n");
     Write("err.adv", "[Nouns]\n#3,box\n[Bad]\n");
     EXPECT_EQ(Compile("[Verbs]\n@warn.adv\n"
-                      "@ more.adv\n" // 3: the name begins with a blank
+                      "@ more.adv\n"  // 3: the name begins with a blank
                       "@err.adv\n@\n"
-                      "#2,go\n"), // 6: still in [Verbs]
+                      "#2,go\n"),  // 6: still in [Verbs]
               -1);
     EXPECT_EQ(out, Diag("Warning 1", 2, "stray", "warn.adv") + Diag("Warning 1", 2, "@warn.adv") +
                        Diag("Error 3", 3, "@ more.adv") + Diag("Error 1", 3, "[Bad]", "err.adv") +
@@ -197,7 +223,7 @@ TEST_F(IncludeTest, SelfIncludeStopsAtTheDepthBound) {
     for (int i = 1; i < MaxIncludeDepth; ++i)
         expected += Diag("Error 1", 1, "@self.adv", "self.adv");
     EXPECT_EQ(out, expected + Diag("Error 1", 1, "@self.adv"));
-    EXPECT_EQ(FindVerb(db, "go"), 1); // the nesting is back to the top after the chain
+    EXPECT_EQ(FindVerb(db, "go"), 1);  // the nesting is back to the top after the chain
 }
 
 TEST_F(CompileTest, EntitySectionsFillTheirTables) {
@@ -207,7 +233,7 @@ TEST_F(CompileTest, EntitySectionsFillTheirTables) {
                       "[Locations]\n#10,Far,,0\n#3,Hall,h.png,0,5,6\n#3,Big hall,,0,4\n"
                       "#0,Darkness,,1\n#2, Yard,,0,1,2,3,4,5,6,7,8,9,10,11\n"
                       "#1,Cave,,0,99999\nLine one\\\nline two\n"
-                      "[Objects]\n#10,lamp,3,1,lamp\n" // no noun declared yet
+                      "[Objects]\n#10,lamp,3,1,lamp\n"  // no noun declared yet
                       "[Nouns]\n#9,lamp\n#4,\n"
                       "[Objects]\n#5,lamp,3,1\n#6,lamp,3,1,\n#7,lamp,-1,7,lamp\n"
                       "#8,box,-2,2,70000\nThe box\nis open.\n"
@@ -224,7 +250,7 @@ TEST_F(CompileTest, EntitySectionsFillTheirTables) {
     EXPECT_EQ(Text(db.Shows[3].picture), "cellar.png");
     EXPECT_EQ(Text(db.Shows[3].text), "Text one text two");
     EXPECT_EQ(Text(db.Shows[4].text), "Four");
-    EXPECT_EQ(Text(db.Shows[1].picture), ""); // stored even when empty
+    EXPECT_EQ(Text(db.Shows[1].picture), "");  // stored even when empty
     EXPECT_EQ(Text(db.Shows[2].picture), "<absent>");
 
     ASSERT_EQ(db.Locations.size(), 11u);
@@ -243,7 +269,7 @@ TEST_F(CompileTest, EntitySectionsFillTheirTables) {
 
     ASSERT_EQ(db.LastObject, 10);
     EXPECT_TRUE(db.Objects[0].name == NoText && db.Objects[0].location == Unset);
-    const int16_t nouns[] = {5, 4, 9, 32767, 9, 0}; // objects 5 to 10
+    const int16_t nouns[] = {5, 4, 9, 32767, 9, 0};  // objects 5 to 10
     for (int i = 5; i <= 10; ++i) EXPECT_EQ(db.Objects[i].noun, nouns[i - 5]) << i;
     EXPECT_EQ(db.Objects[7].initialLocation, Carried);
     EXPECT_EQ(db.Objects[7].attributes, 7);
@@ -266,9 +292,9 @@ TEST_F(CompileTest, WordsAndVariables) {
     const struct {
         const char* word;
         int number;
-    } verbs[] = {{"take", 1},         {"GRAB", 1},    {"Examine", 1}, {"inventory", 1},
-                 {"INVENTOR", 1},     {"invent", 0},  {"lanternlights", 20},
-                 {"lantern", 0},      {"lamp", 21},   {"", 0}};
+    } verbs[] = {{"take", 1},     {"GRAB", 1},   {"Examine", 1},        {"inventory", 1},
+                 {"INVENTOR", 1}, {"invent", 0}, {"lanternlights", 20}, {"lantern", 0},
+                 {"lamp", 21},    {"", 0}};
     for (const auto& v : verbs) EXPECT_EQ(FindVerb(db, v.word), v.number) << v.word;
 
     ASSERT_EQ(db.VarCount, 7);
@@ -286,20 +312,49 @@ TEST_F(CompileTest, BadRecordLinesGiveTheirWarning) {
         const char* line;
         int code;
     } cases[] = {
-        {"Sysmsg", "Welcome", 1}, {"Sysmsg", "#0,x", 1}, {"Sysmsg", "#32,x", 1},
-        {"Sysmsg", "#5", 2}, {"Sysmsg", "#31,x", 0}, {"Directions", "#11,x", 1},
-        {"Directions", "#0,x", 1}, {"Directions", "#3", 2}, {"Directions", "#10,x", 0},
-        {"Shows", "text", 1}, {"Shows", "#0,p", 1}, {"Shows", "#32768,p", 1}, {"Shows", "#1", 2},
-        {"Shows", "#32767,p", 0}, {"Locations", "text", 1}, {"Locations", "#-1,x,,0", 1},
-        {"Locations", "#32767,x,,0", 1}, {"Locations", "#1", 2}, {"Locations", "#1,x", 2},
-        {"Locations", "#1,x,", 2}, {"Locations", "#1,x,,", 0}, {"Locations", "#", 2},
-        {"Objects", "text", 1}, {"Objects", "#0,x,0,0", 1}, {"Objects", "#32767,x,0,0", 1},
-        {"Objects", "#65537,x,0,0", 1}, {"Objects", "#1,x", 2}, {"Objects", "#1,x,0", 2},
-        {"Objects", "#1,x,0,0", 0}, {"Messages", "text", 1}, {"Messages", "#0,x", 1},
-        {"Messages", "#32767,x", 1}, {"Messages", "#65537,x", 1}, {"Messages", "#12", 2},
-        {"Messages", "#12,", 0}, {"Verbs", "take", 1}, {"Verbs", "#0,x", 1},
-        {"Verbs", "#32767,x", 1}, {"Verbs", "#1", 2}, {"Verbs", "#1,", 0},
-        {"Nouns", "#-3,x", 1}, {"Nouns", "#1", 2}, {"Vars", "#1", 0},
+        {"Sysmsg", "Welcome", 1},
+        {"Sysmsg", "#0,x", 1},
+        {"Sysmsg", "#32,x", 1},
+        {"Sysmsg", "#5", 2},
+        {"Sysmsg", "#31,x", 0},
+        {"Directions", "#11,x", 1},
+        {"Directions", "#0,x", 1},
+        {"Directions", "#3", 2},
+        {"Directions", "#10,x", 0},
+        {"Shows", "text", 1},
+        {"Shows", "#0,p", 1},
+        {"Shows", "#32768,p", 1},
+        {"Shows", "#1", 2},
+        {"Shows", "#32767,p", 0},
+        {"Locations", "text", 1},
+        {"Locations", "#-1,x,,0", 1},
+        {"Locations", "#32767,x,,0", 1},
+        {"Locations", "#1", 2},
+        {"Locations", "#1,x", 2},
+        {"Locations", "#1,x,", 2},
+        {"Locations", "#1,x,,", 0},
+        {"Locations", "#", 2},
+        {"Objects", "text", 1},
+        {"Objects", "#0,x,0,0", 1},
+        {"Objects", "#32767,x,0,0", 1},
+        {"Objects", "#65537,x,0,0", 1},
+        {"Objects", "#1,x", 2},
+        {"Objects", "#1,x,0", 2},
+        {"Objects", "#1,x,0,0", 0},
+        {"Messages", "text", 1},
+        {"Messages", "#0,x", 1},
+        {"Messages", "#32767,x", 1},
+        {"Messages", "#65537,x", 1},
+        {"Messages", "#12", 2},
+        {"Messages", "#12,", 0},
+        {"Verbs", "take", 1},
+        {"Verbs", "#0,x", 1},
+        {"Verbs", "#32767,x", 1},
+        {"Verbs", "#1", 2},
+        {"Verbs", "#1,", 0},
+        {"Nouns", "#-3,x", 1},
+        {"Nouns", "#1", 2},
+        {"Vars", "#1", 0},
     };
     for (const auto& t : cases) {
         SCOPED_TRACE(std::string(t.section) + ": " + t.line);
@@ -336,7 +391,7 @@ std::string WordLines(int count) {
 
 TEST_F(CompileTest, FullWordTablesRejectTheRestOfTheLine) {
     const std::string fill = WordLines(MaxListRecords - 1);
-    const int n = (MaxListRecords - 1 + 199) / 200; // lines of fill
+    const int n = (MaxListRecords - 1 + 199) / 200;  // lines of fill
     EXPECT_EQ(Compile("[Verbs]\n" + fill + "#2,x,y,z\n#3,w\n[Nouns]\n" + fill + "#4,u,v\n"), -1);
     EXPECT_EQ(out, Diag("Error 1", n + 2, "#2,x,y,z") + Diag("Error 1", n + 3, "#3,w") +
                        Diag("Error 1", 2 * n + 5, "#4,u,v"));
@@ -358,14 +413,18 @@ TEST_F(CompileTest, TextThatDoesNotFitIsError2) {
         source += "#" + std::to_string(i) + "," + std::string(500, 'm') + "\n";
     ASSERT_EQ(TextHeapSize - 1 - 523 * 501, 120u);
     const std::string name200(200, 'n'), name113(113, 'f');
-    source += "[Locations]\n"                             // 525
-              "#3," + name200 + ",p.png,1,4\n"            // 526: the name does not fit
-              "#4," + name113 + "\n"                      // 527: fills the heap exactly
-              "#5,x,,0\n"                                 // 528
-              "[Objects]\n#1\n"                           // 530: no text, only Warning 2
-              "[Shows]\n#1,\n"                            // 532: not even an empty text fits
-              "[Messages]\n#600,\n"                       // 534
-              "[Locations]\n#6,x\n";                      // 536: Error 2 before Warning 2
+    source += "[Locations]\n"  // 525
+              "#3," +
+              name200 +
+              ",p.png,1,4\n"  // 526: the name does not fit
+              "#4," +
+              name113 +
+              "\n"                    // 527: fills the heap exactly
+              "#5,x,,0\n"             // 528
+              "[Objects]\n#1\n"       // 530: no text, only Warning 2
+              "[Shows]\n#1,\n"        // 532: not even an empty text fits
+              "[Messages]\n#600,\n"   // 534
+              "[Locations]\n#6,x\n";  // 536: Error 2 before Warning 2
     EXPECT_EQ(Compile(source), -1);
     EXPECT_EQ(out, Diag("Error 2", 526, "#3," + name200 + ",p.png,1,4") +
                        Diag("Warning 2", 527, "#4," + name113) + Diag("Error 2", 528, "#5,x,,0") +
@@ -374,7 +433,7 @@ TEST_F(CompileTest, TextThatDoesNotFitIsError2) {
     EXPECT_EQ(db.TextHeapNext, TextHeapSize);
     const LocationRecord& loc = db.Locations[3];
     EXPECT_EQ(loc.name, NoText);
-    EXPECT_EQ(Text(loc.picture), "p.png"); // the rest of the line is still handled
+    EXPECT_EQ(Text(loc.picture), "p.png");  // the rest of the line is still handled
     EXPECT_EQ(loc.flags + loc.exits[0], 5);
     EXPECT_EQ(Text(db.Locations[4].name), name113);
     EXPECT_EQ(db.Locations[5].name, NoText);
@@ -395,12 +454,18 @@ void ExpectConsistent(const GameDatabase& db) {
 }
 
 TEST_F(CompileTest, GarbageAndHugeLinesAreSurvived) {
-    const char* pieces[] = {"[System]\n", "[Locations]\n", "[Objects]\n", "[Messages]\n",
-                            "[Verbs]\n",  "[Vars]\n",      "[Events]\n",  "[Actions]\n",
-                            "#",          ",",             "1",           "-40000",
-                            " ",          "\t",            "\n",          "\r\n",
-                            "|",          "@",             "not ",        "set ",
-                            "if ",        "\xFF",          "\\",          "x"};
+    const char* pieces[] = {"[System]\n",  "[Locations]\n",
+                            "[Objects]\n", "[Messages]\n",
+                            "[Verbs]\n",   "[Vars]\n",
+                            "[Events]\n",  "[Actions]\n",
+                            "#",           ",",
+                            "1",           "-40000",
+                            " ",           "\t",
+                            "\n",          "\r\n",
+                            "|",           "@",
+                            "not ",        "set ",
+                            "if ",         "\xFF",
+                            "\\",          "x"};
     std::mt19937 rng(7);
     for (int round = 0; round < 40; ++round) {
         Restart();
@@ -418,7 +483,7 @@ TEST_F(CompileTest, GarbageAndHugeLinesAreSurvived) {
     }
 
     const std::string huge(100000, 'a');
-    std::string words; // pieces of 256 words
+    std::string words;  // pieces of 256 words
     while (words.size() < 100000) words += "a ";
     for (const char* header : pieces) {
         if (header[0] != '[') continue;
@@ -432,4 +497,4 @@ TEST_F(CompileTest, GarbageAndHugeLinesAreSurvived) {
     }
 }
 
-} // namespace
+}  // namespace

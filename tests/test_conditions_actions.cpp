@@ -253,15 +253,37 @@ TEST_F(Statements, WritesToNumbersThatNameNothingAreIgnored) {
     const std::vector<LocationRecord> locations = db.Locations;
     const std::vector<VarRecord> vars = db.Vars;
     const std::string before = BottomMessage();
-    Run({{'c', 999}, {'d', -1}, {'g', 32767}, {'w', -32768}, {'p', 7, 1}, {'s', 998, 999},
-         {'e', 0, 5}, {'e', 11, 5}, {'a', 999}, {'e', 1, 5}, {'a', -1}, {'i', 0}, {'i', 0, 999},
-         {'=', 99, 5}, {'+', -1, 1}, {'-', 4, 1}});
-    Run({{'m', 999}, {'m', -1}, {'m', 1}, {'y', 32}, {'y', -1}, {'b', 999}, {'b', -1}, {'b', 2},
-         {'v', 77, 1}, {'t', 55, 1}});
-    EXPECT_EQ(std::memcmp(objects.data(), db.Objects.data(), objects.size() * sizeof objects[0]), 0);
-    EXPECT_EQ(std::memcmp(locations.data(), db.Locations.data(),
-                          locations.size() * sizeof locations[0]),
+    Run({{'c', 999},
+         {'d', -1},
+         {'g', 32767},
+         {'w', -32768},
+         {'p', 7, 1},
+         {'s', 998, 999},
+         {'e', 0, 5},
+         {'e', 11, 5},
+         {'a', 999},
+         {'e', 1, 5},
+         {'a', -1},
+         {'i', 0},
+         {'i', 0, 999},
+         {'=', 99, 5},
+         {'+', -1, 1},
+         {'-', 4, 1}});
+    Run({{'m', 999},
+         {'m', -1},
+         {'m', 1},
+         {'y', 32},
+         {'y', -1},
+         {'b', 999},
+         {'b', -1},
+         {'b', 2},
+         {'v', 77, 1},
+         {'t', 55, 1}});
+    EXPECT_EQ(std::memcmp(objects.data(), db.Objects.data(), objects.size() * sizeof objects[0]),
               0);
+    EXPECT_EQ(
+        std::memcmp(locations.data(), db.Locations.data(), locations.size() * sizeof locations[0]),
+        0);
     EXPECT_EQ(std::memcmp(vars.data(), db.Vars.data(), vars.size() * sizeof vars[0]), 0);
     EXPECT_EQ(BottomMessage(), before);
 }
@@ -301,4 +323,4 @@ TEST_F(Statements, RedescribeShowsTheLocationAfterGo) {
     EXPECT_NE(Row(AreaTitle, Areas[AreaTitle].y1).find("Cellar"), std::string::npos);
 }
 
-} // namespace
+}  // namespace

@@ -150,4 +150,4 @@ TEST_F(Demo, EveryPictureShowsAsTheReferenceDecoderReadsIt) {
     EXPECT_EQ(kinds, every);
 }
 
-} // namespace
+}  // namespace

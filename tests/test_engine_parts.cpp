@@ -1,7 +1,7 @@
 // test_engine_parts.cpp - the parser, location displays, built-in and debug commands, saved games.
-#include "temp_folder.h"
 #include "db/gamefile.h"
 #include "engine/engine.h"
+#include "temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -43,16 +43,14 @@ class Engine : public ::testing::Test {
         g = PlayerGame(&db, &screen, 1, 2);
 
         const char* dirs[] = {"north", "south", "east", "west"};
-        for (int d = 0; d < 4; ++d)
-            db.Directions[d] = Text(dirs[d]);
+        for (int d = 0; d < 4; ++d) db.Directions[d] = Text(dirs[d]);
         const std::pair<int, const char*> sys[] = {
             {2, "Not here."},   {3, "You can't."},  {4, "Hands full."}, {5, "No exit."},
             {7, "Plain."},      {9, "Nine."},       {10, "Done."},      {11, "You see:"},
             {12, "You carry:"}, {13, " (worn)"},    {14, "nothing."},   {19, "Exits:"},
             {21, "Save slot?"}, {22, "Load slot?"}, {24, "Quit?"},      {25, "Save first?"},
             {29, "Bad file."}};
-        for (const auto& [n, text] : sys)
-            db.Sysmsg[n] = Text(text);
+        for (const auto& [n, text] : sys) db.Sysmsg[n] = Text(text);
         const char* places[][2] = {
             {"Darkness", "It is pitch dark."}, {"Hall", "A big hall."}, {"Yard", "A yard."}};
         GrowLocations(db, 2);
@@ -129,7 +127,7 @@ TEST_F(Engine, ParserTakesTheFirstVerbThenUpToThreeNouns) {
         AppendNoun(db, nouns[i], std::strlen(nouns[i]), static_cast<int16_t>(i + 3));
     struct Case {
         const char* line;
-        std::array<int, 5> want; // count, verb, noun, noun2, noun3
+        std::array<int, 5> want;  // count, verb, noun, noun2, noun3
     } cases[] = {
         {"take the red lamp", {2, 14, 3, 0, 0}},
         {"lamp take", {1, 14, 0, 0, 0}},
@@ -159,11 +157,11 @@ TEST_F(Engine, ParserTakesTheFirstVerbThenUpToThreeNouns) {
 
 TEST_F(Engine, DescriptionShowsObjectsAndOpenExitsInOrder) {
     std::snprintf(db.StatusLine, sizeof db.StatusLine, "Score 0");
-    db.Objects[0].initialLocation = 1; // record 0 is never listed
+    db.Objects[0].initialLocation = 1;  // record 0 is never listed
     db.Objects[0].name = Text("ghost");
     db.Locations[1].exits[3] = 2;
-    SetExitOverride(g, 1, 4, 0); // closed by the game
-    SetExitOverride(g, 1, 2, 1); // opened by the game
+    SetExitOverride(g, 1, 4, 0);  // closed by the game
+    SetExitOverride(g, 1, 2, 1);  // opened by the game
     EXPECT_EQ(DescribeLocation(g, 1), 0);
     EXPECT_EQ(Row(AreaTitle, 0), "Hall");
     EXPECT_EQ(Row(AreaTitle, -1), "Score 0");
@@ -197,7 +195,7 @@ TEST_F(Engine, DarkLocationShowsTheDarknessLocationUnlessALightIsWithThePlayer) 
     EXPECT_EQ(Row(AreaDescription, 0), "It is pitch dark.");
     EXPECT_EQ(Row(AreaDescription, 1), "");
 
-    db.Objects[3].attributes |= AttrLight; // the cloak, carried
+    db.Objects[3].attributes |= AttrLight;  // the cloak, carried
     EXPECT_EQ(DescribeLocation(g, 1), 0);
     EXPECT_EQ(Row(AreaTitle, 0), "Hall");
     EXPECT_EQ(Row(AreaDescription, 1), "You see: lamp, statue, coin.");
@@ -300,7 +298,7 @@ TEST_F(Engine, QuitAndRestorePrompts) {
     EXPECT_EQ(LastMessage(), "Save slot?");
     EXPECT_TRUE(AllKeysUsed());
 
-    Keys("{esc}"); // a cancelled restore still redraws the location
+    Keys("{esc}");  // a cancelled restore still redraws the location
     EXPECT_EQ(BuiltinCommand(g, 22, 0), TurnNoTime);
     EXPECT_EQ(Row(AreaTitle, 0), "Hall");
     EXPECT_TRUE(AllKeysUsed());
@@ -326,7 +324,7 @@ TEST_F(Engine, DebugRepliesReplaceTheEchoedCommand) {
     };
     for (const Case& c : cases) {
         SelectArea(screen, AreaMessages, ModeScroll | ModeBottomLine | ModeClearLine);
-        PrintText(screen, std::string(90, '.').c_str()); // the echoed command
+        PrintText(screen, std::string(90, '.').c_str());  // the echoed command
         EXPECT_EQ(DebugCommand(g, c.line), 1) << c.line;
         EXPECT_EQ(LastMessage(), c.reply) << c.line;
     }
@@ -386,23 +384,21 @@ TEST_F(Engine, RestoreReconcilesDifferentSizes) {
     Game s = PlayerGame(&small, &screen, 2, 9);
 
     GrowObjects(db, 7);
-    db.Objects[7].initialLocation = Carried; // no name: not counted as carried
-    for (int i = 0; i <= 6; ++i)
-        MoveObject(g, i, 2);
+    db.Objects[7].initialLocation = Carried;  // no name: not counted as carried
+    for (int i = 0; i <= 6; ++i) MoveObject(g, i, 2);
     SetVar(g, 2, 44);
     SetExitOverride(g, 2, 2, 0);
     SetLight(g, 2, 0);
     ASSERT_EQ(ApplySavedGame(g, BuildSavedGame(s)), 0);
     EXPECT_EQ(ObjectLocation(g, 1), 2);
-    for (int i = 2; i <= 7; ++i)
-        EXPECT_EQ(db.Objects[static_cast<size_t>(i)].location, Unset) << i;
+    for (int i = 2; i <= 7; ++i) EXPECT_EQ(db.Objects[static_cast<size_t>(i)].location, Unset) << i;
     EXPECT_EQ(VarValue(g, 1), 11);
     EXPECT_EQ(VarValue(g, 2), 0);
     EXPECT_EQ(db.Locations[0].light, 0);
     EXPECT_EQ(db.Locations[2].light, Unset);
     EXPECT_EQ(EffectiveExit(g, 2, 2), 1);
     EXPECT_EQ(g.CurrentLocation, 2);
-    EXPECT_EQ(g.CarriedCount, 2); // cloak and ring again, not the stored 9
+    EXPECT_EQ(g.CarriedCount, 2);  // cloak and ring again, not the stored 9
 
     // And the other way: what this game cannot hold is dropped.
     MoveObject(g, 1, Carried);
@@ -483,11 +479,11 @@ TEST_F(SaveFiles, SaveThenRestoreBringsTheStateBack) {
     Keys("3{esc}23");
     EXPECT_EQ(SaveGame(g), 0);
     EXPECT_EQ(Read("castle.sv3"), saved);
-    EXPECT_EQ(SaveGame(g), -1); // Escape: nothing written
+    EXPECT_EQ(SaveGame(g), -1);  // Escape: nothing written
     MoveObject(g, 1, 2);
     SetVar(g, 2, 0);
     g.CurrentLocation = 2;
-    EXPECT_EQ(RestoreGame(g), -1); // slot 2 was never saved
+    EXPECT_EQ(RestoreGame(g), -1);  // slot 2 was never saved
     EXPECT_EQ(LastMessage(), "Bad file.");
     EXPECT_EQ(g.CurrentLocation, 2);
     EXPECT_EQ(RestoreGame(g), 0);
@@ -502,7 +498,7 @@ TEST_F(SaveFiles, FailedSaveKeepsTheEarlierFileAndBadFilesAreRefused) {
     ASSERT_EQ(SaveGame(g), 0);
     const std::string earlier = Read("castle.sv1");
     MoveObject(g, 1, Carried);
-    fs::create_directory(GameFileTempPath("castle.sv1")); // the temporary file cannot be made
+    fs::create_directory(GameFileTempPath("castle.sv1"));  // the temporary file cannot be made
     EXPECT_EQ(SaveGame(g), -1);
     EXPECT_EQ(LastMessage(), "Bad file.");
     EXPECT_EQ(Read("castle.sv1"), earlier);
@@ -513,10 +509,10 @@ TEST_F(SaveFiles, FailedSaveKeepsTheEarlierFileAndBadFilesAreRefused) {
     EXPECT_EQ(LastMessage(), "Bad file.");
     EXPECT_EQ(BuildSavedGame(g), now);
     fs::remove("castle.sv1");
-    fs::create_directory("castle.sv1"); // a slot that cannot be read
+    fs::create_directory("castle.sv1");  // a slot that cannot be read
     EXPECT_EQ(RestoreGame(g), -1);
     EXPECT_EQ(BuildSavedGame(g), now);
     EXPECT_TRUE(AllKeysUsed());
 }
 
-} // namespace
+}  // namespace

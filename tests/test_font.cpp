@@ -17,21 +17,21 @@ bool GlyphIsFilledWith(unsigned char c, unsigned char row) {
     return true;
 }
 
-} // namespace
+}  // namespace
 
 // A table shifted by one glyph or taken from the wrong font shows up in these.
 TEST(FontGlyphs, ShowTheCodePageCharacters) {
     EXPECT_FALSE(GlyphIsFilledWith('A', 0x00));
     EXPECT_FALSE(SameGlyph('A', 'B'));
     EXPECT_TRUE(GlyphIsFilledWith(' ', 0x00));
-    EXPECT_TRUE(GlyphIsFilledWith(0xDB, 0xFF)); // full block
-    EXPECT_FALSE(SameGlyph(0x8A, 'e'));         // è
+    EXPECT_TRUE(GlyphIsFilledWith(0xDB, 0xFF));  // full block
+    EXPECT_FALSE(SameGlyph(0x8A, 'e'));          // è
     EXPECT_FALSE(GlyphIsFilledWith(0x8A, 0x00));
 }
 
 TEST(Cp850, TypedCharactersRoundTrip) {
     for (int b = 0x20; b <= 0xFF; ++b) {
-        if (b == 0x7F) continue; // the delete key's byte, never typed as a character
+        if (b == 0x7F) continue;  // the delete key's byte, never typed as a character
         EXPECT_EQ(UnicodeToCp850(Cp850ToUnicode[b]), b) << "byte " << b;
     }
     EXPECT_EQ(Cp850ToUnicode[0x8A], 0x00E8u);
@@ -41,14 +41,14 @@ TEST(Cp850, TypedCharactersRoundTrip) {
 }
 
 TEST(Cp850, CharactersOutsideTheCodePageGiveZero) {
-    EXPECT_EQ(UnicodeToCp850(0x20AC), 0); // €
+    EXPECT_EQ(UnicodeToCp850(0x20AC), 0);  // €
     EXPECT_EQ(UnicodeToCp850(0x4E00), 0);
     EXPECT_EQ(UnicodeToCp850(0x1F600), 0);
     // Control characters, and the graphic characters only the control bytes show.
     EXPECT_EQ(UnicodeToCp850(0x0A), 0);
     EXPECT_EQ(UnicodeToCp850(0x7F), 0);
     EXPECT_EQ(UnicodeToCp850(0x85), 0);
-    EXPECT_EQ(UnicodeToCp850(0x263A), 0); // ☺
+    EXPECT_EQ(UnicodeToCp850(0x263A), 0);  // ☺
     // ¶ and § are also shown by control bytes; typing them gives their printable bytes.
     EXPECT_EQ(UnicodeToCp850(0x00B6), 0xF4);
     EXPECT_EQ(UnicodeToCp850(0x00A7), 0xF5);

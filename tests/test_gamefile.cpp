@@ -43,21 +43,15 @@ void InitDb(GameDatabase& db) {
 }
 
 // Stores a text and returns its reference.
-TextRef Text(GameDatabase& db, const char* s) {
-    return StoreText(db, s, std::strlen(s), false);
-}
+TextRef Text(GameDatabase& db, const char* s) { return StoreText(db, s, std::strlen(s), false); }
 
 std::string TextString(const GameDatabase& db, TextRef ref) {
     const char* t = TextOf(db, ref);
     return t ? std::string(t) : std::string("<absent>");
 }
 
-void PutInt16At(Bytes& image, size_t at, int16_t v) {
-    std::memcpy(image.data() + at, &v, 2);
-}
-void PutUint32At(Bytes& image, size_t at, uint32_t v) {
-    std::memcpy(image.data() + at, &v, 4);
-}
+void PutInt16At(Bytes& image, size_t at, int16_t v) { std::memcpy(image.data() + at, &v, 2); }
+void PutUint32At(Bytes& image, size_t at, uint32_t v) { std::memcpy(image.data() + at, &v, 4); }
 
 ScriptLine Line(char kind, int16_t firstOperand = 0) {
     ScriptLine line = BlankScriptLine(kind);
@@ -71,15 +65,13 @@ ScriptLine Line(char kind, int16_t firstOperand = 0) {
 
 void SetScript(std::vector<ScriptLine>& script, int16_t& count, const std::string& kinds) {
     script.clear();
-    for (char k : kinds)
-        script.push_back(Line(k, static_cast<int16_t>(script.size() + 10)));
+    for (char k : kinds) script.push_back(Line(k, static_cast<int16_t>(script.size() + 10)));
     count = static_cast<int16_t>(script.size());
 }
 
 std::string Kinds(const std::vector<ScriptLine>& script) {
     std::string kinds;
-    for (const ScriptLine& line : script)
-        kinds += line.kind;
+    for (const ScriptLine& line : script) kinds += line.kind;
     return kinds;
 }
 
@@ -169,9 +161,7 @@ int Parse(GameDatabase& db, const Bytes& image, size_t size) {
     const Bytes exact(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(size));
     return ParseGameImage(db, exact.data(), exact.size());
 }
-int Parse(GameDatabase& db, const Bytes& image) {
-    return Parse(db, image, image.size());
-}
+int Parse(GameDatabase& db, const Bytes& image) { return Parse(db, image, image.size()); }
 
 // Rewrites a current image as an older version: another magic and no Title and StatusLine.
 Bytes AsOldVersion(const Bytes& image, uint32_t heapSize, const std::string& magic) {
@@ -213,18 +203,18 @@ class GameFileTest : public ::testing::Test {
 TEST(GameImage, EmptyDatabaseGivesTheMinimalImage) {
     GameDatabase db;
     InitDb(db);
-    db.TextHeap[0] = 0x7F; // the reserved byte's value has no meaning and is written as 0
-    db.Prompt[9] = 'Z';    // stale bytes after the terminating NUL are not written
+    db.TextHeap[0] = 0x7F;  // the reserved byte's value has no meaning and is written as 0
+    db.Prompt[9] = 'Z';     // stale bytes after the terminating NUL are not written
 
-    Bytes want = {'U', 'M', 'B', 'v', '2', '3', 0xFF, 0xFF}; // LastLocation -1
-    want.insert(want.end(), 40, 0);                          // Directions
-    want.insert(want.end(), {0xFF, 0xFF, 0xFF, 0xFF});       // LastShow, LastMessage
-    want.insert(want.end(), 128, 0);                         // Sysmsg
-    want.insert(want.end(), {0xFF, 0xFF});                   // LastObject
-    want.insert(want.end(), 10, 0);                          // the five list counts
+    Bytes want = {'U', 'M', 'B', 'v', '2', '3', 0xFF, 0xFF};  // LastLocation -1
+    want.insert(want.end(), 40, 0);                           // Directions
+    want.insert(want.end(), {0xFF, 0xFF, 0xFF, 0xFF});        // LastShow, LastMessage
+    want.insert(want.end(), 128, 0);                          // Sysmsg
+    want.insert(want.end(), {0xFF, 0xFF});                    // LastObject
+    want.insert(want.end(), 10, 0);                           // the five list counts
     want.insert(want.end(), {1, 0, 5, 0, 1, 0, 0, 0, 15, 0, 'y', 'n', '>'});
-    want.insert(want.end(), 15 + 32 + 64 + 64, 0); // rest of Prompt, ImagePath, Title, StatusLine
-    want.insert(want.end(), {1, 0, 0, 0, 0});      // heap size 1, the reserved byte
+    want.insert(want.end(), 15 + 32 + 64 + 64, 0);  // rest of Prompt, ImagePath, Title, StatusLine
+    want.insert(want.end(), {1, 0, 0, 0, 0});       // heap size 1, the reserved byte
 
     const Bytes image = BuildGameImage(db);
     ASSERT_EQ(image.size(), EmptyImageSize);
@@ -242,11 +232,9 @@ TEST(GameImage, EmptyDatabaseGivesTheMinimalImage) {
 TEST(GameImage, ResetDatabaseLeavesNoDirectionBehind) {
     GameDatabase db;
     InitDb(db);
-    for (TextRef& t : db.Directions)
-        t = StoreText(db, "northwest", 9, false);
+    for (TextRef& t : db.Directions) t = StoreText(db, "northwest", 9, false);
     ResetDatabase(db);
-    for (const TextRef t : db.Directions)
-        EXPECT_EQ(t, NoText);
+    for (const TextRef t : db.Directions) EXPECT_EQ(t, NoText);
     StoreText(db, "x", 1, false);
 
     GameDatabase back;
@@ -296,7 +284,7 @@ TEST(GameImage, ReservedBytesAreWrittenAsZeros) {
     EXPECT_EQ(image[object1 + 11], 0);
     EXPECT_EQ(image[object1 + 18], 0);
     EXPECT_EQ(image[object1 + 19], 0);
-    const size_t line = object1 + 20 + 6; // past VerbCount, NounCount and EventCount
+    const size_t line = object1 + 20 + 6;  // past VerbCount, NounCount and EventCount
     EXPECT_EQ(image[line], 'o');
     EXPECT_EQ(image[line + 17], 0);
     EXPECT_EQ(Bytes(image.begin() + line + 82, image.begin() + line + 164), Bytes(82, 0));
@@ -595,8 +583,7 @@ TEST_F(GameFileTest, RoundTripOfTheLargestDatabase) {
     ASSERT_EQ(db.VarCount, 32767);
     // Fill the heap to its last byte.
     std::string text(99, 't');
-    while (db.TextHeapNext + text.size() < TextHeapSize)
-        Text(db, text.c_str());
+    while (db.TextHeapNext + text.size() < TextHeapSize) Text(db, text.c_str());
     text.assign(TextHeapSize - db.TextHeapNext - 1, 'z');
     db.Messages[32767] = Text(db, text.c_str());
     ASSERT_EQ(db.TextHeapNext, TextHeapSize);
@@ -691,4 +678,4 @@ TEST_F(GameFileTest, FailedWriteKeepsTheEarlierFile) {
     EXPECT_FALSE(fs::exists(GameFileTempPath(folder.c_str())));
 }
 
-} // namespace
+}  // namespace

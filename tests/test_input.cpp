@@ -5,9 +5,8 @@ TEST_F(ScreenTest, KeyScriptReadsBytesAndNamedKeys) {
     Open("{{{65}{enter}{bs}{esc}{up}{down}{f12}{shot}{370}{foo}x\r\n");
     const int keys[] = {'{', 65, 13, 8, 27, 328, 336, 390, 370, 370, 'f', 'o', 'o', '}', 'x', 13};
     testing::internal::CaptureStderr();
-    for (const int key : keys)
-        EXPECT_EQ(GfxReadKey(), key);
-    EXPECT_NE(testing::internal::GetCapturedStderr(), ""); // {foo} is reported
+    for (const int key : keys) EXPECT_EQ(GfxReadKey(), key);
+    EXPECT_NE(testing::internal::GetCapturedStderr(), "");  // {foo} is reported
     EXPECT_EQ(Output(), "");
 }
 
@@ -25,12 +24,10 @@ TEST_F(ScreenDeathTest, ScreenDumpsComeWhenTheGameAsksForAKey) {
     EXPECT_EXIT(GfxReadKey(), testing::ExitedWithCode(0), "");
     std::rewind(file);
     std::string written;
-    for (int c; (c = std::fgetc(file)) != EOF;)
-        written.push_back(static_cast<char>(c));
+    for (int c; (c = std::fgetc(file)) != EOF;) written.push_back(static_cast<char>(c));
     std::fclose(file);
     EXPECT_EQ(DumpCount(written), 3);
-    for (int n = 0; n < 3; ++n)
-        EXPECT_EQ(Section(written, "messages", n), Lines{"last words"});
+    for (int n = 0; n < 3; ++n) EXPECT_EQ(Section(written, "messages", n), Lines{"last words"});
     EXPECT_EQ(written.substr(written.size() - 10), "== end ==\n");
 }
 
@@ -45,7 +42,7 @@ TEST_F(ScreenTest, TimedPausesEndAtOnceWithoutReadingKeys) {
 TEST_F(ScreenTest, AskYesNoTakesEitherCaseAndEchoesTheKey) {
     db.YesLetter = 'S';
     db.NoLetter = 'N';
-    Open("xyS{up}qNsnJ"); // keys that are no answer are passed over
+    Open("xyS{up}qNsnJ");  // keys that are no answer are passed over
     const struct {
         const char* prompt;
         int answer;
@@ -64,7 +61,7 @@ TEST_F(ScreenTest, AskYesNoTakesEitherCaseAndEchoesTheKey) {
 }
 
 TEST_F(ScreenTest, AskChoiceLimitsTheDigitsAndEscape) {
-    Open("032{esc}:9{esc}43{esc}{esc}95"); // keys out of range are passed over
+    Open("032{esc}:9{esc}43{esc}{esc}95");  // keys out of range are passed over
     const struct {
         const char* prompt;
         int count, answer;
@@ -83,8 +80,7 @@ TEST_F(ScreenTest, HistoryReachesFifteenLinesBackAndEndsEmptyForward) {
     char buf[HistoryLineSize];
     EXPECT_EQ(HistoryBack(s, buf), 0);
     EXPECT_STREQ(buf, "");
-    for (int i = 1; i <= 16; ++i)
-        HistoryAdd(s, ("line " + std::to_string(i)).c_str());
+    for (int i = 1; i <= 16; ++i) HistoryAdd(s, ("line " + std::to_string(i)).c_str());
     for (int i = 16; i >= 2; --i) {
         HistoryBack(s, buf);
         EXPECT_EQ(std::string(buf), "line " + std::to_string(i));
@@ -126,8 +122,8 @@ TEST_F(ScreenTest, ReadLineShowsTheLineAsPrintedTextButKeepsEveryCharacter) {
     EXPECT_STREQ(line, "go%cd%\\x");
     EXPECT_EQ(DumpCount(Output()), 3);
     EXPECT_EQ(Section(Output(), "messages", 0), Lines{">go_"});
-    EXPECT_EQ(Section(Output(), "messages", 1), Lines{">go"}); // an open "%" hides the rest
-    EXPECT_EQ(Section(Output(), "messages", 2), Lines{"x_"});  // a backslash hides what precedes
+    EXPECT_EQ(Section(Output(), "messages", 1), Lines{">go"});  // an open "%" hides the rest
+    EXPECT_EQ(Section(Output(), "messages", 2), Lines{"x_"});   // a backslash hides what precedes
 }
 
 TEST_F(ScreenTest, ReadLineWalksTheHistoryAndFlipsPictures) {

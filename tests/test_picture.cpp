@@ -26,8 +26,8 @@ struct RawPicture {
     int depth = 8;
     size_t rowLength = 0;
     int rows = PictureHeight;
-    Bytes data;    // rows * rowLength bytes
-    Bytes palette; // red, green, blue triples
+    Bytes data;     // rows * rowLength bytes
+    Bytes palette;  // red, green, blue triples
 };
 
 // Data bytes of one row, as the reader counts them (byte triples for RGB at any depth).
@@ -54,12 +54,10 @@ RawPicture NoisyPicture(int colourType, int depth, uint32_t seed, int rows = Pic
     p.rows = rows;
     Noise n{seed};
     p.data.resize(p.rowLength * static_cast<size_t>(rows));
-    for (unsigned char& b : p.data)
-        b = n.Next();
+    for (unsigned char& b : p.data) b = n.Next();
     if (colourType == 3) {
         p.palette.resize(256 * 3);
-        for (unsigned char& b : p.palette)
-            b = n.Next();
+        for (unsigned char& b : p.palette) b = n.Next();
     }
     return p;
 }
@@ -194,8 +192,7 @@ struct Png {
             Bytes part(stream.begin() + static_cast<long>(at),
                        stream.begin() + static_cast<long>(std::min(stream.size(), at + size)));
             if (scramble)
-                for (size_t k = 0; k < part.size(); ++k)
-                    part[k] ^= key[k % 4];
+                for (size_t k = 0; k < part.size(); ++k) part[k] ^= key[k % 4];
             Chunk("IDAT", part);
         }
     }
@@ -217,10 +214,10 @@ const Bytes Marker{'u', 'm', 'b', '?'};
 
 // How EncodePng writes a file.
 struct PngOptions {
-    std::vector<int> filters{0, 1, 2, 3, 4, 5, 255}; // by row, repeating
-    size_t idatSize = 0;                             // largest image data chunk; 0: one chunk
+    std::vector<int> filters{0, 1, 2, 3, 4, 5, 255};  // by row, repeating
+    size_t idatSize = 0;                              // largest image data chunk; 0: one chunk
     bool lowerCase = false;
-    bool scramble = false; // marker chunk, and image data combined with the key
+    bool scramble = false;  // marker chunk, and image data combined with the key
 };
 
 // A whole PNG file of p: header, marker, palette, image data, end.
@@ -239,8 +236,7 @@ Bytes EncodePng(const RawPicture& p, const PngOptions& o = {}) {
 std::vector<GfxColour> ExpectedImage(const RawPicture& p) {
     std::vector<GfxColour> image;
     for (int y = 0; y < PictureHeight; ++y)
-        for (int x = 0; x < PictureWidth; ++x)
-            image.push_back(Expected(p, x, y));
+        for (int x = 0; x < PictureWidth; ++x) image.push_back(Expected(p, x, y));
     return image;
 }
 
@@ -249,9 +245,9 @@ class PictureTest : public ::testing::Test {
     GameDatabase db;
     ScreenState s;
     std::string dir;
-    const GfxColour background = GfxColourFromRgb(32, 32, 136); // colour 1
-    const GfxColour text = GfxColourFromRgb(208, 208, 64);      // colour 14
-    const GfxColour paint = GfxColourFromRgb(1, 2, 3);          // what was on the screen before
+    const GfxColour background = GfxColourFromRgb(32, 32, 136);  // colour 1
+    const GfxColour text = GfxColourFromRgb(208, 208, 64);       // colour 14
+    const GfxColour paint = GfxColourFromRgb(1, 2, 3);           // what was on the screen before
 
     void SetUp() override {
         GfxUseHeadless(true);
@@ -293,8 +289,7 @@ class PictureTest : public ::testing::Test {
         for (; shown < PictureHeight; ++shown) {
             const GfxColour* want = &expected[static_cast<size_t>(shown) * PictureWidth];
             int x = 0;
-            while (x < PictureWidth && GfxReadPixel(x, shown) == want[x])
-                ++x;
+            while (x < PictureWidth && GfxReadPixel(x, shown) == want[x]) ++x;
             if (x < PictureWidth) break;
         }
         for (int y = shown; y < PictureHeight; ++y)
@@ -404,17 +399,15 @@ TEST_F(PictureTest, PictureCoversTheFramesTopAndLeftLinesOnly) {
     EXPECT_EQ(GfxReadPixel(0, 0), Expected(p, 0, 0));
     EXPECT_EQ(GfxReadPixel(PictureWidth - 1, PictureHeight - 1),
               Expected(p, PictureWidth - 1, PictureHeight - 1));
-    for (int i = 0; i <= PictureWidth; ++i)
-        EXPECT_EQ(GfxReadPixel(i, PictureHeight), paint) << i;
-    for (int i = 0; i <= PictureHeight; ++i)
-        EXPECT_EQ(GfxReadPixel(PictureWidth, i), paint) << i;
+    for (int i = 0; i <= PictureWidth; ++i) EXPECT_EQ(GfxReadPixel(i, PictureHeight), paint) << i;
+    for (int i = 0; i <= PictureHeight; ++i) EXPECT_EQ(GfxReadPixel(PictureWidth, i), paint) << i;
 }
 
 TEST_F(PictureTest, ScrambledImageDataNeedsAGoodMarkerBeforeIt) {
     const RawPicture p = NoisyPicture(3, 4, 13);
     PngOptions o;
     o.scramble = true;
-    o.idatSize = 5001; // not a multiple of 4: the key starts again with every chunk
+    o.idatSize = 5001;  // not a multiple of 4: the key starts again with every chunk
     ASSERT_EQ(Load(EncodePng(p, o)), 0);
     EXPECT_EQ(ShownRows(p), PictureHeight);
     o.lowerCase = true;
@@ -425,8 +418,7 @@ TEST_F(PictureTest, ScrambledImageDataNeedsAGoodMarkerBeforeIt) {
     auto withMarkers = [&](const std::vector<std::pair<uint32_t, Bytes>>& markers) {
         Png png;
         png.Chunk("IHDR", Header(3, 4));
-        for (const auto& m : markers)
-            png.ChunkClaiming(m.first, "SrMB", m.second);
+        for (const auto& m : markers) png.ChunkClaiming(m.first, "SrMB", m.second);
         png.Chunk("PLTE", p.palette);
         png.ImageData(stream, 0, true);
         png.Chunk("IEND", {});
@@ -481,8 +473,7 @@ TEST_F(PictureTest, RefusedFilesLeaveTheScreenAndDisplayBlanksTheFramedArea) {
     const Bytes stream = DeflateParts(FilterRows(p, {0}))[0];
     auto file = [&](const std::vector<std::pair<const char*, Bytes>>& chunks) {
         Png png;
-        for (const auto& c : chunks)
-            png.Chunk(c.first, c.second);
+        for (const auto& c : chunks) png.Chunk(c.first, c.second);
         png.Chunk("IDAT", stream);
         png.Chunk("IEND", {});
         return png.bytes;
@@ -531,7 +522,7 @@ TEST_F(PictureTest, RefusedFilesLeaveTheScreenAndDisplayBlanksTheFramedArea) {
     }
     Paint();
     EXPECT_EQ(LoadPicture(s, (dir + "/missing.png").c_str(), 0, 0), -1);
-    EXPECT_EQ(LoadPicture(s, dir.c_str(), 0, 0), -2); // a directory reads as nothing
+    EXPECT_EQ(LoadPicture(s, dir.c_str(), 0, 0), -2);  // a directory reads as nothing
     EXPECT_TRUE(Untouched());
     EXPECT_EQ(DisplayPicture(s, Store(dir + "/missing.png")), -1);
     ExpectBlankAndFramed();
@@ -554,7 +545,7 @@ TEST_F(PictureTest, TruncatedFilesShowTheRowsReadSoFar) {
     o.scramble = true;
     const Bytes whole = EncodePng(p, o);
     ASSERT_LT(whole.size(), 2000u);
-    const size_t headerEnd = 8 + 25; // signature and header chunk
+    const size_t headerEnd = 8 + 25;  // signature and header chunk
     const std::vector<GfxColour> expected = ExpectedImage(p);
     int before = 0;
     for (size_t cut = 0; cut < whole.size(); ++cut) {
@@ -566,7 +557,7 @@ TEST_F(PictureTest, TruncatedFilesShowTheRowsReadSoFar) {
         ASSERT_GE(rows, before);
         before = rows;
     }
-    EXPECT_EQ(before, PictureHeight); // the file without "IEND" shows everything
+    EXPECT_EQ(before, PictureHeight);  // the file without "IEND" shows everything
 }
 
 TEST_F(PictureTest, DamagedImageDataEndsThePictureWithoutHanging) {
@@ -575,23 +566,21 @@ TEST_F(PictureTest, DamagedImageDataEndsThePictureWithoutHanging) {
     auto picture = [&](const std::vector<Bytes>& idat) {
         Png png;
         png.Chunk("IHDR", Header(2, 8));
-        for (const Bytes& d : idat)
-            png.Chunk("IDAT", d);
+        for (const Bytes& d : idat) png.Chunk("IDAT", d);
         png.Chunk("IEND", {});
         return png.bytes;
     };
     Bytes broken = stream;
-    broken[0] = 0x00; // not a zlib header
+    broken[0] = 0x00;  // not a zlib header
     ASSERT_EQ(Load(picture({broken})), 0);
     EXPECT_EQ(ShownRows(p), 0);
     broken = stream;
-    broken[1] = 0x20; // asks for a preset dictionary, with a valid header check
-    while ((broken[0] * 256 + broken[1]) % 31 != 0)
-        ++broken[1];
+    broken[1] = 0x20;  // asks for a preset dictionary, with a valid header check
+    while ((broken[0] * 256 + broken[1]) % 31 != 0) ++broken[1];
     ASSERT_EQ(Load(picture({broken})), 0);
     EXPECT_EQ(ShownRows(p), 0);
     broken = stream;
-    broken.back() ^= 0xFF; // wrong check value: every row has arrived before it is noticed
+    broken.back() ^= 0xFF;  // wrong check value: every row has arrived before it is noticed
     ASSERT_EQ(Load(picture({broken})), 0);
     EXPECT_EQ(ShownRows(p), PictureHeight);
     for (size_t at :
@@ -624,7 +613,7 @@ TEST_F(PictureTest, RowsBeyondTheHeightAreIgnoredAndMissingRowsStayBlack) {
 
 TEST_F(PictureTest, PaletteEntriesOutsideThePaletteAreBlack) {
     RawPicture p = NoisyPicture(3, 8, 37);
-    p.palette.resize(300 * 3, 77); // entries past 256 are read and dropped
+    p.palette.resize(300 * 3, 77);  // entries past 256 are read and dropped
     ASSERT_EQ(Load(EncodePng(p)), 0);
     EXPECT_EQ(ShownRows(p), PictureHeight);
     // A short palette must not borrow the colours of the picture before.
@@ -634,7 +623,7 @@ TEST_F(PictureTest, PaletteEntriesOutsideThePaletteAreBlack) {
     p.palette.clear();
     Paint();
     ASSERT_EQ(Load(EncodePng(p)), 0);
-    EXPECT_EQ(ShownRows(p), PictureHeight); // every pixel black, none left as it was
+    EXPECT_EQ(ShownRows(p), PictureHeight);  // every pixel black, none left as it was
 }
 
 TEST_F(PictureTest, UnusualDepthsPassTheHeaderAndStayInsideTheirRows) {
@@ -712,4 +701,4 @@ TEST_F(PictureTest, PicturesOffBlankTheAreaUntilAnotherTextIsAskedFor) {
     EXPECT_EQ(ShownRows(p), PictureHeight);
 }
 
-} // namespace
+}  // namespace

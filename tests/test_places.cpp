@@ -54,10 +54,8 @@ TEST(Places, IndexedSubstAndMoveAllMatchWholeScans) {
             GrowLocations(*db, 24);
             GrowObjects(*db, 30);
             for (LocationRecord& l : db->Locations)
-                for (int16_t& e : l.exits)
-                    e = r.Below(2) == 0 ? SomePlace(r) : int16_t{0};
-            for (ObjectRecord& o : db->Objects)
-                o.initialLocation = SomePlace(r);
+                for (int16_t& e : l.exits) e = r.Below(2) == 0 ? SomePlace(r) : int16_t{0};
+            for (ObjectRecord& o : db->Objects) o.initialLocation = SomePlace(r);
         }
         Lcg r{seed * 7919u};
         Game a, b;
@@ -87,7 +85,7 @@ TEST(Places, IndexedSubstAndMoveAllMatchWholeScans) {
                 MoveObject(b, i, to);
                 break;
             }
-            case 4: // tables written behind the indexes' backs, as a new game or restore does
+            case 4:  // tables written behind the indexes' backs, as a new game or restore does
                 if (r.Below(8) == 0) {
                     const size_t l = static_cast<size_t>(r.Below(25));
                     const size_t i = static_cast<size_t>(r.Below(31));
@@ -97,7 +95,7 @@ TEST(Places, IndexedSubstAndMoveAllMatchWholeScans) {
                     ForgetPlaces(a);
                 }
                 break;
-            default: // many small moves make stale entries pile up until a rebuild
+            default:  // many small moves make stale entries pile up until a rebuild
                 for (int k = 0; k < 20; ++k) {
                     const int i = r.Below(31);
                     const int16_t p = SomePlace(r);
@@ -112,4 +110,4 @@ TEST(Places, IndexedSubstAndMoveAllMatchWholeScans) {
     }
 }
 
-} // namespace
+}  // namespace

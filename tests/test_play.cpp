@@ -39,9 +39,8 @@ class Play : public ::testing::TestWithParam<Walkthrough> {
 
     // Runs the program headless with a key script; returns what it printed.
     std::string Run(const std::string& args, const fs::path& keys) {
-        const std::string cmd = "cd '" + dir.string() + "' && UMB_DRIVER=headless '" +
-                                UMB_BINARY + "' " + args + " <'" + keys.string() +
-                                "' >out.txt 2>err.txt";
+        const std::string cmd = "cd '" + dir.string() + "' && UMB_DRIVER=headless '" + UMB_BINARY +
+                                "' " + args + " <'" + keys.string() + "' >out.txt 2>err.txt";
         status = std::system(cmd.c_str());
         err = ReadFile(dir / "err.txt");
         return ReadFile(dir / "out.txt");
@@ -75,4 +74,4 @@ INSTANTIATE_TEST_SUITE_P(Hut, Play,
                                            Walkthrough{"hut-save.keys", "hut-save.txt", false},
                                            Walkthrough{"hut-save.keys", "hut-save.txt", true}));
 
-} // namespace
+}  // namespace

@@ -96,4 +96,4 @@ TEST_F(ReadmeExample, CompilesCleanlyAndPlaysToItsWin) {
     EXPECT_EQ(out, fromSource);
 }
 
-} // namespace
+}  // namespace

@@ -42,12 +42,9 @@ std::string OddByte(Choices& c, bool allowComma) {
         if (b == '\n' || b == '\r') return "\t";
         return std::string(1, static_cast<char>(b));
     }
-    case 2:
-        return std::string(1, static_cast<char>(c.Pick(0x7F, 0xFE)));
-    case 3:
-        return allowComma ? "," : "&";
-    default:
-        return std::string(1, static_cast<char>('a' + c.Pick(0, 25)));
+    case 2: return std::string(1, static_cast<char>(c.Pick(0x7F, 0xFE)));
+    case 3: return allowComma ? "," : "&";
+    default: return std::string(1, static_cast<char>('a' + c.Pick(0, 25)));
     }
 }
 
@@ -56,14 +53,11 @@ std::string OddByte(Choices& c, bool allowComma) {
 std::string Text(Choices& c, int maxLen, bool allowComma = false) {
     std::string t(1, static_cast<char>('A' + c.Pick(0, 25)));
     const int len = c.Pick(0, maxLen);
-    for (int i = 0; i < len; ++i)
-        t += OddByte(c, allowComma);
+    for (int i = 0; i < len; ++i) t += OddByte(c, allowComma);
     return t + static_cast<char>('a' + c.Pick(0, 25));
 }
 
-std::string Num(int n) {
-    return std::to_string(n);
-}
+std::string Num(int n) { return std::to_string(n); }
 
 // Highest record numbers and word counts of one generated source.
 struct Shape {
@@ -96,8 +90,7 @@ void Texts(Choices& c, const Shape& s, std::string& src) {
     for (int n = 1; n < SysmsgCount; ++n)
         if (!c.OneIn(3)) TextRecord(c, n, false, src);
     src += "[Directions]\n";
-    for (int n = 1; n <= DirectionCount; ++n)
-        src += "#" + Num(n) + "," + Text(c, 12) + "\n";
+    for (int n = 1; n <= DirectionCount; ++n) src += "#" + Num(n) + "," + Text(c, 12) + "\n";
     src += "[Shows]\n";
     for (int n = 1; n <= s.lastShow; ++n) {
         src += "#" + Num(n) + "," + (c.OneIn(3) ? "" : Text(c, 10) + ".png") + "\n";
@@ -111,7 +104,7 @@ void Texts(Choices& c, const Shape& s, std::string& src) {
 void Places(Choices& c, const Shape& s, std::string& src) {
     src += "[Locations]\n";
     for (int n = 0; n <= s.lastLocation; ++n) {
-        if (n != s.lastLocation && n > 1 && c.OneIn(5)) continue; // a gap: a blank record
+        if (n != s.lastLocation && n > 1 && c.OneIn(5)) continue;  // a gap: a blank record
         std::string line = "#" + Num(n) + "," + Text(c, 20) + "," +
                            (c.OneIn(2) ? Text(c, 8) + ".png" : "") + "," + Num(c.Pick(0, 1));
         const int exits = c.Pick(0, DirectionCount);
@@ -134,7 +127,7 @@ void Vocabulary(Choices& c, const Shape& s, std::string& src) {
     src += "[Verbs]\n";
     for (int n = 1; n <= s.verbs; ++n) {
         src += "#" + Num(n) + ",v" + Base36(n);
-        if (c.OneIn(3)) src += ",verbword" + Base36(n); // longer than 8: kept on 8 letters
+        if (c.OneIn(3)) src += ",verbword" + Base36(n);  // longer than 8: kept on 8 letters
         src += "\n";
     }
     src += "[Nouns]\n";
@@ -152,38 +145,22 @@ std::string Condition(Choices& c, const Shape& s) {
     const std::string var = "var" + Base36(c.Pick(1, s.vars));
     const std::string neg = c.OneIn(4) ? "not " : "";
     switch (c.Pick(0, 15)) {
-    case 0:
-        return neg + "verb v" + Base36(c.Pick(1, s.verbs));
-    case 1:
-        return neg + "noun n" + Base36(c.Pick(1, s.nouns));
-    case 2:
-        return neg + "anynoun " + Num(c.Pick(1, s.nouns));
-    case 3:
-        return neg + "at " + loc;
-    case 4:
-        return neg + "carried " + obj;
-    case 5:
-        return neg + "worn " + obj;
-    case 6:
-        return neg + "present " + obj;
-    case 7:
-        return neg + "isin " + obj + " " + Num(c.Pick(-2, s.lastLocation));
-    case 8:
-        return neg + "eq " + var + " " + Num(c.Pick(-300, 300));
-    case 9:
-        return neg + "gt " + var + " " + Num(c.Pick(-300, 300));
-    case 10:
-        return neg + "lt " + var + " " + Num(c.Pick(-300, 300));
-    case 11:
-        return neg + "random " + Num(c.Pick(1, 9)) + " " + Num(c.Pick(10, 20));
-    case 12:
-        return neg + "dark " + loc;
-    case 13:
-        return neg + "move " + Num(c.Pick(0, 2));
-    case 14:
-        return neg + "free";
-    default:
-        return neg + "begin";
+    case 0: return neg + "verb v" + Base36(c.Pick(1, s.verbs));
+    case 1: return neg + "noun n" + Base36(c.Pick(1, s.nouns));
+    case 2: return neg + "anynoun " + Num(c.Pick(1, s.nouns));
+    case 3: return neg + "at " + loc;
+    case 4: return neg + "carried " + obj;
+    case 5: return neg + "worn " + obj;
+    case 6: return neg + "present " + obj;
+    case 7: return neg + "isin " + obj + " " + Num(c.Pick(-2, s.lastLocation));
+    case 8: return neg + "eq " + var + " " + Num(c.Pick(-300, 300));
+    case 9: return neg + "gt " + var + " " + Num(c.Pick(-300, 300));
+    case 10: return neg + "lt " + var + " " + Num(c.Pick(-300, 300));
+    case 11: return neg + "random " + Num(c.Pick(1, 9)) + " " + Num(c.Pick(10, 20));
+    case 12: return neg + "dark " + loc;
+    case 13: return neg + "move " + Num(c.Pick(0, 2));
+    case 14: return neg + "free";
+    default: return neg + "begin";
     }
 }
 
@@ -192,38 +169,22 @@ std::string Action(Choices& c, const Shape& s) {
     const std::string loc = Num(c.Pick(1, s.lastLocation));
     const std::string var = "var" + Base36(c.Pick(1, s.vars));
     switch (c.Pick(0, 15)) {
-    case 0:
-        return "message " + Num(c.Pick(1, s.lastMessage));
-    case 1:
-        return "sysmsg " + Num(c.Pick(1, SysmsgCount - 1));
-    case 2:
-        return "create " + obj;
-    case 3:
-        return "destroy " + obj;
-    case 4:
-        return "put " + obj + " " + Num(c.Pick(-2, s.lastLocation));
-    case 5:
-        return "swap " + obj + " " + Num(c.Pick(1, s.lastObject));
-    case 6:
-        return "moveall " + Num(c.Pick(-2, s.lastLocation)) + " " + loc;
-    case 7:
-        return "go " + loc;
-    case 8:
-        return "exit " + Num(c.Pick(1, DirectionCount)) + " " + loc;
-    case 9:
-        return "light " + Num(c.Pick(0, 1)) + " " + loc;
-    case 10:
-        return "set " + var + " " + Num(c.Pick(-32768, 32767));
-    case 11:
-        return "add " + var + " " + Num(c.Pick(-9, 9));
-    case 12:
-        return "mchoiche " + var + " " + Num(c.Pick(2, 9));
-    case 13:
-        return "show " + Num(c.Pick(1, s.lastShow));
-    case 14:
-        return "pause " + Num(c.Pick(-50, 50));
-    default:
-        return c.OneIn(2) ? "redesc" : "cls";
+    case 0: return "message " + Num(c.Pick(1, s.lastMessage));
+    case 1: return "sysmsg " + Num(c.Pick(1, SysmsgCount - 1));
+    case 2: return "create " + obj;
+    case 3: return "destroy " + obj;
+    case 4: return "put " + obj + " " + Num(c.Pick(-2, s.lastLocation));
+    case 5: return "swap " + obj + " " + Num(c.Pick(1, s.lastObject));
+    case 6: return "moveall " + Num(c.Pick(-2, s.lastLocation)) + " " + loc;
+    case 7: return "go " + loc;
+    case 8: return "exit " + Num(c.Pick(1, DirectionCount)) + " " + loc;
+    case 9: return "light " + Num(c.Pick(0, 1)) + " " + loc;
+    case 10: return "set " + var + " " + Num(c.Pick(-32768, 32767));
+    case 11: return "add " + var + " " + Num(c.Pick(-9, 9));
+    case 12: return "mchoiche " + var + " " + Num(c.Pick(2, 9));
+    case 13: return "show " + Num(c.Pick(1, s.lastShow));
+    case 14: return "pause " + Num(c.Pick(-50, 50));
+    default: return c.OneIn(2) ? "redesc" : "cls";
     }
 }
 
@@ -237,8 +198,7 @@ void Script(Choices& c, const Shape& s, const char* header, std::string& src) {
         if (kind <= 3) {
             static const char* const openers[] = {"if ", "and ", "or ", "while "};
             line = openers[c.Pick(0, 3)];
-            for (int k = c.Pick(1, 4); k > 0; --k)
-                line += Condition(c, s) + " ";
+            for (int k = c.Pick(1, 4); k > 0; --k) line += Condition(c, s) + " ";
         } else if (kind == 4) {
             static const char* const blocks[] = {"begin", "{/", "sbegin", "then {", "do fbegin"};
             line = blocks[c.Pick(0, 4)];
@@ -248,8 +208,7 @@ void Script(Choices& c, const Shape& s, const char* header, std::string& src) {
             --open;
         } else {
             line = c.OneIn(2) ? "then " : "do ";
-            for (int k = c.Pick(1, 5); k > 0; --k)
-                line += Action(c, s) + " ";
+            for (int k = c.Pick(1, 5); k > 0; --k) line += Action(c, s) + " ";
             if (c.OneIn(8)) line += c.OneIn(2) ? "halt" : "continue";
         }
         src += line + "\n";
@@ -297,7 +256,7 @@ TEST_P(RoundTrip, CompiledGameFileReadsBackAsTheDatabase) {
     EXPECT_EQ(db.LastShow, shape.lastShow);
     EXPECT_GE(db.VerbCount, shape.verbs);
     EXPECT_GE(db.NounCount, shape.nouns);
-    EXPECT_EQ(db.VarCount, shape.vars + 1); // with the placeholder
+    EXPECT_EQ(db.VarCount, shape.vars + 1);  // with the placeholder
     EXPECT_GT(db.EventCount, 0);
     EXPECT_GT(db.ActionCount, 0);
 
@@ -310,4 +269,4 @@ TEST_P(RoundTrip, CompiledGameFileReadsBackAsTheDatabase) {
 
 INSTANTIATE_TEST_SUITE_P(Seeds, RoundTrip, ::testing::Range<uint64_t>(1, 41));
 
-} // namespace
+}  // namespace

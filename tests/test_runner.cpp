@@ -115,23 +115,27 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         WalkCase{"top level line ends", "message 1\nmessage 2\n", "m1", 0},
         WalkCase{"sbegin block ends", "sbegin\nmessage 1\nmessage 2\nend\nmessage 3\n", "m1", 0},
-        WalkCase{"begin block goes on", "begin\nmessage 1\nmessage 2\nend\nmessage 3\n", "m1 m2", 0},
-        WalkCase{"fbegin goes on inside", "fbegin\nmessage 1\nmessage 2\nend\nmessage 3\n",
-                 "m1 m2", 0},
-        WalkCase{"entered fbegin without actions ends", "if verb 18\nfbegin\nif verb 1\n"
-                                                        "message 1\nend\nmessage 3\n",
+        WalkCase{"begin block goes on", "begin\nmessage 1\nmessage 2\nend\nmessage 3\n", "m1 m2",
+                 0},
+        WalkCase{"fbegin goes on inside", "fbegin\nmessage 1\nmessage 2\nend\nmessage 3\n", "m1 m2",
+                 0},
+        WalkCase{"entered fbegin without actions ends",
+                 "if verb 18\nfbegin\nif verb 1\n"
+                 "message 1\nend\nmessage 3\n",
                  "WHAT", 0},
-        WalkCase{"skipped block goes on", "if verb 1\nfbegin\nmessage 1\nend\nmessage 3\n", "m3", 0},
+        WalkCase{"skipped block goes on", "if verb 1\nfbegin\nmessage 1\nend\nmessage 3\n", "m3",
+                 0},
         WalkCase{"continue tries the built-ins", "message 1 continue\n", "m1 BUILTIN", 1},
         WalkCase{"continued holds until a closer", "message 1 continue\nif continued\nmessage 2\n",
                  "m1 m2", 0},
         WalkCase{"halt ends without built-ins", "halt\nmessage 1\n", "", 0},
         WalkCase{"quit ends the game", "message 4 quit\nmessage 1\n", "m4", -1},
-        WalkCase{"break leaves the block",
-                 "begin\nmessage 1\nbreak\nmessage 2\nend\nmessage 3\n", "m1 m3", 0},
+        WalkCase{"break leaves the block", "begin\nmessage 1\nbreak\nmessage 2\nend\nmessage 3\n",
+                 "m1 m3", 0},
         WalkCase{"end of table", "if verb 1\nmessage 1\n", "BUILTIN", 1},
-        WalkCase{"while loops until an if line", "while lt counter 3\nadd counter 1 message 1\n"
-                                                 "if eq counter 3\nmessage 2\n",
+        WalkCase{"while loops until an if line",
+                 "while lt counter 3\nadd counter 1 message 1\n"
+                 "if eq counter 3\nmessage 2\n",
                  "m1 m1 m1 m2", 0}));
 
 TEST_F(Runner, UnknownCommandsAndPartialMatches) {
@@ -139,7 +143,7 @@ TEST_F(Runner, UnknownCommandsAndPartialMatches) {
     EXPECT_EQ(Command(0, 0), "WHAT");
     EXPECT_EQ(Command(20, 7), "NOT YET");  // verb and noun matched, something else missing
     EXPECT_EQ(Command(20, 6), "WHAT");
-    EXPECT_EQ(Command(0, 7), "WHAT");      // a noun without a verb still walks the table
+    EXPECT_EQ(Command(0, 7), "WHAT");  // a noun without a verb still walks the table
 }
 
 TEST_F(Runner, EventsKeepBeginThroughTheirRunAndLoop) {
@@ -154,4 +158,4 @@ TEST_F(Runner, EventsKeepBeginThroughTheirRunAndLoop) {
     EXPECT_EQ(VarValue(g, 1), 2);
 }
 
-} // namespace
+}  // namespace

@@ -49,12 +49,12 @@ class TempDir {
     fs::path old_, path_;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(ScreenTest, DumpListsTheTextAreasRowByRow) {
     Open();
     Print(AreaTitle, ModeClearArea, "Hall");
-    Print(AreaTitle, ModeBottomLine, "Score: %score%"); // the status line
+    Print(AreaTitle, ModeBottomLine, "Score: %score%");  // the status line
     EXPECT_EQ(s.LineOffset, 16);
     char row[64];
     GfxTextRow(4, 380, 300, row, sizeof row);
@@ -67,7 +67,7 @@ TEST_F(ScreenTest, DumpListsTheTextAreasRowByRow) {
     const std::string dump = "== screen ==\n-- title --\nHall\nScore: -5\n-- description --\n"
                              "A hall.\nExits: north\n-- messages --\nHi x\n== end ==\n";
     EXPECT_EQ(Output(), dump);
-    ScreenClose(s); // the end of play shows the screen once more
+    ScreenClose(s);  // the end of play shows the screen once more
     EXPECT_EQ(Output(), dump + dump);
 }
 
@@ -112,7 +112,7 @@ TEST_F(ScreenTest, FlowingLinesGrowTheOffsetAndStopAtTheBottomOfTheBox) {
     Open();
     Print(AreaDescription, ModeClearArea, "a\\b");
     EXPECT_EQ(s.LineOffset, 32);
-    Print(AreaDescription, 0, "c\\"); // c, then an empty line
+    Print(AreaDescription, 0, "c\\");  // c, then an empty line
     EXPECT_EQ(s.LineOffset, 64);
     Print(AreaDescription, 0, "d");
     EXPECT_EQ(PrintText(s, ""), 0);
@@ -124,8 +124,7 @@ TEST_F(ScreenTest, FlowingLinesGrowTheOffsetAndStopAtTheBottomOfTheBox) {
     EXPECT_EQ(Rows("description"), (Lines{"a", "b", "c", "d"}));
 
     std::string text;
-    for (int i = 1; i <= 22; ++i)
-        text += std::to_string(i) + (i < 22 ? "\\" : "");
+    for (int i = 1; i <= 22; ++i) text += std::to_string(i) + (i < 22 ? "\\" : "");
     Print(AreaDescription, ModeClearArea, text.c_str());
     Print(AreaDescription, 0, "more");
     const Lines rows = Rows("description");
@@ -133,7 +132,7 @@ TEST_F(ScreenTest, FlowingLinesGrowTheOffsetAndStopAtTheBottomOfTheBox) {
     EXPECT_EQ(rows.back(), "20");
     GfxTextRow(388, 796, 308, row, sizeof row);
     EXPECT_STREQ(row, "20");
-    EXPECT_EQ(s.LineOffset, 21 * LineHeight); // a line below the box still counts
+    EXPECT_EQ(s.LineOffset, 21 * LineHeight);  // a line below the box still counts
     Print(AreaDescription, ModeClearArea, nullptr);
     EXPECT_EQ(s.LineOffset, 0);
     EXPECT_TRUE(Rows("description").empty());
@@ -175,7 +174,7 @@ TEST_F(ScreenTest, MessagesScrollPerLineAndEditingRedrawsTheBottomLine) {
     EXPECT_EQ(MessageLine(2), "first");
     EXPECT_EQ(MessageLine(1), a);
     EXPECT_EQ(MessageLine(0), b);
-    EXPECT_EQ(Output(), "first\n" + a + "\n"); // rows that left the bottom line
+    EXPECT_EQ(Output(), "first\n" + a + "\n");  // rows that left the bottom line
     Print(AreaMessages, ModeMessage, "hello");
     SelectArea(s, AreaMessages, ModeBottomLine | ModeClearLine);
     EXPECT_EQ(PrintTextFrom(s, "X", 16), 24);
@@ -188,9 +187,9 @@ TEST_F(ScreenTest, MessagesScrollPerLineAndEditingRedrawsTheBottomLine) {
 TEST_F(ScreenTest, TranscriptTakesRowsAsTheyLeaveTheBottomLine) {
     Open();
     Print(AreaMessages, ModeMessage, "one   ");
-    Print(AreaMessages, ModeMessage, "two\\"); // two, then an empty row that is not written
+    Print(AreaMessages, ModeMessage, "two\\");  // two, then an empty row that is not written
     Print(AreaMessages, ModeMessage, "three");
-    Print(AreaMessages, ModeClearArea, nullptr); // cls
+    Print(AreaMessages, ModeClearArea, nullptr);  // cls
     EXPECT_EQ(MessageLine(0), "");
     EXPECT_EQ(MessageLine(2), "");
     Print(AreaMessages, ModeMessage, "four");
@@ -207,19 +206,19 @@ TEST_F(ScreenTest, FramesAndTextTakeTheGameColours) {
     for (const auto& [x, y] : {std::pair{0, 0}, {384, 100}, {400, 320}, {799, 599}, {200, 256}})
         EXPECT_EQ(Rgb(GfxReadPixel(x, y)), fg) << x << "," << y;
     EXPECT_EQ(Rgb(GfxReadPixel(2, 400)), bg);
-    Print(AreaDescription, ModeClearArea, "\xDB"); // a full block
+    Print(AreaDescription, ModeClearArea, "\xDB");  // a full block
     EXPECT_EQ(Rgb(GfxReadPixel(388, 4)), fg);
     EXPECT_EQ(Rgb(GfxReadPixel(395, 17)), fg);
     EXPECT_EQ(Rgb(GfxReadPixel(396, 4)), bg);
     Print(AreaDescription, ModeClearArea, nullptr);
     EXPECT_EQ(Rgb(GfxReadPixel(388, 4)), bg);
 
-    db.FgColor = 7; // the darker grey
+    db.FgColor = 7;  // the darker grey
     db.BgColor = 8;
     MakeUiColours(s, 0);
     EXPECT_EQ(Rgb(s.TextColour), (std::array{112, 112, 112}));
     EXPECT_EQ(Rgb(s.BackgroundColour), (std::array{176, 176, 176}));
-    db.FgColor = 99; // numbers outside the table keep the defaults, 15 and 0
+    db.FgColor = 99;  // numbers outside the table keep the defaults, 15 and 0
     db.BgColor = -1;
     MakeUiColours(s, 0);
     EXPECT_EQ(Rgb(s.TextColour), (std::array{240, 240, 240}));
@@ -253,8 +252,8 @@ TEST_F(ScreenTest, CtrlPrintScreenSavesTheTrueColourScreen) {
     auto pixel = [&](int x, int y) {
         return f.substr(54 + (static_cast<size_t>(599 - y) * 800 + static_cast<size_t>(x)) * 3, 3);
     };
-    EXPECT_EQ(pixel(5, 320), "\x40\xD0\xD0"); // the message area's frame in colour 14
-    EXPECT_EQ(pixel(2, 400), "\x88\x20\x20"); // the background in colour 1
+    EXPECT_EQ(pixel(5, 320), "\x40\xD0\xD0");  // the message area's frame in colour 14
+    EXPECT_EQ(pixel(2, 400), "\x88\x20\x20");  // the background in colour 1
 }
 
 TEST_F(ScreenTest, FailedScreenshotLeavesTheEarlierOneWhole) {
@@ -267,7 +266,7 @@ TEST_F(ScreenTest, FailedScreenshotLeavesTheEarlierOneWhole) {
     rlimit old{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
     rlimit small = old;
-    small.rlim_cur = 1000000; // too small for a screenshot
+    small.rlim_cur = 1000000;  // too small for a screenshot
     const auto handler = std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
     const int failed = SaveScreenshot();

@@ -192,4 +192,4 @@ TEST_F(Program, OverlongGameNameIsRefused) {
     EXPECT_EQ(err, "Error: Game name " + name + " is too long!\n");
 }
 
-} // namespace
+}  // namespace

@@ -43,8 +43,8 @@ struct WindowGame {
 
 // Another game is played by changing this line alone.
 // The demo: a key ends the introduction's pause, then no to the question whether to restore.
-const WindowGame Game{UMB_EXAMPLES "/beacon", "beacon", "look", "pictures/jetty.png",
-                      {"space", "n"}};
+const WindowGame Game{
+    UMB_EXAMPLES "/beacon", "beacon", "look", "pictures/jetty.png", {"space", "n"}};
 
 using Bytes = std::vector<unsigned char>;
 using Clock = std::chrono::steady_clock;
@@ -89,8 +89,7 @@ struct LaunchOptions {
 
 pid_t Launch(const std::vector<std::string>& args, const LaunchOptions& o) {
     std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     const pid_t pid = ::fork();
     if (pid != 0) return pid;
@@ -163,8 +162,7 @@ struct Image {
 
 uint32_t Little(const Bytes& b, size_t at, int size) {
     uint32_t v = 0;
-    for (int i = size - 1; i >= 0; --i)
-        v = v << 8 | b[at + static_cast<size_t>(i)];
+    for (int i = size - 1; i >= 0; --i) v = v << 8 | b[at + static_cast<size_t>(i)];
     return v;
 }
 
@@ -213,8 +211,7 @@ Image DecodedPicture(const std::string& path) {
     image.height = PictureHeight;
     GfxSelectSurface(nullptr);
     for (int y = 0; y < PictureHeight; ++y)
-        for (int x = 0; x < PictureWidth; ++x)
-            image.pixels.push_back(RgbOf(GfxReadPixel(x, y)));
+        for (int x = 0; x < PictureWidth; ++x) image.pixels.push_back(RgbOf(GfxReadPixel(x, y)));
     return image;
 }
 
@@ -278,8 +275,7 @@ class WindowTest : public ::testing::Test {
         std::string number;
         pollfd p{fds[0], POLLIN, 0};
         char c = 0;
-        while (::poll(&p, 1, 10000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n')
-            number += c;
+        while (::poll(&p, 1, 10000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
         ::close(fds[0]);
         ASSERT_FALSE(number.empty()) << "Xvfb did not start";
         // The game and the tools it starts find the server here, and the game opens a window.
@@ -351,16 +347,14 @@ TEST_F(WindowTest, TypedCommandPictureAndFramesShowAndClosingEndsTheGame) {
     ASSERT_NO_FATAL_FAILURE(StartGame());
 
     // The way to the first prompt, then the command, not yet sent.
-    for (const std::string& key : Game.opening)
-        ASSERT_EQ(Xdo({"key", key}), 0);
+    for (const std::string& key : Game.opening) ASSERT_EQ(Xdo({"key", key}), 0);
     ASSERT_EQ(Xdo({"type", "--delay", "20", Game.command}), 0);
     const Image typed = Screenshot();
     ASSERT_EQ(typed.width, ScreenWidth) << "no screenshot; the program said: " << Log();
 
     int wrong = 0;
     for (int y = 0; y < PictureHeight; ++y)
-        for (int px = 0; px < PictureWidth; ++px)
-            wrong += typed.At(px, y) != picture.At(px, y);
+        for (int px = 0; px < PictureWidth; ++px) wrong += typed.At(px, y) != picture.At(px, y);
     EXPECT_EQ(wrong, 0) << "pixels of the picture area that are not the picture's";
 
     // The frames in the text colour, the gaps inside them in the background colour; the picture
@@ -428,4 +422,4 @@ TEST_P(WindowLost, EndsTheGameAtOnce) {
 
 INSTANTIATE_TEST_SUITE_P(Xdotool, WindowLost, ::testing::Values("windowclose", "windowkill"));
 
-} // namespace
+}  // namespace

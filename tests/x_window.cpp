@@ -31,7 +31,7 @@ uint32_t Channel(unsigned long pixel, unsigned long mask) {
     return static_cast<uint32_t>((pixel >> shift) & mask & 255);
 }
 
-} // namespace
+}  // namespace
 
 std::vector<uint32_t> XLinkWindowPixels(XLink* link, unsigned long window, int width, int height) {
     std::vector<uint32_t> pixels;

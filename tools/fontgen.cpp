@@ -254,7 +254,7 @@ bool WriteTable(const char* fontPath, const char* outPath, const PsfFont& font) 
     return true;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 3) {

@@ -32,9 +32,7 @@ struct Canvas {
     Rgb& At(int x, int y) { return px[static_cast<size_t>(y) * Width + static_cast<size_t>(x)]; }
 };
 
-bool Inside(int x, int y) {
-    return x >= 0 && y >= 0 && x < Width && y < Height;
-}
+bool Inside(int x, int y) { return x >= 0 && y >= 0 && x < Width && y < Height; }
 
 // A repeatable hash of a position and a seed, 0..255.
 int Hash(int x, int y, int seed) {
@@ -64,8 +62,7 @@ void Plot(Canvas& c, int x, int y, Rgb col) {
 
 void Rect(Canvas& c, int x0, int y0, int x1, int y1, Rgb col) {
     for (int y = std::max(y0, 0); y <= std::min(y1, Height - 1); ++y)
-        for (int x = std::max(x0, 0); x <= std::min(x1, Width - 1); ++x)
-            c.At(x, y) = col;
+        for (int x = std::max(x0, 0); x <= std::min(x1, Width - 1); ++x) c.At(x, y) = col;
 }
 
 // A vertical gradient from top colour at y0 to bottom colour at y1.
@@ -152,7 +149,7 @@ void Lighthouse(Canvas& c, int cx, int baseY, int h, int w, bool lit, Rgb body, 
     const int topW = w * 2 / 3;
     Quad(c, cx - w / 2, baseY, cx + w / 2, baseY, cx + topW / 2, baseY - h, cx - topW / 2,
          baseY - h, body);
-    for (int k = 1; k <= 2; ++k) { // bands, as wide as the tapering body
+    for (int k = 1; k <= 2; ++k) {  // bands, as wide as the tapering body
         const int y = baseY - h * k / 3;
         const int half = (w / 2) - (w / 2 - topW / 2) * (h * k / 3) / h;
         Rect(c, cx - half, y - h / 14, cx + half, y, band);
@@ -180,12 +177,12 @@ void Ship(Canvas& c, int x, int y, int size, Rgb hull, Rgb sail) {
 
 void DrawIntro(Canvas& c) {
     Gradient(c, 0, 170, {22, 24, 40}, {92, 70, 96});
-    for (int y = 0; y < 120; ++y) // heavy clouds
+    for (int y = 0; y < 120; ++y)  // heavy clouds
         for (int x = 0; x < Width; ++x)
             if (Noise1(x, 40, 3) + Noise1(x + y * 2, 23, 4) / 2 > 200 + y)
                 c.At(x, y) = Mix(c.At(x, y), {10, 10, 16}, 2, 3);
     Sea(c, 170, {40, 48, 66}, {14, 18, 30}, {150, 160, 170}, 5);
-    for (int x = 230; x < Width; ++x) { // the island on the right
+    for (int x = 230; x < Width; ++x) {  // the island on the right
         const int top = 158 + Noise1(x, 30, 6) / 24 + std::max(0, 250 - x) / 2;
         Rect(c, x, top, x, Height - 1, Mix({36, 34, 38}, {8, 8, 10}, x % 7, 14));
     }
@@ -203,14 +200,14 @@ void DrawDawn(Canvas& c) {
         const int top = 150 + std::max(0, 260 - x) / 2 + Noise1(x, 25, 12) / 30;
         Rect(c, x, top, x, Height - 1, {60, 50, 56});
     }
-    Triangle(c, 312, 52, 0, 20, 0, 84, {255, 110, 90}); // the red beam
+    Triangle(c, 312, 52, 0, 20, 0, 84, {255, 110, 90});  // the red beam
     Lighthouse(c, 312, 152, 110, 26, true, {236, 232, 226}, {190, 50, 50});
     Ship(c, 40, 166, 8, {40, 30, 40}, {230, 220, 210});
 }
 
 void DrawDark(Canvas& c) {
     Speckle(c, 0, 0, Width - 1, Height - 1, {40, 40, 40}, 2, 21);
-    for (int y = 200; y < Height; ++y) // a faint gleam of water underfoot
+    for (int y = 200; y < Height; ++y)  // a faint gleam of water underfoot
         for (int x = 0; x < Width; ++x)
             if (Noise1(x, 16, y / 4) > 230 && Hash(x, y, 22) < 90) c.At(x, y) = {160, 160, 160};
 }
@@ -218,15 +215,15 @@ void DrawDark(Canvas& c) {
 void DrawJetty(Canvas& c) {
     Gradient(c, 0, 110, {70, 80, 100}, {150, 156, 160});
     Sea(c, 110, {90, 100, 110}, {30, 50, 70}, {200, 210, 210}, 31);
-    Rect(c, 300, 104, 303, 109, {30, 30, 30}); // the supply boat, far off
-    Quad(c, 150, Height, 330, Height, 210, 130, 178, 130, {120, 88, 56}); // the planks
+    Rect(c, 300, 104, 303, 109, {30, 30, 30});  // the supply boat, far off
+    Quad(c, 150, Height, 330, Height, 210, 130, 178, 130, {120, 88, 56});  // the planks
     for (int k = 0; k < 14; ++k) {
         const int y = 132 + k * k * 124 / 169;
         const int half = 16 + (y - 130) * 74 / 126;
         const int cx = 194 + (y - 130) * 46 / 126;
         Line(c, cx - half, y, cx + half, y, {70, 50, 34});
     }
-    for (int k = 0; k < 4; ++k) { // posts
+    for (int k = 0; k < 4; ++k) {  // posts
         const int y = 150 + k * 30;
         const int half = 16 + (y - 130) * 74 / 126;
         const int cx = 194 + (y - 130) * 46 / 126;
@@ -239,17 +236,17 @@ void DrawBeach(Canvas& c) {
     Gradient(c, 0, 70, {80, 90, 110}, {170, 170, 170});
     Sea(c, 70, {120, 130, 140}, {60, 80, 90}, {220, 220, 220}, 41);
     Ridge(c, 100, 60, 60, 42, {150, 146, 138}, {90, 88, 84});
-    for (int y = 100; y < Height; ++y) // pebbles
+    for (int y = 100; y < Height; ++y)  // pebbles
         for (int x = 0; x < Width; ++x)
             if (c.At(x, y).r < 160 && Hash(x / 3, y / 2, 43) > 200)
                 c.At(x, y) = Mix(c.At(x, y), {210, 204, 196}, Hash(x, y, 44) / 4, 255);
-    Rect(c, 40, 60, 120, 100, {210, 206, 196}); // the cottage
+    Rect(c, 40, 60, 120, 100, {210, 206, 196});  // the cottage
     Triangle(c, 32, 60, 128, 60, 80, 30, {100, 70, 50});
     Rect(c, 72, 80, 86, 100, {70, 50, 40});
     Rect(c, 104, 72, 114, 82, {250, 220, 120});
-    Rect(c, 290, 70, 350, 106, {120, 100, 80}); // the storehouse
+    Rect(c, 290, 70, 350, 106, {120, 100, 80});  // the storehouse
     Triangle(c, 284, 70, 356, 70, 320, 50, {80, 60, 50});
-    Disc(c, 200, 200, 30, {70, 66, 64}); // boulders around the cave slot
+    Disc(c, 200, 200, 30, {70, 66, 64});  // boulders around the cave slot
     Disc(c, 250, 206, 34, {80, 76, 72});
     Rect(c, 222, 196, 230, 236, {10, 10, 12});
 }
@@ -257,23 +254,22 @@ void DrawBeach(Canvas& c) {
 void DrawKitchen(Canvas& c) {
     Gradient(c, 0, 200, {110, 80, 60}, {70, 50, 40});
     Rect(c, 0, 200, Width - 1, Height - 1, {90, 70, 56});
-    for (int y = 206; y < Height; y += 12)
-        Line(c, 0, y, Width - 1, y, {70, 52, 42});
-    Rect(c, 30, 90, 130, 200, {60, 56, 54}); // the hearth and its fire
+    for (int y = 206; y < Height; y += 12) Line(c, 0, y, Width - 1, y, {70, 52, 42});
+    Rect(c, 30, 90, 130, 200, {60, 56, 54});  // the hearth and its fire
     Rect(c, 44, 120, 116, 200, {20, 14, 12});
     Triangle(c, 52, 200, 108, 200, 78, 140, {230, 110, 40});
     Triangle(c, 62, 200, 98, 200, 84, 160, {255, 210, 90});
     Rect(c, 50, 196, 110, 200, {60, 30, 20});
-    Rect(c, 200, 40, 270, 100, {40, 60, 90}); // a window on the storm
+    Rect(c, 200, 40, 270, 100, {40, 60, 90});  // a window on the storm
     Rect(c, 233, 40, 237, 100, {80, 60, 40});
     Rect(c, 200, 68, 270, 72, {80, 60, 40});
-    Rect(c, 160, 160, 300, 170, {140, 100, 60}); // the table, the log and the lantern
+    Rect(c, 160, 160, 300, 170, {140, 100, 60});  // the table, the log and the lantern
     Rect(c, 170, 170, 178, 230, {110, 80, 50});
     Rect(c, 282, 170, 290, 230, {110, 80, 50});
     Rect(c, 190, 150, 226, 159, {60, 30, 24});
     Rect(c, 252, 138, 266, 159, {180, 150, 60});
     Disc(c, 259, 146, 4, {255, 230, 130});
-    for (int y = 20; y < 240; y += 18) // the ladder to the loft
+    for (int y = 20; y < 240; y += 18)  // the ladder to the loft
         Line(c, 330, y, 362, y, {150, 120, 80});
     Line(c, 330, 0, 330, 240, {150, 120, 80});
     Line(c, 362, 0, 362, 240, {150, 120, 80});
@@ -281,30 +277,29 @@ void DrawKitchen(Canvas& c) {
 
 void DrawLoft(Canvas& c) {
     Gradient(c, 0, Height - 1, {50, 36, 28}, {100, 76, 52});
-    for (int k = 0; k < 6; ++k) { // rafters under the thatch
+    for (int k = 0; k < 6; ++k) {  // rafters under the thatch
         const int x = 20 + k * 70;
         Quad(c, x, 0, x + 12, 0, 192 + (x - 192) / 3 + 6, 100, 192 + (x - 192) / 3, 100,
              {70, 50, 34});
     }
-    for (int y = 40; y < 150; y += 8) // a hanging net
+    for (int y = 40; y < 150; y += 8)  // a hanging net
         Line(c, 40, y, 150, y + 10, {170, 150, 110});
-    for (int x = 40; x < 150; x += 8)
-        Line(c, x, 40, x + 6, 160, {170, 150, 110});
-    Rect(c, 210, 170, 330, 230, {110, 70, 40}); // a sea chest with the coat over it
+    for (int x = 40; x < 150; x += 8) Line(c, x, 40, x + 6, 160, {170, 150, 110});
+    Rect(c, 210, 170, 330, 230, {110, 70, 40});  // a sea chest with the coat over it
     Rect(c, 210, 186, 330, 190, {60, 40, 30});
     Quad(c, 230, 150, 300, 150, 320, 230, 250, 230, {230, 200, 40});
-    Disc(c, 80, 210, 14, {200, 60, 40}); // floats
+    Disc(c, 80, 210, 14, {200, 60, 40});  // floats
     Disc(c, 112, 220, 12, {220, 220, 210});
 }
 
 void DrawCliff(Canvas& c) {
     Gradient(c, 0, 120, {90, 110, 140}, {190, 200, 210});
     Sea(c, 120, {90, 110, 140}, {30, 50, 80}, {230, 230, 230}, 51);
-    for (int x = 0; x < Width; ++x) { // the cliff drops away to the left
+    for (int x = 0; x < Width; ++x) {  // the cliff drops away to the left
         const int edge = 90 + x / 4 + Noise1(x, 20, 52) / 12;
         if (x > 60) Rect(c, x, edge, x, Height - 1, {60, 120, 50});
     }
-    for (int y = 160; y < Height; ++y) // the path
+    for (int y = 160; y < Height; ++y)  // the path
         Rect(c, 200 + (y - 160) / 3, y, 230 + (y - 160) / 2, y, {180, 160, 120});
     Lighthouse(c, 300, 118, 70, 16, false, {240, 240, 240}, {160, 40, 40});
 }
@@ -313,13 +308,13 @@ void DrawTower(Canvas& c) {
     Gradient(c, 0, 200, {60, 70, 100}, {150, 150, 170});
     Ridge(c, 196, 12, 40, 61, {60, 110, 50}, {30, 70, 30});
     Lighthouse(c, 192, 214, 190, 96, false, {236, 236, 230}, {170, 40, 40});
-    Rect(c, 176, 176, 208, 214, {80, 50, 30}); // the door
+    Rect(c, 176, 176, 208, 214, {80, 50, 30});  // the door
     Disc(c, 200, 196, 2, {200, 170, 60});
     Rain(c, {200, 200, 220}, 140, 62);
 }
 
 void DrawStair(Canvas& c) {
-    for (int k = 0; k < 14; ++k) { // steps spiralling up into the dark
+    for (int k = 0; k < 14; ++k) {  // steps spiralling up into the dark
         const int shade = 200 - k * 14;
         const int y = 240 - k * 17;
         const int x = 192 + ((k % 4 == 0)   ? -90
@@ -329,34 +324,33 @@ void DrawStair(Canvas& c) {
                                 (14 - k) / 14;
         Quad(c, 192, y - 6, x - 40, y, x + 40, y + 10, 192, y + 4, {shade, shade, shade});
     }
-    Rect(c, 186, 0, 198, Height - 1, {90, 90, 90}); // the newel post
+    Rect(c, 186, 0, 198, Height - 1, {90, 90, 90});  // the newel post
 }
 
 void DrawLampRoom(Canvas& c) {
     Gradient(c, 0, Height - 1, {20, 26, 44}, {50, 50, 64});
-    for (int k = 0; k < 5; ++k) // salt-crusted window panes
+    for (int k = 0; k < 5; ++k)  // salt-crusted window panes
         Rect(c, 8 + k * 76, 20, 74 + k * 76, 170, Mix({60, 70, 90}, {170, 170, 160}, k % 2, 3));
-    Rect(c, 100, 190, 284, 250, {120, 90, 40}); // the clockwork case and its handle
+    Rect(c, 100, 190, 284, 250, {120, 90, 40});  // the clockwork case and its handle
     Disc(c, 300, 214, 10, {200, 170, 70});
     Line(c, 300, 214, 320, 200, {200, 170, 70});
-    Rect(c, 140, 60, 244, 190, {180, 150, 60}); // the brass cage and prisms
+    Rect(c, 140, 60, 244, 190, {180, 150, 60});  // the brass cage and prisms
     for (int k = 0; k < 6; ++k)
         Triangle(c, 146 + k * 16, 70, 162 + k * 16, 70, 154 + k * 16, 180,
                  Mix({200, 230, 240}, {120, 160, 190}, k, 6));
-    Disc(c, 192, 126, 10, {60, 50, 40}); // the cold wicks
+    Disc(c, 192, 126, 10, {60, 50, 40});  // the cold wicks
     Rect(c, 138, 56, 246, 60, {220, 190, 90});
 }
 
 void DrawGallery(Canvas& c) {
-    for (int y = 0; y < Height; ++y) // night sky over a sea of swell lines
+    for (int y = 0; y < Height; ++y)  // night sky over a sea of swell lines
         for (int x = 0; x < Width; ++x)
             c.At(x, y) = y > 120 && y % 5 == 0 && Noise1(x, 18, y) > 150 - (y - 120) / 2
                              ? Rgb{200, 210, 230}
                              : Rgb{20, 30, 60};
     Speckle(c, 0, 0, Width - 1, 110, {200, 210, 230}, 2, 71);
-    Rect(c, 0, 190, Width - 1, 196, {200, 210, 230}); // the rail
-    for (int x = 6; x < Width; x += 24)
-        Rect(c, x, 196, x + 3, Height - 1, {200, 210, 230});
+    Rect(c, 0, 190, Width - 1, 196, {200, 210, 230});  // the rail
+    for (int x = 6; x < Width; x += 24) Rect(c, x, 196, x + 3, Height - 1, {200, 210, 230});
     Rect(c, 0, 230, Width - 1, 233, {200, 210, 230});
     Ship(c, 90, 130, 10, {200, 210, 230}, {200, 210, 230});
 }
@@ -365,55 +359,55 @@ void DrawCave(Canvas& c) {
     for (int y = 0; y < Height; ++y)
         for (int x = 0; x < Width; ++x) {
             const int dx = x - 192, dy = y - 120;
-            const int d = (dx * dx) / 4 + dy * dy; // a ragged oval of light at the mouth
+            const int d = (dx * dx) / 4 + dy * dy;  // a ragged oval of light at the mouth
             c.At(x, y) = d < 2600 + Noise1(x + y, 14, 81) * 8 ? Rgb{70, 80, 90} : Rgb{16, 16, 18};
         }
     Ridge(c, 190, 40, 30, 82, {60, 66, 70}, {10, 12, 14});
-    for (int y = 200; y < Height; y += 5) // water on the floor
+    for (int y = 200; y < Height; y += 5)  // water on the floor
         Line(c, 60 + Hash(y, 0, 83) % 40, y, 320 - Hash(y, 1, 83) % 40, y, {110, 120, 130});
-    Speckle(c, 0, 0, Width - 1, 100, {90, 90, 96}, 6, 84); // drips
+    Speckle(c, 0, 0, Width - 1, 100, {90, 90, 96}, 6, 84);  // drips
 }
 
 void DrawPool(Canvas& c) {
     Gradient(c, 0, 60, {90, 100, 120}, {170, 170, 170});
     Sea(c, 60, {110, 120, 130}, {70, 90, 100}, {220, 220, 220}, 91);
-    Ridge(c, 80, 70, 40, 92, {90, 84, 80}, {40, 38, 36}); // rocks
-    for (int y = 150; y < 236; ++y)                       // the pool
+    Ridge(c, 80, 70, 40, 92, {90, 84, 80}, {40, 38, 36});  // rocks
+    for (int y = 150; y < 236; ++y)                        // the pool
         for (int x = 80; x < 310; ++x) {
             const int dx = x - 195, dy = y - 193;
             if (dx * dx * 4 / 9 + dy * dy * 4 < 6400)
                 c.At(x, y) = Noise1(x, 9, y / 3) > 180 ? Rgb{40, 110, 60} : Rgb{50, 100, 120};
         }
-    Disc(c, 214, 204, 3, {250, 220, 100}); // the glint of the key
+    Disc(c, 214, 204, 3, {250, 220, 100});  // the glint of the key
 }
 
 void DrawStore(Canvas& c) {
     Gradient(c, 0, Height - 1, {90, 80, 70}, {50, 44, 40});
-    for (int k = 0; k < 4; ++k) { // shelves with jars
+    for (int k = 0; k < 4; ++k) {  // shelves with jars
         const int y = 40 + k * 40;
         Rect(c, 200, y, 370, y + 4, {150, 130, 100});
         for (int j = 0; j < 7; ++j)
             Rect(c, 206 + j * 24, y - 18 + Hash(j, k, 101) % 6, 220 + j * 24, y - 1,
                  Mix({200, 200, 190}, {90, 110, 70}, Hash(j, k, 102), 255));
     }
-    for (int k = 0; k < 3; ++k) { // barrels
+    for (int k = 0; k < 3; ++k) {  // barrels
         const int x = 30 + k * 56;
         Rect(c, x, 150, x + 44, 240, {130, 90, 50});
         Rect(c, x, 164, x + 44, 168, {60, 60, 60});
         Rect(c, x, 222, x + 44, 226, {60, 60, 60});
     }
-    for (int k = 0; k < 3; ++k) // a coil of rope
+    for (int k = 0; k < 3; ++k)  // a coil of rope
         Disc(c, 290, 220, 26 - k * 8, k % 2 == 0 ? Rgb{190, 170, 120} : Rgb{120, 100, 70});
 }
 
 void DrawHeadland(Canvas& c) {
     Gradient(c, 0, 130, {40, 44, 60}, {120, 110, 120});
-    for (int y = 0; y < 90; ++y) // the storm front
+    for (int y = 0; y < 90; ++y)  // the storm front
         for (int x = 0; x < Width; ++x)
             if (Noise1(x, 60, 111) + Noise1(x * 2 + y, 30, 112) / 3 > 120 + y * 2)
                 c.At(x, y) = {24, 24, 34};
     Sea(c, 130, {70, 80, 100}, {24, 40, 60}, {190, 200, 210}, 113);
-    for (int x = 0; x < Width; ++x) { // grass running out to the point
+    for (int x = 0; x < Width; ++x) {  // grass running out to the point
         const int top = 200 + (Width - x) / 10 - Noise1(x, 24, 114) / 20;
         Rect(c, x, top, x, Height - 1, Mix({70, 120, 60}, {30, 60, 30}, Hash(x, 0, 115), 255));
     }
@@ -430,7 +424,7 @@ struct Picture {
     void (*draw)(Canvas&);
     Kind kind;
     int depth;
-    std::vector<Rgb> palette; // for palette pictures; empty: the 256-colour palette below
+    std::vector<Rgb> palette;  // for palette pictures; empty: the 256-colour palette below
 };
 
 // 6 x 6 x 6 colour cube and 40 greys: room for any scene.
@@ -438,10 +432,8 @@ std::vector<Rgb> GeneralPalette() {
     std::vector<Rgb> p;
     for (int r = 0; r < 6; ++r)
         for (int g = 0; g < 6; ++g)
-            for (int b = 0; b < 6; ++b)
-                p.push_back({r * 51, g * 51, b * 51});
-    for (int k = 0; k < 40; ++k)
-        p.push_back({k * 255 / 39, k * 255 / 39, k * 255 / 39});
+            for (int b = 0; b < 6; ++b) p.push_back({r * 51, g * 51, b * 51});
+    for (int k = 0; k < 40; ++k) p.push_back({k * 255 / 39, k * 255 / 39, k * 255 / 39});
     return p;
 }
 
@@ -451,9 +443,7 @@ int Bayer(int x, int y) {
     return m[y & 3][x & 3];
 }
 
-int Clamp(int v) {
-    return std::clamp(v, 0, 255);
-}
+int Clamp(int v) { return std::clamp(v, 0, 255); }
 
 int Nearest(const std::vector<Rgb>& palette, Rgb col) {
     int best = 0;
@@ -592,7 +582,7 @@ bool WritePicture(const Picture& p, const std::string& folder) {
     return std::fclose(f) == 0 && written;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -61,7 +61,7 @@ const char* Scramble(const Bytes& in, Bytes& out) {
     return markerWritten ? nullptr : "the picture has no image data";
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 3) {

@@ -111,7 +111,7 @@ void ShowMissing(const Startup& s, const std::string& sourcePath, const std::str
     GfxMessageBox("Error", text.c_str());
 }
 
-} // namespace
+}  // namespace
 
 int UmbMain(int argc, char** argv) {
     std::srand(static_cast<unsigned>(std::time(nullptr)));

@@ -18,15 +18,28 @@ constexpr int DiagWarning2 = 2;
 
 constexpr int MaxIncludeDepth = 16;  // include lines nested deeper than this report Error 3
 
-enum class Section { None, System, Sysmsg, Directions, Shows, Locations, Objects, Messages,
-                     Verbs, Nouns, Vars, Events, Actions };
+enum class Section {
+    None,
+    System,
+    Sysmsg,
+    Directions,
+    Shows,
+    Locations,
+    Objects,
+    Messages,
+    Verbs,
+    Nouns,
+    Vars,
+    Events,
+    Actions
+};
 
 // Compile state shared by every file of one compilation (an included file continues it).
 struct Compiler {
     GameDatabase* db = nullptr;
-    FILE* out = stdout;           // where diagnostics go
-    bool allowIncludes = true;    // include lines open files only when set
-    int depth = 0;                // include nesting of the file being read
+    FILE* out = stdout;         // where diagnostics go
+    bool allowIncludes = true;  // include lines open files only when set
+    int depth = 0;              // include nesting of the file being read
 
     // Current record of the text-bearing sections (-1 none) and whether its text has begun.
     int currentShow = -1;
@@ -37,7 +50,7 @@ struct Compiler {
     bool locationTextBegun = false;
     bool objectTextBegun = false;
 
-    bool heapFull = false;        // set when a text of the current line did not fit
+    bool heapFull = false;  // set when a text of the current line did not fit
 };
 
 // Reader state of one file.

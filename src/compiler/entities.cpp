@@ -50,7 +50,8 @@ int StoreRecordText(Compiler& c, TextRef* field, bool& begun, const char* line) 
 int HandleShow(Compiler& c, const char* line) {
     GameDatabase& db = *c.db;
     if (line[0] != '#') {
-        TextRef* text = c.currentShow < 0 ? nullptr : &db.Shows[static_cast<size_t>(c.currentShow)].text;
+        TextRef* text =
+            c.currentShow < 0 ? nullptr : &db.Shows[static_cast<size_t>(c.currentShow)].text;
         return StoreRecordText(c, text, c.showTextBegun, line);
     }
     RecordLine rec;
@@ -163,10 +164,11 @@ int HandleWords(Compiler& c, const char* line, bool verbs) {
     if (rec.number < 1 || rec.number > 32766) return DiagWarning1;
     if (rec.rest == nullptr) return DiagWarning2;
     const auto number = static_cast<int16_t>(rec.number);
-    for (const char* word = SplitField(rec.fields); word != nullptr; word = SplitField(rec.fields)) {
+    for (const char* word = SplitField(rec.fields); word != nullptr;
+         word = SplitField(rec.fields)) {
         const size_t len = std::strlen(word);
-        const int full = verbs ? AppendVerb(*c.db, word, len, number)
-                               : AppendNoun(*c.db, word, len, number);
+        const int full =
+            verbs ? AppendVerb(*c.db, word, len, number) : AppendNoun(*c.db, word, len, number);
         if (full != 0) return DiagError1;
     }
     return DiagOk;
@@ -183,7 +185,7 @@ int HandleVars(Compiler& c, const char* line) {
     return DiagOk;
 }
 
-} // namespace
+}  // namespace
 
 char* SplitField(FieldSplitter& s) {
     char* field = s.next;

@@ -10,7 +10,9 @@ namespace {
 
 constexpr size_t PieceLimit = 510;  // characters of a line held at once; longer lines split
 constexpr char SplitMarker = static_cast<char>(0xFF);
-const char ScrambleMarker[] = "\x15" "crypt" "\x15";
+const char ScrambleMarker[] = "\x15"
+                              "crypt"
+                              "\x15";
 
 struct Header {
     const char* text;
@@ -18,12 +20,18 @@ struct Header {
 };
 
 const Header Headers[] = {
-    {"[System]", Section::System},       {"[Sysmsg]", Section::Sysmsg},
-    {"[Directions]", Section::Directions}, {"[Intro]", Section::Shows},
-    {"[Shows]", Section::Shows},         {"[Locations]", Section::Locations},
-    {"[Objects]", Section::Objects},     {"[Messages]", Section::Messages},
-    {"[Verbs]", Section::Verbs},         {"[Nouns]", Section::Nouns},
-    {"[Vars]", Section::Vars},           {"[Events]", Section::Events},
+    {"[System]", Section::System},
+    {"[Sysmsg]", Section::Sysmsg},
+    {"[Directions]", Section::Directions},
+    {"[Intro]", Section::Shows},
+    {"[Shows]", Section::Shows},
+    {"[Locations]", Section::Locations},
+    {"[Objects]", Section::Objects},
+    {"[Messages]", Section::Messages},
+    {"[Verbs]", Section::Verbs},
+    {"[Nouns]", Section::Nouns},
+    {"[Vars]", Section::Vars},
+    {"[Events]", Section::Events},
     {"[Actions]", Section::Actions},
 };
 
@@ -114,7 +122,7 @@ int ReadSettingNumber(const char* value, long low, long high, bool allowZero, in
     return DiagOk;
 }
 
-} // namespace
+}  // namespace
 
 void BeginCompile(Compiler& c, GameDatabase& db) {
     c = Compiler{};

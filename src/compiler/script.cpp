@@ -12,20 +12,20 @@ struct Keyword {
 };
 
 const Keyword ConditionWords[] = {
-    {"begin", 'b'},   {"verb", 'v'},    {"noun", 'n'},    {"noun2", '2'},   {"noun3", '3'},
-    {"anynoun", 'y'}, {"move", 'm'},    {"at", 'a'},      {"exist", 'e'},   {"isin", 'i'},
-    {"carried", 'c'}, {"worn", 'w'},    {"owned", 'o'},   {"here", 'h'},    {"present", 'p'},
-    {"dark", 'd'},    {"eq", '='},      {"gt", '>'},      {"lt", '<'},      {"free", 'f'},
+    {"begin", 'b'},   {"verb", 'v'},      {"noun", 'n'},  {"noun2", '2'}, {"noun3", '3'},
+    {"anynoun", 'y'}, {"move", 'm'},      {"at", 'a'},    {"exist", 'e'}, {"isin", 'i'},
+    {"carried", 'c'}, {"worn", 'w'},      {"owned", 'o'}, {"here", 'h'},  {"present", 'p'},
+    {"dark", 'd'},    {"eq", '='},        {"gt", '>'},    {"lt", '<'},    {"free", 'f'},
     {"random", 'r'},  {"continued", '+'},
 };
 
 const Keyword ActionWords[] = {
-    {"create", 'c'},   {"destroy", 'd'},  {"get", 'g'},      {"wear", 'w'},     {"put", 'p'},
-    {"moveall", 'v'},  {"swap", 's'},     {"go", 'l'},       {"at", 'a'},       {"exit", 'e'},
-    {"subst", 't'},    {"light", 'i'},    {"message", 'm'},  {"sysmsg", 'y'},   {"show", 'b'},
-    {"pause", 'u'},    {"quit", 'q'},     {"set", '='},      {"reset", '='},    {"add", '+'},
-    {"sub", '-'},      {"mchoiche", '9'}, {"bchoiche", '2'}, {"redesc", 'r'},   {"cls", '_'},
-    {"halt", 'h'},     {"continue", 'o'}, {"break", '}'},
+    {"create", 'c'},  {"destroy", 'd'},  {"get", 'g'},      {"wear", 'w'},   {"put", 'p'},
+    {"moveall", 'v'}, {"swap", 's'},     {"go", 'l'},       {"at", 'a'},     {"exit", 'e'},
+    {"subst", 't'},   {"light", 'i'},    {"message", 'm'},  {"sysmsg", 'y'}, {"show", 'b'},
+    {"pause", 'u'},   {"quit", 'q'},     {"set", '='},      {"reset", '='},  {"add", '+'},
+    {"sub", '-'},     {"mchoiche", '9'}, {"bchoiche", '2'}, {"redesc", 'r'}, {"cls", '_'},
+    {"halt", 'h'},    {"continue", 'o'}, {"break", '}'},
 };
 
 struct BlockWord {
@@ -35,13 +35,26 @@ struct BlockWord {
 };
 
 const BlockWord BlockWords[] = {
-    {"{", true, KindBegin},         {"then {", true, KindBegin},     {"do {", true, KindBegin},
-    {"begin", false, KindBegin},    {"then begin", false, KindBegin}, {"do begin", false, KindBegin},
-    {"{/", true, KindFBegin},       {"then {/", true, KindFBegin},   {"do {/", true, KindFBegin},
-    {"fbegin", false, KindFBegin},  {"then fbegin", false, KindFBegin},
-    {"do fbegin", false, KindFBegin}, {"{+", true, KindSBegin},      {"then {+", true, KindSBegin},
-    {"do {+", true, KindSBegin},    {"sbegin", false, KindSBegin},   {"then sbegin", false, KindSBegin},
-    {"do sbegin", false, KindSBegin}, {"}", true, KindEnd},          {"end", false, KindEnd},
+    {"{", true, KindBegin},
+    {"then {", true, KindBegin},
+    {"do {", true, KindBegin},
+    {"begin", false, KindBegin},
+    {"then begin", false, KindBegin},
+    {"do begin", false, KindBegin},
+    {"{/", true, KindFBegin},
+    {"then {/", true, KindFBegin},
+    {"do {/", true, KindFBegin},
+    {"fbegin", false, KindFBegin},
+    {"then fbegin", false, KindFBegin},
+    {"do fbegin", false, KindFBegin},
+    {"{+", true, KindSBegin},
+    {"then {+", true, KindSBegin},
+    {"do {+", true, KindSBegin},
+    {"sbegin", false, KindSBegin},
+    {"then sbegin", false, KindSBegin},
+    {"do sbegin", false, KindSBegin},
+    {"}", true, KindEnd},
+    {"end", false, KindEnd},
 };
 
 struct ControlWord {
@@ -51,7 +64,7 @@ struct ControlWord {
 };
 
 const ControlWord ControlWords[] = {
-    {"while ", 6, KindWhile}, {"if ", 3, KindIf},     {"or ", 3, KindOr},
+    {"while ", 6, KindWhile}, {"if ", 3, KindIf},       {"or ", 3, KindOr},
     {"and ", 4, KindAnd},     {"then ", 5, KindAction}, {"do ", 3, KindAction},
 };
 
@@ -75,7 +88,7 @@ bool TakesNoun(char code) { return std::strchr("n23y", code) != nullptr && code 
 
 bool IsBlankOrTab(char ch) { return ch == ' ' || ch == '\t'; }
 
-} // namespace
+}  // namespace
 
 int AppendScriptLine(char kind, std::vector<ScriptLine>& table, int16_t& count) {
     if (table.size() >= MaxListRecords) return DiagError1;
@@ -142,8 +155,7 @@ int CompileStatement(Compiler& c, const char* text, char kind, std::vector<Scrip
                 if (!condition && std::strcmp(k->word, "set") == 0) line.operandB[slot] = 1;
                 code = k->code;
                 operands = 0;
-            } else if (const int var = FindVariable(db, word);
-                       var != 0 && slot < ScriptSlots - 1) {
+            } else if (const int var = FindVariable(db, word); var != 0 && slot < ScriptSlots - 1) {
                 ++slot;
                 line.ops[slot] = static_cast<signed char>(negative ? -'>' : '>');
                 line.operandA[slot] = static_cast<int16_t>(var);
@@ -165,7 +177,8 @@ int CompileScriptLine(Compiler& c, char* line, std::vector<ScriptLine>& table, i
     while (IsBlankOrTab(*text)) ++text;
 
     for (const BlockWord& b : BlockWords) {
-        const bool same = b.exact ? std::strcmp(text, b.text) == 0 : CompareNoCase(text, b.text) == 0;
+        const bool same =
+            b.exact ? std::strcmp(text, b.text) == 0 : CompareNoCase(text, b.text) == 0;
         if (same) return AppendScriptLine(b.kind, table, count);
     }
     for (const ControlWord& w : ControlWords)

@@ -31,8 +31,7 @@ int ResetDatabase(GameDatabase& db) {
     // The heap is emptied below, so no text reference may survive: a direction kept from before
     // would name bytes of whatever is stored next, or lie past the heap's end.
     for (TextRef& t : db.Sysmsg) t = NoText;
-    for (TextRef& t : db.Directions)
-        t = NoText;
+    for (TextRef& t : db.Directions) t = NoText;
     db.TextHeapNext = 1;
     if (db.TextHeap) db.TextHeap[0] = '\0';
     db.StartLocation = 1;

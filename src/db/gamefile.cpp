@@ -22,10 +22,10 @@ namespace {
 constexpr char CurrentMagic[] = "UMBv23";
 static_assert(GameFileVersion == 23, "the magic names the version written");
 constexpr size_t MagicLength = 6;
-constexpr size_t ReadCap = 16u << 20; // far above the largest legal image (about 9.5 MB)
-constexpr size_t IoChunk = 4u << 20;  // a few large gzread/gzwrite calls keep zlib busy
+constexpr size_t ReadCap = 16u << 20;  // far above the largest legal image (about 9.5 MB)
+constexpr size_t IoChunk = 4u << 20;   // a few large gzread/gzwrite calls keep zlib busy
 constexpr size_t FirstReadChunk = 64u << 10;
-constexpr unsigned GzBufferSize = 1u << 20; // writing: large blocks for the compressor
+constexpr unsigned GzBufferSize = 1u << 20;  // writing: large blocks for the compressor
 constexpr unsigned GzReadBuffer = 256u << 10;
 
 // ----- Building the image -----
@@ -37,19 +37,13 @@ void PutBytes(std::vector<uint8_t>& out, const void* p, size_t n) {
 }
 
 // Appends n zero bytes to the image.
-void PutZeros(std::vector<uint8_t>& out, size_t n) {
-    out.insert(out.end(), n, uint8_t{0});
-}
+void PutZeros(std::vector<uint8_t>& out, size_t n) { out.insert(out.end(), n, uint8_t{0}); }
 
 // Appends a little-endian int16 (the host is little-endian).
-void PutInt16(std::vector<uint8_t>& out, int16_t v) {
-    PutBytes(out, &v, sizeof v);
-}
+void PutInt16(std::vector<uint8_t>& out, int16_t v) { PutBytes(out, &v, sizeof v); }
 
 // Appends a little-endian uint32.
-void PutUint32(std::vector<uint8_t>& out, uint32_t v) {
-    PutBytes(out, &v, sizeof v);
-}
+void PutUint32(std::vector<uint8_t>& out, uint32_t v) { PutBytes(out, &v, sizeof v); }
 
 // Appends a text setting of the given width, NUL-terminated and NUL-padded whatever memory
 // holds after its end, so the file never carries stale bytes or an unterminated text.
@@ -132,14 +126,10 @@ int SkipBytes(ImageReader& r, size_t n) {
 }
 
 // Reads a little-endian int16.
-int TakeInt16(ImageReader& r, int16_t& v) {
-    return TakeBytes(r, &v, sizeof v);
-}
+int TakeInt16(ImageReader& r, int16_t& v) { return TakeBytes(r, &v, sizeof v); }
 
 // Reads a little-endian uint32.
-int TakeUint32(ImageReader& r, uint32_t& v) {
-    return TakeBytes(r, &v, sizeof v);
-}
+int TakeUint32(ImageReader& r, uint32_t& v) { return TakeBytes(r, &v, sizeof v); }
 
 // Reads n records into table; the size is checked against the bytes left before anything is
 // allocated, so a damaged count cannot make the reader reserve memory for absent records.
@@ -211,19 +201,14 @@ void ConvertBegins(std::vector<ScriptLine>& script) {
 
 // Clears the reserved bytes, which carry no meaning, so loaded records compare cleanly.
 void ClearReserved(GameDatabase& db) {
-    for (ObjectRecord& r : db.Objects)
-        r.reserved1 = r.reserved2 = 0;
-    for (ScriptLine& line : db.Events)
-        line.reserved = 0;
-    for (ScriptLine& line : db.Actions)
-        line.reserved = 0;
+    for (ObjectRecord& r : db.Objects) r.reserved1 = r.reserved2 = 0;
+    for (ScriptLine& line : db.Events) line.reserved = 0;
+    for (ScriptLine& line : db.Actions) line.reserved = 0;
 }
 
 // A present text must start inside the heap image at or before its last NUL, so that every
 // text the engine prints ends inside the heap.
-bool TextValid(TextRef ref, size_t lastNul) {
-    return ref == NoText || ref <= lastNul;
-}
+bool TextValid(TextRef ref, size_t lastNul) { return ref == NoText || ref <= lastNul; }
 
 // Checks every text reference of the loaded tables; 0, or -3 when one points outside the texts.
 int CheckTexts(const GameDatabase& db, size_t lastNul) {
@@ -231,14 +216,11 @@ int CheckTexts(const GameDatabase& db, size_t lastNul) {
     for (const LocationRecord& r : db.Locations)
         ok = ok && TextValid(r.name, lastNul) && TextValid(r.picture, lastNul) &&
              TextValid(r.description, lastNul);
-    for (const TextRef t : db.Directions)
-        ok = ok && TextValid(t, lastNul);
+    for (const TextRef t : db.Directions) ok = ok && TextValid(t, lastNul);
     for (const ShowRecord& r : db.Shows)
         ok = ok && TextValid(r.text, lastNul) && TextValid(r.picture, lastNul);
-    for (const TextRef t : db.Messages)
-        ok = ok && TextValid(t, lastNul);
-    for (const TextRef t : db.Sysmsg)
-        ok = ok && TextValid(t, lastNul);
+    for (const TextRef t : db.Messages) ok = ok && TextValid(t, lastNul);
+    for (const TextRef t : db.Sysmsg) ok = ok && TextValid(t, lastNul);
     for (const ObjectRecord& r : db.Objects)
         ok = ok && TextValid(r.name, lastNul) && TextValid(r.description, lastNul);
     return ok ? 0 : -3;
@@ -279,7 +261,7 @@ int ReadStream(gzFile f, std::vector<uint8_t>& data) {
     return res;
 }
 
-} // namespace
+}  // namespace
 
 std::string GameFileTempPath(const char* path) {
 #ifdef _WIN32

@@ -1,4 +1,5 @@
-// records.h - the fixed-size records of the game database, laid out exactly as the files store them.
+// records.h - the fixed-size records of the game database, laid out exactly as the files store
+// them.
 #pragma once
 
 #include <bit>
@@ -6,7 +7,8 @@
 #include <cstdint>
 
 // The records are written to and read from files byte for byte; files are little-endian.
-static_assert(std::endian::native == std::endian::little, "file records assume a little-endian host");
+static_assert(std::endian::native == std::endian::little,
+              "file records assume a little-endian host");
 
 // A text in the text heap, named by its offset from the heap's start; 0 means no text.
 using TextRef = uint32_t;
@@ -23,7 +25,8 @@ constexpr int16_t AttrLight = 4;
 
 constexpr int DirectionCount = 10;
 constexpr int SysmsgCount = 32;
-constexpr int WordLength = 8;  // vocabulary words and variable names are significant on 8 characters
+constexpr int WordLength =
+    8;  // vocabulary words and variable names are significant on 8 characters
 constexpr int ScriptSlots = 16;
 constexpr char EmptySlot = ' ';
 

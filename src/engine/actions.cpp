@@ -21,25 +21,15 @@ struct Action {
 using ActionFn = void (*)(Action& x, int16_t a, int16_t b);
 
 // create: object a goes to the target location.
-void Create(Action& x, int16_t a, int16_t) {
-    MoveObject(x.g, a, x.target);
-}
+void Create(Action& x, int16_t a, int16_t) { MoveObject(x.g, a, x.target); }
 // destroy: object a goes nowhere.
-void Destroy(Action& x, int16_t a, int16_t) {
-    MoveObject(x.g, a, 0);
-}
+void Destroy(Action& x, int16_t a, int16_t) { MoveObject(x.g, a, 0); }
 // get: object a becomes carried, whatever its attributes and the player's load.
-void Get(Action& x, int16_t a, int16_t) {
-    MoveObject(x.g, a, Carried);
-}
+void Get(Action& x, int16_t a, int16_t) { MoveObject(x.g, a, Carried); }
 // wear: object a becomes worn, whatever its attributes.
-void Wear(Action& x, int16_t a, int16_t) {
-    MoveObject(x.g, a, Worn);
-}
+void Wear(Action& x, int16_t a, int16_t) { MoveObject(x.g, a, Worn); }
 // put: object a goes to the location value b.
-void Put(Action& x, int16_t a, int16_t b) {
-    MoveObject(x.g, a, b);
-}
+void Put(Action& x, int16_t a, int16_t b) { MoveObject(x.g, a, b); }
 
 // moveall: every object at a (the player's location when a is 0) goes to b.
 void MoveAll(Action& x, int16_t a, int16_t b) {
@@ -55,17 +45,11 @@ void Swap(Action& x, int16_t a, int16_t b) {
 }
 
 // go: the player moves to a; the screen follows before the next input.
-void Go(Action& x, int16_t a, int16_t) {
-    x.g.CurrentLocation = a;
-}
+void Go(Action& x, int16_t a, int16_t) { x.g.CurrentLocation = a; }
 // at: the next statement works on location a.
-void At(Action& x, int16_t a, int16_t) {
-    x.target = a;
-}
+void At(Action& x, int16_t a, int16_t) { x.target = a; }
 // exit: direction a of the target location leads to b (0 closes it).
-void Exit(Action& x, int16_t a, int16_t b) {
-    SetExitOverride(x.g, x.target, a, b);
-}
+void Exit(Action& x, int16_t a, int16_t b) { SetExitOverride(x.g, x.target, a, b); }
 
 // subst: every exit that leads to a (the player's location when a is 0) leads to b instead.
 void Subst(Action& x, int16_t a, int16_t b) {
@@ -73,48 +57,28 @@ void Subst(Action& x, int16_t a, int16_t b) {
 }
 
 // light: location b (the target when b is 0) takes the light state a.
-void Light(Action& x, int16_t a, int16_t b) {
-    SetLight(x.g, b == 0 ? x.target : b, a);
-}
+void Light(Action& x, int16_t a, int16_t b) { SetLight(x.g, b == 0 ? x.target : b, a); }
 
 // message: prints message a.
-void Message(Action& x, int16_t a, int16_t) {
-    PrintMessage(x.g, a);
-}
+void Message(Action& x, int16_t a, int16_t) { PrintMessage(x.g, a); }
 // sysmsg: prints system message a.
-void Sysmsg(Action& x, int16_t a, int16_t) {
-    PrintSysmsg(x.g, a);
-}
+void Sysmsg(Action& x, int16_t a, int16_t) { PrintSysmsg(x.g, a); }
 // show: presents show a.
-void Show(Action& x, int16_t a, int16_t) {
-    ShowPicture(x.g, a);
-}
+void Show(Action& x, int16_t a, int16_t) { ShowPicture(x.g, a); }
 // pause: waits for a key or a ticks (see WaitKeyOrTime).
-void Pause(Action& x, int16_t a, int16_t) {
-    WaitKeyOrTime(*x.g.screen, a);
-}
+void Pause(Action& x, int16_t a, int16_t) { WaitKeyOrTime(*x.g.screen, a); }
 
 // quit: the line ends the game.
-void Quit(Action& x, int16_t, int16_t) {
-    x.result = ActQuit;
-}
+void Quit(Action& x, int16_t, int16_t) { x.result = ActQuit; }
 // halt: the line stops the script.
-void Halt(Action& x, int16_t, int16_t) {
-    x.result = ActHalt;
-}
+void Halt(Action& x, int16_t, int16_t) { x.result = ActHalt; }
 // continue: the line lets the action scan go on.
-void Continue(Action& x, int16_t, int16_t) {
-    x.result = ActContinue;
-}
+void Continue(Action& x, int16_t, int16_t) { x.result = ActContinue; }
 // break: the line leaves the current block.
-void Break(Action& x, int16_t, int16_t) {
-    x.result = ActBreak;
-}
+void Break(Action& x, int16_t, int16_t) { x.result = ActBreak; }
 
 // set: variable a takes b.
-void Set(Action& x, int16_t a, int16_t b) {
-    SetVar(x.g, a, b);
-}
+void Set(Action& x, int16_t a, int16_t b) { SetVar(x.g, a, b); }
 // add: variable a gains b, wrapping in 16 bits.
 void Add(Action& x, int16_t a, int16_t b) {
     SetVar(x.g, a, static_cast<int16_t>(VarValue(x.g, a) + b));
@@ -135,13 +99,9 @@ void YesNoChoice(Action& x, int16_t a, int16_t) {
 }
 
 // redesc: the player's location is described again at once.
-void Redescribe(Action& x, int16_t, int16_t) {
-    DescribeLocation(x.g, x.g.CurrentLocation);
-}
+void Redescribe(Action& x, int16_t, int16_t) { DescribeLocation(x.g, x.g.CurrentLocation); }
 // cls: the message area is cleared.
-void Cls(Action& x, int16_t, int16_t) {
-    ClearMessages(x.g);
-}
+void Cls(Action& x, int16_t, int16_t) { ClearMessages(x.g); }
 
 // The statements by code; codes without an entry (the empty slot among them) do nothing.
 constexpr std::array<ActionFn, 128> MakeActionTable() {
@@ -184,7 +144,7 @@ void PrintNewLine(Game& g, const char* text) {
     if (text != nullptr) PrintText(*g.screen, text);
 }
 
-} // namespace
+}  // namespace
 
 // Runs every slot of the line; returns the last result set (halt, continue, break, quit) or 0.
 int ExecActionLine(Game& g, const ScriptLine& line) {
@@ -200,14 +160,10 @@ int ExecActionLine(Game& g, const ScriptLine& line) {
 }
 
 // Prints message n; an undefined message prints nothing.
-void PrintMessage(Game& g, int n) {
-    PrintNewLine(g, MessageText(g, n));
-}
+void PrintMessage(Game& g, int n) { PrintNewLine(g, MessageText(g, n)); }
 
 // Prints system message n; an undefined one prints nothing.
-void PrintSysmsg(Game& g, int n) {
-    PrintNewLine(g, SysmsgText(g, n));
-}
+void PrintSysmsg(Game& g, int n) { PrintNewLine(g, SysmsgText(g, n)); }
 
 // Shows entry n of the shows: its text, then its picture; an entry without a picture shows nothing.
 void ShowPicture(Game& g, int n) {

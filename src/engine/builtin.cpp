@@ -17,25 +17,17 @@ constexpr int VerbRestore = 22;
 constexpr int VerbQuit = 23;
 
 // Whether a location value means that the player has the object.
-bool IsCarriedOrWorn(int16_t location) {
-    return location == Carried || location == Worn;
-}
+bool IsCarriedOrWorn(int16_t location) { return location == Carried || location == Worn; }
 
 // Whether an object lies where the command acts on it.
 bool InPlaceFor(const Game& g, int verb, int16_t where) {
     switch (verb) {
-    case VerbExamine:
-        return where == g.CurrentLocation || IsCarriedOrWorn(where);
-    case VerbGet:
-        return where == g.CurrentLocation;
-    case VerbDrop:
-        return IsCarriedOrWorn(where);
-    case VerbWear:
-        return where == Carried;
-    case VerbRemove:
-        return where == Worn;
-    default:
-        return false;
+    case VerbExamine: return where == g.CurrentLocation || IsCarriedOrWorn(where);
+    case VerbGet: return where == g.CurrentLocation;
+    case VerbDrop: return IsCarriedOrWorn(where);
+    case VerbWear: return where == Carried;
+    case VerbRemove: return where == Worn;
+    default: return false;
     }
 }
 
@@ -45,9 +37,7 @@ void ActOn(Game& g, int verb, int object) {
     const bool takeable = (attributes & AttrTakeable) != 0;
     const bool wearable = (attributes & AttrWearable) != 0;
     switch (verb) {
-    case VerbExamine:
-        ExamineObject(g, object);
-        return;
+    case VerbExamine: ExamineObject(g, object); return;
     case VerbGet:
         if (!takeable) {
             PrintSysmsg(g, 3);
@@ -66,7 +56,7 @@ void ActOn(Game& g, int verb, int object) {
             PrintSysmsg(g, 10);
         }
         return;
-    default: // wear and remove
+    default:  // wear and remove
         if (!wearable) {
             PrintSysmsg(g, 3);
         } else {
@@ -94,7 +84,7 @@ int ObjectCommand(Game& g, int verb, int noun) {
     return TurnBuiltin;
 }
 
-} // namespace
+}  // namespace
 
 // Runs the built-in command for a verb and noun; returns a turn result code, 0 when the pair is
 // not a built-in command.
@@ -113,26 +103,16 @@ int BuiltinCommand(Game& g, int verb, int noun) {
         return TurnBuiltin;
     }
     switch (verb) {
-    case VerbInventory:
-        ShowInventory(g);
-        return TurnBuiltin;
-    case VerbLook:
-        DescribeLocation(g, g.CurrentLocation);
-        return TurnBuiltin;
-    case VerbSysmsg9:
-        PrintSysmsg(g, 9);
-        return TurnBuiltin;
-    case VerbSave:
-        SaveGame(g);
-        return TurnNoTime;
+    case VerbInventory: ShowInventory(g); return TurnBuiltin;
+    case VerbLook: DescribeLocation(g, g.CurrentLocation); return TurnBuiltin;
+    case VerbSysmsg9: PrintSysmsg(g, 9); return TurnBuiltin;
+    case VerbSave: SaveGame(g); return TurnNoTime;
     case VerbRestore:
         RestoreGame(g);
         DescribeLocation(g, g.CurrentLocation);
         return TurnNoTime;
-    case VerbQuit:
-        return ConfirmQuit(g) != 0 ? TurnQuit : TurnNoTime;
-    default:
-        return TurnScripts;
+    case VerbQuit: return ConfirmQuit(g) != 0 ? TurnQuit : TurnNoTime;
+    default: return TurnScripts;
     }
 }
 

@@ -130,7 +130,7 @@ constexpr std::array<ConditionFn, 128> MakeConditionTable() {
 
 constexpr std::array<ConditionFn, 128> ConditionTable = MakeConditionTable();
 
-} // namespace
+}  // namespace
 
 // 1 when every slot of the line holds, else 0, or -1 when it failed although verb and noun matched.
 int EvalCondition(Game& g, const ScriptLine& line, int verb, int noun, int noun2, int noun3,

@@ -25,16 +25,14 @@ void Append(ListText& list, const char* text) {
 }
 
 // Whether a location value means that the player has the object.
-bool IsCarriedOrWorn(int16_t location) {
-    return location == Carried || location == Worn;
-}
+bool IsCarriedOrWorn(int16_t location) { return location == Carried || location == Worn; }
 
 // Prints a text under the current area and mode; an absent text prints nothing.
 void PrintIfPresent(Game& g, const char* text) {
     if (text != nullptr) PrintText(*g.screen, text);
 }
 
-} // namespace
+}  // namespace
 
 // Draws the title, status line, description area and picture of a location, or of the darkness
 // location while it is dark; returns -1 (nothing drawn) when the location has no name.

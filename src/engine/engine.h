@@ -10,9 +10,9 @@
 
 // Turn result codes.
 constexpr int TurnQuit = -1;
-constexpr int TurnScripts = 0;   // handled by script lines, or not recognised
-constexpr int TurnBuiltin = 1;   // handled by a built-in command
-constexpr int TurnNoTime = 2;    // took no game time: no events before the next input
+constexpr int TurnScripts = 0;  // handled by script lines, or not recognised
+constexpr int TurnBuiltin = 1;  // handled by a built-in command
+constexpr int TurnNoTime = 2;   // took no game time: no events before the next input
 
 // Action line results.
 constexpr int ActNormal = 0;

@@ -8,11 +8,9 @@ namespace {
 constexpr size_t WorkCopySize = 128;
 
 // Whether a character separates words.
-bool IsDelimiter(char c) {
-    return c == ' ' || c == '\'';
-}
+bool IsDelimiter(char c) { return c == ' ' || c == '\''; }
 
-} // namespace
+}  // namespace
 
 // Looks the words of line up: the first known verb, then up to three known nouns after it.
 // The line is cut at its first line break; returns the number of recognised words (0 to 4).
@@ -31,12 +29,10 @@ int ParseInput(const Game& g, char* line, int* verb, int* noun, int* noun2, int*
     int count = 0;
     size_t at = 0;
     while (count < 4) {
-        while (at < len && IsDelimiter(work[at]))
-            ++at;
+        while (at < len && IsDelimiter(work[at])) ++at;
         if (at >= len) break;
         const size_t start = at;
-        while (at < len && !IsDelimiter(work[at]))
-            ++at;
+        while (at < len && !IsDelimiter(work[at])) ++at;
         work[at] = '\0';
         const char* word = work + start;
         ++at;

@@ -120,15 +120,16 @@ int CommandAction(Game& g, Walk& w, const ScriptLine& line, int next) {
 }
 
 // Walks a script table; actions selects the rules of the Actions runner.
-void WalkTable(Game& g, Walk& w, const std::vector<ScriptLine>& table, int16_t count,
-               bool actions, const int words[4]) {
+void WalkTable(Game& g, Walk& w, const std::vector<ScriptLine>& table, int16_t count, bool actions,
+               const int words[4]) {
     const int lines = std::min(static_cast<int>(count), static_cast<int>(table.size()));
     for (int i = 0; i < lines && w.running;) {
         const ScriptLine& line = table[static_cast<size_t>(i)];
         int next = i + 1;
         if (IsConditionKind(line.kind)) {
             if (w.skip[w.depth] == 0) {
-                const int f = EvalCondition(g, line, words[0], words[1], words[2], words[3], w.mode);
+                const int f =
+                    EvalCondition(g, line, words[0], words[1], words[2], words[3], w.mode);
                 ConditionLine(w, line, i, f);
             }
         } else if (IsOpenerKind(line.kind)) {
@@ -142,7 +143,7 @@ void WalkTable(Game& g, Walk& w, const std::vector<ScriptLine>& table, int16_t c
     }
 }
 
-} // namespace
+}  // namespace
 
 int RunEvents(Game& g, int mode) {
     Walk w;
@@ -174,7 +175,8 @@ void NewGame(Game& g) {
     g.CurrentLocation = db.StartLocation;
     g.CarriedCount = 0;
     ForgetPlaces(g);
-    const int objects = std::min(static_cast<int>(db.LastObject) + 1, static_cast<int>(db.Objects.size()));
+    const int objects =
+        std::min(static_cast<int>(db.LastObject) + 1, static_cast<int>(db.Objects.size()));
     for (int i = 0; i < objects; ++i) {
         ObjectRecord& o = db.Objects[static_cast<size_t>(i)];
         if (o.name == NoText) {

@@ -59,9 +59,7 @@ int CheckSavedGame(const std::string& image, SavedLayout& l) {
 }
 
 // The slot the player picks for a prompt, 0 when Escape was pressed.
-int AskSlot(Game& g, int prompt) {
-    return AskChoice(*g.screen, SysmsgText(g, prompt), SlotCount);
-}
+int AskSlot(Game& g, int prompt) { return AskChoice(*g.screen, SysmsgText(g, prompt), SlotCount); }
 
 // Writes an image to a temporary file beside path and renames it over path once it is whole.
 int WriteFileWhole(const std::string& path, const std::string& image) {
@@ -73,7 +71,7 @@ int WriteFileWhole(const std::string& path, const std::string& image) {
     return FinishTempFile(tmp, path, res);
 }
 
-} // namespace
+}  // namespace
 
 // The first 8 characters of the game name, ".sv" and the slot digit.
 std::string SaveFileName(const std::string& gameName, int slot) {
@@ -87,11 +85,9 @@ std::string BuildSavedGame(const Game& g) {
     out.reserve(SavedGameSize(db.LastObject, db.VarCount, db.LastLocation));
     out.append(SaveMagic, sizeof SaveMagic);
     PutInt16(out, db.LastObject);
-    for (int i = 0; i <= db.LastObject; ++i)
-        PutInt16(out, ObjectAt(g, i).location);
+    for (int i = 0; i <= db.LastObject; ++i) PutInt16(out, ObjectAt(g, i).location);
     PutInt16(out, db.VarCount);
-    for (int i = 0; i < db.VarCount; ++i)
-        PutInt16(out, VarValue(g, i));
+    for (int i = 0; i < db.VarCount; ++i) PutInt16(out, VarValue(g, i));
     PutInt16(out, db.LastLocation);
     for (int i = 0; i <= db.LastLocation; ++i) {
         const LocationRecord& l = LocationAt(g, i);
@@ -123,8 +119,7 @@ int ApplySavedGame(Game& g, const std::string& image) {
             std::memcpy(&state, image.data() + l.locations + sizeof state * static_cast<size_t>(i),
                         sizeof state);
         } else {
-            for (int16_t& e : state.exitOverrides)
-                e = Unset;
+            for (int16_t& e : state.exitOverrides) e = Unset;
             state.light = Unset;
         }
         for (int d = 1; d <= DirectionCount; ++d)

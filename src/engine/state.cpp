@@ -7,9 +7,7 @@ namespace {
 
 constexpr size_t PlaceCount = 65536;
 
-size_t PlaceSlot(int16_t place) {
-    return static_cast<size_t>(place + 32768);
-}
+size_t PlaceSlot(int16_t place) { return static_cast<size_t>(place + 32768); }
 
 int LiveLocations(const GameDatabase& db) {
     return std::min(static_cast<int>(db.LastLocation) + 1, static_cast<int>(db.Locations.size()));
@@ -25,8 +23,7 @@ int16_t ExitOf(const LocationRecord& r, int d) {
 
 void ClearIndex(PlaceIndex& x) {
     if (x.byPlace.empty()) x.byPlace.resize(PlaceCount);
-    for (std::vector<int32_t>& list : x.byPlace)
-        list.clear();
+    for (std::vector<int32_t>& list : x.byPlace) list.clear();
     x.additions = 0;
     x.valid = true;
 }
@@ -67,15 +64,13 @@ std::vector<int32_t> TakePlace(PlaceIndex& x, int16_t place) {
     return list;
 }
 
-bool IsCarriedOrWorn(int16_t location) {
-    return location == Carried || location == Worn;
-}
+bool IsCarriedOrWorn(int16_t location) { return location == Carried || location == Worn; }
 
 template <typename T> bool InTable(const std::vector<T>& table, int index) {
     return index >= 0 && static_cast<size_t>(index) < table.size();
 }
 
-} // namespace
+}  // namespace
 
 const LocationRecord& LocationAt(const Game& g, int location) {
     static const LocationRecord blank = BlankLocation();
@@ -127,7 +122,7 @@ void SubstExits(Game& g, int16_t from, int16_t to) {
     for (const int32_t entry : list) {
         LocationRecord& r = g.db->Locations[static_cast<size_t>(entry / 16)];
         const int d = entry % 16;
-        if (ExitOf(r, d) != from) continue; // stale: this exit has moved on
+        if (ExitOf(r, d) != from) continue;  // stale: this exit has moved on
         r.exitOverrides[d] = to;
         AddPlace(g.exitsTo, ExitOf(r, d), entry);
     }
@@ -170,6 +165,4 @@ const char* SysmsgText(const Game& g, int n) {
     return TextOf(*g.db, g.db->Sysmsg[n]);
 }
 
-const char* TextOrEmpty(const char* text) {
-    return text != nullptr ? text : "";
-}
+const char* TextOrEmpty(const char* text) { return text != nullptr ? text : ""; }

@@ -15,7 +15,8 @@ constexpr int ModeEdit = ModeBottomLine | ModeClearLine;
 
 // Keys beyond the character range never match a letter.
 int LowerKey(int key) {
-    return key >= 0 && key < 256 ? static_cast<unsigned char>(FoldCase(static_cast<char>(key))) : -1;
+    return key >= 0 && key < 256 ? static_cast<unsigned char>(FoldCase(static_cast<char>(key)))
+                                 : -1;
 }
 
 void Echo(ScreenState& s, int key, int x) {
@@ -37,7 +38,7 @@ int ShowPrompt(ScreenState& s, const char* prompt, const char* fallback) {
     return x;
 }
 
-} // namespace
+}  // namespace
 
 int AskYesNo(ScreenState& s, const char* prompt) {
     const char yes = FoldCase(s.db->YesLetter);

@@ -15,7 +15,7 @@
 namespace {
 
 constexpr size_t InputBlockSize = 32768;
-constexpr size_t RowBufferSize = 1 + PictureWidth * 3; // filter byte + the widest row
+constexpr size_t RowBufferSize = 1 + PictureWidth * 3;  // filter byte + the widest row
 // Pictures are small; the cap only keeps a stray huge file from exhausting memory.
 constexpr size_t MaxPictureFileSize = 64u << 20;
 constexpr size_t MaxPicturePath = 127;
@@ -38,7 +38,7 @@ struct PictureFile {
     unsigned char* data;
     size_t size;
     size_t pos;
-    bool ended; // a read asked for more than the file held
+    bool ended;  // a read asked for more than the file held
 };
 
 // Everything one LoadPicture decodes with; allocated for that one call.
@@ -46,24 +46,24 @@ struct PictureDecoder {
     PictureFile file;
     PictureHeader header;
     bool haveHeader;
-    bool imageStarted; // an image data chunk was seen: a marker chunk is too late after it
-    int scrambleState; // 0 no marker, 1 valid marker (data scrambled), -1 bad marker
+    bool imageStarted;  // an image data chunk was seen: a marker chunk is too late after it
+    int scrambleState;  // 0 no marker, 1 valid marker (data scrambled), -1 bad marker
     unsigned char key[4];
     GfxColour colours[256];
     // The layer's colour value is red | green << 8 | blue << 16, so RGB rows need no calls.
     bool plainRgb;
     unsigned char rowA[RowBufferSize];
     unsigned char rowB[RowBufferSize];
-    unsigned char* row;      // where inflate delivers the next filter byte and row
-    unsigned char* previous; // the row decoded before, with its filter byte
-    size_t rowLength;        // data bytes of a row, without the filter byte
-    size_t step;             // bytes of one complete pixel, for the filters
-    size_t pixels;           // pixels a row draws, at most PictureWidth
+    unsigned char* row;       // where inflate delivers the next filter byte and row
+    unsigned char* previous;  // the row decoded before, with its filter byte
+    size_t rowLength;         // data bytes of a row, without the filter byte
+    size_t step;              // bytes of one complete pixel, for the filters
+    size_t pixels;            // pixels a row draws, at most PictureWidth
     uint32_t rowCounter;
     z_stream stream;
     bool streamStarted;
-    bool streamEnded; // inflate saw the end of the zlib stream; later image data is ignored
-    bool failed;      // inflate reported an error or stopped making progress
+    bool streamEnded;  // inflate saw the end of the zlib stream; later image data is ignored
+    bool failed;       // inflate reported an error or stopped making progress
     int x0, y0;
 };
 
@@ -95,7 +95,7 @@ int ReadWholeFile(const char* path, unsigned char** out, size_t* outSize) {
     if (std::fseek(f, 0, SEEK_END) == 0) {
         const long hint = std::ftell(f);
         if (hint >= 0 && static_cast<unsigned long>(hint) < MaxPictureFileSize)
-            capacity = static_cast<size_t>(hint) + 1; // + 1 so that one read also meets the end
+            capacity = static_cast<size_t>(hint) + 1;  // + 1 so that one read also meets the end
     }
     std::rewind(f);
     auto* buffer = static_cast<unsigned char*>(std::malloc(capacity));
@@ -138,7 +138,7 @@ bool ChunkLengthsSound(const unsigned char* data, size_t size) {
         const uint32_t length = BigEndian32(data + pos);
         if (length >= ChunkLengthLimit) return false;
         if (IsChunkType(data + pos + 4, "IEND")) return true;
-        if (size - pos - 8 < static_cast<size_t>(length) + 4) return true; // truncated here
+        if (size - pos - 8 < static_cast<size_t>(length) + 4) return true;  // truncated here
         pos += 12 + static_cast<size_t>(length);
     }
     return true;
@@ -200,8 +200,7 @@ void UndoPrediction(unsigned char* r, const unsigned char* prev, size_t length, 
             if constexpr (Emit) line[i / 3] = static_cast<GfxColour>(a0 | a1 << 8 | a2 << 16);
         }
     } else {
-        for (; i <= length; ++i)
-            one(i, a0, c0);
+        for (; i <= length; ++i) one(i, a0, c0);
     }
     // The rest of a row that would end inside a pixel; no accepted form does.
     for (; i <= length; ++i) {
@@ -220,8 +219,7 @@ bool UnfilterRow(unsigned char* r, const unsigned char* prev, size_t length, Gfx
         UndoPrediction<Step, Emit>(r, prev, length, line, [](int a, int, int) { return a; });
         return Emit;
     case 2:
-        for (size_t i = 1; i <= length; ++i)
-            r[i] = static_cast<unsigned char>(r[i] + prev[i]);
+        for (size_t i = 1; i <= length; ++i) r[i] = static_cast<unsigned char>(r[i] + prev[i]);
         return false;
     case 3:
         UndoPrediction<Step, Emit>(r, prev, length, line,
@@ -231,8 +229,7 @@ bool UnfilterRow(unsigned char* r, const unsigned char* prev, size_t length, Gfx
         UndoPrediction<Step, Emit>(r, prev, length, line,
                                    [](int a, int b, int c) { return PaethPredictor(a, b, c); });
         return Emit;
-    default:
-        return false;
+    default: return false;
     }
 }
 
@@ -297,8 +294,7 @@ void DecodeRow(PictureDecoder& d) {
         }
     } else if (d.header.colourType == 0 && d.header.bitDepth == 8) {
         // 8-bit grey has 128 levels: the lowest bit is dropped.
-        for (size_t x = 0; x < n; ++x)
-            line[x] = d.colours[b[x] >> 1];
+        for (size_t x = 0; x < n; ++x) line[x] = d.colours[b[x] >> 1];
     } else {
         // The header rules keep the depth at 1 to 8.
         static constexpr void (*expand[9])(const unsigned char*, size_t, const GfxColour*,
@@ -323,8 +319,7 @@ void DecodeImageData(PictureDecoder& d, unsigned char* data, size_t length) {
         unsigned char* block = data + done;
         if (d.scrambleState != 0) {
             // Blocks start at multiples of 4, so the key index is the offset in the chunk.
-            for (size_t k = 0; k < n; ++k)
-                block[k] ^= d.key[(done + k) & 3];
+            for (size_t k = 0; k < n; ++k) block[k] ^= d.key[(done + k) & 3];
         }
         if (!d.streamStarted) {
             if (inflateInit(&d.stream) != Z_OK) {
@@ -400,12 +395,12 @@ int ReadChunk(PictureDecoder& d) {
     }
 
     unsigned char* crc;
-    TakeBytes(d.file, 4, &crc); // never verified
+    TakeBytes(d.file, 4, &crc);  // never verified
     if (d.file.ended || d.scrambleState == -1 || d.failed) return -1;
     return IsChunkType(type, "IEND") ? 1 : 0;
 }
 
-} // namespace
+}  // namespace
 
 // Fills key with the 4 bytes that scrambled image data is combined with.
 void PictureScrambleKey(unsigned char key[4]) {

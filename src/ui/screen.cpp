@@ -7,10 +7,10 @@
 #include <cstring>
 
 const AreaBox Areas[4] = {
-    {0, 0, 384, 256, 4, 4, 380, 252},       // picture
-    {0, 256, 384, 320, 4, 260, 380, 316},   // title
-    {384, 0, 799, 320, 388, 4, 796, 316},   // description
-    {0, 320, 799, 599, 4, 324, 796, 596},   // messages
+    {0, 0, 384, 256, 4, 4, 380, 252},      // picture
+    {0, 256, 384, 320, 4, 260, 380, 316},  // title
+    {384, 0, 799, 320, 388, 4, 796, 316},  // description
+    {0, 320, 799, 599, 4, 324, 796, 596},  // messages
 };
 
 namespace {
@@ -123,7 +123,7 @@ int WrapAndPrint(ScreenState& s, const char* text, int startX, const AreaBox& a)
     return result;
 }
 
-} // namespace
+}  // namespace
 
 void SelectArea(ScreenState& s, int area, int mode) {
     s.CurrentArea = area;

@@ -24,7 +24,7 @@ void Put32(std::vector<unsigned char>& out, uint32_t v) {
     Put16(out, v >> 16);
 }
 
-} // namespace
+}  // namespace
 
 int SaveScreenshotTo(const char* path) {
     std::vector<unsigned char> file;

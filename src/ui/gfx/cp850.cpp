@@ -90,7 +90,7 @@ constexpr bool UpperHalfIsUnique() {
 }
 static_assert(UpperHalfIsUnique());
 
-} // namespace
+}  // namespace
 
 int UnicodeToCp850(uint32_t codePoint) {
     if (codePoint >= 0x20 && codePoint < 0x7F) return static_cast<int>(codePoint);

@@ -85,8 +85,7 @@ void ClearCells() {
 
 void Fill(const Target& t, int x1, int y1, int x2, int y2, GfxColour c) {
     if (!Clip(t, x1, y1, x2, y2)) return;
-    for (int y = y1; y <= y2; ++y)
-        std::fill_n(t.pixels + y * t.width + x1, x2 - x1 + 1, c);
+    for (int y = y1; y <= y2; ++y) std::fill_n(t.pixels + y * t.width + x1, x2 - x1 + 1, c);
 }
 
 void Copy(GfxSurface* dstSurface, int x, int y, GfxSurface* srcSurface, int x1, int y1, int x2,
@@ -109,7 +108,8 @@ void Copy(GfxSurface* dstSurface, int x, int y, GfxSurface* srcSurface, int x1, 
     const bool upward = dst.pixels == src.pixels && y > y1;
     for (int i = 0; i < h; ++i) {
         const int row = upward ? h - 1 - i : i;
-        std::memmove(dst.pixels + (y + row) * dst.width + x, src.pixels + (y1 + row) * src.width + x1,
+        std::memmove(dst.pixels + (y + row) * dst.width + x,
+                     src.pixels + (y1 + row) * src.width + x1,
                      static_cast<size_t>(w) * sizeof(GfxColour));
     }
     if (!dst.screen) return;
@@ -136,7 +136,7 @@ void Copy(GfxSurface* dstSurface, int x, int y, GfxSurface* srcSurface, int x1, 
         rows[static_cast<size_t>(m.y)].push_back({static_cast<int16_t>(m.x), m.ch});
 }
 
-} // namespace
+}  // namespace
 
 GfxScreenState& GfxScreen() {
     static GfxScreenState state;
@@ -219,7 +219,8 @@ void GfxFillBox(int x1, int y1, int x2, int y2, GfxColour c) {
     const Target t = TargetOf(current);
     ScreenGuard guard(t.screen);
     Fill(t, x1, y1, x2, y2, c);
-    if (t.screen) RemoveCells(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2));
+    if (t.screen)
+        RemoveCells(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2));
 }
 
 void GfxFrameBox(int x1, int y1, int x2, int y2, GfxColour c) {
@@ -251,7 +252,8 @@ void GfxPlotRow(int x, int y, const GfxColour* colours, int count) {
     if (first >= end) return;
     const long long at = static_cast<long long>(y) * t.width + x + first;
     ScreenGuard guard(t.screen);
-    std::memcpy(t.pixels + at, colours + first, static_cast<size_t>(end - first) * sizeof(GfxColour));
+    std::memcpy(t.pixels + at, colours + first,
+                static_cast<size_t>(end - first) * sizeof(GfxColour));
 }
 
 GfxColour GfxReadPixel(int x, int y) {
@@ -275,8 +277,8 @@ void GfxDrawText(const char* text, int count, int x, int y, const GfxTextStyle& 
     ScreenGuard guard(t.screen);
     if (t.screen) RemoveCells(x, y, x + count * GlyphWidth - 1, y + GlyphHeight - 1);
     // Text lies inside its surface nearly always: then no pixel needs its own bounds check.
-    const bool inside = x >= 0 && y >= 0 && x + count * GlyphWidth <= t.width &&
-                        y + GlyphHeight <= t.height;
+    const bool inside =
+        x >= 0 && y >= 0 && x + count * GlyphWidth <= t.width && y + GlyphHeight <= t.height;
     const GfxColour colours[2] = {style.background, style.foreground};
     for (int i = 0; i < count; ++i) {
         const auto ch = static_cast<unsigned char>(text[i]);

@@ -24,7 +24,7 @@ struct NamedKey {
 };
 
 const NamedKey NamedKeys[] = {
-    {"enter", KeyEnter}, {"bs", KeyBackspace}, {"esc", KeyEscape},        {"up", KeyUp},
+    {"enter", KeyEnter}, {"bs", KeyBackspace},      {"esc", KeyEscape},      {"up", KeyUp},
     {"down", KeyDown},   {"f12", KeyPictureToggle}, {"shot", KeyScreenshot},
 };
 
@@ -127,7 +127,7 @@ class HeadlessDriver : public DisplayDriver {
     }
 };
 
-} // namespace
+}  // namespace
 
 DisplayDriver* MakeHeadlessDriver() { return new HeadlessDriver; }
 

@@ -148,7 +148,7 @@ class WindowDriver : public DisplayDriver {
     void PushText(const char* utf8);
 
     std::mutex mutex_;
-    std::condition_variable changed_; // requests, keys, the game's end
+    std::condition_variable changed_;  // requests, keys, the game's end
     std::deque<Request*> requests_;
     std::deque<int> keys_;
     bool game_done_ = false;
@@ -233,9 +233,7 @@ void WindowDriver::ServeRequests() {
                 EndNow(1);
             }
             break;
-        case RequestKind::Close:
-            CloseWindow();
-            break;
+        case RequestKind::Close: CloseWindow(); break;
         case RequestKind::Title:
             if (window_ != nullptr) sdl.SDL_SetWindowTitle(window_, r->caption.c_str());
             break;
@@ -336,24 +334,20 @@ void WindowDriver::PushText(const char* utf8) {
             extra = 1;
         }
         ++p;
-        for (; extra > 0 && (*p & 0xC0) == 0x80; --extra, ++p)
-            cp = (cp << 6) | (*p & 0x3Fu);
-        if (extra != 0) continue; // a broken sequence types nothing
+        for (; extra > 0 && (*p & 0xC0) == 0x80; --extra, ++p) cp = (cp << 6) | (*p & 0x3Fu);
+        if (extra != 0) continue;  // a broken sequence types nothing
         if (const int byte = UnicodeToCp850(cp); byte != 0) PushKey(byte);
     }
 }
 
 void WindowDriver::HandleEvent(const SDL_Event& e) {
     switch (e.type) {
-    case SDL_QUIT:
-        EndNow(0);
+    case SDL_QUIT: EndNow(0);
     case SDL_WINDOWEVENT:
         if (e.window.event == SDL_WINDOWEVENT_CLOSE) EndNow(0);
         present_pending_ = true;
         break;
-    case SDL_TEXTINPUT:
-        PushText(e.text.text);
-        break;
+    case SDL_TEXTINPUT: PushText(e.text.text); break;
     case SDL_KEYDOWN: {
         const SDL_Keycode key = e.key.keysym.sym;
         const Uint16 mod = e.key.keysym.mod;
@@ -380,8 +374,7 @@ void WindowDriver::HandleEvent(const SDL_Event& e) {
         }
         break;
     }
-    default:
-        break;
+    default: break;
     }
 }
 
@@ -398,8 +391,6 @@ int WindowDriver::ReadKey(int ms) {
     return key;
 }
 
-} // namespace
+}  // namespace
 
-DisplayDriver* MakeWindowDriver() {
-    return new WindowDriver;
-}
+DisplayDriver* MakeWindowDriver() { return new WindowDriver; }
