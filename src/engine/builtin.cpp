@@ -16,9 +16,6 @@ constexpr int VerbSave = 21;
 constexpr int VerbRestore = 22;
 constexpr int VerbQuit = 23;
 
-// Whether a location value means that the player has the object.
-bool IsCarriedOrWorn(int16_t location) { return location == Carried || location == Worn; }
-
 // Whether an object lies where the command acts on it.
 bool InPlaceFor(const Game& g, int verb, int16_t where) {
     switch (verb) {

@@ -67,10 +67,7 @@ int IsCarried(Condition& c, int a, int) { return ObjectLocation(c.g, a) == Carri
 int IsWorn(Condition& c, int a, int) { return ObjectLocation(c.g, a) == Worn; }
 
 // owned: object a is carried or worn.
-int Owned(Condition& c, int a, int) {
-    const int16_t place = ObjectLocation(c.g, a);
-    return place == Carried || place == Worn;
-}
+int Owned(Condition& c, int a, int) { return IsCarriedOrWorn(ObjectLocation(c.g, a)); }
 
 // here: object a is at the player's location.
 int Here(Condition& c, int a, int) { return ObjectLocation(c.g, a) == c.g.CurrentLocation; }
@@ -78,7 +75,7 @@ int Here(Condition& c, int a, int) { return ObjectLocation(c.g, a) == c.g.Curren
 // present: object a is here, carried or worn.
 int Present(Condition& c, int a, int) {
     const int16_t place = ObjectLocation(c.g, a);
-    return place == c.g.CurrentLocation || place == Carried || place == Worn;
+    return place == c.g.CurrentLocation || IsCarriedOrWorn(place);
 }
 
 // dark: location a (the player's when a is 0) is dark.
@@ -161,7 +158,7 @@ int IsDark(const Game& g, int location) {
     for (int i = 0; i <= g.db->LastObject; ++i) {
         if ((ObjectAt(g, i).attributes & AttrLight) == 0) continue;
         const int16_t place = ObjectLocation(g, i);
-        if (place == location || place == Carried || place == Worn) return 0;
+        if (place == location || IsCarriedOrWorn(place)) return 0;
     }
     return 1;
 }

@@ -24,9 +24,6 @@ void Append(ListText& list, const char* text) {
     list.text[list.length] = '\0';
 }
 
-// Whether a location value means that the player has the object.
-bool IsCarriedOrWorn(int16_t location) { return location == Carried || location == Worn; }
-
 // Prints a text under the current area and mode; an absent text prints nothing.
 void PrintIfPresent(Game& g, const char* text) {
     if (text != nullptr) PrintText(*g.screen, text);

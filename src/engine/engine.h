@@ -46,6 +46,9 @@ struct Game {
     PlaceIndex objectsAt;  // entries: object numbers
 };
 
+// Whether a location value means that the player has the object.
+inline bool IsCarriedOrWorn(int16_t location) { return location == Carried || location == Worn; }
+
 // Run-time fields through checked accessors: a number that names nothing reads as a blank
 // record (an object lying nowhere, a location without exits, a variable of 0) and a write to
 // it is ignored, so no script operand reaches outside the tables.
@@ -54,6 +57,8 @@ const ObjectRecord& ObjectAt(const Game& g, int object);
 int16_t ObjectLocation(const Game& g, int object);  // the effective location
 // Moves an object, keeping CarriedCount equal to the named objects carried or worn.
 void MoveObject(Game& g, int object, int16_t location);
+// The named objects carried or worn, counted afresh from the table.
+int16_t CountCarried(const Game& g);
 int16_t EffectiveExit(const Game& g, int location, int direction);  // direction 1 to 10
 void SetExitOverride(Game& g, int location, int direction, int16_t destination);
 void SetLight(Game& g, int location, int16_t light);

@@ -173,7 +173,6 @@ int RunActions(Game& g, int verb, int noun, int noun2, int noun3) {
 void NewGame(Game& g) {
     GameDatabase& db = *g.db;
     g.CurrentLocation = db.StartLocation;
-    g.CarriedCount = 0;
     ForgetPlaces(g);
     const int objects =
         std::min(static_cast<int>(db.LastObject) + 1, static_cast<int>(db.Objects.size()));
@@ -184,7 +183,6 @@ void NewGame(Game& g) {
             continue;
         }
         o.location = o.initialLocation;
-        if (o.location == Carried || o.location == Worn) ++g.CarriedCount;
     }
     const int vars = std::min(static_cast<int>(db.VarCount), static_cast<int>(db.Vars.size()));
     for (int i = 0; i < vars; ++i) db.Vars[static_cast<size_t>(i)].value = 0;
@@ -195,6 +193,7 @@ void NewGame(Game& g) {
         std::fill(std::begin(l.exitOverrides), std::end(l.exitOverrides), Unset);
         l.light = Unset;
     }
+    g.CarriedCount = CountCarried(g);
     RunEvents(g, 1);  // the introduction; a quit here does not end the game
     if (AskYesNo(*g.screen, SysmsgText(g, 23)) == 1) RestoreGame(g);
 }

@@ -128,14 +128,8 @@ int ApplySavedGame(Game& g, const std::string& image) {
     }
     g.CurrentLocation = Int16At(image, l.tail);
 
-    // The stored carried count is not trusted: count the named objects with the player.
-    int16_t carried = 0;
-    for (int i = 0; i <= db.LastObject; ++i) {
-        const int16_t where = ObjectLocation(g, i);
-        if (TextOf(db, ObjectAt(g, i).name) != nullptr && (where == Carried || where == Worn))
-            ++carried;
-    }
-    g.CarriedCount = carried;
+    // The stored carried count is not trusted.
+    g.CarriedCount = CountCarried(g);
     return 0;
 }
 

@@ -64,8 +64,6 @@ std::vector<int32_t> TakePlace(PlaceIndex& x, int16_t place) {
     return list;
 }
 
-bool IsCarriedOrWorn(int16_t location) { return location == Carried || location == Worn; }
-
 template <typename T> bool InTable(const std::vector<T>& table, int index) {
     return index >= 0 && static_cast<size_t>(index) < table.size();
 }
@@ -89,24 +87,35 @@ int16_t ObjectLocation(const Game& g, int object) {
     return o.location == Unset ? o.initialLocation : o.location;
 }
 
-// Only named objects count, as a new game and a restore count them: a number without a name is
-// no object the player can see, drop or list, so it must not fill the player's hands either.
+namespace {
+
+// Only named objects count: a number without a name is no object the player can see, drop or
+// list, so it must not fill the player's hands either. The place is the effective one: a
+// location of "not set" puts the object back where it started.
+bool CountsAsCarried(const Game& g, int object) {
+    return TextOf(*g.db, ObjectAt(g, object).name) != nullptr &&
+           IsCarriedOrWorn(ObjectLocation(g, object));
+}
+
+}  // namespace
+
+int16_t CountCarried(const Game& g) {
+    int16_t carried = 0;
+    for (int i = 0; i < LiveObjects(*g.db); ++i) carried += CountsAsCarried(g, i);
+    return carried;
+}
+
 void MoveObject(Game& g, int object, int16_t location) {
     if (!InTable(g.db->Objects, object) || object > g.db->LastObject) return;
-    ObjectRecord& o = g.db->Objects[static_cast<size_t>(object)];
-    const bool named = TextOf(*g.db, o.name) != nullptr;
-    if (named && IsCarriedOrWorn(ObjectLocation(g, object))) --g.CarriedCount;
-    o.location = location;
-    // The effective place: a location of "not set" puts the object back where it started.
-    if (named && IsCarriedOrWorn(ObjectLocation(g, object))) ++g.CarriedCount;
+    if (CountsAsCarried(g, object)) --g.CarriedCount;
+    g.db->Objects[static_cast<size_t>(object)].location = location;
+    if (CountsAsCarried(g, object)) ++g.CarriedCount;
     AddPlace(g.objectsAt, ObjectLocation(g, object), object);
 }
 
 int16_t EffectiveExit(const Game& g, int location, int direction) {
     if (direction < 1 || direction > DirectionCount) return 0;
-    const LocationRecord& l = LocationAt(g, location);
-    const int16_t over = l.exitOverrides[direction - 1];
-    return over == Unset ? l.exits[direction - 1] : over;
+    return ExitOf(LocationAt(g, location), direction - 1);
 }
 
 void SetExitOverride(Game& g, int location, int direction, int16_t destination) {
