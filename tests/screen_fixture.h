@@ -1,6 +1,7 @@
 // screen_fixture.h - a headless screen with a key script, its transcript and its screen dumps.
 #pragma once
 
+#include "headless_streams.h"
 #include "ui/screen.h"
 
 #include <gtest/gtest.h>
@@ -24,12 +25,7 @@ class ScreenTest : public ::testing::Test {
         s.db = &db;
     }
 
-    void TearDown() override {
-        GfxSetHeadlessStreams(nullptr, nullptr);
-        if (in != nullptr) std::fclose(in);
-        if (out != nullptr) std::fclose(out);
-        std::free(outBuf);
-    }
+    void TearDown() override { io.Close(); }
 
     void AddVar(const char* name, int16_t value) {
         ASSERT_EQ(AppendVar(db, name, std::strlen(name)), 0);
@@ -38,23 +34,16 @@ class ScreenTest : public ::testing::Test {
 
     // Opens the screen; keys is the key script the game reads from.
     void Open(const std::string& keys = "") {
-        script = keys;
-        ASSERT_EQ(in, nullptr);
-        in = script.empty() ? std::fopen("/dev/null", "rb")
-                            : fmemopen(script.data(), script.size(), "rb");
-        out = open_memstream(&outBuf, &outSize);
-        ASSERT_NE(in, nullptr);
-        ASSERT_NE(out, nullptr);
-        GfxUseHeadless(true);
-        GfxSetHeadlessStreams(in, out);
+        ASSERT_EQ(io.out, nullptr);
+        io.Open();
+        io.SetKeys(keys);
+        ASSERT_NE(io.keys, nullptr);
+        ASSERT_NE(io.out, nullptr);
         ScreenOpen(s);
     }
 
     // Everything written so far: transcript lines and screen dumps.
-    std::string Output() {
-        std::fflush(out);
-        return std::string(outBuf, outSize);
-    }
+    std::string Output() { return io.Output(); }
 
     // The rows one area shows in a fresh screen dump ("title", "description" or "messages").
     Lines Rows(const std::string& area) {
@@ -103,11 +92,7 @@ class ScreenTest : public ::testing::Test {
 
     GameDatabase db;
     ScreenState s;
-    std::string script;
-    FILE* in = nullptr;
-    FILE* out = nullptr;
-    char* outBuf = nullptr;
-    size_t outSize = 0;
+    HeadlessStreams io;
 };
 
 constexpr int ModeMessage = ModeScroll | ModeBottomLine | ModeClearLine;  // 13

@@ -1,5 +1,6 @@
 // test_conditions_actions.cpp - condition lines, action lines and the message-area text operations.
 #include "engine/engine.h"
+#include "headless_streams.h"
 
 #include <gtest/gtest.h>
 
@@ -34,8 +35,7 @@ ScriptLine Line(char kind, const std::vector<Slot>& slots) {
 class Statements : public ::testing::Test {
   protected:
     void SetUp() override {
-        GfxUseHeadless(true);
-        Keys("");
+        io.Open();
         AllocateTextHeap(db);
         ResetDatabase(db);
         GrowLocations(db, 9);
@@ -69,24 +69,11 @@ class Statements : public ::testing::Test {
         g.CurrentLocation = 1;
         g.CarriedCount = 2;
     }
-    void TearDown() override {
-        GfxSetHeadlessStreams(nullptr, nullptr);
-        if (keys != nullptr) std::fclose(keys);
-        if (out != nullptr) std::fclose(out);
-        std::free(outText);
-    }
+    void TearDown() override { io.Close(); }
 
     TextRef Text(const char* s) { return StoreText(db, s, std::strlen(s), false); }
     // The keys the next questions read; running out of them would end the process.
-    void Keys(const char* k) {
-        GfxSetHeadlessStreams(nullptr, nullptr);
-        if (keys != nullptr) std::fclose(keys);
-        if (out == nullptr) out = open_memstream(&outText, &outSize);
-        keyText = k;
-        keys = keyText.empty() ? std::fopen("/dev/null", "r")
-                               : fmemopen(keyText.data(), keyText.size(), "r");
-        GfxSetHeadlessStreams(keys, out);
-    }
+    void Keys(const char* k) { io.SetKeys(k); }
     int Eval(const std::vector<Slot>& slots, int verb = 0, int noun = 0, int mode = 0) {
         return EvalCondition(g, Line(KindIf, slots), verb, noun, 0, 0, mode);
     }
@@ -113,11 +100,7 @@ class Statements : public ::testing::Test {
     GameDatabase db;
     ScreenState screen;
     Game g;
-    std::string keyText;
-    FILE* keys = nullptr;
-    FILE* out = nullptr;
-    char* outText = nullptr;
-    size_t outSize = 0;
+    HeadlessStreams io;
 };
 
 TEST_F(Statements, ConditionStatements) {

@@ -1,6 +1,7 @@
 // test_engine_parts.cpp - the parser, location displays, built-in and debug commands, saved games.
 #include "db/gamefile.h"
 #include "engine/engine.h"
+#include "headless_streams.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -35,9 +36,7 @@ class Engine : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_EQ(AllocateTextHeap(db), 0);
-        out = open_memstream(&outText, &outSize);
-        GfxUseHeadless(true);
-        GfxSetHeadlessStreams(nullptr, out);
+        io.Open();
         screen.db = &db;
         ScreenOpen(screen);
         g = PlayerGame(&db, &screen, 1, 2);
@@ -69,13 +68,7 @@ class Engine : public ::testing::Test {
         AppendVar(db, "score", 5);
         AppendVar(db, "moves", 5);
     }
-    void TearDown() override {
-        GfxSetHeadlessStreams(nullptr, nullptr);
-        if (keys != nullptr) std::fclose(keys);
-        std::fclose(out);
-        std::free(outText);
-        keys = nullptr;
-    }
+    void TearDown() override { io.Close(); }
     // A fresh adventure and screen, as at the start of a test.
     void Reset() {
         TearDown();
@@ -91,13 +84,8 @@ class Engine : public ::testing::Test {
                                               0,          NoText, Unset,      0};
     }
     // The keys the next prompts read; AllKeysUsed tells whether they were all read.
-    void Keys(const std::string& k) {
-        if (keys != nullptr) std::fclose(keys);
-        keyText = k;
-        keys = fmemopen(keyText.data(), keyText.size(), "r");
-        GfxSetHeadlessStreams(keys, out);
-    }
-    bool AllKeysUsed() { return std::ftell(keys) == static_cast<long>(keyText.size()); }
+    void Keys(const std::string& k) { io.SetKeys(k); }
+    bool AllKeysUsed() const { return io.AllKeysUsed(); }
     // A text row of an area: row 0 is the top line, -1 the bottom line.
     static std::string Row(int area, int row) {
         const AreaBox& a = Areas[area];
@@ -110,11 +98,7 @@ class Engine : public ::testing::Test {
     GameDatabase db;
     ScreenState screen;
     Game g;
-    FILE* out = nullptr;
-    char* outText = nullptr;
-    size_t outSize = 0;
-    FILE* keys = nullptr;
-    std::string keyText;
+    HeadlessStreams io;
 };
 
 TEST_F(Engine, ParserTakesTheFirstVerbThenUpToThreeNouns) {

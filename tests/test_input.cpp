@@ -18,7 +18,7 @@ TEST_F(ScreenDeathTest, ScreenDumpsComeWhenTheGameAsksForAKey) {
     Open("a{screen}{screen}");
     FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);
-    GfxSetHeadlessStreams(in, file);
+    GfxSetHeadlessStreams(io.keys, file);
     EXPECT_EQ(GfxReadKey(), 'a');
     Print(AreaMessages, ModeMessage, "last words");
     EXPECT_EXIT(GfxReadKey(), testing::ExitedWithCode(0), "");

@@ -1,5 +1,4 @@
-// records.h - the fixed-size records of the game database, laid out exactly as the files store
-// them.
+// records.h - the fixed-size records of the game database, laid out as the files store them.
 #pragma once
 
 #include <bit>
@@ -25,8 +24,8 @@ constexpr int16_t AttrLight = 4;
 
 constexpr int DirectionCount = 10;
 constexpr int SysmsgCount = 32;
-constexpr int WordLength =
-    8;  // vocabulary words and variable names are significant on 8 characters
+// Vocabulary words and variable names are significant on 8 characters.
+constexpr int WordLength = 8;
 constexpr int ScriptSlots = 16;
 constexpr char EmptySlot = ' ';
 
