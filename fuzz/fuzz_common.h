@@ -73,8 +73,8 @@ inline void FuzzLoadAdventure(GameDatabase& db, const char* name) {
 }
 
 // Named objects 0 to LastObject whose effective location is carried or worn: what CarriedCount
-// must be (a record without a name is no object).
-inline int CountCarried(const Game& g) {
+// must be (a record without a name is no object), counted here apart from the engine.
+inline int ExpectedCarried(const Game& g) {
     int n = 0;
     for (int i = 0; i <= g.db->LastObject; ++i) {
         const int16_t where = ObjectLocation(g, i);
