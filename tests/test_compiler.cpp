@@ -65,6 +65,48 @@ TEST_F(CompileTest, LinesArePiecesCountedFromOne) {
     EXPECT_EQ(Text(db.Messages[3]), "ab");
 }
 
+// A piece of exactly one buffer's length, so that the line goes on in the next piece.
+std::string FullPiece(const std::string& start) {
+    return start + std::string(510 - start.size(), ' ');
+}
+
+TEST_F(CompileTest, CommentRunsToTheEndOfALongLine) {
+    // clang-format off: one source line per line, with its numbers
+    EXPECT_EQ(Compile("[Actions]\n"  // 1
+                      "| " +
+                      std::string(600, '-') + " quit\n" +              // 2, 3
+                      FullPiece("message 4 |") + FullPiece(" quit") +  // 4, 5
+                      " quit\n" +                                      // 6
+                      FullPiece("message 5") +
+                      "quit | message 6\n"  // 7, 8
+                      "[Oops]\n"            // 9
+                      "[Messages]\n"        // 10
+                      "#1," +
+                      std::string(600, 'x') +
+                      "\n"  // 11, 12
+                      "#2,ab|" +
+                      std::string(600, 'z') +
+                      "\n"         // 13, 14
+                      "[Bad]\n"),  // 15
+              -1);
+    // clang-format on
+    EXPECT_EQ(out, Diag("Error 1", 9, "[Oops]") + Diag("Error 1", 15, "[Bad]"));
+    // The comments add nothing; a '|' in a later piece cuts only that piece.
+    ASSERT_EQ(db.ActionCount, 3);
+    const struct {
+        char op;
+        int operand;
+    } actions[] = {{'m', 4}, {'m', 5}, {'q', 0}};
+    for (int i = 0; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(db.Actions[i].ops[0], actions[i].op);
+        EXPECT_EQ(db.Actions[i].operandA[0], actions[i].operand);
+        EXPECT_EQ(db.Actions[i].ops[1], EmptySlot);
+    }
+    EXPECT_EQ(Text(db.Messages[1]), std::string(600, 'x'));
+    EXPECT_EQ(Text(db.Messages[2]), "ab");
+}
+
 TEST_F(CompileTest, ScrambledFileIsReadThroughRot13) {
     EXPECT_EQ(Rot13("[System]"), "[Flfgrz]");
     EXPECT_EQ(Compile("\x15"
@@ -264,12 +306,12 @@ TEST_F(CompileTest, EntitySectionsFillTheirTables) {
     EXPECT_EQ(Text(db.Locations[2].name), " Yard");
     EXPECT_EQ(std::vector<int16_t>(db.Locations[2].exits, db.Locations[2].exits + 10),
               (std::vector<int16_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
-    EXPECT_EQ(db.Locations[1].exits[0], 32767);
+    EXPECT_EQ(db.Locations[1].exits[0], -31073);  // 99999 kept to its low 16 bits
     EXPECT_EQ(Text(db.Locations[1].description), "Line one\\line two");
 
     ASSERT_EQ(db.LastObject, 10);
     EXPECT_TRUE(db.Objects[0].name == NoText && db.Objects[0].location == Unset);
-    const int16_t nouns[] = {5, 4, 9, 32767, 9, 0};  // objects 5 to 10
+    const int16_t nouns[] = {5, 4, 9, 4464, 9, 0};  // objects 5 to 10; 70000 gives 4464
     for (int i = 5; i <= 10; ++i) EXPECT_EQ(db.Objects[i].noun, nouns[i - 5]) << i;
     EXPECT_EQ(db.Objects[7].initialLocation, Carried);
     EXPECT_EQ(db.Objects[7].attributes, 7);
@@ -281,6 +323,34 @@ TEST_F(CompileTest, EntitySectionsFillTheirTables) {
     EXPECT_EQ(Text(db.Messages[2]), " more");
     EXPECT_EQ(Text(db.Messages[3]), "<absent>");
     EXPECT_EQ(Text(db.Messages[4]), "It is dark.\\You see nothing.");
+}
+
+TEST_F(CompileTest, RecordFieldsKeepTheLow16BitsOfTheirNumbers) {
+    EXPECT_EQ(Compile("[Nouns]\n#9,65536\n[Locations]\n"
+                      "#1,Cave,,65537,65600,65535,32768,-32769,-65535,99999999999,"
+                      "-99999999999,65536,+65599, 12abc\n"
+                      "[Objects]\n#1,lamp,65535,65538\n#2,box,-65538,4294967297,65541\n"
+                      "#3,key,1,0,65536\n#4,cup,-98304,123456789012345678901234567890,x\n"),
+              0);
+    EXPECT_EQ(out, "");
+    const LocationRecord& cave = db.Locations[1];
+    EXPECT_EQ(cave.flags, 1);
+    EXPECT_EQ(std::vector<int16_t>(cave.exits, cave.exits + 10),
+              (std::vector<int16_t>{64, -1, -32768, 32767, 1, -6145, 6145, 0, 63, 12}));
+    const struct {
+        int location, attributes, noun;
+    } objects[] = {{Carried, 2, 1}, {Worn, 1, 5}, {1, 0, 0}, {-32768, 2770, 0}};
+    for (int i = 1; i <= 4; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(db.Objects[i].initialLocation, objects[i - 1].location);
+        EXPECT_EQ(db.Objects[i].attributes, objects[i - 1].attributes);
+        // 65536 is a number, not the noun word "65536": it stores its 16 bits, 0.
+        EXPECT_EQ(db.Objects[i].noun, objects[i - 1].noun);
+    }
+
+    // Settings and record numbers are still checked against the 16-bit range.
+    EXPECT_EQ(Compile("[System]\nMaxItems=65537\n[Objects]\n#65537,x,0,0\n"), 1);
+    EXPECT_EQ(out, Diag("Warning 1", 2, "MaxItems=65537") + Diag("Warning 1", 4, "#65537,x,0,0"));
 }
 
 TEST_F(CompileTest, WordsAndVariables) {

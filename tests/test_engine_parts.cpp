@@ -277,9 +277,14 @@ TEST_F(Engine, QuitAndRestorePrompts) {
     Keys("yn");
     EXPECT_EQ(BuiltinCommand(g, 23, 0), TurnQuit);
     EXPECT_EQ(LastMessage(), "Save first?n");
+    // A save asked for and not made keeps the game: no slot chosen, or a save that failed.
     Keys("yy{esc}");
-    EXPECT_EQ(BuiltinCommand(g, 23, 0), TurnQuit);
+    EXPECT_EQ(BuiltinCommand(g, 23, 0), TurnNoTime);
     EXPECT_EQ(LastMessage(), "Save slot?");
+    g.gameName = "no/such/folder/castle";
+    Keys("yy5");
+    EXPECT_EQ(BuiltinCommand(g, 23, 0), TurnNoTime);
+    EXPECT_EQ(LastMessage(), "Bad file.");
     EXPECT_TRUE(AllKeysUsed());
 
     Keys("{esc}");  // a cancelled restore still redraws the location

@@ -115,15 +115,29 @@ TEST_F(ScreenTest, ReadLineEditsWithinTheWidthOfTheLine) {
     EXPECT_EQ(MessageLine(0), "What now? " + std::string(85, 'b'));
 }
 
-TEST_F(ScreenTest, ReadLineShowsTheLineAsPrintedTextButKeepsEveryCharacter) {
-    Open("go{screen}%cd{screen}%\\x{screen}\n");
+// What the player types is shown as typed: no variable is expanded, no backslash breaks the
+// line; only the author's prompt keeps its marks.
+TEST_F(ScreenTest, ReadLineShowsTheLineExactlyAsTyped) {
+    AddVar("turns", 7);
+    std::strcpy(db.Prompt, "%turns%> ");
+    Open("go{screen}%turns%{screen}\\x{screen}\n{up}{screen}\n");
     char line[128];
     ReadLine(s, line, 127);
-    EXPECT_STREQ(line, "go%cd%\\x");
+    EXPECT_STREQ(line, "go%turns%\\x");
     EXPECT_EQ(DumpCount(Output()), 3);
-    EXPECT_EQ(Section(Output(), "messages", 0), Lines{">go_"});
-    EXPECT_EQ(Section(Output(), "messages", 1), Lines{">go"});  // an open "%" hides the rest
-    EXPECT_EQ(Section(Output(), "messages", 2), Lines{"x_"});   // a backslash hides what precedes
+    EXPECT_EQ(Section(Output(), "messages", 0), Lines{"7> go_"});
+    EXPECT_EQ(Section(Output(), "messages", 1), Lines{"7> go%turns%_"});
+    EXPECT_EQ(Section(Output(), "messages", 2), Lines{"7> go%turns%\\x_"});
+    EXPECT_EQ(MessageLine(0), "7> go%turns%\\x");  // the echo once Enter is pressed
+    // A line brought back from the history is shown as typed too.
+    ReadLine(s, line, 127);
+    EXPECT_STREQ(line, "go%turns%\\x");
+    EXPECT_EQ(Section(Output(), "messages", 3).back(), "7> go%turns%\\x_");
+    // An answer key is echoed as typed as well.
+    db.YesLetter = '%';
+    io.SetKeys("%");
+    EXPECT_EQ(AskYesNo(s, "Sure? "), 1);
+    EXPECT_EQ(MessageLine(0), "Sure? %");
 }
 
 TEST_F(ScreenTest, ReadLineWalksTheHistoryAndFlipsPictures) {

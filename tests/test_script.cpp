@@ -121,12 +121,27 @@ TEST_F(ScriptTest, StatementsAndTheirOperands) {
                {"then moveall take 5", "o v:0:5"},
                {"then sysmsg lamp", "o y:0:0"},
                {"then put 3 -1 go 7", "o p:3:-1 l:7:0"},
-               {"then message 70000 pause -70000", "o m:32767:0 u:-32768:0"},
+               {"then message 70000 pause -70000", "o m:4464:0 u:-4464:0"},
                {"then create 3 create 4 at 7 create 5", "o c:3:0 c:4:0 a:7:0 c:5:0"},
                {"then exit 2 9 light 0 4 subst 1 2 swap 1 2", "o e:2:9 i:0:4 t:1:2 s:1:2"},
                {"then get 1 wear 1 destroy 1 show 2 quit redesc cls halt continue break",
                 "o g:1:0 w:1:0 d:1:0 b:2:0 q:0:0 r:0:0 _:0:0 h:0:0 o:0:0 }:0:0"},
                {"then not create 3 carried 4", "o !c:3:0"},
+           });
+}
+
+TEST_F(ScriptTest, OperandsKeepTheLow16BitsOfTheirNumbers) {
+    Expect("[Vars]\nscore,65536\n",
+           {
+               {"then message 65535 pause 65600", "o m:-1:0 u:64:0"},
+               {"then go 32768 go -32769 go -65535", "o l:-32768:0 l:32767:0 l:1:0"},
+               {"then put 99999999999 -99999999999", "o p:-6145:6145"},
+               {"then go 123456789012345678901234567890", "o l:2770:0"},
+               // A number whose 16 bits are 0 is still a number written: it is stored, not
+               // looked up, and it overrides the default of "set".
+               {"then set score 65536", "o =:1:0"},
+               {"then add 65536 3", "o +:0:3"},
+               {"if eq 65536 -65536", "c =:0:0"},
            });
 }
 

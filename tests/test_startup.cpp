@@ -28,10 +28,35 @@ Startup Parse(std::vector<std::string> args) {
 TEST(CommandLine, GameNameComesFromArgumentOrProgramName) {
     EXPECT_EQ(Parse({"games\\castle.exe"}).gameName, "castle");
     EXPECT_EQ(Parse({"/opt/games/castle.exe"}).gameName, "castle");
-    EXPECT_EQ(Parse({"umb", "tales/cave.old.adv"}).gameName, "tales/cave");
-    EXPECT_EQ(Parse({"umb", "./cave"}).gameName, "");
     EXPECT_EQ(Parse({"umb", "one", "two"}).gameName, "one");
-    EXPECT_EQ(Parse({"umb", "-", "-x", "--frobnicate", "game"}).gameName, "game");
+    EXPECT_EQ(Parse({"umb", "-", "-x", "--", "game"}).gameName, "game");
+}
+
+// Only the file's own name loses its extension; its folders are kept whole.
+TEST(CommandLine, GameNameIsCutAtThePointOfItsLastComponent) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"cave.adv", "cave"},
+        {"cave", "cave"},
+        {"./cave", "./cave"},
+        {"../games/cave", "../games/cave"},
+        {"my.games/cave", "my.games/cave"},
+        {"my.games/cave.old.adv", "my.games/cave"},
+        {"tales/cave.old.adv", "tales/cave"},
+        {"/srv/a.b/c.d/cave.umb", "/srv/a.b/c.d/cave"},
+    };
+    for (const auto& [arg, name] : cases) EXPECT_EQ(Parse({"umb", arg}).gameName, name) << arg;
+}
+
+TEST(CommandLine, UnknownLongOptionsEndTheRun) {
+    for (const char* arg : {"--bogus", "--debugx", "--compile=yes"}) {
+        Startup s;
+        std::string a = arg;
+        char* argv[] = {a.data(), a.data()};
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(ReadCommandLine(s, 2, argv), -2) << arg;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  std::string("Unknown option ") + arg + "\nU.M.B. 2.4.0\n");
+    }
 }
 
 TEST(CommandLine, LastModeWinsAndUnknownLettersAreIgnored) {
@@ -41,7 +66,6 @@ TEST(CommandLine, LastModeWinsAndUnknownLettersAreIgnored) {
     EXPECT_EQ(Parse({"umb", "-H", "-C"}).RunMode, RunAuto);
     EXPECT_EQ(Parse({"umb", "-xd"}).DebugMode, 1);
     EXPECT_EQ(Parse({"umb", "--DEBUG"}).DebugMode, 1);
-    EXPECT_EQ(Parse({"umb", "--debugx"}).DebugMode, 0);
 }
 
 // Runs the program in its own folder and keeps what it printed.
@@ -66,10 +90,11 @@ class Program : public ::testing::Test {
         return ss.str();
     }
     // Returns the exit status; out and err hold standard output and standard error.
-    int Run(const std::string& args, const std::string& keys = "") {
+    int Run(const std::string& args, const std::string& keys = "",
+            const std::string& env = "UMB_DRIVER=headless") {
         Write("keys.txt", keys);
-        const std::string cmd = "cd '" + dir.string() + "' && UMB_DRIVER=headless '" + UMB_BINARY +
-                                "' " + args + " <keys.txt >out.txt 2>err.txt";
+        const std::string cmd = "cd '" + dir.string() + "' && " + env + " '" + UMB_BINARY + "' " +
+                                args + " <keys.txt >out.txt 2>err.txt";
         const int status = std::system(cmd.c_str());
         out = Read("out.txt");
         err = Read("err.txt");
@@ -106,15 +131,42 @@ TEST_F(Program, HelpAndVersion) {
 }
 
 TEST_F(Program, MissingFilesAreNamedByMode) {
-    Run("game");
+    EXPECT_EQ(Run("game"), 1);
     EXPECT_EQ(err, "Error: Cannot find file game.adv nor file game.umb!\n");
-    Run("-c game");
+    EXPECT_EQ(Run("-c game"), 1);
     EXPECT_EQ(err, "Error: File game.adv not found!\n");
-    Run("-t game");
+    EXPECT_EQ(Run("-t game"), 1);
     EXPECT_EQ(err, "Error: File game.adv not found!\n");
     Write("game.adv", CleanSource);
-    Run("-b game");
+    EXPECT_EQ(Run("-b game"), 1);
     EXPECT_EQ(err, "Error: File game.umb not found!\n");
+}
+
+TEST_F(Program, UnknownLongOptionIsAUsageError) {
+    EXPECT_EQ(Run("--bogus game"), 2);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(err, "Unknown option --bogus\nU.M.B. 2.4.0\n");
+    EXPECT_EQ(Run("-xz --help"), 0);  // unknown letters in short switches stay ignored
+}
+
+// Games named with their folder, or through "./", are found and played there.
+TEST_F(Program, GamesInFoldersArePlayedFromThere) {
+    fs::create_directories(dir / "my.games");
+    Write("my.games/cave.adv", CleanSource);
+    for (const char* name : {"my.games/cave", "./my.games/cave.adv", "my.games/../my.games/cave"}) {
+        EXPECT_EQ(Run(name, "n"), 0) << name;
+        EXPECT_NE(out.find("A bare hall."), std::string::npos) << name << out;
+    }
+    Write("cave.adv", CleanSource);
+    EXPECT_EQ(Run("-c ./cave"), 0);
+    EXPECT_TRUE(fs::exists(dir / "cave.umb"));
+}
+
+// Without a display the window cannot open: the program says so and ends at once.
+TEST_F(Program, NoDisplayEndsWithAMessageInsteadOfWaiting) {
+    Write("game.adv", CleanSource);
+    EXPECT_EQ(Run("game", "", "env -u DISPLAY -u WAYLAND_DISPLAY -u SDL_VIDEODRIVER timeout 5"), 1);
+    EXPECT_NE(err.find("Cannot open the window: "), std::string::npos) << err;
 }
 
 TEST_F(Program, CompileWritesOnlyCleanSources) {
@@ -126,13 +178,13 @@ TEST_F(Program, CompileWritesOnlyCleanSources) {
     fs::remove(dir / "game.umb");
 
     Write("game.adv", std::string("stray\n") + CleanSource);
-    Run("-c game");
+    EXPECT_EQ(Run("-c game"), 1);
     EXPECT_EQ(out, "Warning 1 at line 1 in file game.adv:\nstray\n");
     EXPECT_EQ(err, "");
     EXPECT_FALSE(fs::exists(dir / "game.umb"));
 
     Write("game.adv", std::string("[Object]\n") + CleanSource);
-    Run("-c game");
+    EXPECT_EQ(Run("-c game"), 1);
     EXPECT_EQ(out, "Error 1 at line 1 in file game.adv:\n[Object]\n");
     EXPECT_FALSE(fs::exists(dir / "game.umb"));
 }
@@ -151,23 +203,41 @@ TEST_F(Program, PlayFallsBackToCompiledGameOnlyWithoutSource) {
     EXPECT_EQ(out.find("Location 1"), std::string::npos) << out;
     // A source with errors never falls back to the compiled game file.
     Write("game.adv", "[Bad]\n");
-    Run("game", keys);
+    EXPECT_EQ(Run("game", keys), 1);
     EXPECT_EQ(out, "Error 1 at line 1 in file game.adv:\n[Bad]\n");
     EXPECT_EQ(err, "");
     // Warnings only: the program waits for a key, then plays.
     Write("game.adv", std::string("stray\n") + CleanSource);
-    Run("game", "x" + keys);
+    EXPECT_EQ(Run("game", "x" + keys), 0);
     EXPECT_EQ(out.rfind("Warning 1 at line 1 in file game.adv:\nstray\n(y/n)? n\n", 0), 0u) << out;
     EXPECT_EQ(err, "");
 }
 
-TEST_F(Program, ForeignOrBrokenCompiledGameCountsAsMissing) {
+// A compiled game file that is there but refused is named as damaged, never as missing.
+TEST_F(Program, ForeignOrBrokenCompiledGameIsNamedDamaged) {
+    const std::string damaged = "Error: File game.umb is damaged or is not a game file!\n";
     Write("game.umb", "NOTAGAME");
-    Run("game");
-    EXPECT_EQ(err, "Error: Cannot find file game.adv nor file game.umb!\n");
+    EXPECT_EQ(Run("game"), 1);
+    EXPECT_EQ(err, damaged);
     Write("game.umb", "UMBv23\x01");
-    Run("-b game");
-    EXPECT_EQ(err, "Error: File game.umb not found!\n");
+    EXPECT_EQ(Run("-b game"), 1);
+    EXPECT_EQ(err, damaged);
+
+    Write("game.adv", CleanSource);
+    ASSERT_EQ(Run("-c game"), 0);
+    fs::remove(dir / "game.adv");
+    const std::string good = Read("game.umb");
+    std::string flipped = good;
+    flipped[flipped.size() / 2] = static_cast<char>(flipped[flipped.size() / 2] ^ 0x5A);
+    for (const std::string& bad : {good.substr(0, good.size() / 2), flipped, std::string()}) {
+        Write("game.umb", bad);
+        EXPECT_EQ(Run("game", "n"), 1);
+        EXPECT_EQ(err, damaged);
+        EXPECT_EQ(out, "");
+    }
+    Write("game.umb", good);
+    EXPECT_EQ(Run("game", "n"), 0);
+    EXPECT_EQ(err, "");
 }
 
 TEST_F(Program, FailedWriteKeepsEarlierFileAndSaysSo) {
@@ -175,7 +245,7 @@ TEST_F(Program, FailedWriteKeepsEarlierFileAndSaysSo) {
     // A folder where the compiled game file should go cannot be replaced by it.
     fs::create_directory(dir / "game.umb");
     Write("game.umb/keep", "earlier");
-    Run("-c game");
+    EXPECT_EQ(Run("-c game"), 1);
     EXPECT_EQ(err, "Error: Cannot write file game.umb!\n");
     EXPECT_EQ(Read("game.umb/keep"), "earlier");
     for (const auto& entry : fs::directory_iterator(dir)) {
@@ -188,7 +258,7 @@ TEST_F(Program, FailedWriteKeepsEarlierFileAndSaysSo) {
 
 TEST_F(Program, OverlongGameNameIsRefused) {
     const std::string name(300, 'a');
-    EXPECT_EQ(Run("-c " + name), 0);
+    EXPECT_EQ(Run("-c " + name), 1);
     EXPECT_EQ(err, "Error: Game name " + name + " is too long!\n");
 }
 

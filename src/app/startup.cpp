@@ -38,11 +38,24 @@ int ParseOption(Startup& s, const char* arg) {
         ShowVersion();
         return -1;
     }
-    if (CompareNoCase(arg, "--debug") == 0) s.DebugMode = 1;
-    if (CompareNoCase(arg, "--compile") == 0) s.RunMode = RunCompile;
-    if (CompareNoCase(arg, "--text") == 0) s.RunMode = RunText;
-    if (CompareNoCase(arg, "--binary") == 0) s.RunMode = RunBinary;
-    if (arg[0] != '-' || arg[1] == '-') return 0;
+    if (arg[0] == '-' && arg[1] == '-') {
+        if (CompareNoCase(arg, "--debug") == 0) {
+            s.DebugMode = 1;
+        } else if (CompareNoCase(arg, "--compile") == 0) {
+            s.RunMode = RunCompile;
+        } else if (CompareNoCase(arg, "--text") == 0) {
+            s.RunMode = RunText;
+        } else if (CompareNoCase(arg, "--binary") == 0) {
+            s.RunMode = RunBinary;
+        } else if (arg[2] != '\0') {
+            // A mistyped long option must not be taken for something else and run on.
+            std::fflush(stdout);
+            std::fprintf(stderr, "Unknown option %s\n%s\n", arg, VersionText);
+            return -2;
+        }
+        return 0;
+    }
+    if (arg[0] != '-') return 0;
     for (const char* p = arg + 1; *p != '\0'; ++p) {
         switch (*p) {
         case 'h': ShowHelp(); return -1;
@@ -60,7 +73,7 @@ int ParseOption(Startup& s, const char* arg) {
 int ReadCommandLine(Startup& s, int argc, char** argv) {
     bool named = false;
     for (int i = 1; i < argc; ++i) {
-        if (ParseOption(s, argv[i]) != 0) return -1;
+        if (const int res = ParseOption(s, argv[i]); res != 0) return res;
         if (!named && argv[i][0] != '-') {
             s.gameName = argv[i];
             named = true;
@@ -73,7 +86,11 @@ int ReadCommandLine(Startup& s, int argc, char** argv) {
         if (cut == std::string::npos) cut = self.rfind('\\');
         s.gameName = cut == std::string::npos ? self : self.substr(cut + 1);
     }
-    const size_t point = s.gameName.find('.');
+    // The extension is cut from the file's own name only: "./cave" and "my.games/cave" keep
+    // their folders.
+    const size_t slash = s.gameName.find_last_of("/\\");
+    const size_t base = slash == std::string::npos ? 0 : slash + 1;
+    const size_t point = s.gameName.find('.', base);
     if (point != std::string::npos) s.gameName.resize(point);
     return 0;
 }
@@ -100,9 +117,14 @@ int CompileFromSource(GameDatabase& db, const Startup& s, const std::string& sou
     return result;
 }
 
-void ShowMissing(const Startup& s, const std::string& sourcePath, const std::string& gamePath) {
+// Says which file was wanted; a compiled game file that exists but was refused is named as
+// damaged rather than missing, so the player knows the file itself is at fault.
+void ShowMissing(const Startup& s, const std::string& sourcePath, const std::string& gamePath,
+                 int readResult) {
     std::string text;
-    if (s.RunMode == RunAuto)
+    if (readResult == -2 || readResult == -3)
+        text = "File " + gamePath + " is damaged or is not a game file!";
+    else if (s.RunMode == RunAuto)
         text = "Cannot find file " + sourcePath + " nor file " + gamePath + "!";
     else if (s.RunMode == RunBinary)
         text = "File " + gamePath + " not found!";
@@ -116,13 +138,14 @@ void ShowMissing(const Startup& s, const std::string& sourcePath, const std::str
 int UmbMain(int argc, char** argv) {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     Startup s;
-    if (ReadCommandLine(s, argc, argv) != 0) return 0;
+    if (const int res = ReadCommandLine(s, argc, argv); res != 0)
+        return res == -2 ? ExitUsage : ExitSuccess;
     const std::string sourcePath = s.gameName + ".adv";
     const std::string gamePath = s.gameName + ".umb";
     if (sourcePath.size() > MaxPathLength) {
         const std::string text = "Game name " + s.gameName + " is too long!";
         GfxMessageBox("Error", text.c_str());
-        return 0;
+        return ExitFailure;
     }
 
     GameDatabase db;
@@ -134,27 +157,31 @@ int UmbMain(int argc, char** argv) {
 
     int result = 1;
     bool loaded = false;
+    int readResult = -1;
     if (s.RunMode != RunBinary) result = CompileFromSource(db, s, sourcePath, loaded);
     if (!loaded && (s.RunMode == RunAuto || s.RunMode == RunBinary)) {
-        if (ReadGameFile(db, gamePath.c_str()) == 0) {
+        readResult = ReadGameFile(db, gamePath.c_str());
+        if (readResult == 0) {
             loaded = true;
             result = 0;
             s.DebugMode = 0;  // debug mode never applies to a compiled game
         }
     }
-    if (!loaded) ShowMissing(s, sourcePath, gamePath);
-
-    if (result == 0) {
-        if (s.RunMode == RunCompile) {
-            if (WriteGameFile(db, gamePath.c_str()) == 0) {
-                GfxMessageBox("U.M.B.", "Conversion complete");
-            } else {
-                const std::string text = "Cannot write file " + gamePath + "!";
-                GfxMessageBox("Error", text.c_str());
-            }
-        } else {
-            PlayGames(db, s.gameName, s.DebugMode != 0);
-        }
+    if (!loaded) {
+        ShowMissing(s, sourcePath, gamePath, readResult);
+        return ExitFailure;
     }
-    return 0;
+    // Errors, or warnings when compiling: nothing is written or played.
+    if (result != 0) return ExitFailure;
+    if (s.RunMode == RunCompile) {
+        if (WriteGameFile(db, gamePath.c_str()) != 0) {
+            const std::string text = "Cannot write file " + gamePath + "!";
+            GfxMessageBox("Error", text.c_str());
+            return ExitFailure;
+        }
+        GfxMessageBox("U.M.B.", "Conversion complete");
+        return ExitSuccess;
+    }
+    PlayGames(db, s.gameName, s.DebugMode != 0);
+    return ExitSuccess;
 }

@@ -15,15 +15,21 @@ struct Startup {
     int16_t DebugMode = 0;
 };
 
-// Applies one argument; returns 0 to go on, -1 when help or version was shown.
+// The process's exit status: the run did what was asked; a file was missing, refused or not
+// written, a source had errors (or warnings when compiling), or no window could be opened; the
+// command line was wrong.
+enum ExitStatus { ExitSuccess = 0, ExitFailure = 1, ExitUsage = 2 };
+
+// Applies one argument; returns 0 to go on, -1 when help or version was shown, -2 for an
+// unknown long option (said on standard error).
 int ParseOption(Startup& s, const char* arg);
 
 void ShowHelp();
 void ShowVersion();
 
 // Settles the game name from the first non-option argument, else from the program's own name,
-// cut at its first point. Returns 0, or -1 after help or version was shown.
+// cut at the first point of its last path component. Returns 0, or ParseOption's -1 or -2.
 int ReadCommandLine(Startup& s, int argc, char** argv);
 
-// The whole run: returns 0 on every ordinary end, -1 when the text heap cannot be allocated.
+// The whole run: returns an ExitStatus, or -1 when the text heap cannot be allocated.
 int UmbMain(int argc, char** argv);

@@ -95,10 +95,11 @@ char* SplitField(FieldSplitter& s);
 // saturating far outside the 16-bit range so callers can check it.
 long ReadNumber(const char* text);
 
-// Numbers stored in 16-bit fields without a range of their own are held to the 16-bit range.
-inline int16_t Clamp16(long v) {
-    return static_cast<int16_t>(v < INT16_MIN ? INT16_MIN : (v > INT16_MAX ? INT16_MAX : v));
-}
+// Reads a number for a 16-bit field without a range of its own: the decimal number read as
+// ReadNumber reads it, but with all its digits, kept to its low 16 bits in two's complement
+// (65535 gives -1, 65600 gives 64, -65535 gives 1). When given, written is set to whether the
+// number as written is other than 0, which its 16 bits alone cannot tell (65536 gives 0).
+int16_t ReadNumber16(const char* text, bool* written = nullptr);
 
 // Stores a text and notes when it did not fit, so the line reports Error 2.
 TextRef StoreSourceText(Compiler& c, const char* text, bool continuePrevious);

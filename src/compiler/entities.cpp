@@ -92,11 +92,11 @@ int HandleLocation(Compiler& c, const char* line) {
     if (picture[0] != '\0') loc.picture = StoreSourceText(c, picture, false);
     const char* flags = SplitField(rec.fields);
     if (flags == nullptr) return DiagWarning2;
-    loc.flags = Clamp16(ReadNumber(flags));
+    loc.flags = ReadNumber16(flags);
     for (int16_t& exit : loc.exits) {
         const char* field = SplitField(rec.fields);
         if (field == nullptr) break;
-        exit = Clamp16(ReadNumber(field));
+        exit = ReadNumber16(field);
     }
     return DiagOk;
 }
@@ -123,16 +123,17 @@ int HandleObject(Compiler& c, const char* line) {
     obj.name = StoreSourceText(c, name, false);
     const char* where = SplitField(rec.fields);
     if (where == nullptr) return DiagWarning2;
-    obj.initialLocation = Clamp16(ReadNumber(where));
+    obj.initialLocation = ReadNumber16(where);
     const char* attributes = SplitField(rec.fields);
     if (attributes == nullptr) return DiagWarning2;
-    obj.attributes = Clamp16(ReadNumber(attributes));
+    obj.attributes = ReadNumber16(attributes);
     const char* noun = SplitField(rec.fields);
     if (noun == nullptr) {
         obj.noun = static_cast<int16_t>(rec.number);
     } else {
-        obj.noun = Clamp16(ReadNumber(noun));
-        if (obj.noun == 0) obj.noun = static_cast<int16_t>(FindNoun(db, noun));
+        bool written = false;
+        obj.noun = ReadNumber16(noun, &written);
+        if (!written) obj.noun = static_cast<int16_t>(FindNoun(db, noun));
     }
     return DiagOk;
 }
@@ -210,6 +211,22 @@ long ReadNumber(const char* text) {
     for (; *p >= '0' && *p <= '9'; ++p)
         if (value < 100000000L) value = value * 10 + (*p - '0');
     return negative ? -value : value;
+}
+
+int16_t ReadNumber16(const char* text, bool* written) {
+    const char* p = text;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    uint16_t value = 0;
+    bool nonZero = false;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        value = static_cast<uint16_t>(value * 10u + static_cast<unsigned>(*p - '0'));
+        nonZero = nonZero || *p != '0';
+    }
+    if (negative) value = static_cast<uint16_t>(0u - value);
+    if (written != nullptr) *written = nonZero;
+    return static_cast<int16_t>(value);
 }
 
 TextRef StoreSourceText(Compiler& c, const char* text, bool continuePrevious) {

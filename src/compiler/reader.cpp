@@ -65,9 +65,9 @@ bool IsBlankLine(const char* s) {
 }
 
 // Copies the next piece of a line into buf: up to and including the line end, at most 510
-// characters; a piece that fills the buffer without a line end gets the split marker.
-// Returns the number of bytes consumed.
-size_t NextPiece(const char* data, size_t size, size_t pos, char (&buf)[512]) {
+// characters; a piece that fills the buffer without a line end gets the split marker, and
+// split tells that the line goes on in the next piece. Returns the number of bytes consumed.
+size_t NextPiece(const char* data, size_t size, size_t pos, char (&buf)[512], bool& split) {
     size_t n = 0;
     bool lineEnd = false;
     while (pos + n < size && n < PieceLimit) {
@@ -79,7 +79,8 @@ size_t NextPiece(const char* data, size_t size, size_t pos, char (&buf)[512]) {
         }
     }
     size_t len = n;
-    if (!lineEnd && n == PieceLimit) buf[len++] = SplitMarker;
+    split = !lineEnd && n == PieceLimit;
+    if (split) buf[len++] = SplitMarker;
     buf[len] = '\0';
     return n;
 }
@@ -184,16 +185,21 @@ int CompileSource(Compiler& c, const char* data, size_t size, const char* path) 
     SourceReader r;
     char buf[512];
     size_t pos = 0;
+    bool inComment = false;  // a '|' earlier in the same line made the rest of it a comment
     while (pos < size) {
-        pos += NextPiece(data, size, pos, buf);
+        bool split = false;
+        pos += NextPiece(data, size, pos, buf, split);
         if (r.lineNumber == 0 && CompareNoCaseN(buf, ScrambleMarker, 7) == 0) {
             r.scrambled = true;
             continue;
         }
         ++r.lineNumber;
+        // Every piece keeps its own line number, but a comment runs to the end of its line.
+        const bool commentPiece = inComment;
         if (r.scrambled)
             for (char* p = buf; *p != '\0'; ++p) *p = Rot13(*p);
-        if (buf[0] == '|') continue;
+        inComment = split && (commentPiece || std::strchr(buf, '|') != nullptr);
+        if (commentPiece || buf[0] == '|') continue;
         buf[std::strcspn(buf, "\r\n|")] = '\0';
         if (r.charSet == 'w')
             for (char* p = buf; *p != '\0'; ++p)

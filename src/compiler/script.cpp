@@ -131,19 +131,21 @@ int CompileStatement(Compiler& c, const char* text, char kind, std::vector<Scrip
         ++operands;
         bool gaveOperand = false;
         if (slot >= 0 && (operands == 1 || operands == 2)) {
-            int value = Clamp16(ReadNumber(word));
-            if (value == 0 && operands == 1 && TakesVariable(code, condition))
-                value = FindVariable(db, word);
-            if (value == 0 && operands == 1 && condition && code == 'v') value = FindVerb(db, word);
-            if (value == 0 && operands == 1 && condition && TakesNoun(code))
-                value = FindNoun(db, word);
-            if (value != 0) {
+            // A number other than 0 counts as written even when its 16 bits are 0 (65536).
+            bool written = false;
+            int value = ReadNumber16(word, &written);
+            if (!written && operands == 1) {
+                if (TakesVariable(code, condition)) value = FindVariable(db, word);
+                if (value == 0 && condition && code == 'v') value = FindVerb(db, word);
+                if (value == 0 && condition && TakesNoun(code)) value = FindNoun(db, word);
+                written = value != 0;
+            }
+            if (written) {
                 (operands == 1 ? line.operandA : line.operandB)[slot] = static_cast<int16_t>(value);
                 gaveOperand = true;
             }
             // "set door 0" must override the default of 1.
-            if (code == '=' && operands == 2 && value == 0 && word[0] == '0')
-                line.operandB[slot] = 0;
+            if (code == '=' && operands == 2 && !written && word[0] == '0') line.operandB[slot] = 0;
         }
         if (!gaveOperand) {
             if (const Keyword* k = FindKeyword(word, condition)) {

@@ -19,9 +19,10 @@ int LowerKey(int key) {
                                  : -1;
 }
 
+// Echoes an answer key as typed, right after its question.
 void Echo(ScreenState& s, int key, int x) {
-    const char text[2] = {static_cast<char>(key), '\0'};
-    PrintTextFrom(s, text, x);
+    const char typed[2] = {static_cast<char>(key), '\0'};
+    PrintTyped(s, "", typed, x);
 }
 
 void CopyLine(char* dst, const char* src) {
@@ -87,8 +88,9 @@ int ReadLine(ScreenState& s, char* buffer, int maxLength) {
     buffer[0] = '\0';
     char shown[WorkBufferSize];
     for (;;) {
-        std::snprintf(shown, sizeof shown, "%s%s%c", prompt, buffer, CursorMark);
-        const int x = PrintText(s, shown);
+        // The prompt is the author's text; what the player types is shown exactly as typed.
+        std::snprintf(shown, sizeof shown, "%s%c", buffer, CursorMark);
+        const int x = PrintTyped(s, prompt, shown, 0);
         const int key = GfxReadKey();
         if (key == KeyEnter) break;
         if (key == KeyScreenshot) {
@@ -108,8 +110,7 @@ int ReadLine(ScreenState& s, char* buffer, int maxLength) {
             p = HistoryForward(s, buffer);
         }
     }
-    std::snprintf(shown, sizeof shown, "%s%s", prompt, buffer);
-    PrintText(s, shown);
+    PrintTyped(s, prompt, buffer, 0);
     HistoryAdd(s, buffer);
     return 0;
 }

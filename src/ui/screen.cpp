@@ -64,8 +64,10 @@ int DrawTextLine(ScreenState& s, const AreaBox& a, const char* line, int len, in
 int Width(int count) { return GfxTextWidth(nullptr, count); }
 
 // Word-wraps text into the area: breaks at blanks and backslashes, a backslash starting a new
-// line; a word too wide for its line keeps what fits and loses the rest.
-int WrapAndPrint(ScreenState& s, const char* text, int startX, const AreaBox& a) {
+// line; a word too wide for its line keeps what fits and loses the rest. The author's text has
+// its marks expanded; typed text (may be null) follows it as typed, its backslashes plain.
+int WrapAndPrint(ScreenState& s, const char* text, const char* typed, int startX,
+                 const AreaBox& a) {
     if ((s.PrintMode & ModeClearArea) != 0) {
         if (s.CurrentArea == AreaMessages) TranscriptBottomRow();
         GfxFillBox(a.x1, a.y1, a.x2, a.y2, s.BackgroundColour);
@@ -74,6 +76,11 @@ int WrapAndPrint(ScreenState& s, const char* text, int startX, const AreaBox& a)
     if (text == nullptr) return 0;
     char buf[WorkBufferSize];
     int n = static_cast<int>(ExpandVariables(s, text, buf));
+    int marked = n;  // a backslash before this index breaks the line
+    for (const char* t = typed; t != nullptr && *t != '\0' && n < int{WorkBufferSize} - 1; ++t)
+        buf[n++] = *t;
+    buf[n] = '\0';
+    auto isBreak = [&](int i) { return buf[i] == ' ' || (buf[i] == '\\' && i < marked); };
     const bool bottom = (s.PrintMode & ModeBottomLine) != 0;
     int result = 0;
     int room = (a.x2 - a.x1) - startX;
@@ -87,11 +94,9 @@ int WrapAndPrint(ScreenState& s, const char* text, int startX, const AreaBox& a)
         room = a.x2 - a.x1;
     };
     for (int i = 0; i <= n; ++i) {
-        if (i < n && buf[i] != ' ' && buf[i] != '\\') continue;
+        if (i < n && !isBreak(i)) continue;
         // The word ending here, without the break character before it.
-        const int wordStart = lastBreak < i && (buf[lastBreak] == ' ' || buf[lastBreak] == '\\')
-                                  ? lastBreak + 1
-                                  : lastBreak;
+        const int wordStart = lastBreak < i && isBreak(lastBreak) ? lastBreak + 1 : lastBreak;
         // Measured with its break character against the room of this line, a word too wide
         // keeps what fits; the rest of the word is dropped and the words after it go on.
         int excess = 0;
@@ -100,6 +105,7 @@ int WrapAndPrint(ScreenState& s, const char* text, int startX, const AreaBox& a)
             std::memmove(buf + i - excess, buf + i, static_cast<size_t>(n - i + 1));
             n -= excess;
             i -= excess;
+            if (marked > i) marked = marked >= i + excess ? marked - excess : i;
         }
         if (Width(i - lineStart) <= room) {
             lastBreak = i;
@@ -109,7 +115,7 @@ int WrapAndPrint(ScreenState& s, const char* text, int startX, const AreaBox& a)
             lineStart = wordStart;
             lastBreak = i;
         }
-        if (i < n && buf[i] == '\\') {
+        if (i < n && buf[i] == '\\' && i < marked) {
             drawLine(lineStart, i);
             backslashLast = true;
             lineStart = i + 1;
@@ -171,7 +177,12 @@ int PrintText(ScreenState& s, const char* text) { return PrintTextFrom(s, text, 
 
 int PrintTextFrom(ScreenState& s, const char* text, int startX) {
     if (s.CurrentArea < 0 || s.CurrentArea > 3) return -1;
-    return WrapAndPrint(s, text, startX, Areas[s.CurrentArea]);
+    return WrapAndPrint(s, text, nullptr, startX, Areas[s.CurrentArea]);
+}
+
+int PrintTyped(ScreenState& s, const char* text, const char* typed, int startX) {
+    if (s.CurrentArea < 0 || s.CurrentArea > 3) return -1;
+    return WrapAndPrint(s, text, typed, startX, Areas[s.CurrentArea]);
 }
 
 size_t ExpandVariables(const ScreenState& s, const char* text, char* out) {

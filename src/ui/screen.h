@@ -58,6 +58,9 @@ void DrawFrames(ScreenState& s);
 void MakeUiColours(ScreenState& s, int rgbMode);
 int PrintText(ScreenState& s, const char* text);
 int PrintTextFrom(ScreenState& s, const char* text, int startX);
+// Prints the author's text (its marks expanded) followed by what the player typed, shown exactly
+// as typed; returns the end offset like PrintTextFrom.
+int PrintTyped(ScreenState& s, const char* text, const char* typed, int startX);
 // Expands %name% to variable values and %% to %; returns the expanded length (at most
 // WorkBufferSize - 1).
 size_t ExpandVariables(const ScreenState& s, const char* text, char* out);

@@ -324,8 +324,9 @@ uint64_t GfxTicks() {
 void GfxSetWindowTitle(const char* title) { Driver().SetTitle(title); }
 
 void GfxMessageBox(const char* caption, const char* text) {
-    if (Driver().MessageBox(caption, text)) return;
+    // What was printed before the box (the version, diagnostics) shows before it, not after.
     std::fflush(stdout);
+    if (Driver().MessageBox(caption, text)) return;
     std::fprintf(stderr, "%s: %s\n", caption, text);
     std::fflush(stderr);
 }

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <string>
@@ -23,7 +24,10 @@ namespace {
     X(SDL_DestroyRenderer)                                                                         \
     X(SDL_DestroyTexture)                                                                          \
     X(SDL_DestroyWindow)                                                                           \
+    X(SDL_GetCurrentVideoDriver)                                                                   \
     X(SDL_GetError)                                                                                \
+    X(SDL_GetNumVideoDrivers)                                                                      \
+    X(SDL_GetVideoDriver)                                                                          \
     X(SDL_GetRendererOutputSize)                                                                   \
     X(SDL_GetWindowFlags)                                                                          \
     X(SDL_Init)                                                                                    \
@@ -42,6 +46,8 @@ namespace {
     X(SDL_ShowSimpleMessageBox)                                                                    \
     X(SDL_StartTextInput)                                                                          \
     X(SDL_UpdateTexture)                                                                           \
+    X(SDL_VideoInit)                                                                               \
+    X(SDL_VideoQuit)                                                                               \
     X(SDL_WaitEventTimeout)
 
 struct SdlApi {
@@ -79,9 +85,50 @@ bool LoadSdl() {
     return loaded;
 }
 
+std::string videoError;  // why no real video driver could be started, when SDL gave no reason
+
 // The reason the window could not be opened.
 const char* SdlError() {
+    if (!videoError.empty()) return videoError.c_str();
     return sdl.SDL_GetError != nullptr ? sdl.SDL_GetError() : sdlLoadError.c_str();
+}
+
+// Video drivers that open windows nobody can see.
+bool IsInvisibleDriver(const char* name) {
+    return std::strcmp(name, "offscreen") == 0 || std::strcmp(name, "dummy") == 0;
+}
+
+bool IsSet(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && *value != '\0';
+}
+
+// Starts SDL's video; returns false when no window can be shown. Without a display SDL falls
+// back to a driver that draws off screen, and the game would wait for keys that never come:
+// unless the user asked for a driver by name (SDL_VIDEODRIVER), that counts as no window, with
+// the reasons the real drivers gave.
+bool InitVideo() {
+    if (sdl.SDL_Init(SDL_INIT_VIDEO) != 0) return false;
+    const char* driver = sdl.SDL_GetCurrentVideoDriver();
+    if (IsSet("SDL_VIDEODRIVER") || driver == nullptr || !IsInvisibleDriver(driver)) return true;
+    sdl.SDL_Quit();
+    std::string why;
+    const int count = sdl.SDL_GetNumVideoDrivers();
+    for (int i = 0; i < count; ++i) {
+        const char* name = sdl.SDL_GetVideoDriver(i);
+        if (name == nullptr || IsInvisibleDriver(name)) continue;
+        if (sdl.SDL_VideoInit(name) == 0) {
+            sdl.SDL_VideoQuit();
+            continue;
+        }
+        if (!why.empty()) why += "; ";
+        why += sdl.SDL_GetError();
+    }
+    if (why.empty()) why = "no video driver can show a window";
+    if (!IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY"))
+        why += " (no display: DISPLAY and WAYLAND_DISPLAY are not set)";
+    videoError = why;
+    return false;
 }
 
 const char* const DefaultCaption = "U.M.B.";
@@ -229,7 +276,8 @@ void WindowDriver::ServeRequests() {
         switch (r->kind) {
         case RequestKind::Open:
             if (!OpenWindow()) {
-                std::fprintf(stderr, "Error: Cannot open the window: %s\n", SdlError());
+                std::fflush(stdout);
+                std::fprintf(stderr, "Cannot open the window: %s\n", SdlError());
                 EndNow(1);
             }
             break;
@@ -253,7 +301,7 @@ void WindowDriver::ServeRequests() {
 bool WindowDriver::OpenWindow() {
     if (window_ != nullptr) return true;
     if (!video_) {
-        if (!LoadSdl() || sdl.SDL_Init(SDL_INIT_VIDEO) != 0) return false;
+        if (!LoadSdl() || !InitVideo()) return false;
         video_ = true;
         wake_event_ = sdl.SDL_RegisterEvents(1);
     }
