@@ -67,6 +67,24 @@ Bytes PalettePicture() {
     return rows;
 }
 
+// The RGB picture with an alpha channel, as an image editor exports a cut-out: opaque inside an
+// ellipse, clear outside it, with a soft edge between.
+Bytes RgbaPicture() {
+    const Bytes rgb = RgbPicture();
+    Bytes rows;
+    for (int y = 0; y < PictureHeight; ++y)
+        for (int x = 0; x < PictureWidth; ++x) {
+            const size_t at = (static_cast<size_t>(y) * PictureWidth + static_cast<size_t>(x)) * 3;
+            rows.insert(rows.end(), rgb.begin() + static_cast<long>(at),
+                        rgb.begin() + static_cast<long>(at + 3));
+            const double dx = (x - PictureWidth / 2) / (PictureWidth * 0.45);
+            const double dy = (y - PictureHeight / 2) / (PictureHeight * 0.45);
+            const double edge = (1.0 - (dx * dx + dy * dy)) * 8.0;  // 1 and more: opaque
+            rows.push_back(static_cast<unsigned char>(std::clamp(edge, 0.0, 1.0) * 255.0 + 0.5));
+        }
+    return rows;
+}
+
 // Appends v as 4 big-endian bytes.
 void PutBigEndian(Bytes& out, uint32_t v) {
     for (int shift = 24; shift >= 0; shift -= 8)
@@ -90,20 +108,29 @@ int PaethOf(int a, int b, int c) {
     return pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
 }
 
-// Encodes rows as a PNG the way common writers do: for RGB each row takes the filter with the
-// smallest sum of signed differences, palette rows stay unfiltered; image data in 8 KiB chunks.
-Bytes EncodePng(const Bytes& raw, int colourType, int depth, const Bytes& palette) {
-    const size_t rowLength =
-        (static_cast<size_t>(depth) * PictureWidth + 7) / 8 * (colourType == 2 ? 3 : 1);
-    const size_t step = colourType == 2 ? 3 : 1;
+// Bytes of one pixel of the forms measured here (depth 8 or less), at least 1.
+size_t PixelBytes(int colourType, int depth) {
+    const int channels = colourType == 2 ? 3 : colourType == 6 ? 4 : 1;
+    return std::max<size_t>(1, static_cast<size_t>(channels * depth / 8));
+}
+
+// The Adam7 passes: first column and row, column and row steps.
+const int Adam7[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                         {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+
+// Filters rows of width pixels the way common writers do: for RGB and RGBA each row takes the
+// filter with the smallest sum of signed differences, palette rows stay unfiltered.
+void FilterRows(const Bytes& raw, size_t rowLength, int rows, int colourType, int depth,
+                Bytes& filtered) {
+    const size_t step = PixelBytes(colourType, depth);
     const Bytes zero(rowLength, 0);
-    Bytes filtered;
-    for (int y = 0; y < PictureHeight; ++y) {
+    const bool choose = colourType == 2 || colourType == 6;
+    for (int y = 0; y < rows; ++y) {
         const unsigned char* cur = &raw[static_cast<size_t>(y) * rowLength];
         const unsigned char* prev = y > 0 ? cur - rowLength : zero.data();
         Bytes best;
         long bestSum = -1;
-        for (int f = 0; f <= (colourType == 2 ? 4 : 0); ++f) {
+        for (int f = 0; f <= (choose ? 4 : 0); ++f) {
             Bytes row{static_cast<unsigned char>(f)};
             long sum = 0;
             for (size_t i = 0; i < rowLength; ++i) {
@@ -122,6 +149,37 @@ Bytes EncodePng(const Bytes& raw, int colourType, int depth, const Bytes& palett
         }
         filtered.insert(filtered.end(), best.begin(), best.end());
     }
+}
+
+// Encodes rows as a PNG the way common writers do, interlaced or not; image data in 8 KiB chunks.
+Bytes EncodePng(const Bytes& raw, int colourType, int depth, const Bytes& palette,
+                bool interlaced = false) {
+    const size_t bits = static_cast<size_t>(depth) * PixelBytes(colourType, 8);
+    const auto rowBytes = [&](int width) { return (bits * static_cast<size_t>(width) + 7) / 8; };
+    Bytes filtered;
+    if (!interlaced) {
+        FilterRows(raw, rowBytes(PictureWidth), PictureHeight, colourType, depth, filtered);
+    } else {
+        // Each pass is a small picture of its own pixels, packed and filtered on its own.
+        const size_t fullRow = rowBytes(PictureWidth);
+        for (const auto& p : Adam7) {
+            const int width = (PictureWidth - p[0] + p[2] - 1) / p[2];
+            const int rows = (PictureHeight - p[1] + p[3] - 1) / p[3];
+            Bytes pass(rowBytes(width) * static_cast<size_t>(rows), 0);
+            for (int r = 0; r < rows; ++r)
+                for (int i = 0; i < width; ++i)
+                    for (size_t bit = 0; bit < bits; ++bit) {
+                        const size_t from = (static_cast<size_t>(p[1] + r * p[3])) * fullRow * 8 +
+                                            static_cast<size_t>(p[0] + i * p[2]) * bits + bit;
+                        const size_t to = static_cast<size_t>(r) * rowBytes(width) * 8 +
+                                          static_cast<size_t>(i) * bits + bit;
+                        if ((raw[from / 8] >> (7 - from % 8) & 1) != 0)
+                            pass[to / 8] =
+                                static_cast<unsigned char>(pass[to / 8] | 1 << (7 - to % 8));
+                    }
+            FilterRows(pass, rowBytes(width), rows, colourType, depth, filtered);
+        }
+    }
     uLongf size = compressBound(static_cast<uLong>(filtered.size()));
     Bytes stream(size);
     compress2(stream.data(), &size, filtered.data(), static_cast<uLong>(filtered.size()), 6);
@@ -131,7 +189,8 @@ Bytes EncodePng(const Bytes& raw, int colourType, int depth, const Bytes& palett
     Bytes header;
     PutBigEndian(header, PictureWidth);
     PutBigEndian(header, PictureHeight);
-    for (int v : {depth, colourType, 0, 0, 0}) header.push_back(static_cast<unsigned char>(v));
+    for (int v : {depth, colourType, 0, 0, interlaced ? 1 : 0})
+        header.push_back(static_cast<unsigned char>(v));
     AddChunk(png, "IHDR", header);
     if (!palette.empty()) AddChunk(png, "PLTE", palette);
     for (size_t at = 0; at < stream.size(); at += 8192)
@@ -150,26 +209,36 @@ bool WriteWholeFile(const std::string& path, const Bytes& bytes) {
     return std::fclose(f) == 0 && ok;
 }
 
-// libpng's simplified reader: the file to 8-bit RGB pixels in memory. Returns false on failure.
+// libpng's simplified reader: the file to 8-bit RGB pixels in memory, or RGBA ones for a file
+// with alpha (libpng is not asked to lay them over a background). Returns false on failure.
 bool ReadWithLibpng(const char* path, Bytes& pixels) {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     if (png_image_begin_read_from_file(&image, path) == 0) return false;
-    image.format = PNG_FORMAT_RGB;
+    image.format = (image.format & PNG_FORMAT_FLAG_ALPHA) != 0 ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
     pixels.resize(PNG_IMAGE_SIZE(image));
     const bool ok = png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr) != 0;
     png_image_free(&image);
     return ok;
 }
 
-// Compares the picture area with libpng's pixels; returns the number of differing pixels.
-int Differences(const Bytes& rgb) {
+// Compares the picture area with libpng's pixels, RGBA ones laid over the background as the
+// program does; returns the number of differing pixels.
+int Differences(const ScreenState& s, const Bytes& pixels) {
     GfxSelectSurface(nullptr);
+    const bool alpha = pixels.size() == size_t{PictureWidth} * PictureHeight * 4;
+    const size_t step = alpha ? 4 : 3;
+    int bg[3];
+    GfxRgbOfColour(s.BackgroundColour, &bg[0], &bg[1], &bg[2]);
     int wrong = 0;
     for (int y = 0; y < PictureHeight; ++y)
         for (int x = 0; x < PictureWidth; ++x) {
-            const size_t at = (static_cast<size_t>(y) * PictureWidth + static_cast<size_t>(x)) * 3;
-            wrong += GfxReadPixel(x, y) != GfxColourFromRgb(rgb[at], rgb[at + 1], rgb[at + 2]);
+            const unsigned char* p =
+                &pixels[(static_cast<size_t>(y) * PictureWidth + static_cast<size_t>(x)) * step];
+            int c[3] = {p[0], p[1], p[2]};
+            if (alpha)
+                for (int k = 0; k < 3; ++k) c[k] = (c[k] * p[3] + bg[k] * (255 - p[3]) + 127) / 255;
+            wrong += GfxReadPixel(x, y) != GfxColourFromRgb(c[0], c[1], c[2]);
         }
     return wrong;
 }
@@ -192,7 +261,7 @@ bool Measure(ScreenState& s, const char* label, const std::string& path) {
             return false;
         }
     }
-    if (const int wrong = Differences(pixels); wrong != 0) {
+    if (const int wrong = Differences(s, pixels); wrong != 0) {
         std::fprintf(stderr, "%s: %d pixels differ from libpng's\n", label, wrong);
         return false;
     }
@@ -204,30 +273,42 @@ bool Measure(ScreenState& s, const char* label, const std::string& path) {
 
 }  // namespace
 
-// Writes the two pictures, times them both ways and prints one line each.
+// Writes the pictures, times them both ways and prints one line each.
 int main() {
     GfxUseHeadless(true);
     GfxOpenScreen();
     GameDatabase db;
+    db.BgColor = 1;  // transparent pixels lie over a colour, not black
     ScreenState s;
     s.db = &db;
 
     const std::string base =
         (std::filesystem::temp_directory_path() / ("umb-bench-picture-" + std::to_string(getpid())))
             .string();
-    const std::string rgbPath = base + "-rgb8.png";
-    const std::string palettePath = base + "-pal4.png";
     Bytes palette;
     for (int i = 0; i < 16; ++i)
         for (int v : {i * 16, 255 - i * 12, (i * 97) & 255})
             palette.push_back(static_cast<unsigned char>(v));
-    if (!WriteWholeFile(rgbPath, EncodePng(RgbPicture(), 2, 8, {})) ||
-        !WriteWholeFile(palettePath, EncodePng(PalettePicture(), 3, 4, palette))) {
-        std::fprintf(stderr, "cannot write the test pictures under %s\n", base.c_str());
-        return 1;
+    struct Picture {
+        const char* label;
+        Bytes png;
+    };
+    const Picture pictures[] = {
+        {"rgb8", EncodePng(RgbPicture(), 2, 8, {})},
+        {"pal4", EncodePng(PalettePicture(), 3, 4, palette)},
+        {"rgba8", EncodePng(RgbaPicture(), 6, 8, {})},
+        {"rgb8-adam7", EncodePng(RgbPicture(), 2, 8, {}, true)},
+        {"pal4-adam7", EncodePng(PalettePicture(), 3, 4, palette, true)},
+    };
+    bool ok = true;
+    for (const Picture& p : pictures) {
+        const std::string path = base + "-" + p.label + ".png";
+        if (!WriteWholeFile(path, p.png)) {
+            std::fprintf(stderr, "cannot write the test picture %s\n", path.c_str());
+            return 1;
+        }
+        ok = Measure(s, p.label, path) && ok;
+        std::remove(path.c_str());
     }
-    const bool ok = Measure(s, "rgb8", rgbPath) && Measure(s, "pal4", palettePath);
-    std::remove(rgbPath.c_str());
-    std::remove(palettePath.c_str());
     return ok ? 0 : 1;
 }

@@ -4,9 +4,11 @@
 #include "ui/screen.h"
 
 #include <gtest/gtest.h>
+#include <png.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <csetjmp>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -30,10 +32,23 @@ struct RawPicture {
     Bytes palette;  // red, green, blue triples
 };
 
-// Data bytes of one row, as the reader counts them (byte triples for RGB at any depth).
-size_t RowLengthOf(int colourType, int depth) {
-    const size_t bytes = (static_cast<size_t>(depth) * PictureWidth + 7) / 8;
-    return colourType == 2 ? bytes * 3 : bytes;
+// Samples per pixel of a colour type.
+size_t ChannelsOf(int colourType) {
+    return colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
+}
+
+// Data bytes of one row, as the reader counts them (byte triples for RGB at any depth up to 8).
+size_t RowLengthOf(int colourType, int depth, int width = PictureWidth) {
+    if (colourType == 2 && depth <= 8)
+        return (static_cast<size_t>(depth) * static_cast<size_t>(width) + 7) / 8 * 3;
+    return (static_cast<size_t>(depth) * ChannelsOf(colourType) * static_cast<size_t>(width) + 7) /
+           8;
+}
+
+// Bytes of one complete pixel, as the filters step back (3 for RGB up to 8 bits), at least 1.
+size_t FilterStepOf(int colourType, int depth) {
+    if (colourType == 2 && depth <= 8) return 3;
+    return std::max<size_t>(1, static_cast<size_t>(depth) * ChannelsOf(colourType) / 8);
 }
 
 // A repeatable byte stream.
@@ -101,7 +116,7 @@ int Paeth(int a, int b, int c) {
 
 // Filters row y with filters[y % size], as a PNG writer does; an unknown type leaves it raw.
 Bytes FilterRows(const RawPicture& p, const std::vector<int>& filters) {
-    const size_t step = p.colourType == 2 ? 3 : 1;
+    const size_t step = FilterStepOf(p.colourType, p.depth);
     const Bytes zero(p.rowLength, 0);
     Bytes out;
     for (int y = 0; y < p.rows; ++y) {
@@ -121,6 +136,43 @@ Bytes FilterRows(const RawPicture& p, const std::vector<int>& filters) {
                                            : 0;
             out.push_back(static_cast<unsigned char>(cur[i] - predicted));
         }
+    }
+    return out;
+}
+
+// The Adam7 passes: first column and row, column and row steps.
+const int Adam7[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                         {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+
+// Filters p interlaced: each pass a small picture of its own pixels, packed and filtered on its
+// own as PNG writers do. passEnds, when given, receives where each pass ends in the result.
+Bytes InterlacedRows(const RawPicture& p, const std::vector<int>& filters,
+                     std::vector<size_t>* passEnds = nullptr) {
+    const size_t bits = static_cast<size_t>(p.depth) * ChannelsOf(p.colourType);
+    Bytes out;
+    for (const auto& pass : Adam7) {
+        RawPicture q;
+        q.colourType = p.colourType;
+        q.depth = p.depth;
+        const int width = (PictureWidth - pass[0] + pass[2] - 1) / pass[2];
+        q.rows = (p.rows - pass[1] + pass[3] - 1) / pass[3];
+        q.rowLength = RowLengthOf(p.colourType, p.depth, width);
+        q.data.assign(q.rowLength * static_cast<size_t>(q.rows), 0);
+        for (int r = 0; r < q.rows; ++r)
+            for (int i = 0; i < width; ++i)
+                for (size_t bit = 0; bit < bits; ++bit) {
+                    const size_t from =
+                        static_cast<size_t>(pass[1] + r * pass[3]) * p.rowLength * 8 +
+                        static_cast<size_t>(pass[0] + i * pass[2]) * bits + bit;
+                    const size_t to = static_cast<size_t>(r) * q.rowLength * 8 +
+                                      static_cast<size_t>(i) * bits + bit;
+                    if ((p.data[from / 8] >> (7 - from % 8) & 1) != 0)
+                        q.data[to / 8] =
+                            static_cast<unsigned char>(q.data[to / 8] | 1 << (7 - to % 8));
+                }
+        const Bytes rows = FilterRows(q, filters);
+        out.insert(out.end(), rows.begin(), rows.end());
+        if (passEnds != nullptr) passEnds->push_back(out.size());
     }
     return out;
 }
@@ -218,16 +270,19 @@ struct PngOptions {
     size_t idatSize = 0;                              // largest image data chunk; 0: one chunk
     bool lowerCase = false;
     bool scramble = false;  // marker chunk, and image data combined with the key
+    bool interlaced = false;
 };
 
 // A whole PNG file of p: header, marker, palette, image data, end.
 Bytes EncodePng(const RawPicture& p, const PngOptions& o = {}) {
     Png png;
     png.lowerCase = o.lowerCase;
-    png.Chunk("IHDR", Header(p.colourType, p.depth));
+    png.Chunk("IHDR", Header(p.colourType, p.depth, PictureWidth, PictureHeight, 0, 0,
+                             o.interlaced ? 1 : 0));
     if (o.scramble) png.Chunk("SrMB", Marker);
     if (!p.palette.empty()) png.Chunk("PLTE", p.palette);
-    png.ImageData(DeflateParts(FilterRows(p, o.filters))[0], o.idatSize, o.scramble);
+    const Bytes rows = o.interlaced ? InterlacedRows(p, o.filters) : FilterRows(p, o.filters);
+    png.ImageData(DeflateParts(rows)[0], o.idatSize, o.scramble);
     png.Chunk("IEND", {});
     return png.bytes;
 }
@@ -491,41 +546,61 @@ TEST_F(PictureTest, RefusedFilesLeaveTheScreenAndDisplayBlanksTheFramedArea) {
         const char* what;
         Bytes bytes;
         int code;
+        const char* why;  // the reason debug mode names
     };
     const Case cases[] = {
-        {"empty", {}, -2},
-        {"cut signature", Bytes(good.begin(), good.begin() + 7), -2},
-        {"wrong signature", badSignature, -2},
-        {"385 wide", file({{"IHDR", Header(2, 8, 385)}}), -3},
-        {"255 high", file({{"IHDR", Header(2, 8, 384, 255)}}), -3},
-        {"16-bit", file({{"IHDR", Header(2, 16)}}), -3},
-        {"depth 0", file({{"IHDR", Header(0, 0)}}), -3},
-        {"grey and alpha", file({{"IHDR", Header(4, 8)}}), -3},
-        {"RGB and alpha", file({{"IHDR", Header(6, 8)}}), -3},
-        {"compression 1", file({{"IHDR", Header(2, 8, 384, 256, 1)}}), -3},
-        {"filter method 1", file({{"IHDR", Header(2, 8, 384, 256, 0, 1)}}), -3},
-        {"interlaced", file({{"IHDR", Header(2, 8, 384, 256, 0, 0, 1)}}), -3},
-        {"header of 14 bytes", file({{"IHDR", longHeader}}), -3},
-        {"header second", file({{"tEXt", {'x'}}, {"IHDR", Header(2, 8)}}), -3},
-        {"marker before the header", file({{"SrMB", Marker}, {"IHDR", Header(2, 8)}}), -3},
-        {"no header", file({}), -3},
-        {"header cut short", Bytes(good.begin(), good.begin() + 30), -3},
-        {"chunk length of 2^31", huge.bytes, -3},
+        {"empty", {}, -2, "not a PNG file"},
+        {"cut signature", Bytes(good.begin(), good.begin() + 7), -2, "not a PNG file"},
+        {"wrong signature", badSignature, -2, "not a PNG file"},
+        {"385 wide", file({{"IHDR", Header(2, 8, 385)}}), -3, "not 384 x 256 but 385 x 256"},
+        {"255 high", file({{"IHDR", Header(2, 8, 384, 255)}}), -3, "not 384 x 256 but 384 x 255"},
+        {"16-bit palette", file({{"IHDR", Header(3, 16)}}), -3,
+         "unsupported bit depth 16 for palette"},
+        {"depth 0", file({{"IHDR", Header(0, 0)}}), -3, "unsupported bit depth 0 for grey"},
+        {"12-bit RGB", file({{"IHDR", Header(2, 12)}}), -3, "unsupported bit depth 12 for RGB"},
+        {"4-bit grey and alpha", file({{"IHDR", Header(4, 4)}}), -3,
+         "unsupported bit depth 4 for grey and alpha"},
+        {"2-bit RGBA", file({{"IHDR", Header(6, 2)}}), -3, "unsupported bit depth 2 for RGBA"},
+        {"colour type 5", file({{"IHDR", Header(5, 8)}}), -3, "unsupported colour type 5"},
+        {"compression 1", file({{"IHDR", Header(2, 8, 384, 256, 1)}}), -3,
+         "unsupported compression method 1"},
+        {"filter method 1", file({{"IHDR", Header(2, 8, 384, 256, 0, 1)}}), -3,
+         "unsupported filter method 1"},
+        {"interlace method 2", file({{"IHDR", Header(2, 8, 384, 256, 0, 0, 2)}}), -3,
+         "unsupported interlace method 2"},
+        {"header of 14 bytes", file({{"IHDR", longHeader}}), -3, "header missing"},
+        {"header second", file({{"tEXt", {'x'}}, {"IHDR", Header(2, 8)}}), -3, "header missing"},
+        {"marker before the header", file({{"SrMB", Marker}, {"IHDR", Header(2, 8)}}), -3,
+         "header missing"},
+        {"no header", file({}), -3, "header missing"},
+        {"header cut short", Bytes(good.begin(), good.begin() + 30), -3, "truncated"},
+        {"chunk length of 2^31", huge.bytes, -3, "bad chunk length"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Paint();
-        EXPECT_EQ(Load(c.bytes), c.code);
+        char why[80] = "unchanged";
+        EXPECT_EQ(LoadPicture(s, Save(c.bytes).c_str(), 0, 0, why, sizeof why), c.code);
+        EXPECT_STREQ(why, c.why);
         EXPECT_TRUE(Untouched());
-        EXPECT_EQ(DisplayPicture(s, Store(Save(c.bytes))), -1);
+        const std::string name = Save(c.bytes);
+        EXPECT_EQ(DisplayPicture(s, Store(name)), -1);
+        EXPECT_EQ(std::string(s.PictureFailure), "picture " + name + ": " + c.why);
         ExpectBlankAndFramed();
     }
     Paint();
-    EXPECT_EQ(LoadPicture(s, (dir + "/missing.png").c_str(), 0, 0), -1);
+    char why[80];
+    EXPECT_EQ(LoadPicture(s, (dir + "/missing.png").c_str(), 0, 0, why, sizeof why), -1);
+    EXPECT_STREQ(why, "file not found");
     EXPECT_EQ(LoadPicture(s, dir.c_str(), 0, 0), -2);  // a directory reads as nothing
     EXPECT_TRUE(Untouched());
     EXPECT_EQ(DisplayPicture(s, Store(dir + "/missing.png")), -1);
+    EXPECT_EQ(std::string(s.PictureFailure), "picture " + dir + "/missing.png: file not found");
     ExpectBlankAndFramed();
+    // A short reason buffer gets what fits.
+    char shortWhy[5];
+    EXPECT_EQ(LoadPicture(s, Save(badSignature).c_str(), 0, 0, shortWhy, sizeof shortWhy), -2);
+    EXPECT_STREQ(shortWhy, "not ");
 }
 
 TEST_F(PictureTest, TruncatedFilesShowTheRowsReadSoFar) {
@@ -660,11 +735,18 @@ TEST_F(PictureTest, DisplayLoadsAPictureOncePerTextAndBlanksWithoutOne) {
     EXPECT_EQ(DisplayPicture(s, Store("hall.png")), 0);
     EXPECT_EQ(ShownRows(p), PictureHeight);
 
+    EXPECT_STREQ(s.PictureFailure, "");
     Paint();
-    EXPECT_EQ(DisplayPicture(s, Store("cellar.png")), -1);
+    const TextRef cellar = Store("cellar.png");
+    EXPECT_EQ(DisplayPicture(s, cellar), -1);
+    EXPECT_STREQ(s.PictureFailure, "picture cellar.png: file not found");
     ExpectBlankAndFramed();
+    // Asked for again, the failed picture is neither tried nor named again.
+    EXPECT_EQ(DisplayPicture(s, cellar), 0);
+    EXPECT_STREQ(s.PictureFailure, "");
     Paint();
     EXPECT_EQ(DisplayPicture(s, Store("")), -1);
+    EXPECT_STREQ(s.PictureFailure, "");  // no picture is no failure
     ExpectBlankAndFramed();
     Paint();
     EXPECT_EQ(DisplayPicture(s, NoText), -1);
@@ -679,6 +761,8 @@ TEST_F(PictureTest, DisplayLoadsAPictureOncePerTextAndBlanksWithoutOne) {
     std::filesystem::copy_file(dir + "/hall.png", deep + "/hall.png");
     Paint();
     EXPECT_EQ(DisplayPicture(s, Store(deep + "/hall.png")), -1);
+    EXPECT_EQ(std::string(s.PictureFailure),
+              "picture " + deep + "/hall.png: path longer than 127 characters");
     ExpectBlankAndFramed();
 }
 
@@ -691,6 +775,7 @@ TEST_F(PictureTest, PicturesOffBlankTheAreaUntilAnotherTextIsAskedFor) {
     EXPECT_TRUE(Untouched());
     const TextRef first = Store(path);
     EXPECT_EQ(DisplayPicture(s, first), -1);
+    EXPECT_STREQ(s.PictureFailure, "");  // switched off by the player: nothing to report
     ExpectBlankAndFramed();
 
     s.PicturesEnabled = 1;
@@ -699,6 +784,298 @@ TEST_F(PictureTest, PicturesOffBlankTheAreaUntilAnotherTextIsAskedFor) {
     EXPECT_TRUE(Untouched());
     EXPECT_EQ(DisplayPicture(s, Store(path)), 0);
     EXPECT_EQ(ShownRows(p), PictureHeight);
+}
+
+// libpng's reading of a PNG file as 8-bit RGBA: 16-bit samples cut to their high byte, palette
+// and grey below 8 bits expanded, interlacing undone. Empty when libpng refuses the file.
+Bytes LibpngRgba(const Bytes& file) {
+    struct Source {
+        const Bytes* bytes;
+        size_t at;
+    } source{&file, 0};
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    // Made before the jump point, so that a longjmp leaves nothing half built.
+    Bytes pixels(size_t{PictureWidth} * PictureHeight * 4);
+    std::vector<png_bytep> rows;
+    for (int y = 0; y < PictureHeight; ++y)
+        rows.push_back(&pixels[static_cast<size_t>(y) * PictureWidth * 4]);
+    if (setjmp(png_jmpbuf(png)) != 0) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return {};
+    }
+    png_set_read_fn(png, &source, [](png_structp p, png_bytep out, size_t n) {
+        auto* from = static_cast<Source*>(png_get_io_ptr(p));
+        if (from->bytes->size() - from->at < n) png_error(p, "end of file");
+        std::memcpy(out, from->bytes->data() + from->at, n);
+        from->at += n;
+    });
+    png_read_info(png, info);
+    png_set_strip_16(png);
+    png_set_expand(png);
+    png_set_gray_to_rgb(png);
+    png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    png_read_image(png, rows.data());
+    png_destroy_read_struct(&png, &info, nullptr);
+    return pixels;
+}
+
+// A sample c with alpha a laid over the background's sample bg, as pictures are composited:
+// out = (c * a + bg * (255 - a) + 127) / 255, the exact blend rounded to the nearest integer.
+int Over(int c, int a, int bg) { return (c * a + bg * (255 - a) + 127) / 255; }
+
+// What the picture area should show for file (of the form of p): libpng's pixels, laid over
+// background by Over, and 8-bit grey without alpha kept to 128 levels.
+std::vector<GfxColour> ReferenceImage(const Bytes& file, const RawPicture& p,
+                                      GfxColour background) {
+    const Bytes rgba = LibpngRgba(file);
+    EXPECT_FALSE(rgba.empty()) << "libpng refused the file";
+    if (rgba.empty()) return {};
+    int bg[3];
+    GfxRgbOfColour(background, &bg[0], &bg[1], &bg[2]);
+    std::vector<GfxColour> image;
+    for (size_t at = 0; at < rgba.size(); at += 4) {
+        int c[3] = {rgba[at], rgba[at + 1], rgba[at + 2]};
+        for (int k = 0; k < 3; ++k) {
+            if (p.colourType == 0 && p.depth == 8) c[k] = (c[k] >> 1) * 255 / 127;
+            c[k] = Over(c[k], rgba[at + 3], bg[k]);
+        }
+        image.push_back(GfxColourFromRgb(c[0], c[1], c[2]));
+    }
+    return image;
+}
+
+// Noise with every fourth pixel opaque and every fourth clear, so that both ends of the alpha
+// range meet every filter as well as the values between.
+RawPicture NoisyAlphaPicture(int colourType, int depth, uint32_t seed) {
+    RawPicture p = NoisyPicture(colourType, depth, seed);
+    const size_t sample = static_cast<size_t>(depth) / 8;
+    const size_t pixel = sample * ChannelsOf(colourType);
+    if (colourType == 4 || colourType == 6)
+        for (size_t at = 0; at < p.data.size(); at += pixel) {
+            unsigned char& alpha = p.data[at + pixel - sample];  // its high byte
+            const size_t x = at / pixel;
+            if (x % 4 == 0) alpha = 255;
+            if (x % 4 == 1) alpha = 0;
+        }
+    return p;
+}
+
+// Bytes of few values, so that the Paeth predictor often meets ties between its neighbours.
+RawPicture FlatPicture(int colourType, int depth, uint32_t seed) {
+    RawPicture p = NoisyPicture(colourType, depth, seed);
+    for (unsigned char& b : p.data) b &= 0x81;
+    return p;
+}
+
+const PngOptions LibpngFilters = {{0, 1, 2, 3, 4}};
+
+TEST_F(PictureTest, AlphaAndSixteenBitFormsDecodeAsLibpngReadsThem) {
+    const int forms[][2] = {{4, 8}, {4, 16}, {6, 8}, {6, 16}, {2, 16}, {0, 16}};
+    for (const auto& form : forms) {
+        for (bool flat : {false, true}) {
+            SCOPED_TRACE("colour type " + std::to_string(form[0]) + " depth " +
+                         std::to_string(form[1]) + (flat ? " flat" : " noisy"));
+            const auto seed = static_cast<uint32_t>(form[0] * 100 + form[1]);
+            const RawPicture p = flat ? FlatPicture(form[0], form[1], seed)
+                                      : NoisyAlphaPicture(form[0], form[1], seed);
+            for (int filter : {0, 1, 2, 3, 4}) {
+                SCOPED_TRACE("filter " + std::to_string(filter));
+                PngOptions o;
+                o.filters = {filter};
+                const Bytes file = EncodePng(p, o);
+                char why[80] = "unchanged";
+                ASSERT_EQ(LoadPicture(s, Save(file).c_str(), 0, 0, why, sizeof why), 0);
+                EXPECT_STREQ(why, "");
+                EXPECT_EQ(ShownRows(ReferenceImage(file, p, background)), PictureHeight);
+            }
+        }
+    }
+}
+
+TEST_F(PictureTest, AlphaIsLaidOverTheGamesBackgroundColourRoundedToTheNearest) {
+    // Pixel x of the first row: (200, 100, 50) with alpha x, and grey 90 with alpha x.
+    std::vector<int> alphas;
+    for (int a = 0; a < 256; ++a) alphas.push_back(a);
+    RawPicture rgba = NoisyPicture(6, 8, 7);
+    RawPicture greyAlpha = NoisyPicture(4, 8, 7);
+    for (size_t i = 0; i < alphas.size(); ++i) {
+        const unsigned char pixel[4] = {200, 100, 50, static_cast<unsigned char>(alphas[i])};
+        std::memcpy(&rgba.data[4 * i], pixel, 4);
+        greyAlpha.data[2 * i] = 90;
+        greyAlpha.data[2 * i + 1] = static_cast<unsigned char>(alphas[i]);
+    }
+    // Colour 1 is (32, 32, 136); colour 12 is (208, 64, 64).
+    for (int colour : {1, 12, 0}) {
+        SCOPED_TRACE("background colour " + std::to_string(colour));
+        db.BgColor = static_cast<int16_t>(colour);
+        ASSERT_EQ(Load(EncodePng(rgba)), 0);
+        int bg[3];
+        GfxRgbOfColour(s.BackgroundColour, &bg[0], &bg[1], &bg[2]);
+        for (size_t i = 0; i < alphas.size(); ++i) {
+            const int a = alphas[i];
+            EXPECT_EQ(
+                GfxReadPixel(static_cast<int>(i), 0),
+                GfxColourFromRgb(Over(200, a, bg[0]), Over(100, a, bg[1]), Over(50, a, bg[2])))
+                << "alpha " << a;
+        }
+        if (colour == 1) {
+            // Worked by hand: red (200 * 128 + 32 * 127 + 127) / 255 = 29791 / 255 = 116.
+            EXPECT_EQ(GfxReadPixel(128, 0), GfxColourFromRgb(116, 66, 93));
+            EXPECT_EQ(GfxReadPixel(0, 0), GfxColourFromRgb(32, 32, 136));
+            EXPECT_EQ(GfxReadPixel(255, 0), GfxColourFromRgb(200, 100, 50));
+        }
+        ASSERT_EQ(Load(EncodePng(greyAlpha)), 0);
+        for (size_t i = 0; i < alphas.size(); ++i) {
+            const int a = alphas[i];
+            EXPECT_EQ(GfxReadPixel(static_cast<int>(i), 0),
+                      GfxColourFromRgb(Over(90, a, bg[0]), Over(90, a, bg[1]), Over(90, a, bg[2])))
+                << "alpha " << a;
+        }
+    }
+}
+
+TEST_F(PictureTest, InterlacedPicturesOfEveryFormDecodeAsLibpngReadsThem) {
+    // Sub-byte depths give passes whose rows end inside a byte.
+    const int forms[][2] = {{0, 1}, {0, 2}, {0, 4}, {0, 8}, {0, 16}, {2, 8}, {2, 16}, {3, 1},
+                            {3, 2}, {3, 4}, {3, 8}, {4, 8}, {4, 16}, {6, 8}, {6, 16}};
+    for (const auto& form : forms) {
+        SCOPED_TRACE("colour type " + std::to_string(form[0]) + " depth " +
+                     std::to_string(form[1]));
+        const RawPicture p =
+            NoisyAlphaPicture(form[0], form[1], 53u + static_cast<uint32_t>(form[1]));
+        PngOptions o = LibpngFilters;
+        o.interlaced = true;
+        o.idatSize = 3001;
+        o.scramble = form[0] == 3;
+        const Bytes file = EncodePng(p, o);
+        char why[80] = "unchanged";
+        ASSERT_EQ(LoadPicture(s, Save(file).c_str(), 0, 0, why, sizeof why), 0);
+        EXPECT_STREQ(why, "");
+        o.scramble = false;
+        EXPECT_EQ(ShownRows(ReferenceImage(EncodePng(p, o), p, background)), PictureHeight);
+    }
+}
+
+TEST_F(PictureTest, TruncatedInterlacedPicturesShowTheirFinishedRows) {
+    // Stopped right after a pass: exactly the pixels of the passes before show.
+    const RawPicture p = NoisyPicture(3, 2, 59);
+    std::vector<size_t> passEnds;
+    const Bytes rows = InterlacedRows(p, {0, 1, 2, 3, 4}, &passEnds);
+    passEnds.pop_back();
+    const std::vector<Bytes> parts = DeflateParts(rows, passEnds);
+    const std::vector<GfxColour> expected = ExpectedImage(p);
+    Png png;
+    png.Chunk("IHDR", Header(3, 2, PictureWidth, PictureHeight, 0, 0, 1));
+    png.Chunk("PLTE", p.palette);
+    for (size_t pass = 0; pass < parts.size(); ++pass) {
+        SCOPED_TRACE("passes " + std::to_string(pass + 1));
+        png.Chunk("IDAT", parts[pass]);
+        char why[80];
+        ASSERT_EQ(LoadPicture(s, Save(png.bytes).c_str(), 0, 0, why, sizeof why), 0);
+        EXPECT_STREQ(why, pass + 1 < parts.size() ? "truncated" : "");
+        GfxSelectSurface(nullptr);
+        int wrong = 0;
+        for (int y = 0; y < PictureHeight; ++y)
+            for (int x = 0; x < PictureWidth; ++x) {
+                bool decoded = false;
+                for (size_t k = 0; k <= pass; ++k)
+                    decoded =
+                        decoded || ((x - Adam7[k][0]) % Adam7[k][2] == 0 && x >= Adam7[k][0] &&
+                                    (y - Adam7[k][1]) % Adam7[k][3] == 0 && y >= Adam7[k][1]);
+                const GfxColour want =
+                    decoded
+                        ? expected[static_cast<size_t>(y) * PictureWidth + static_cast<size_t>(x)]
+                        : 0;
+                wrong += GfxReadPixel(x, y) != want;
+            }
+        EXPECT_EQ(wrong, 0);
+    }
+
+    // Cut anywhere, a file shows only right pixels or black, more of them the longer it is.
+    RawPicture regular = p;
+    for (size_t i = 0; i < regular.data.size(); ++i)
+        regular.data[i] = static_cast<unsigned char>(i / 7 % 5 * 0x1B);
+    PngOptions o = LibpngFilters;
+    o.interlaced = true;
+    o.idatSize = 200;
+    const Bytes whole = EncodePng(regular, o);
+    ASSERT_LT(whole.size(), 3000u);
+    const std::vector<GfxColour> full = ExpectedImage(regular);
+    int before = 0;
+    for (size_t cut = 8 + 25; cut <= whole.size(); ++cut) {
+        SCOPED_TRACE("cut at " + std::to_string(cut));
+        ASSERT_EQ(Load(Bytes(whole.begin(), whole.begin() + static_cast<long>(cut))), 0);
+        GfxSelectSurface(nullptr);
+        int right = 0;
+        int wrong = 0;
+        for (int y = 0; y < PictureHeight; ++y)
+            for (int x = 0; x < PictureWidth; ++x) {
+                const GfxColour shown = GfxReadPixel(x, y);
+                const GfxColour want =
+                    full[static_cast<size_t>(y) * PictureWidth + static_cast<size_t>(x)];
+                right += shown == want && shown != 0;
+                wrong += shown != want && shown != 0;
+            }
+        ASSERT_EQ(wrong, 0);
+        ASSERT_GE(right, before);
+        before = right;
+    }
+    EXPECT_EQ(ShownRows(full), PictureHeight);
+}
+
+TEST_F(PictureTest, APictureShownInPartNamesWhyItStopped) {
+    const RawPicture p = NoisyPicture(2, 8, 61);
+    const Bytes stream = DeflateParts(FilterRows(p, {1}))[0];
+    const std::vector<Bytes> parts = DeflateParts(FilterRows(p, {1}), {50 * (p.rowLength + 1)});
+    auto reason = [&](const Bytes& file) {
+        char why[80] = "unchanged";
+        EXPECT_EQ(LoadPicture(s, Save(file).c_str(), 0, 0, why, sizeof why), 0);
+        return std::string(why);
+    };
+    const Bytes whole = EncodePng(p);
+    EXPECT_EQ(reason(whole), "");
+    // Every row arrived before the file ended: nothing to tell.
+    EXPECT_EQ(reason(Bytes(whole.begin(), whole.end() - 12)), "");
+    EXPECT_EQ(reason(Bytes(whole.begin(), whole.begin() + 2000)), "truncated");
+
+    Png damaged;
+    damaged.Chunk("IHDR", Header(2, 8));
+    Bytes broken = stream;
+    broken[0] = 0;
+    damaged.Chunk("IDAT", broken);
+    damaged.Chunk("IEND", {});
+    EXPECT_EQ(reason(damaged.bytes), "damaged image data");
+
+    Png marker;
+    marker.Chunk("IHDR", Header(2, 8));
+    marker.Chunk("IDAT", parts[0]);
+    marker.Chunk("SrMB", Marker);
+    marker.Chunk("IDAT", parts[1]);
+    marker.Chunk("IEND", {});
+    EXPECT_EQ(reason(marker.bytes), "bad marker chunk");
+
+    // A stream that ends before its rows, and none at all.
+    for (const bool withData : {true, false}) {
+        Png early;
+        early.Chunk("IHDR", Header(2, 8));
+        if (withData) early.Chunk("IDAT", DeflateParts({})[0]);
+        early.Chunk("IEND", {});
+        EXPECT_EQ(reason(early.bytes), withData ? "image data ends early" : "no image data");
+    }
+
+    // A palette picture with a transparency chunk shows its palette opaque.
+    const RawPicture indexed = NoisyPicture(3, 8, 67);
+    Png trns;
+    trns.Chunk("IHDR", Header(3, 8));
+    trns.Chunk("PLTE", indexed.palette);
+    trns.Chunk("tRNS", Bytes(200, 0));
+    trns.Chunk("IDAT", DeflateParts(FilterRows(indexed, {4}))[0]);
+    trns.Chunk("IEND", {});
+    EXPECT_EQ(reason(trns.bytes), "");
+    EXPECT_EQ(ShownRows(indexed), PictureHeight);
 }
 
 }  // namespace

@@ -173,6 +173,7 @@ void ShowPicture(Game& g, int n) {
     if (show.picture == NoText) return;
     PrintNewLine(g, TextOf(db, show.text));
     DisplayPicture(*g.screen, show.picture);
+    if (g.debugMode) ReportPictureFailure(*g.screen);
 }
 
 // Clears the whole message area.

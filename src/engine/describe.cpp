@@ -54,6 +54,7 @@ int DescribeLocation(Game& g, int location) {
     ListContents(g, location);
 
     DisplayPicture(s, shown.picture);
+    if (g.debugMode) ReportPictureFailure(s);
     return 0;
 }
 

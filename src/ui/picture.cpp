@@ -5,7 +5,12 @@
 
 #include <zlib.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <bit>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,13 +20,20 @@
 namespace {
 
 constexpr size_t InputBlockSize = 32768;
-constexpr size_t RowBufferSize = 1 + PictureWidth * 3;  // filter byte + the widest row
+constexpr size_t RowBufferSize = 1 + PictureWidth * 8;  // filter byte + the widest row (RGBA 16)
 // Pictures are small; the cap only keeps a stray huge file from exhausting memory.
 constexpr size_t MaxPictureFileSize = 64u << 20;
 constexpr size_t MaxPicturePath = 127;
 constexpr uint32_t ChunkLengthLimit = 0x80000000u;
 
 const unsigned char PngSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
+
+// Colour types.
+constexpr uint8_t Grey = 0;
+constexpr uint8_t Rgb = 2;
+constexpr uint8_t Indexed = 3;
+constexpr uint8_t GreyAlpha = 4;
+constexpr uint8_t Rgba = 6;
 
 struct PictureHeader {
     uint32_t width;
@@ -32,6 +44,18 @@ struct PictureHeader {
     uint8_t filterMethod;
     uint8_t interlace;
 };
+
+// Where the pixels of one pass lie: the first at x, y, then every dx-th column of every dy-th
+// row. A picture that is not interlaced is one pass over every pixel.
+struct Pass {
+    uint32_t x, y, dx, dy;
+};
+constexpr Pass WholePicture = {0, 0, 1, 1};
+constexpr Pass Adam7[7] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                           {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+
+// Turns n pixels of a row into colours; the int array is the background's red, green, blue.
+using SampleExpander = void (*)(const unsigned char*, size_t, const int*, GfxColour*);
 
 // The file, read whole, and the read position of the chunk reader.
 struct PictureFile {
@@ -50,22 +74,33 @@ struct PictureDecoder {
     int scrambleState;  // 0 no marker, 1 valid marker (data scrambled), -1 bad marker
     unsigned char key[4];
     GfxColour colours[256];
+    int background[3];  // red, green, blue that transparent pixels are laid over
     // The layer's colour value is red | green << 8 | blue << 16, so RGB rows need no calls.
     bool plainRgb;
     unsigned char rowA[RowBufferSize];
     unsigned char rowB[RowBufferSize];
     unsigned char* row;       // where inflate delivers the next filter byte and row
     unsigned char* previous;  // the row decoded before, with its filter byte
-    size_t rowLength;         // data bytes of a row, without the filter byte
+    size_t rowLength;         // data bytes of a row of this pass, without the filter byte
     size_t step;              // bytes of one complete pixel, for the filters
-    size_t pixels;            // pixels a row draws, at most PictureWidth
-    uint32_t rowCounter;
+    size_t pixels;            // pixels a row of this pass draws, at most its width
+    int pass;                 // the pass under way; passCount once every pass is done
+    int passCount;            // 7 for an interlaced picture, else 1
+    uint32_t passRows;        // rows of the pass under way
+    uint32_t rowCounter;      // rows of the pass under way decoded so far
+    GfxColour* canvas;        // interlaced pictures gather their passes here before drawing
+    SampleExpander expand;    // forms with 16-bit samples or alpha; nullptr for the others
     z_stream stream;
     bool streamStarted;
     bool streamEnded;  // inflate saw the end of the zlib stream; later image data is ignored
     bool failed;       // inflate reported an error or stopped making progress
     int x0, y0;
 };
+
+// Writes a reason into why (when given) with printf-style arguments.
+template <typename... Args> void Explain(char* why, size_t size, const char* format, Args... args) {
+    if (why != nullptr && size > 0) std::snprintf(why, size, format, args...);
+}
 
 // Reads a big-endian 32-bit number.
 uint32_t BigEndian32(const unsigned char* p) {
@@ -86,10 +121,15 @@ bool IsChunkType(const unsigned char* type, const char* name) {
 }
 
 // Reads the whole file into a malloc'd buffer; 0 done, -1 cannot open, larger than the cap or
-// out of memory. A read error ends the data early, which the decoder then treats as truncation.
-int ReadWholeFile(const char* path, unsigned char** out, size_t* outSize) {
+// out of memory, with the reason in why. A read error ends the data early, which the decoder
+// then treats as truncation.
+int ReadWholeFile(const char* path, unsigned char** out, size_t* outSize, char* why,
+                  size_t whySize) {
     FILE* f = std::fopen(path, "rb");
-    if (f == nullptr) return -1;
+    if (f == nullptr) {
+        Explain(why, whySize, "%s", errno == ENOENT ? "file not found" : "cannot open the file");
+        return -1;
+    }
     // The size is only a hint for the first allocation; the read loop decides.
     size_t capacity = 65536;
     if (std::fseek(f, 0, SEEK_END) == 0) {
@@ -124,7 +164,11 @@ int ReadWholeFile(const char* path, unsigned char** out, size_t* outSize) {
         if (got == 0) break;
     }
     std::fclose(f);
-    if (buffer == nullptr) return -1;
+    if (buffer == nullptr) {
+        Explain(why, whySize, "%s",
+                capacity >= MaxPictureFileSize ? "file too large" : "out of memory");
+        return -1;
+    }
     *out = buffer;
     *outSize = used;
     return 0;
@@ -156,12 +200,81 @@ size_t TakeBytes(PictureFile& f, size_t n, unsigned char** p) {
     return n;
 }
 
-// The header rules of the accepted PNG subset. Depth 0 is refused as well: it has no pixels.
-bool HeaderAcceptable(const PictureHeader& h) {
-    if (h.width != PictureWidth || h.height != PictureHeight) return false;
-    if (h.bitDepth < 1 || h.bitDepth > 8) return false;
-    if (h.colourType != 0 && h.colourType != 2 && h.colourType != 3) return false;
-    return h.compression == 0 && h.filterMethod == 0 && h.interlace == 0;
+const char* ColourTypeName(uint8_t colourType) {
+    switch (colourType) {
+    case Grey: return "grey";
+    case Rgb: return "RGB";
+    case Indexed: return "palette";
+    case GreyAlpha: return "grey and alpha";
+    default: return "RGBA";
+    }
+}
+
+// The header rules of the accepted PNG subset: grey, RGB and palette of 1 to 8 bits, grey, RGB,
+// grey with alpha and RGBA of 16 bits, and grey with alpha and RGBA of 8 bits; interlaced or
+// not. Depth 0 is refused as well: it has no pixels. Returns false with the reason in why.
+bool HeaderAcceptable(const PictureHeader& h, char* why, size_t whySize) {
+    if (h.width != PictureWidth || h.height != PictureHeight) {
+        Explain(why, whySize, "not %d x %d but %lu x %lu", PictureWidth, PictureHeight,
+                static_cast<unsigned long>(h.width), static_cast<unsigned long>(h.height));
+        return false;
+    }
+    const uint8_t t = h.colourType;
+    if (t != Grey && t != Rgb && t != Indexed && t != GreyAlpha && t != Rgba) {
+        Explain(why, whySize, "unsupported colour type %d", t);
+        return false;
+    }
+    const bool upTo8 = h.bitDepth >= 1 && h.bitDepth <= 8;
+    const bool depthFits = t == Indexed                  ? upTo8
+                           : t == GreyAlpha || t == Rgba ? h.bitDepth == 8 || h.bitDepth == 16
+                                                         : upTo8 || h.bitDepth == 16;
+    if (!depthFits) {
+        Explain(why, whySize, "unsupported bit depth %d for %s", h.bitDepth, ColourTypeName(t));
+        return false;
+    }
+    if (h.compression != 0) {
+        Explain(why, whySize, "unsupported compression method %d", h.compression);
+        return false;
+    }
+    if (h.filterMethod != 0) {
+        Explain(why, whySize, "unsupported filter method %d", h.filterMethod);
+        return false;
+    }
+    if (h.interlace > 1) {
+        Explain(why, whySize, "unsupported interlace method %d", h.interlace);
+        return false;
+    }
+    return true;
+}
+
+// Samples per pixel of a colour type.
+constexpr size_t ChannelsOf(uint8_t colourType) {
+    switch (colourType) {
+    case Rgb: return 3;
+    case GreyAlpha: return 2;
+    case Rgba: return 4;
+    default: return 1;
+    }
+}
+
+// Data bytes of a row of width pixels. RGB of up to 8 bits is read as byte triples, whatever the
+// depth; every other form packs depth x samples bits a pixel.
+size_t RowLengthOf(const PictureHeader& h, uint32_t width) {
+    if (h.colourType == Rgb && h.bitDepth <= 8) return (size_t{h.bitDepth} * width + 7) / 8 * 3;
+    return (size_t{h.bitDepth} * ChannelsOf(h.colourType) * width + 7) / 8;
+}
+
+// Pixels a row of width pixels and rowLength bytes draws: at most width, and for RGB of up to
+// 8 bits one a byte triple, for the other depths below 8 bits 8 / depth a byte.
+size_t PixelsOf(const PictureHeader& h, size_t rowLength, uint32_t width) {
+    size_t n;
+    if (h.colourType == Rgb && h.bitDepth <= 8)
+        n = rowLength / 3;
+    else if (h.bitDepth < 8)
+        n = rowLength * (8u / h.bitDepth);
+    else
+        n = width;
+    return n < width ? n : width;
 }
 
 // PNG's predictor: whichever of left, up and upper-left is nearest to left + up - upper-left.
@@ -181,7 +294,7 @@ inline int PaethPredictor(int a, int b, int c) {
 template <size_t Step, bool Emit, typename Predict>
 void UndoPrediction(unsigned char* r, const unsigned char* prev, size_t length, GfxColour* line,
                     Predict predict) {
-    static_assert(Step == 1 || Step == 3);
+    static_assert(Step >= 1 && Step <= 8);
     static_assert(!Emit || Step == 3);
     auto one = [&](size_t at, int& left, int& upLeft) {
         const int up = prev[at];
@@ -199,8 +312,13 @@ void UndoPrediction(unsigned char* r, const unsigned char* prev, size_t length, 
             one(i + 2, a2, c2);
             if constexpr (Emit) line[i / 3] = static_cast<GfxColour>(a0 | a1 << 8 | a2 << 16);
         }
-    } else {
+    } else if constexpr (Step == 1) {
         for (; i <= length; ++i) one(i, a0, c0);
+    } else {
+        int a[Step] = {};
+        int c[Step] = {};
+        for (; i + Step - 1 <= length; i += Step)
+            for (size_t k = 0; k < Step; ++k) one(i + k, a[k], c[k]);
     }
     // The rest of a row that would end inside a pixel; no accepted form does.
     for (; i <= length; ++i) {
@@ -233,6 +351,67 @@ bool UnfilterRow(unsigned char* r, const unsigned char* prev, size_t length, Gfx
     }
 }
 
+#if defined(__SSE2__)
+// Pixels of four bytes (RGBA of 8 bits, grey and alpha of 16) unfiltered a pixel at a time with
+// the four bytes side by side in one register, as 16-bit lanes where sums need 9 bits. Returns
+// false for a filter it leaves to UnfilterRow.
+bool UnfilterRowFour(unsigned char* r, const unsigned char* prev, size_t length) {
+    const int filter = r[0];
+    if ((filter != 1 && filter != 3 && filter != 4) || length % 4 != 0) return false;
+    const auto load = [](const unsigned char* p) {
+        int32_t v;
+        std::memcpy(&v, p, sizeof v);
+        return _mm_cvtsi32_si128(v);
+    };
+    const auto store = [](unsigned char* p, __m128i v) {
+        const int32_t x = _mm_cvtsi128_si32(v);
+        std::memcpy(p, &x, sizeof x);
+    };
+    const __m128i zero = _mm_setzero_si128();
+    __m128i a = zero;  // the pixel to the left, 0 for the first
+    unsigned char* end = r + 1 + length;
+    if (filter == 1) {
+        for (unsigned char* p = r + 1; p < end; p += 4) {
+            a = _mm_add_epi8(a, load(p));
+            store(p, a);
+        }
+    } else if (filter == 3) {
+        const __m128i one = _mm_set1_epi8(1);
+        for (unsigned char* p = r + 1; p < end; p += 4, prev += 4) {
+            const __m128i b = load(prev + 1);
+            // The rounded-up average less the bit it rounded: (a + b) / 2.
+            const __m128i average =
+                _mm_sub_epi8(_mm_avg_epu8(a, b), _mm_and_si128(_mm_xor_si128(a, b), one));
+            a = _mm_add_epi8(average, load(p));
+            store(p, a);
+        }
+    } else {
+        __m128i c = zero;  // the pixel up and to the left, 16-bit lanes
+        for (unsigned char* p = r + 1; p < end; p += 4, prev += 4) {
+            const __m128i b = _mm_unpacklo_epi8(load(prev + 1), zero);
+            // p - a = b - c, p - b = a - c, p - c = both together.
+            __m128i pa = _mm_sub_epi16(b, c);
+            __m128i pb = _mm_sub_epi16(a, c);
+            __m128i pc = _mm_add_epi16(pa, pb);
+            pa = _mm_max_epi16(pa, _mm_sub_epi16(zero, pa));
+            pb = _mm_max_epi16(pb, _mm_sub_epi16(zero, pb));
+            pc = _mm_max_epi16(pc, _mm_sub_epi16(zero, pc));
+            const __m128i least = _mm_min_epi16(pc, _mm_min_epi16(pa, pb));
+            const __m128i useA = _mm_cmpeq_epi16(pa, least);
+            const __m128i useB = _mm_cmpeq_epi16(pb, least);
+            const __m128i bOrC = _mm_or_si128(_mm_and_si128(useB, b), _mm_andnot_si128(useB, c));
+            const __m128i nearest =
+                _mm_or_si128(_mm_and_si128(useA, a), _mm_andnot_si128(useA, bOrC));
+            const __m128i bytes = _mm_add_epi8(_mm_packus_epi16(nearest, nearest), load(p));
+            store(p, bytes);
+            a = _mm_unpacklo_epi8(bytes, zero);
+            c = b;
+        }
+    }
+    return true;
+}
+#endif
+
 // Turns n pixels of Depth bits, packed from the most significant bits of each byte, into their
 // table colours. A value never exceeds 255, so it always indexes the table.
 template <int Depth>
@@ -259,22 +438,112 @@ bool ColoursArePlainRgb() {
     return GfxColourFromRgb(0x12, 0x34, 0x56) == 0x563412u;
 }
 
-// Unfilters the row inflate just delivered and draws it; rows past the picture's height are
-// dropped.
+// A sample with coverage alpha laid over the background's sample bg, rounded to the nearest:
+// (c x alpha + bg x (255 - alpha) + 127) / 255. Alpha 255 gives c, alpha 0 gives bg.
+inline int Over(int c, int alpha, int bg) { return (c * alpha + bg * (255 - alpha) + 127) / 255; }
+
+template <bool Plain> inline GfxColour Pack(int red, int green, int blue) {
+    if constexpr (Plain)
+        return static_cast<GfxColour>(red | green << 8 | blue << 16);
+    else
+        return GfxColourFromRgb(red, green, blue);
+}
+
+// Turns n pixels of whole-byte samples into colours: 16-bit samples (Bytes 2) by their high
+// byte, grey with all 256 levels, and samples with alpha laid over the background bg.
+template <uint8_t ColourType, size_t Bytes, bool Plain>
+void ExpandSamples(const unsigned char* b, size_t n, const int* bg, GfxColour* line) {
+    constexpr size_t stride = ChannelsOf(ColourType) * Bytes;
+    for (size_t x = 0; x < n; ++x, b += stride) {
+        if constexpr (ColourType == Grey) {
+            line[x] = Pack<Plain>(b[0], b[0], b[0]);
+        } else if constexpr (ColourType == Rgb) {
+            line[x] = Pack<Plain>(b[0], b[Bytes], b[2 * Bytes]);
+        } else if constexpr (ColourType == GreyAlpha) {
+            const int alpha = b[Bytes];
+            line[x] = Pack<Plain>(Over(b[0], alpha, bg[0]), Over(b[0], alpha, bg[1]),
+                                  Over(b[0], alpha, bg[2]));
+        } else {
+            // Most pixels of a cut-out are wholly opaque or wholly clear.
+            const int alpha = b[3 * Bytes];
+            if (alpha == 255)
+                line[x] = Pack<Plain>(b[0], b[Bytes], b[2 * Bytes]);
+            else if (alpha == 0)
+                line[x] = Pack<Plain>(bg[0], bg[1], bg[2]);
+            else
+                line[x] = Pack<Plain>(Over(b[0], alpha, bg[0]), Over(b[Bytes], alpha, bg[1]),
+                                      Over(b[2 * Bytes], alpha, bg[2]));
+        }
+    }
+}
+
+template <uint8_t ColourType, size_t Bytes> SampleExpander ExpanderFor(bool plain) {
+    return plain ? ExpandSamples<ColourType, Bytes, true> : ExpandSamples<ColourType, Bytes, false>;
+}
+
+// The expander of the forms with 16-bit samples or alpha; nullptr for the others, which rows
+// handle by table or as byte triples.
+SampleExpander ChooseExpander(const PictureHeader& h, bool plain) {
+    if (h.bitDepth == 16) {
+        switch (h.colourType) {
+        case Grey: return ExpanderFor<Grey, 2>(plain);
+        case Rgb: return ExpanderFor<Rgb, 2>(plain);
+        case GreyAlpha: return ExpanderFor<GreyAlpha, 2>(plain);
+        case Rgba: return ExpanderFor<Rgba, 2>(plain);
+        default: return nullptr;
+        }
+    }
+    if (h.colourType == GreyAlpha) return ExpanderFor<GreyAlpha, 1>(plain);
+    if (h.colourType == Rgba) return ExpanderFor<Rgba, 1>(plain);
+    return nullptr;
+}
+
+// Sets up the pass under way (d.pass), or the next one that has pixels, with a previous row of
+// zeros: each pass is filtered on its own.
+void StartPass(PictureDecoder& d) {
+    for (; d.pass < d.passCount; ++d.pass) {
+        const Pass& p = d.passCount == 1 ? WholePicture : Adam7[d.pass];
+        const uint32_t width = (d.header.width - p.x + p.dx - 1) / p.dx;
+        d.passRows = (d.header.height - p.y + p.dy - 1) / p.dy;
+        if (width == 0 || d.passRows == 0) continue;
+        d.rowLength = RowLengthOf(d.header, width);
+        d.pixels = PixelsOf(d.header, d.rowLength, width);
+        d.rowCounter = 0;
+        std::memset(d.previous, 0, d.rowLength + 1);
+        return;
+    }
+}
+
+// Unfilters the row inflate just delivered and draws it (an interlaced picture's on its canvas);
+// rows after the last pass are dropped.
 void DecodeRow(PictureDecoder& d) {
-    if (d.rowCounter >= d.header.height) return;
+    if (d.pass >= d.passCount) return;
     GfxColour line[PictureWidth];
     bool filled = false;
-    if (d.step == 3 && d.plainRgb)
-        filled = UnfilterRow<3, true>(d.row, d.previous, d.rowLength, line);
-    else if (d.step == 3)
-        UnfilterRow<3, false>(d.row, d.previous, d.rowLength, line);
-    else
-        UnfilterRow<1, false>(d.row, d.previous, d.rowLength, line);
+    switch (d.step) {
+    case 1: UnfilterRow<1, false>(d.row, d.previous, d.rowLength, line); break;
+    case 2: UnfilterRow<2, false>(d.row, d.previous, d.rowLength, line); break;
+    case 3:
+        if (d.plainRgb)
+            filled = UnfilterRow<3, true>(d.row, d.previous, d.rowLength, line);
+        else
+            UnfilterRow<3, false>(d.row, d.previous, d.rowLength, line);
+        break;
+    case 4:
+#if defined(__SSE2__)
+        if (UnfilterRowFour(d.row, d.previous, d.rowLength)) break;
+#endif
+        UnfilterRow<4, false>(d.row, d.previous, d.rowLength, line);
+        break;
+    case 6: UnfilterRow<6, false>(d.row, d.previous, d.rowLength, line); break;
+    default: UnfilterRow<8, false>(d.row, d.previous, d.rowLength, line); break;
+    }
 
     const unsigned char* b = d.row + 1;
     const size_t n = d.pixels;
-    if (d.header.colourType == 2) {
+    if (d.expand != nullptr) {
+        d.expand(b, n, d.background, line);
+    } else if (d.header.colourType == Rgb) {
         if (filled) {
             // The filter already wrote the colours.
         } else if (d.plainRgb && n > 0) {
@@ -292,11 +561,11 @@ void DecodeRow(PictureDecoder& d) {
             for (size_t x = 0; x < n; ++x)
                 line[x] = GfxColourFromRgb(b[3 * x], b[3 * x + 1], b[3 * x + 2]);
         }
-    } else if (d.header.colourType == 0 && d.header.bitDepth == 8) {
+    } else if (d.header.colourType == Grey && d.header.bitDepth == 8) {
         // 8-bit grey has 128 levels: the lowest bit is dropped.
         for (size_t x = 0; x < n; ++x) line[x] = d.colours[b[x] >> 1];
     } else {
-        // The header rules keep the depth at 1 to 8.
+        // Grey and palette; the header rules keep their depth at 1 to 8.
         static constexpr void (*expand[9])(const unsigned char*, size_t, const GfxColour*,
                                            GfxColour*) = {
             nullptr,          ExpandIndexes<1>, ExpandIndexes<2>,
@@ -304,10 +573,21 @@ void DecodeRow(PictureDecoder& d) {
             ExpandIndexes<6>, ExpandIndexes<7>, ExpandIndexes<8>};
         expand[d.header.bitDepth](b, n, d.colours, line);
     }
-    GfxPlotRow(d.x0, d.y0 + static_cast<int>(d.rowCounter), line, static_cast<int>(n));
+    if (d.canvas == nullptr) {
+        GfxPlotRow(d.x0, d.y0 + static_cast<int>(d.rowCounter), line, static_cast<int>(n));
+    } else {
+        // The pass geometry keeps every pixel inside the canvas.
+        const Pass& p = Adam7[d.pass];
+        GfxColour* out = d.canvas + (p.y + d.rowCounter * p.dy) * PictureWidth + p.x;
+        for (size_t i = 0; i < n; ++i) out[i * p.dx] = line[i];
+    }
 
     ++d.rowCounter;
     std::swap(d.row, d.previous);
+    if (d.rowCounter >= d.passRows) {
+        ++d.pass;
+        StartPass(d);
+    }
 }
 
 // Feeds one image data chunk, in blocks of InputBlockSize, to inflate and decodes every row
@@ -400,6 +680,15 @@ int ReadChunk(PictureDecoder& d) {
     return IsChunkType(type, "IEND") ? 1 : 0;
 }
 
+// Why decoding stopped before the last row, for a picture shown in part.
+const char* WhyUnfinished(const PictureDecoder& d) {
+    if (d.scrambleState == -1) return "bad marker chunk";
+    if (d.failed) return "damaged image data";
+    if (d.file.ended) return "truncated";
+    if (!d.imageStarted) return "no image data";
+    return "image data ends early";
+}
+
 }  // namespace
 
 // Fills key with the 4 bytes that scrambled image data is combined with.
@@ -412,18 +701,23 @@ void PictureScrambleKey(unsigned char key[4]) {
 
 // Decodes the PNG at path and shows it at the top left of the screen. Returns 0 shown (also
 // when decoding stopped early), -1 pictures off / no file / no memory, -2 not a PNG, -3 header
-// missing or outside the accepted subset.
-int LoadPicture(ScreenState& s, const char* path, int x0, int y0) {
+// missing or outside the accepted subset. Unless the picture was shown whole, why (when given)
+// receives the reason, such as "not a PNG file" or "truncated"; it is left empty with pictures
+// off.
+int LoadPicture(ScreenState& s, const char* path, int x0, int y0, char* why, size_t whySize) {
+    Explain(why, whySize, "%s", "");
     if (s.PicturesEnabled == 0 || path == nullptr) return -1;
     unsigned char* data = nullptr;
     size_t size = 0;
-    if (ReadWholeFile(path, &data, &size) != 0) return -1;
+    if (ReadWholeFile(path, &data, &size, why, whySize) != 0) return -1;
     if (size < sizeof PngSignature || std::memcmp(data, PngSignature, sizeof PngSignature) != 0) {
         std::free(data);
+        Explain(why, whySize, "%s", "not a PNG file");
         return -2;
     }
     if (!ChunkLengthsSound(data, size)) {
         std::free(data);
+        Explain(why, whySize, "%s", "bad chunk length");
         return -3;
     }
     GfxSurface* buffer = GfxCreateSurface(PictureWidth, PictureHeight);
@@ -432,6 +726,7 @@ int LoadPicture(ScreenState& s, const char* path, int x0, int y0) {
         GfxDestroySurface(buffer);
         delete d;
         std::free(data);
+        Explain(why, whySize, "%s", "out of memory");
         return -1;
     }
     GfxSelectSurface(buffer);
@@ -444,22 +739,43 @@ int LoadPicture(ScreenState& s, const char* path, int x0, int y0) {
     PictureScrambleKey(d->key);
 
     int result = 0;
-    if (ReadChunk(*d) != 0 || !d->haveHeader || !HeaderAcceptable(d->header)) {
+    if (ReadChunk(*d) != 0 && d->file.ended) {
+        Explain(why, whySize, "%s", "truncated");
+        result = -3;
+    } else if (!d->haveHeader) {
+        Explain(why, whySize, "%s", "header missing");
+        result = -3;
+    } else if (!HeaderAcceptable(d->header, why, whySize)) {
         result = -3;
     } else {
         const PictureHeader& h = d->header;
-        d->rowLength = (static_cast<size_t>(h.bitDepth) * h.width + 7) / 8;
-        if (h.colourType == 2) d->rowLength *= 3;
-        d->step = h.colourType == 2 ? 3 : 1;
-        // Rows never hold more than PictureWidth pixels (8 / depth per byte, or byte triples).
-        d->pixels = h.colourType == 2 ? d->rowLength / 3 : d->rowLength * (8 / h.bitDepth);
-        if (d->pixels > PictureWidth) d->pixels = PictureWidth;
-        if (d->rowLength + 1 > RowBufferSize) result = -3;
+        d->step = h.colourType == Rgb && h.bitDepth <= 8
+                      ? 3
+                      : (h.bitDepth * ChannelsOf(h.colourType) + 7) / 8;
+        d->passCount = h.interlace == 1 ? 7 : 1;
+        StartPass(*d);
+        // Rows never hold more than PictureWidth pixels of at most 8 bytes.
+        if (RowLengthOf(h, h.width) + 1 > RowBufferSize || d->pass != 0) {
+            Explain(why, whySize, "%s", "unsupported row length");
+            result = -3;
+        }
+        if (result == 0 && d->passCount > 1) {
+            d->canvas = new (std::nothrow) GfxColour[size_t{PictureWidth} * PictureHeight]{};
+            if (d->canvas == nullptr) {
+                Explain(why, whySize, "%s", "out of memory");
+                result = -1;
+            }
+        }
     }
     if (result == 0) {
-        MakeUiColours(s, d->header.colourType == 2 ? 1 : 0);
+        MakeUiColours(s, d->header.colourType == Indexed ||
+                                 (d->header.colourType == Grey && d->header.bitDepth <= 8)
+                             ? 0
+                             : 1);
         d->plainRgb = ColoursArePlainRgb();
-        if (d->header.colourType == 0) {
+        d->expand = ChooseExpander(d->header, d->plainRgb);
+        GfxRgbOfColour(s.BackgroundColour, &d->background[0], &d->background[1], &d->background[2]);
+        if (d->header.colourType == Grey && d->header.bitDepth <= 8) {
             const int n = d->header.bitDepth < 7 ? 1 << d->header.bitDepth : 128;
             for (int i = 0; i < n; ++i) {
                 const int g = i * 255 / (n - 1);
@@ -468,30 +784,42 @@ int LoadPicture(ScreenState& s, const char* path, int x0, int y0) {
         }
         while (ReadChunk(*d) == 0) {
         }
+        if (d->canvas != nullptr) {
+            for (int y = 0; y < PictureHeight; ++y)
+                GfxPlotRow(x0, y0 + y, d->canvas + static_cast<size_t>(y) * PictureWidth,
+                           PictureWidth);
+        }
+        if (d->pass < d->passCount) Explain(why, whySize, "%s", WhyUnfinished(*d));
         GfxSelectSurface(nullptr);
         GfxCopyAreaUnclipped(nullptr, 0, 0, buffer, 0, 0, PictureWidth - 1, PictureHeight - 1);
     }
     GfxSelectSurface(nullptr);
     GfxDestroySurface(buffer);
     if (d->streamStarted) inflateEnd(&d->stream);
+    delete[] d->canvas;
     delete d;
     std::free(data);
     return result;
 }
 
 // Shows the picture a location or show names, unless it is the one asked for last. Returns 0
-// when nothing changed or the picture is shown, -1 when the picture area was blanked.
+// when nothing changed or the picture is shown, -1 when the picture area was blanked. A picture
+// not shown whole leaves "picture NAME: reason" in s.PictureFailure; it is emptied otherwise.
 int DisplayPicture(ScreenState& s, TextRef name) {
+    s.PictureFailure[0] = '\0';
     if (name == s.LastPicture) return 0;
     s.LastPicture = name;
 
     const char* text = s.db != nullptr ? TextOf(*s.db, name) : nullptr;
     if (text != nullptr && text[0] != '\0') {
         char path[MaxPicturePath + 1];
+        char why[80];
+        std::strcpy(why, "path longer than 127 characters");
         const size_t dirLength = strnlen(s.db->ImagePath, sizeof s.db->ImagePath);
         const size_t nameLength = std::strlen(text);
         const size_t total = dirLength > 0 ? dirLength + 1 + nameLength : nameLength;
         // A longer path is refused rather than cut, which could name another file.
+        int result = -1;
         if (total <= MaxPicturePath) {
             size_t at = 0;
             if (dirLength > 0) {
@@ -500,8 +828,11 @@ int DisplayPicture(ScreenState& s, TextRef name) {
                 at = dirLength + 1;
             }
             std::memcpy(path + at, text, nameLength + 1);
-            if (LoadPicture(s, path, 0, 0) == 0) return 0;
+            result = LoadPicture(s, path, 0, 0, why, sizeof why);
         }
+        if (why[0] != '\0')
+            std::snprintf(s.PictureFailure, sizeof s.PictureFailure, "picture %s: %s", text, why);
+        if (result == 0) return 0;
     }
     GfxSelectSurface(nullptr);
     GfxFillBox(0, 0, PictureWidth, PictureHeight, s.BackgroundColour);

@@ -173,6 +173,14 @@ void ScreenClose(ScreenState& s) {
     GfxCloseScreen();
 }
 
+void ReportPictureFailure(ScreenState& s) {
+    if (s.PictureFailure[0] == '\0') return;
+    // A picture's name is no text of the author's: a "%" or a backslash in it prints as itself.
+    SelectArea(s, AreaMessages, ModeScroll | ModeBottomLine | ModeClearLine);
+    PrintTyped(s, "", s.PictureFailure, 0);
+    s.PictureFailure[0] = '\0';
+}
+
 int PrintText(ScreenState& s, const char* text) { return PrintTextFrom(s, text, 0); }
 
 int PrintTextFrom(ScreenState& s, const char* text, int startX) {

@@ -49,6 +49,9 @@ struct ScreenState {
     InputHistory history;
     int PicturesEnabled = 1;
     TextRef LastPicture = NoText;  // the picture text asked for last; none at start
+    // Why the picture DisplayPicture was last asked for is not shown whole, as
+    // "picture NAME: reason"; empty when it was shown, or pictures are off.
+    char PictureFailure[192] = {};
 };
 
 // Screen and text output.
@@ -79,7 +82,11 @@ void HistoryClear(ScreenState& s);
 
 // Pictures.
 int DisplayPicture(ScreenState& s, TextRef name);
-int LoadPicture(ScreenState& s, const char* path, int x0, int y0);
+// why, when given, receives the reason a picture is not shown whole (whySize bytes at most).
+int LoadPicture(ScreenState& s, const char* path, int x0, int y0, char* why = nullptr,
+                size_t whySize = 0);
+// Prints s.PictureFailure, when there is one, on a new line of the message area, once.
+void ReportPictureFailure(ScreenState& s);
 
 // Screenshot: "scrshot.bmp" in the current directory; 0 written, -1 not.
 int SaveScreenshot();
