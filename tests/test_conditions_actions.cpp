@@ -166,6 +166,57 @@ TEST_F(Statements, EverySlotDrawsItsRandomNumber) {
     EXPECT_EQ(std::rand(), after);
 }
 
+// A random source that gives one chosen number and counts how often it was asked.
+int NextDraw = 0;
+int Draws = 0;
+int FixedDraw() {
+    ++Draws;
+    return NextDraw;
+}
+
+TEST_F(Statements, RandomChancesAtTheirEdges) {
+    g.random = FixedDraw;
+    const int16_t high = 32767;
+    // Whatever number comes: a chance of 0 (or less) never holds, a chance of b in b always does.
+    for (int draw : {0, 1, 2, 99, 32766, 32767, RAND_MAX, -1, -32768}) {
+        NextDraw = draw;
+        for (int16_t b : {int16_t{1}, int16_t{2}, int16_t{7}, high}) {
+            EXPECT_EQ(Eval({{'r', 0, b}}), 0) << draw << " in " << b;
+            EXPECT_EQ(Eval({{'r', -5, b}}), 0) << draw << " in " << b;
+            EXPECT_EQ(Eval({{'r', b, b}}), 1) << draw << " in " << b;
+            EXPECT_EQ(Eval({{'r', high, b}}), 1) << draw << " in " << b;
+        }
+    }
+    // Neither does a chance out of nothing; it asks for no number at all.
+    Draws = 0;
+    NextDraw = 0;
+    EXPECT_EQ(Eval({{'r', 1, 0}}), 0);
+    EXPECT_EQ(Eval({{'r', 5, -1}}), 0);
+    EXPECT_EQ(Eval({{'r', high, -32768}}), 0);
+    EXPECT_EQ(Draws, 0);
+    // Every other test asks for one, a chance of 0 included.
+    EXPECT_EQ(Eval({{'r', 0, 5}}), 0);
+    EXPECT_EQ(Draws, 1);
+
+    // The lowest number hits every chance above 0; the highest is taken modulo b.
+    NextDraw = 0;
+    EXPECT_EQ(Eval({{'r', 1, high}}), 1);
+    NextDraw = RAND_MAX;
+    const int rest = RAND_MAX % 32767;
+    EXPECT_EQ(Eval({{'r', static_cast<int16_t>(rest), high}}), 0);
+    EXPECT_EQ(Eval({{'r', static_cast<int16_t>(rest + 1), high}}), 1);
+    NextDraw = 32766;  // the last value below b
+    EXPECT_EQ(Eval({{'r', 32766, high}}), 0);
+    // A source outside its range still gives a remainder from 0 to b - 1.
+    NextDraw = -1;
+    EXPECT_EQ(Eval({{'r', 1, 2}}), 0);
+    EXPECT_EQ(Eval({{'r', 2, 3}}), 0);
+    EXPECT_EQ(Eval({{'r', 3, 3}}), 1);
+
+    // A game uses the standard generator unless given another source.
+    EXPECT_EQ(Game{}.random, &std::rand);
+}
+
 TEST_F(Statements, DarknessFollowsLightStateFlagsAndLamps) {
     EXPECT_EQ(IsDark(g, 4), 1);
     EXPECT_EQ(IsDark(g, 3), 0);  // the lamp lies there

@@ -1,5 +1,5 @@
 // test_engine_parts.cpp - the parser, location displays, built-in and debug commands, saved games.
-#include "db/gamefile.h"
+#include "db/fileio.h"
 #include "engine/engine.h"
 #include "headless_streams.h"
 #include "temp_folder.h"
@@ -15,6 +15,7 @@
 #include <iterator>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -356,7 +357,13 @@ TEST_F(Engine, SavedGameLayout) {
 
     EXPECT_EQ(SaveFileName("castle", 3), "castle.sv3");
     EXPECT_EQ(SaveFileName("adventure1", 1), "adventur.sv1");
-    EXPECT_EQ(SaveFileName("tales/cave", 2), "tales/ca.sv2");
+    // Saved games lie beside their game, named from its file name alone.
+    EXPECT_EQ(SaveFileName("tales/cave", 2), "tales/cave.sv2");
+    EXPECT_EQ(SaveFileName("games/old/clock", 4), "games/old/clock.sv4");
+    EXPECT_EQ(SaveFileName("games/adventure1", 9), "games/adventur.sv9");
+    EXPECT_EQ(SaveFileName("games\\adventure1", 9), "games\\adventur.sv9");
+    EXPECT_EQ(SaveFileName("/castle", 5), "/castle.sv5");
+    EXPECT_EQ(SaveFileName("verylonggame", 1), "verylong.sv1");
 }
 
 TEST_F(Engine, RestoreReconcilesDifferentSizes) {
@@ -482,12 +489,40 @@ TEST_F(SaveFiles, SaveThenRestoreBringsTheStateBack) {
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.dir), fs::directory_iterator()), 1);
 }
 
+TEST_F(SaveFiles, SavedGamesLieBesideAGameInAFolder) {
+    fs::create_directories("tales/deep");
+    g.gameName = "tales/deep/cavern1";
+    MoveObject(g, 1, Carried);
+    SetVar(g, 2, 7);
+    const std::string saved = BuildSavedGame(g);
+    // A temporary file left by a save that was cut short is replaced, not added to.
+    std::ofstream("tales/deep/cavern1.sv4.tmp") << "cut short";
+    Keys("44");
+    ASSERT_EQ(SaveGame(g), 0);
+    EXPECT_EQ(Read("tales/deep/cavern1.sv4"), saved);
+    ASSERT_EQ(SaveGame(g), 0);
+    const auto entries = [](const char* dir) {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename());
+        return names;
+    };
+    EXPECT_EQ(entries("tales/deep"), std::vector<std::string>{"cavern1.sv4"});
+    EXPECT_EQ(entries("tales"), std::vector<std::string>{"deep"});
+
+    MoveObject(g, 1, 2);
+    SetVar(g, 2, 0);
+    Keys("4");
+    ASSERT_EQ(RestoreGame(g), 0);
+    EXPECT_EQ(BuildSavedGame(g), saved);
+    EXPECT_TRUE(AllKeysUsed());
+}
+
 TEST_F(SaveFiles, FailedSaveKeepsTheEarlierFileAndBadFilesAreRefused) {
     Keys("1111");
     ASSERT_EQ(SaveGame(g), 0);
     const std::string earlier = Read("castle.sv1");
     MoveObject(g, 1, Carried);
-    fs::create_directory(GameFileTempPath("castle.sv1"));  // the temporary file cannot be made
+    fs::create_directory(TempPathFor("castle.sv1"));  // the temporary file cannot be made
     EXPECT_EQ(SaveGame(g), -1);
     EXPECT_EQ(LastMessage(), "Bad file.");
     EXPECT_EQ(Read("castle.sv1"), earlier);

@@ -1,9 +1,11 @@
 // test_gamefile.cpp - the compiled game file: image layout, round trips, old versions, refusals.
+#include "db/fileio.h"
 #include "db/gamefile.h"
 #include "db_compare.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -11,6 +13,7 @@
 #include <functional>
 #include <iterator>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -540,7 +543,7 @@ TEST_F(GameFileTest, RoundTripThroughACompressedFile) {
     ASSERT_GE(file.size(), 2u);
     EXPECT_EQ(file[0], 0x1F);
     EXPECT_EQ(file[1], 0x8B);
-    EXPECT_FALSE(fs::exists(GameFileTempPath(path.c_str())));
+    EXPECT_FALSE(fs::exists(TempPathFor(path)));
 
     GameDatabase back;
     InitDb(back);
@@ -552,6 +555,27 @@ TEST_F(GameFileTest, RoundTripThroughACompressedFile) {
     EXPECT_EQ(FindVerb(back, "northwards"), 1);
     EXPECT_EQ(FindNoun(back, "Coat"), 2);
     EXPECT_EQ(FindVariable(back, "turns"), 2);
+}
+
+TEST_F(GameFileTest, RewritingLeavesOnlyTheGameFile) {
+    GameDatabase db;
+    FillSample(db);
+    const std::string path = PathOf("game.umb");
+    // A compile killed while writing left its temporary file behind.
+    WriteBytes(TempPathFor(path), Bytes(100, 0x1F), 100);
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(WriteGameFile(db, path.c_str()), 0);
+    std::vector<fs::path> entries(fs::directory_iterator(dir), fs::directory_iterator{});
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].filename(), "game.umb");
+    GameDatabase back;
+    InitDb(back);
+    ASSERT_EQ(ReadGameFile(back, path.c_str()), 0);
+    ExpectSameDatabase(db, back);
+
+    // The stream in the file is the image compressed, header and trailer included.
+    std::vector<uint8_t> compressed;
+    ASSERT_EQ(CompressGameImage(BuildGameImage(db), compressed), 0);
+    EXPECT_EQ(ReadBytes(path), compressed);
 }
 
 TEST_F(GameFileTest, RoundTripOfTheLargestDatabase) {
@@ -652,7 +676,7 @@ TEST_F(GameFileTest, FailedWriteKeepsTheEarlierFile) {
     const Bytes earlier = ReadBytes(path);
     GameDatabase db;
     FillSample(db);
-    const fs::path tmp = GameFileTempPath(path.c_str());
+    const fs::path tmp = TempPathFor(path);
 
     // The temporary file cannot be created.
     fs::create_directory(tmp);
@@ -661,12 +685,27 @@ TEST_F(GameFileTest, FailedWriteKeepsTheEarlierFile) {
     EXPECT_TRUE(fs::is_directory(tmp)) << "what the writer did not create it leaves alone";
     fs::remove(tmp);
 
-    // The temporary file is created, but writing to it fails: it goes, the old file stays.
+    // The temporary file is created, but its content cannot be written: it goes, the old file
+    // stays.
+    rlimit limit{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &limit), 0);
+    rlimit small = limit;
+    small.rlim_cur = 16;  // far smaller than the compressed sample
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int failed = WriteGameFile(db, path.c_str());
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_EQ(failed, -1);
+    EXPECT_EQ(ReadBytes(path), earlier);
+    EXPECT_FALSE(fs::exists(tmp));
+
+    // A link left under the temporary name is removed, never written through.
     if (fs::exists("/dev/full")) {
         fs::create_symlink("/dev/full", tmp);
-        EXPECT_EQ(WriteGameFile(db, path.c_str()), -1);
-        EXPECT_EQ(ReadBytes(path), earlier);
+        EXPECT_EQ(WriteGameFile(db, path.c_str()), 0);
         EXPECT_FALSE(fs::exists(fs::symlink_status(tmp)));
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(path)));
     }
 
     // Everything is written, but the target cannot be replaced.
@@ -675,7 +714,7 @@ TEST_F(GameFileTest, FailedWriteKeepsTheEarlierFile) {
     fs::create_directory(fs::path(folder) / "inside");
     EXPECT_EQ(WriteGameFile(db, folder.c_str()), -1);
     EXPECT_TRUE(fs::is_directory(fs::path(folder) / "inside"));
-    EXPECT_FALSE(fs::exists(GameFileTempPath(folder.c_str())));
+    EXPECT_FALSE(fs::exists(TempPathFor(folder)));
 }
 
 }  // namespace

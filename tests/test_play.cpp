@@ -1,5 +1,6 @@
 // test_play.cpp - whole games played headless from key scripts, from the source and compiled.
 #include "db/records.h"
+#include "param_names.h"
 
 #include <gtest/gtest.h>
 
@@ -72,6 +73,13 @@ INSTANTIATE_TEST_SUITE_P(Hut, Play,
                          ::testing::Values(Walkthrough{"hut-win.keys", "hut-win.txt", false},
                                            Walkthrough{"hut-win.keys", "hut-win.txt", true},
                                            Walkthrough{"hut-save.keys", "hut-save.txt", false},
-                                           Walkthrough{"hut-save.keys", "hut-save.txt", true}));
+                                           Walkthrough{"hut-save.keys", "hut-save.txt", true}),
+                         [](const ::testing::TestParamInfo<Walkthrough>& c) {
+                             // hut_win_source, hut_win_compiled, ...: the key script, then how
+                             // the game was loaded.
+                             const std::string keys = c.param.keys;
+                             return TestNameOf(keys.substr(0, keys.find('.'))) +
+                                    (c.param.compiled ? "_compiled" : "_source");
+                         });
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "db/gamefile.h"
 #include "db_compare.h"
 #include "maxsource.h"
+#include "param_names.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -267,6 +268,9 @@ TEST_P(RoundTrip, CompiledGameFileReadsBackAsTheDatabase) {
     EXPECT_EQ(BuildGameImage(back), BuildGameImage(db));
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, RoundTrip, ::testing::Range<uint64_t>(1, 41));
+INSTANTIATE_TEST_SUITE_P(Seeds, RoundTrip, ::testing::Range<uint64_t>(1, 41),
+                         [](const ::testing::TestParamInfo<uint64_t>& c) {
+                             return "Seed" + std::to_string(c.param);
+                         });
 
 }  // namespace

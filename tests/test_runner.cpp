@@ -1,6 +1,7 @@
 // test_runner.cpp - how the action and event walks go on, end and loop.
 #include "compiler/compiler.h"
 #include "engine/engine.h"
+#include "param_names.h"
 
 #include <gtest/gtest.h>
 
@@ -136,7 +137,8 @@ INSTANTIATE_TEST_SUITE_P(
         WalkCase{"while loops until an if line",
                  "while lt counter 3\nadd counter 1 message 1\n"
                  "if eq counter 3\nmessage 2\n",
-                 "m1 m1 m1 m2", 0}));
+                 "m1 m1 m1 m2", 0}),
+    [](const ::testing::TestParamInfo<WalkCase>& c) { return TestNameOf(c.param.name); });
 
 TEST_F(Runner, UnknownCommandsAndPartialMatches) {
     Compile("[Actions]\nif verb 20 noun 7 carried 5\nmessage 1\n");

@@ -281,4 +281,11 @@ TEST_F(ScreenTest, FailedScreenshotLeavesTheEarlierOneWhole) {
     EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), 1);
     EXPECT_EQ(SaveScreenshotTo("missing/scrshot.bmp"), -1);
     EXPECT_FALSE(fs::exists("missing"));
+
+    // What a screenshot cut short by the end of the program left is replaced, not added to.
+    std::ofstream("scrshot.bmp.tmp") << "cut short";
+    ASSERT_EQ(SaveScreenshot(), 0);
+    ASSERT_EQ(SaveScreenshot(), 0);
+    EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), 1);
+    EXPECT_EQ(fs::file_size("scrshot.bmp"), first.size());
 }

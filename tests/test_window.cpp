@@ -1,5 +1,6 @@
 // test_window.cpp - the program in a real window on a virtual X server: keys typed into the
 // window, the screenshot key, what the window shows, and how fast the game ends with its window.
+#include "param_names.h"
 #include "temp_folder.h"
 #include "ui/gfx/gfx_internal.h"
 #include "ui/picture.h"
@@ -420,6 +421,9 @@ TEST_P(WindowLost, EndsTheGameAtOnce) {
     EXPECT_TRUE(WIFEXITED(status)) << "status " << status;
 }
 
-INSTANTIATE_TEST_SUITE_P(Xdotool, WindowLost, ::testing::Values("windowclose", "windowkill"));
+INSTANTIATE_TEST_SUITE_P(Xdotool, WindowLost, ::testing::Values("windowclose", "windowkill"),
+                         [](const ::testing::TestParamInfo<const char*>& c) {
+                             return TestNameOf(c.param);
+                         });
 
 }  // namespace

@@ -1,8 +1,10 @@
-// fileio.cpp - whole-file reads into memory.
+// fileio.cpp - whole-file reads into memory, and durable whole-file writes.
 #include "db/fileio.h"
 
-#include <filesystem>
-#include <system_error>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 int ReadWholeFile(FILE* file, std::string& out, size_t limit) {
     out.clear();
@@ -18,12 +20,59 @@ int ReadWholeFile(FILE* file, std::string& out, size_t limit) {
     return std::ferror(file) ? -2 : 0;
 }
 
-int FinishTempFile(const std::string& tmp, const std::string& path, int res) {
-    std::error_code ec;
-    if (res == 0) {
-        std::filesystem::rename(tmp, path, ec);
-        if (ec) res = -1;
+namespace {
+
+// Writes all bytes, going on after short writes and interruptions. Returns 0 or -1.
+int WriteAll(int fd, const char* data, size_t size) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return -1;
+        data += n;
+        size -= static_cast<size_t>(n);
     }
-    if (res != 0) std::filesystem::remove(tmp, ec);
+    return 0;
+}
+
+// The folder that holds path, as open() takes it.
+std::string FolderOf(const std::string& path) {
+    const size_t cut = path.rfind('/');
+    if (cut == std::string::npos) return ".";
+    if (cut == 0) return "/";
+    return path.substr(0, cut);
+}
+
+// Flushes a folder's entries, so that a rename in it survives a crash. File systems that cannot
+// flush a folder say so with EINVAL; their renames are as durable as they can be made.
+int SyncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    int res = ::fsync(fd) == 0 || errno == EINVAL ? 0 : -1;
+    if (::close(fd) != 0) res = -1;
     return res;
+}
+
+}  // namespace
+
+std::string TempPathFor(const std::string& path) { return path + ".tmp"; }
+
+int WriteFileAtomically(const std::string& path, const void* data, size_t size) {
+    if (path.empty() || (data == nullptr && size > 0)) return -1;
+    const std::string tmp = TempPathFor(path);
+    // A file left by a run that was killed while writing goes first. The new one is created
+    // afresh and never followed through a link, so nothing outside the folder is written; what
+    // cannot be removed (a folder under that name) makes the creation fail below.
+    ::unlink(tmp.c_str());
+    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) return -1;
+    int res = WriteAll(fd, static_cast<const char*>(data), size);
+    if (res == 0 && ::fsync(fd) != 0) res = -1;
+    if (::close(fd) != 0) res = -1;
+    if (res == 0 && ::rename(tmp.c_str(), path.c_str()) != 0) res = -1;
+    if (res != 0) {
+        ::unlink(tmp.c_str());
+        return -1;
+    }
+    // The new file is in place; the folder is flushed so that the rename is on the disk too.
+    return SyncFolder(FolderOf(path));
 }

@@ -1,4 +1,4 @@
-// fileio.h - whole-file reads into memory, so that readers parse from a buffer.
+// fileio.h - whole-file reads into memory, and durable whole-file writes.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +11,14 @@ constexpr size_t MaxSourceFileSize = size_t{256} << 20;
 // file cannot be read or is larger than limit bytes.
 int ReadWholeFile(FILE* file, std::string& out, size_t limit);
 
-// Ends a write through a temporary file: when res is 0 the temporary file replaces path, so an
-// earlier file stays whole until the new one is; otherwise it is removed. Returns 0 or -1.
-int FinishTempFile(const std::string& tmp, const std::string& path, int res);
+// The temporary file WriteFileAtomically writes beside path: one fixed name per target, so a
+// run killed while writing leaves at most this one file, which the next write replaces.
+std::string TempPathFor(const std::string& path);
+
+// Writes size bytes as the whole new content of path, durably and all or nothing: the bytes go
+// to the temporary file in path's folder, are flushed to the disk, the temporary file is renamed
+// over path and the folder is flushed, so that after a crash path holds either its earlier
+// content or the new one. Returns 0, or -1 when anything fails; an earlier file at path then
+// stays as it was and the temporary file is removed. The one failure that comes too late for
+// that is the folder's own flush: the new content is in place, but a crash may still undo it.
+int WriteFileAtomically(const std::string& path, const void* data, size_t size);

@@ -11,21 +11,14 @@
 #include <system_error>
 #include <utility>
 
-#ifdef _WIN32
-#include <process.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace {
 
 constexpr char CurrentMagic[] = "UMBv23";
 static_assert(GameFileVersion == 23, "the magic names the version written");
 constexpr size_t MagicLength = 6;
 constexpr size_t ReadCap = 16u << 20;  // far above the largest legal image (about 9.5 MB)
-constexpr size_t IoChunk = 4u << 20;   // a few large gzread/gzwrite calls keep zlib busy
+constexpr size_t IoChunk = 4u << 20;   // a few large gzread calls keep zlib busy
 constexpr size_t FirstReadChunk = 64u << 10;
-constexpr unsigned GzBufferSize = 1u << 20;  // writing: large blocks for the compressor
 constexpr unsigned GzReadBuffer = 256u << 10;
 
 // ----- Building the image -----
@@ -263,15 +256,6 @@ int ReadStream(gzFile f, std::vector<uint8_t>& data) {
 
 }  // namespace
 
-std::string GameFileTempPath(const char* path) {
-#ifdef _WIN32
-    const long pid = static_cast<long>(_getpid());
-#else
-    const long pid = static_cast<long>(getpid());
-#endif
-    return std::string(path) + "." + std::to_string(pid) + ".tmp";
-}
-
 std::vector<uint8_t> BuildGameImage(const GameDatabase& db) {
     // A database without a heap, or with a damaged position, still gives a readable image.
     uint32_t heapSize = db.TextHeap ? db.TextHeapNext : 1;
@@ -327,24 +311,37 @@ std::vector<uint8_t> BuildGameImage(const GameDatabase& db) {
     return out;
 }
 
+int CompressGameImage(const std::vector<uint8_t>& image, std::vector<uint8_t>& out) {
+    out.clear();
+    if (image.size() > ReadCap) return -1;  // larger than any image, and than one zlib call takes
+    z_stream z{};
+    // 15 window bits plus 16: a gzip header and trailer around the deflate data, as zlib's gzip
+    // file functions write them, at the default level.
+    if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+        return -1;
+    const uLong bound = deflateBound(&z, static_cast<uLong>(image.size()));
+    out.resize(bound);
+    // The input fits in one call (the largest image is about 9.5 MB) and so does the output,
+    // which deflateBound sizes for the whole stream.
+    z.next_in = const_cast<Bytef*>(image.data());
+    z.avail_in = static_cast<uInt>(image.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    const int rc = deflate(&z, Z_FINISH);
+    const uLong written = z.total_out;
+    if (deflateEnd(&z) != Z_OK || rc != Z_STREAM_END) {
+        out.clear();
+        return -1;
+    }
+    out.resize(written);
+    return 0;
+}
+
 int WriteGameFile(const GameDatabase& db, const char* path) {
     if (path == nullptr || *path == '\0') return -1;
-    const std::vector<uint8_t> image = BuildGameImage(db);
-    const std::string tmp = GameFileTempPath(path);
-
-    gzFile f = gzopen(tmp.c_str(), "wb");
-    if (f == nullptr) return -1;
-    int res = gzbuffer(f, GzBufferSize) == 0 ? 0 : -1;
-    for (size_t at = 0; res == 0 && at < image.size();) {
-        const size_t n = std::min(IoChunk, image.size() - at);
-        if (gzwrite(f, image.data() + at, static_cast<unsigned>(n)) != static_cast<int>(n))
-            res = -1;
-        at += n;
-    }
-    // Closing flushes the last compressed block and the trailer, so its failure is a failed write.
-    if (gzclose(f) != Z_OK) res = -1;
-
-    return FinishTempFile(tmp, path, res);
+    std::vector<uint8_t> file;
+    if (CompressGameImage(BuildGameImage(db), file) != 0) return -1;
+    return WriteFileAtomically(path, file.data(), file.size());
 }
 
 int ParseGameImage(GameDatabase& db, const uint8_t* data, size_t size) {

@@ -13,12 +13,13 @@ constexpr int GameFileVersion = 23;
 // Builds the uncompressed image of the database, version 23, reserved bytes and fillers zero.
 std::vector<uint8_t> BuildGameImage(const GameDatabase& db);
 
-// Writes the compiled game file through a temporary file renamed over path when complete.
-// Returns 0 when written, -1 when it cannot be created or written (an earlier file stays).
-int WriteGameFile(const GameDatabase& db, const char* path);
+// Compresses an image into out as one gzip stream at zlib's default level. Returns 0 or -1.
+int CompressGameImage(const std::vector<uint8_t>& image, std::vector<uint8_t>& out);
 
-// The temporary file WriteGameFile writes beside path before renaming it over path.
-std::string GameFileTempPath(const char* path);
+// Writes the compiled game file: the image is compressed in memory and written durably, all or
+// nothing. Returns 0 when written, -1 when it cannot be created or written (an earlier file
+// stays as it was).
+int WriteGameFile(const GameDatabase& db, const char* path);
 
 // Parses an uncompressed image into db, which must be reset and have its text heap. Returns 0,
 // -2 for an unknown magic, -3 for content that is short, inconsistent or out of range; on

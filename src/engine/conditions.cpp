@@ -91,10 +91,13 @@ int Less(Condition& c, int a, int b) { return VarValue(c.g, a) < b; }
 // free: the player can take one more object.
 int Free(Condition& c, int, int) { return c.g.CarriedCount < c.g.db->MaxItems; }
 
-// random: a chance of a in b; never when b is not positive.
-int Random(Condition&, int a, int b) {
+// random: a chance of a in b; never when b is not positive. Every other test draws a number,
+// a not positive included, so a script uses up the same numbers whatever its operands.
+int Random(Condition& c, int a, int b) {
     if (b <= 0) return 0;
-    return std::rand() % b < a;
+    int draw = (c.g.random != nullptr ? c.g.random() : std::rand()) % b;
+    if (draw < 0) draw += b;  // a source outside its range still gives 0 to b - 1
+    return draw < a;
 }
 
 // The statements by code; codes without an entry (the empty slot among them) always hold.

@@ -5,6 +5,7 @@
 #include "ui/screen.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -38,12 +39,13 @@ struct PlaceIndex {
 struct Game {
     GameDatabase* db = nullptr;
     ScreenState* screen = nullptr;
-    std::string gameName;  // saved games are named from its first 8 characters
+    std::string gameName;  // saved games are named from its file name, beside it
     bool debugMode = false;
     int16_t CurrentLocation = 0;
     int16_t CarriedCount = 0;
-    PlaceIndex exitsTo;    // entries: location * 16 + direction - 1
-    PlaceIndex objectsAt;  // entries: object numbers
+    PlaceIndex exitsTo;           // entries: location * 16 + direction - 1
+    PlaceIndex objectsAt;         // entries: object numbers
+    int (*random)() = std::rand;  // the random condition's numbers, 0 to RAND_MAX
 };
 
 // Whether a location value means that the player has the object.

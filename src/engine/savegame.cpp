@@ -2,12 +2,9 @@
 #include "engine/engine.h"
 
 #include "db/fileio.h"
-#include "db/gamefile.h"
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 namespace {
 
@@ -61,21 +58,15 @@ int CheckSavedGame(const std::string& image, SavedLayout& l) {
 // The slot the player picks for a prompt, 0 when Escape was pressed.
 int AskSlot(Game& g, int prompt) { return AskChoice(*g.screen, SysmsgText(g, prompt), SlotCount); }
 
-// Writes an image to a temporary file beside path and renames it over path once it is whole.
-int WriteFileWhole(const std::string& path, const std::string& image) {
-    const std::string tmp = GameFileTempPath(path.c_str());
-    FILE* f = std::fopen(tmp.c_str(), "wb");
-    if (f == nullptr) return -1;
-    int res = std::fwrite(image.data(), 1, image.size(), f) == image.size() ? 0 : -1;
-    if (std::fclose(f) != 0) res = -1;
-    return FinishTempFile(tmp, path, res);
-}
-
 }  // namespace
 
-// The first 8 characters of the game name, ".sv" and the slot digit.
+// Beside the game: its folder, the first 8 characters of its file name, ".sv" and the slot
+// digit. Either slash ends the folder, as in the program's own name.
 std::string SaveFileName(const std::string& gameName, int slot) {
-    return gameName.substr(0, SaveNameLength) + ".sv" + static_cast<char>('0' + slot);
+    const size_t cut = gameName.find_last_of("/\\");
+    const size_t start = cut == std::string::npos ? 0 : cut + 1;
+    return gameName.substr(0, start) + gameName.substr(start, SaveNameLength) + ".sv" +
+           static_cast<char>('0' + slot);
 }
 
 // The saved-game file image of the current state.
@@ -138,7 +129,8 @@ int ApplySavedGame(Game& g, const std::string& image) {
 int SaveGame(Game& g) {
     const int slot = AskSlot(g, 21);
     if (slot == 0) return -1;
-    if (WriteFileWhole(SaveFileName(g.gameName, slot), BuildSavedGame(g)) != 0) {
+    const std::string image = BuildSavedGame(g);
+    if (WriteFileAtomically(SaveFileName(g.gameName, slot), image.data(), image.size()) != 0) {
         PrintSysmsg(g, CannotUseFile);
         return -1;
     }

@@ -5,7 +5,6 @@
 
 #include <cstdio>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -56,12 +55,7 @@ int SaveScreenshotTo(const char* path) {
         }
 
     // An earlier screenshot stays whole unless the new one is complete.
-    const std::string temp = std::string(path) + "." + std::to_string(::getpid()) + ".tmp";
-    FILE* out = std::fopen(temp.c_str(), "wb");
-    if (out == nullptr) return -1;
-    int res = std::fwrite(file.data(), 1, file.size(), out) == file.size() ? 0 : -1;
-    if (std::fclose(out) != 0) res = -1;
-    return FinishTempFile(temp, path, res);
+    return WriteFileAtomically(path, file.data(), file.size());
 }
 
 int SaveScreenshot() { return SaveScreenshotTo("scrshot.bmp"); }
