@@ -1,5 +1,5 @@
 // test_engine_parts.cpp - the parser, location displays, built-in and debug commands, saved games.
-#include "db/fileio.h"
+#include "base/fileio.h"
 #include "engine/engine.h"
 #include "headless_streams.h"
 #include "temp_folder.h"

@@ -1,5 +1,5 @@
 // test_gamefile.cpp - the compiled game file: image layout, round trips, old versions, refusals.
-#include "db/fileio.h"
+#include "base/fileio.h"
 #include "db/gamefile.h"
 #include "db_compare.h"
 

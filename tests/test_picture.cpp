@@ -603,6 +603,25 @@ TEST_F(PictureTest, RefusedFilesLeaveTheScreenAndDisplayBlanksTheFramedArea) {
     EXPECT_STREQ(shortWhy, "not ");
 }
 
+TEST_F(PictureTest, FilesUpTo64MiBAreReadAndLargerOnesRefused) {
+    const RawPicture p = NoisyPicture(2, 8, 3);
+    const std::string path = Save(EncodePng(p));
+    constexpr uintmax_t Cap = uintmax_t{64} << 20;
+    // Zeros after the end chunk are never decoded; the file is sparse, so it costs no disk.
+    std::filesystem::resize_file(path, Cap);
+    Paint();
+    char why[80] = "unchanged";
+    EXPECT_EQ(LoadPicture(s, path.c_str(), 0, 0, why, sizeof why), 0);
+    EXPECT_STREQ(why, "");
+    EXPECT_EQ(ShownRows(p), PictureHeight);
+
+    std::filesystem::resize_file(path, Cap + 1);
+    Paint();
+    EXPECT_EQ(LoadPicture(s, path.c_str(), 0, 0, why, sizeof why), -1);
+    EXPECT_STREQ(why, "file too large");
+    EXPECT_TRUE(Untouched());
+}
+
 TEST_F(PictureTest, TruncatedFilesShowTheRowsReadSoFar) {
     // A regular picture compresses well, which keeps the number of cut points small.
     RawPicture p;

@@ -1,9 +1,9 @@
 // startup.cpp - switches, game name and file names, then compile, or load and play.
 #include "app/startup.h"
 
+#include "base/nocase.h"
 #include "compiler/compiler.h"
 #include "db/gamefile.h"
-#include "db/nocase.h"
 #include "engine/engine.h"
 #include "ui/gfx/gfx.h"
 

@@ -1,13 +1,15 @@
 // reader.cpp - source reader: pieces of lines, scrambling, comments, includes, headers, [System].
+#include "base/fileio.h"
+#include "base/nocase.h"
 #include "compiler/compiler.h"
-#include "db/fileio.h"
-#include "db/nocase.h"
 
 #include <cstring>
 #include <string>
 
 namespace {
 
+// Sources are read whole; the cap only keeps a stray huge file from exhausting memory.
+constexpr size_t MaxSourceFileSize = size_t{256} << 20;
 constexpr size_t PieceLimit = 510;  // characters of a line held at once; longer lines split
 constexpr char SplitMarker = static_cast<char>(0xFF);
 const char ScrambleMarker[] = "\x15"

@@ -1,6 +1,6 @@
 // script.cpp - script compiler: block words, control words and the statements of a line.
+#include "base/nocase.h"
 #include "compiler/compiler.h"
-#include "db/nocase.h"
 
 #include <cstring>
 

@@ -1,7 +1,7 @@
 // database.cpp - empty the game database, store texts in the heap, grow tables, look up words.
 #include "db/database.h"
 
-#include "db/nocase.h"
+#include "base/nocase.h"
 
 #include <cstring>
 #include <new>

@@ -1,6 +1,7 @@
 // gamefile.cpp - write the game database as a gzip-compressed image and load such images back.
 #include "db/gamefile.h"
-#include "db/fileio.h"
+#include "base/fileio.h"
+#include "base/littleendian.h"
 
 #include <zlib.h>
 
@@ -32,12 +33,6 @@ void PutBytes(std::vector<uint8_t>& out, const void* p, size_t n) {
 // Appends n zero bytes to the image.
 void PutZeros(std::vector<uint8_t>& out, size_t n) { out.insert(out.end(), n, uint8_t{0}); }
 
-// Appends a little-endian int16 (the host is little-endian).
-void PutInt16(std::vector<uint8_t>& out, int16_t v) { PutBytes(out, &v, sizeof v); }
-
-// Appends a little-endian uint32.
-void PutUint32(std::vector<uint8_t>& out, uint32_t v) { PutBytes(out, &v, sizeof v); }
-
 // Appends a text setting of the given width, NUL-terminated and NUL-padded whatever memory
 // holds after its end, so the file never carries stale bytes or an unterminated text.
 void PutSetting(std::vector<uint8_t>& out, const char* field, size_t width) {
@@ -60,7 +55,7 @@ void PutRecords(std::vector<uint8_t>& out, const std::vector<T>& table, int coun
 // Appends a list table: count records, then the filler record that follows a non-empty list.
 template <typename T>
 void PutList(std::vector<uint8_t>& out, const std::vector<T>& table, int16_t count) {
-    PutInt16(out, count);
+    AppendLeInt16(out, count);
     PutRecords(out, table, count);
     if (count > 0) PutZeros(out, sizeof(T));
 }
@@ -78,7 +73,7 @@ void PutObjects(std::vector<uint8_t>& out, const std::vector<ObjectRecord>& tabl
 
 // Appends a script table (count, lines with the reserved byte zeroed, filler).
 void PutScript(std::vector<uint8_t>& out, const std::vector<ScriptLine>& table, int16_t count) {
-    PutInt16(out, count);
+    AppendLeInt16(out, count);
     for (int i = 0; i < count; ++i) {
         const auto at = static_cast<size_t>(i);
         ScriptLine line = at < table.size() ? table[at] : ScriptLine{};
@@ -118,11 +113,21 @@ int SkipBytes(ImageReader& r, size_t n) {
     return 0;
 }
 
-// Reads a little-endian int16.
-int TakeInt16(ImageReader& r, int16_t& v) { return TakeBytes(r, &v, sizeof v); }
+// Reads a little-endian int16; -3 when the image ends first.
+int TakeInt16(ImageReader& r, int16_t& v) {
+    uint8_t bytes[2];
+    const int res = TakeBytes(r, bytes, sizeof bytes);
+    if (res == 0) v = LoadLeInt16(bytes);
+    return res;
+}
 
-// Reads a little-endian uint32.
-int TakeUint32(ImageReader& r, uint32_t& v) { return TakeBytes(r, &v, sizeof v); }
+// Reads a little-endian uint32; -3 when the image ends first.
+int TakeUint32(ImageReader& r, uint32_t& v) {
+    uint8_t bytes[4];
+    const int res = TakeBytes(r, bytes, sizeof bytes);
+    if (res == 0) v = LoadLe32(bytes);
+    return res;
+}
 
 // Reads n records into table; the size is checked against the bytes left before anything is
 // allocated, so a damaged count cannot make the reader reserve memory for absent records.
@@ -273,15 +278,15 @@ std::vector<uint8_t> BuildGameImage(const GameDatabase& db) {
                 RecordsSize(db.VarCount, sizeof(VarRecord)) + heapSize);
 
     PutBytes(out, CurrentMagic, MagicLength);
-    PutInt16(out, db.LastLocation);
+    AppendLeInt16(out, db.LastLocation);
     PutRecords(out, db.Locations, db.LastLocation + 1);
     PutBytes(out, db.Directions, sizeof db.Directions);
-    PutInt16(out, db.LastShow);
+    AppendLeInt16(out, db.LastShow);
     PutRecords(out, db.Shows, db.LastShow + 1);
-    PutInt16(out, db.LastMessage);
+    AppendLeInt16(out, db.LastMessage);
     PutRecords(out, db.Messages, db.LastMessage + 1);
     PutBytes(out, db.Sysmsg, sizeof db.Sysmsg);
-    PutInt16(out, db.LastObject);
+    AppendLeInt16(out, db.LastObject);
     PutObjects(out, db.Objects, db.LastObject + 1);
     PutList(out, db.Verbs, db.VerbCount);
     PutList(out, db.Nouns, db.NounCount);
@@ -289,11 +294,11 @@ std::vector<uint8_t> BuildGameImage(const GameDatabase& db) {
     PutScript(out, db.Actions, db.ActionCount);
     PutList(out, db.Vars, db.VarCount);
 
-    PutInt16(out, db.StartLocation);
-    PutInt16(out, db.MaxItems);
-    PutInt16(out, db.ShowExits);
-    PutInt16(out, db.BgColor);
-    PutInt16(out, db.FgColor);
+    AppendLeInt16(out, db.StartLocation);
+    AppendLeInt16(out, db.MaxItems);
+    AppendLeInt16(out, db.ShowExits);
+    AppendLeInt16(out, db.BgColor);
+    AppendLeInt16(out, db.FgColor);
     PutBytes(out, &db.YesLetter, 1);
     PutBytes(out, &db.NoLetter, 1);
     PutSetting(out, db.Prompt, sizeof db.Prompt);
@@ -301,7 +306,7 @@ std::vector<uint8_t> BuildGameImage(const GameDatabase& db) {
     PutSetting(out, db.Title, sizeof db.Title);
     PutSetting(out, db.StatusLine, sizeof db.StatusLine);
 
-    PutUint32(out, heapSize);
+    AppendLe32(out, heapSize);
     // The reserved first byte has no meaning; writing it as 0 keeps images reproducible.
     PutZeros(out, 1);
     if (db.TextHeap)

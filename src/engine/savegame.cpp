@@ -1,7 +1,8 @@
 // savegame.cpp - saved games: the run-time state of one game in a numbered slot file.
 #include "engine/engine.h"
 
-#include "db/fileio.h"
+#include "base/fileio.h"
+#include "base/littleendian.h"
 
 #include <cstdio>
 #include <cstring>
@@ -14,19 +15,8 @@ constexpr int CannotUseFile = 29;
 // The largest file the three int16 counts can describe.
 constexpr size_t MaxSavedGameSize = SavedGameSize(32767, 32767, 32767);
 
-// Appends an int16, little-endian.
-void PutInt16(std::string& out, int16_t v) {
-    const auto u = static_cast<uint16_t>(v);
-    out.push_back(static_cast<char>(u & 0xFF));
-    out.push_back(static_cast<char>(u >> 8));
-}
-
 // The int16 at offset at; the caller has checked that both bytes are there.
-int16_t Int16At(const std::string& image, size_t at) {
-    const auto lo = static_cast<unsigned char>(image[at]);
-    const auto hi = static_cast<unsigned char>(image[at + 1]);
-    return static_cast<int16_t>(static_cast<uint16_t>(lo | (hi << 8)));
-}
+int16_t Int16At(const std::string& image, size_t at) { return LoadLeInt16(image.data() + at); }
 
 // Where the fields of a saved game begin, once its counts are known to be sound.
 struct SavedLayout {
@@ -75,11 +65,11 @@ std::string BuildSavedGame(const Game& g) {
     std::string out;
     out.reserve(SavedGameSize(db.LastObject, db.VarCount, db.LastLocation));
     out.append(SaveMagic, sizeof SaveMagic);
-    PutInt16(out, db.LastObject);
-    for (int i = 0; i <= db.LastObject; ++i) PutInt16(out, ObjectAt(g, i).location);
-    PutInt16(out, db.VarCount);
-    for (int i = 0; i < db.VarCount; ++i) PutInt16(out, VarValue(g, i));
-    PutInt16(out, db.LastLocation);
+    AppendLeInt16(out, db.LastObject);
+    for (int i = 0; i <= db.LastObject; ++i) AppendLeInt16(out, ObjectAt(g, i).location);
+    AppendLeInt16(out, db.VarCount);
+    for (int i = 0; i < db.VarCount; ++i) AppendLeInt16(out, VarValue(g, i));
+    AppendLeInt16(out, db.LastLocation);
     for (int i = 0; i <= db.LastLocation; ++i) {
         const LocationRecord& l = LocationAt(g, i);
         SavedLocationState state{};
@@ -87,8 +77,8 @@ std::string BuildSavedGame(const Game& g) {
         state.light = l.light;
         out.append(reinterpret_cast<const char*>(&state), sizeof state);
     }
-    PutInt16(out, g.CurrentLocation);
-    PutInt16(out, g.CarriedCount);
+    AppendLeInt16(out, g.CurrentLocation);
+    AppendLeInt16(out, g.CarriedCount);
     return out;
 }
 

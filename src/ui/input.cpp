@@ -1,7 +1,7 @@
 // input.cpp - the yes/no question, the numbered choice, the line editor with history, the pause.
 #include "ui/screen.h"
 
-#include "db/nocase.h"
+#include "base/nocase.h"
 
 #include <cstdint>
 #include <cstdio>

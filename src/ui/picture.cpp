@@ -1,6 +1,7 @@
 // picture.cpp - location pictures: a small PNG reader (chunks, row filters) drawn into the picture
 // area.
 #include "ui/picture.h"
+#include "base/fileio.h"
 #include "ui/screen.h"
 
 #include <zlib.h>
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
 #include <utility>
 
 namespace {
@@ -120,57 +122,20 @@ bool IsChunkType(const unsigned char* type, const char* name) {
     return true;
 }
 
-// Reads the whole file into a malloc'd buffer; 0 done, -1 cannot open, larger than the cap or
-// out of memory, with the reason in why. A read error ends the data early, which the decoder
-// then treats as truncation.
-int ReadWholeFile(const char* path, unsigned char** out, size_t* outSize, char* why,
-                  size_t whySize) {
+// Reads the whole file into data; 0 done, -1 cannot open or larger than the cap, with the reason
+// in why. A read error ends the data early, which the decoder then treats as truncation.
+int ReadPictureFile(const char* path, std::string& data, char* why, size_t whySize) {
     FILE* f = std::fopen(path, "rb");
     if (f == nullptr) {
         Explain(why, whySize, "%s", errno == ENOENT ? "file not found" : "cannot open the file");
         return -1;
     }
-    // The size is only a hint for the first allocation; the read loop decides.
-    size_t capacity = 65536;
-    if (std::fseek(f, 0, SEEK_END) == 0) {
-        const long hint = std::ftell(f);
-        if (hint >= 0 && static_cast<unsigned long>(hint) < MaxPictureFileSize)
-            capacity = static_cast<size_t>(hint) + 1;  // + 1 so that one read also meets the end
-    }
-    std::rewind(f);
-    auto* buffer = static_cast<unsigned char*>(std::malloc(capacity));
-    size_t used = 0;
-    while (buffer != nullptr) {
-        if (used == capacity) {
-            if (capacity >= MaxPictureFileSize) {
-                if (std::fgetc(f) == EOF) break;
-                std::free(buffer);
-                buffer = nullptr;
-                break;
-            }
-            const size_t grown =
-                capacity * 2 < MaxPictureFileSize ? capacity * 2 : MaxPictureFileSize;
-            auto* bigger = static_cast<unsigned char*>(std::realloc(buffer, grown));
-            if (bigger == nullptr) {
-                std::free(buffer);
-                buffer = nullptr;
-                break;
-            }
-            buffer = bigger;
-            capacity = grown;
-        }
-        const size_t got = std::fread(buffer + used, 1, capacity - used, f);
-        used += got;
-        if (got == 0) break;
-    }
+    const int read = ReadWholeFile(f, data, MaxPictureFileSize);
     std::fclose(f);
-    if (buffer == nullptr) {
-        Explain(why, whySize, "%s",
-                capacity >= MaxPictureFileSize ? "file too large" : "out of memory");
+    if (read == -3) {
+        Explain(why, whySize, "%s", "file too large");
         return -1;
     }
-    *out = buffer;
-    *outSize = used;
     return 0;
 }
 
@@ -707,16 +672,16 @@ void PictureScrambleKey(unsigned char key[4]) {
 int LoadPicture(ScreenState& s, const char* path, int x0, int y0, char* why, size_t whySize) {
     Explain(why, whySize, "%s", "");
     if (s.PicturesEnabled == 0 || path == nullptr) return -1;
-    unsigned char* data = nullptr;
-    size_t size = 0;
-    if (ReadWholeFile(path, &data, &size, why, whySize) != 0) return -1;
+    std::string file;
+    if (ReadPictureFile(path, file, why, whySize) != 0) return -1;
+    // The decoder descrambles image data where it lies.
+    auto* data = reinterpret_cast<unsigned char*>(file.data());
+    const size_t size = file.size();
     if (size < sizeof PngSignature || std::memcmp(data, PngSignature, sizeof PngSignature) != 0) {
-        std::free(data);
         Explain(why, whySize, "%s", "not a PNG file");
         return -2;
     }
     if (!ChunkLengthsSound(data, size)) {
-        std::free(data);
         Explain(why, whySize, "%s", "bad chunk length");
         return -3;
     }
@@ -725,7 +690,6 @@ int LoadPicture(ScreenState& s, const char* path, int x0, int y0, char* why, siz
     if (buffer == nullptr || d == nullptr) {
         GfxDestroySurface(buffer);
         delete d;
-        std::free(data);
         Explain(why, whySize, "%s", "out of memory");
         return -1;
     }
@@ -798,7 +762,6 @@ int LoadPicture(ScreenState& s, const char* path, int x0, int y0, char* why, siz
     if (d->streamStarted) inflateEnd(&d->stream);
     delete[] d->canvas;
     delete d;
-    std::free(data);
     return result;
 }
 

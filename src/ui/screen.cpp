@@ -1,8 +1,6 @@
 // screen.cpp - the four framed output areas and word-wrapped printing with variable expansion.
 #include "ui/screen.h"
 
-#include "db/nocase.h"
-
 #include <cstdio>
 #include <cstring>
 

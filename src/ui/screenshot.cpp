@@ -1,7 +1,8 @@
 // screenshot.cpp - saves the screen as a 24-bit bitmap, written whole or not at all.
 #include "ui/screen.h"
 
-#include "db/fileio.h"
+#include "base/fileio.h"
+#include "base/littleendian.h"
 
 #include <cstdio>
 #include <string>
@@ -13,16 +14,6 @@ constexpr uint32_t HeaderSize = 54;
 constexpr uint32_t RowBytes = ScreenWidth * 3;  // 2400: a multiple of 4, so rows need no padding
 constexpr uint32_t PixelBytes = RowBytes * ScreenHeight;
 
-void Put16(std::vector<unsigned char>& out, uint32_t v) {
-    out.push_back(static_cast<unsigned char>(v & 255));
-    out.push_back(static_cast<unsigned char>((v >> 8) & 255));
-}
-
-void Put32(std::vector<unsigned char>& out, uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
-
 }  // namespace
 
 int SaveScreenshotTo(const char* path) {
@@ -30,20 +21,20 @@ int SaveScreenshotTo(const char* path) {
     file.reserve(HeaderSize + PixelBytes);
     file.push_back('B');
     file.push_back('M');
-    Put32(file, HeaderSize + PixelBytes);
-    Put32(file, 0);
-    Put32(file, HeaderSize);
-    Put32(file, 40);
-    Put32(file, ScreenWidth);
-    Put32(file, ScreenHeight);  // positive: the bottom row comes first
-    Put16(file, 1);
-    Put16(file, 24);
-    Put32(file, 0);
-    Put32(file, PixelBytes);
-    Put32(file, 3396);
-    Put32(file, 3396);
-    Put32(file, 0);
-    Put32(file, 0);
+    AppendLe32(file, HeaderSize + PixelBytes);
+    AppendLe32(file, 0);
+    AppendLe32(file, HeaderSize);
+    AppendLe32(file, 40);
+    AppendLe32(file, ScreenWidth);
+    AppendLe32(file, ScreenHeight);  // positive: the bottom row comes first
+    AppendLe16(file, 1);
+    AppendLe16(file, 24);
+    AppendLe32(file, 0);
+    AppendLe32(file, PixelBytes);
+    AppendLe32(file, 3396);
+    AppendLe32(file, 3396);
+    AppendLe32(file, 0);
+    AppendLe32(file, 0);
     GfxSelectSurface(nullptr);
     for (int y = ScreenHeight - 1; y >= 0; --y)
         for (int x = 0; x < ScreenWidth; ++x) {

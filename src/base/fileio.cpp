@@ -1,22 +1,42 @@
 // fileio.cpp - whole-file reads into memory, and durable whole-file writes.
-#include "db/fileio.h"
+#include "base/fileio.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 int ReadWholeFile(FILE* file, std::string& out, size_t limit) {
     out.clear();
-    char chunk[65536];
-    for (;;) {
-        const size_t n = std::fread(chunk, 1, sizeof chunk, file);
-        if (n > 0) {
-            if (out.size() + n > limit) return -2;
-            out.append(chunk, n);
-        }
-        if (n < sizeof chunk) break;
+    // The room left to the end of the file sizes the first allocation, so that a file of known
+    // size is read in one go; it is only a hint, as the file may change while it is read.
+    size_t capacity = size_t{64} << 10;
+    const long start = std::ftell(file);
+    if (start >= 0 && std::fseek(file, 0, SEEK_END) == 0) {
+        const long end = std::ftell(file);
+        if (std::fseek(file, start, SEEK_SET) != 0) return -2;
+        if (end >= start) capacity = static_cast<size_t>(end - start) + 1;  // + 1 meets the end
     }
+    // One byte beyond the limit is room enough to tell a file that exceeds it.
+    const size_t most = std::min(limit, SIZE_MAX - 1) + 1;
+    out.resize(std::min(capacity, most));
+    size_t used = 0;
+    for (;;) {
+        if (used == out.size()) {
+            if (used > limit) {
+                out.resize(used);
+                return -3;
+            }
+            out.resize(out.size() < most / 2 ? out.size() * 2 : most);
+        }
+        const size_t wanted = out.size() - used;
+        const size_t got = std::fread(out.data() + used, 1, wanted, file);
+        used += got;
+        if (got < wanted) break;  // the end of the file, or a failed read
+    }
+    out.resize(used);
     return std::ferror(file) ? -2 : 0;
 }
 

@@ -1,5 +1,5 @@
 // nocase.cpp - case-insensitive comparison of words, folding only the letters A to Z.
-#include "db/nocase.h"
+#include "base/nocase.h"
 
 int CompareNoCase(const char* a, const char* b) {
     for (;; ++a, ++b) {

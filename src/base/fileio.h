@@ -1,0 +1,23 @@
+// fileio.h - whole-file reads into memory, and durable whole-file writes.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+// Reads an open file from its current position to its end into out. Returns 0; -2 when a read
+// fails, out then holding the bytes read before the failure; -3 when the file holds more than
+// limit bytes.
+int ReadWholeFile(FILE* file, std::string& out, size_t limit);
+
+// Returns the temporary file WriteFileAtomically writes beside path: one fixed name per target,
+// so a run killed while writing leaves at most this one file, which the next write replaces.
+std::string TempPathFor(const std::string& path);
+
+// Returns 0 once size bytes are durably the whole new content of path, all or nothing: the bytes
+// go to the temporary file in path's folder, are flushed to the disk, the temporary file is
+// renamed over path and the folder is flushed, so that after a crash path holds either its
+// earlier content or the new one. Returns -1 when anything fails; an earlier file at path then
+// stays as it was and the temporary file is removed. The one failure that comes too late for
+// that is the folder's own flush: the new content is in place, but a crash may still undo it.
+int WriteFileAtomically(const std::string& path, const void* data, size_t size);
