@@ -755,7 +755,7 @@ int LoadPicture(ScreenState& s, const char* path, int x0, int y0, char* why, siz
         }
         if (d->pass < d->passCount) Explain(why, whySize, "%s", WhyUnfinished(*d));
         GfxSelectSurface(nullptr);
-        GfxCopyAreaUnclipped(nullptr, 0, 0, buffer, 0, 0, PictureWidth - 1, PictureHeight - 1);
+        GfxCopyArea(nullptr, 0, 0, buffer, 0, 0, PictureWidth - 1, PictureHeight - 1);
     }
     GfxSelectSurface(nullptr);
     GfxDestroySurface(buffer);

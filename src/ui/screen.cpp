@@ -135,8 +135,7 @@ void SelectArea(ScreenState& s, int area, int mode) {
 }
 
 void MakeUiColours(ScreenState& s, int rgbMode) {
-    GfxResetColours();
-    if (rgbMode != 0) GfxUseRgbColours();
+    (void)rgbMode;  // the screen is true colour, whatever form of picture is shown
     s.BackgroundColour = ColourOf(s.db != nullptr ? s.db->BgColor : 0, 0);
     s.TextColour = ColourOf(s.db != nullptr ? s.db->FgColor : 15, 15);
     s.TextStyle = GfxTextStyle{s.TextColour, s.BackgroundColour};

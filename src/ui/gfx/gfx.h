@@ -44,15 +44,10 @@ struct GfxTextArea {
 // serves the window; headless on the calling thread. Returns the entry's result.
 int GfxRun(int (*entry)(int, char**), int argc, char** argv);
 
-// True when the headless driver was chosen (UMB_DRIVER=headless).
-bool GfxIsHeadless();
-
 // Opens the 800 x 600 screen (and the window, with the window driver), or closes it.
 void GfxOpenScreen();
 void GfxCloseScreen();
 
-void GfxResetColours();
-void GfxUseRgbColours();
 GfxColour GfxColourFromRgb(int red, int green, int blue);
 void GfxRgbOfColour(GfxColour c, int* red, int* green, int* blue);
 
@@ -74,8 +69,6 @@ GfxColour GfxReadPixel(int x, int y);
 // Copies the rectangle x1,y1-x2,y2 of src to x,y of dst (nullptr: the current surface);
 // overlapping rectangles behave as a move.
 void GfxCopyArea(GfxSurface* dst, int x, int y, GfxSurface* src, int x1, int y1, int x2, int y2);
-void GfxCopyAreaUnclipped(GfxSurface* dst, int x, int y, GfxSurface* src, int x1, int y1, int x2,
-                          int y2);
 
 // Draws count characters as 8 x 14 glyph cells from the top-left corner x, y.
 void GfxDrawText(const char* text, int count, int x, int y, const GfxTextStyle& style);
@@ -83,8 +76,6 @@ int GfxTextWidth(const char* text, int count);
 
 // Blocks until a key arrives and returns its code.
 int GfxReadKey();
-// Non-zero when a key is queued.
-int GfxKeyWaiting();
 // Waits up to ms milliseconds for a key: returns its code, or 0 when the time passed first
 // (headless: at once, reading no key). Uses no CPU while it waits.
 int GfxWaitKeyFor(int ms);

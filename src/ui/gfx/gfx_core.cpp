@@ -148,12 +148,6 @@ void GfxUseHeadless(bool headless) {
     driver.reset();
 }
 
-bool GfxIsHeadless() {
-    if (forcedHeadless >= 0) return forcedHeadless == 1;
-    const char* name = std::getenv("UMB_DRIVER");
-    return name != nullptr && std::strcmp(name, "headless") == 0;
-}
-
 int GfxRun(int (*entry)(int, char**), int argc, char** argv) {
     return Driver().Run(entry, argc, argv);
 }
@@ -169,9 +163,6 @@ void GfxOpenScreen() {
 }
 
 void GfxCloseScreen() { Driver().Close(); }
-
-void GfxResetColours() {}
-void GfxUseRgbColours() {}
 
 GfxColour GfxColourFromRgb(int red, int green, int blue) {
     return static_cast<GfxColour>(red & 255) | static_cast<GfxColour>(green & 255) << 8 |
@@ -266,11 +257,6 @@ void GfxCopyArea(GfxSurface* dst, int x, int y, GfxSurface* src, int x1, int y1,
     Copy(dst != nullptr ? dst : current, x, y, src != nullptr ? src : current, x1, y1, x2, y2);
 }
 
-void GfxCopyAreaUnclipped(GfxSurface* dst, int x, int y, GfxSurface* src, int x1, int y1, int x2,
-                          int y2) {
-    GfxCopyArea(dst, x, y, src, x1, y1, x2, y2);
-}
-
 void GfxDrawText(const char* text, int count, int x, int y, const GfxTextStyle& style) {
     if (count <= 0) return;
     const Target t = TargetOf(current);
@@ -311,7 +297,6 @@ int GfxTextWidth(const char* text, int count) {
 }
 
 int GfxReadKey() { return Driver().ReadKey(-1); }
-int GfxKeyWaiting() { return Driver().KeyWaiting() ? 1 : 0; }
 int GfxWaitKeyFor(int ms) { return Driver().ReadKey(ms < 0 ? 0 : ms); }
 void GfxSleep(int ms) { Driver().Sleep(ms); }
 

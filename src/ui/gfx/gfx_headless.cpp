@@ -61,7 +61,6 @@ class HeadlessDriver : public DisplayDriver {
         }
     }
 
-    bool KeyWaiting() override { return false; }
     void Sleep(int) override {}
     void SetTitle(const char*) override {}
     bool MessageBox(const char*, const char*) override { return false; }

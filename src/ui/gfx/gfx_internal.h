@@ -31,7 +31,6 @@ class DisplayDriver {
     virtual void Present() = 0;
     // Waits for a key: ms < 0 without end; returns the code, or 0 when the time passed first.
     virtual int ReadKey(int ms) = 0;
-    virtual bool KeyWaiting() = 0;
     virtual void Sleep(int ms) = 0;
     virtual void SetTitle(const char* title) = 0;
     // Returns false when no box could be shown.

@@ -167,10 +167,6 @@ class WindowDriver : public DisplayDriver {
         if (window_ready_ && !present_pending_.exchange(true)) Wake();
     }
     int ReadKey(int ms) override;
-    bool KeyWaiting() override {
-        std::lock_guard<std::mutex> hold(mutex_);
-        return !keys_.empty();
-    }
     void Sleep(int ms) override {
         if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     }
