@@ -22,6 +22,21 @@ void OpenRecord(RecordLine& rec, const char* line) {
     rec.rest = rec.fields.next;
 }
 
+// Starts a header line of a numbered table whose text lines follow it: reads the record number
+// into rec and forgets the record open before, so that text lines after a refused header attach
+// to nothing. DiagWarning1 for a number outside low..high; else DiagOk with the table grown to
+// hold the record, current naming it and its text not begun.
+int OpenNumberedRecord(Compiler& c, RecordLine& rec, const char* line, long low, long high,
+                       void (*grow)(GameDatabase&, int), int& current, bool* textBegun) {
+    OpenRecord(rec, line);
+    current = -1;
+    if (rec.number < low || rec.number > high) return DiagWarning1;
+    grow(*c.db, static_cast<int>(rec.number));
+    current = static_cast<int>(rec.number);
+    if (textBegun != nullptr) *textBegun = false;
+    return DiagOk;
+}
+
 // [Sysmsg] and [Directions]: '#' number ',' text; number 1 is at table[1 - firstIndex]
 int HandleFixedText(Compiler& c, const char* line, TextRef* table, long high, long firstIndex) {
     if (line[0] != '#') return DiagWarning1;
@@ -33,12 +48,14 @@ int HandleFixedText(Compiler& c, const char* line, TextRef* table, long high, lo
     return DiagOk;
 }
 
-// Stores a text line of the current record: the first as a new text, later ones joined to the
-// text stored last.
-int StoreRecordText(Compiler& c, TextRef* field, bool& begun, const char* line) {
-    if (field == nullptr) return DiagWarning1;
+// Stores a text line of record current of table (none open when negative) into its field: the
+// first as a new text, later ones joined to the text stored last.
+template <typename Record>
+int StoreRecordText(Compiler& c, std::vector<Record>& table, TextRef Record::*field, int current,
+                    bool& begun, const char* line) {
+    if (current < 0) return DiagWarning1;
     if (!begun) {
-        *field = StoreSourceText(c, line, false);
+        table[static_cast<size_t>(current)].*field = StoreSourceText(c, line, false);
         begun = true;
     } else {
         StoreSourceText(c, line, true);
@@ -49,18 +66,13 @@ int StoreRecordText(Compiler& c, TextRef* field, bool& begun, const char* line) 
 // [Intro] and [Shows]: '#' number ',' picture
 int HandleShow(Compiler& c, const char* line) {
     GameDatabase& db = *c.db;
-    if (line[0] != '#') {
-        TextRef* text =
-            c.currentShow < 0 ? nullptr : &db.Shows[static_cast<size_t>(c.currentShow)].text;
-        return StoreRecordText(c, text, c.showTextBegun, line);
-    }
+    if (line[0] != '#')
+        return StoreRecordText(c, db.Shows, &ShowRecord::text, c.currentShow, c.showTextBegun,
+                               line);
     RecordLine rec;
-    OpenRecord(rec, line);
-    c.currentShow = -1;
-    if (rec.number < 1 || rec.number > 32767) return DiagWarning1;
-    GrowShows(db, static_cast<int>(rec.number));
-    c.currentShow = static_cast<int>(rec.number);
-    c.showTextBegun = false;
+    const int opened =
+        OpenNumberedRecord(c, rec, line, 1, 32767, GrowShows, c.currentShow, &c.showTextBegun);
+    if (opened != DiagOk) return opened;
     const char* picture = SplitField(rec.fields);
     if (picture == nullptr) return DiagWarning2;
     db.Shows[static_cast<size_t>(rec.number)].picture = StoreSourceText(c, picture, false);
@@ -70,19 +82,13 @@ int HandleShow(Compiler& c, const char* line) {
 // [Locations]: '#' number ',' name ',' picture ',' flags [',' exit]...
 int HandleLocation(Compiler& c, const char* line) {
     GameDatabase& db = *c.db;
-    if (line[0] != '#') {
-        TextRef* text = c.currentLocation < 0
-                            ? nullptr
-                            : &db.Locations[static_cast<size_t>(c.currentLocation)].description;
-        return StoreRecordText(c, text, c.locationTextBegun, line);
-    }
+    if (line[0] != '#')
+        return StoreRecordText(c, db.Locations, &LocationRecord::description, c.currentLocation,
+                               c.locationTextBegun, line);
     RecordLine rec;
-    OpenRecord(rec, line);
-    c.currentLocation = -1;
-    if (rec.number < 0 || rec.number > 32766) return DiagWarning1;
-    GrowLocations(db, static_cast<int>(rec.number));
-    c.currentLocation = static_cast<int>(rec.number);
-    c.locationTextBegun = false;
+    const int opened = OpenNumberedRecord(c, rec, line, 0, 32766, GrowLocations, c.currentLocation,
+                                          &c.locationTextBegun);
+    if (opened != DiagOk) return opened;
     LocationRecord& loc = db.Locations[static_cast<size_t>(rec.number)];
     const char* name = SplitField(rec.fields);
     if (name == nullptr) return DiagWarning2;
@@ -104,19 +110,13 @@ int HandleLocation(Compiler& c, const char* line) {
 // [Objects]: '#' number ',' name ',' location ',' attributes [',' noun]
 int HandleObject(Compiler& c, const char* line) {
     GameDatabase& db = *c.db;
-    if (line[0] != '#') {
-        TextRef* text = c.currentObject < 0
-                            ? nullptr
-                            : &db.Objects[static_cast<size_t>(c.currentObject)].description;
-        return StoreRecordText(c, text, c.objectTextBegun, line);
-    }
+    if (line[0] != '#')
+        return StoreRecordText(c, db.Objects, &ObjectRecord::description, c.currentObject,
+                               c.objectTextBegun, line);
     RecordLine rec;
-    OpenRecord(rec, line);
-    c.currentObject = -1;
-    if (rec.number < 1 || rec.number > 32766) return DiagWarning1;
-    GrowObjects(db, static_cast<int>(rec.number));
-    c.currentObject = static_cast<int>(rec.number);
-    c.objectTextBegun = false;
+    const int opened = OpenNumberedRecord(c, rec, line, 1, 32766, GrowObjects, c.currentObject,
+                                          &c.objectTextBegun);
+    if (opened != DiagOk) return opened;
     ObjectRecord& obj = db.Objects[static_cast<size_t>(rec.number)];
     const char* name = SplitField(rec.fields);
     if (name == nullptr) return DiagWarning2;
@@ -147,12 +147,13 @@ int HandleMessage(Compiler& c, const char* line) {
         return DiagOk;
     }
     RecordLine rec;
-    OpenRecord(rec, line);
-    c.currentMessage = -1;
-    if (rec.number < 1 || rec.number > 32766) return DiagWarning1;
-    GrowMessages(db, static_cast<int>(rec.number));
-    if (rec.rest == nullptr) return DiagWarning2;
-    c.currentMessage = static_cast<int>(rec.number);
+    const int opened =
+        OpenNumberedRecord(c, rec, line, 1, 32766, GrowMessages, c.currentMessage, nullptr);
+    if (opened != DiagOk) return opened;
+    if (rec.rest == nullptr) {
+        c.currentMessage = -1;  // a header without its text leaves no message to continue
+        return DiagWarning2;
+    }
     db.Messages[static_cast<size_t>(rec.number)] = StoreSourceText(c, rec.rest, false);
     return DiagOk;
 }
