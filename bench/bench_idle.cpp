@@ -24,7 +24,7 @@ int WaitForKey(int, char**) {
     ScreenState s;
     s.db = &db;
     ScreenOpen(s);
-    SelectArea(s, AreaMessages, ModeScroll | ModeBottomLine | ModeClearLine);
+    SelectArea(s, AreaMessages, ModeNewLine);
     PrintText(s, "Waiting for a key");
     GfxReadKey();
     return 0;

@@ -94,5 +94,3 @@ class ScreenTest : public ::testing::Test {
     ScreenState s;
     HeadlessStreams io;
 };
-
-constexpr int ModeMessage = ModeScroll | ModeBottomLine | ModeClearLine;  // 13

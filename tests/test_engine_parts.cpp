@@ -191,7 +191,7 @@ TEST_F(Engine, DarkLocationShowsTheDarknessLocationUnlessALightIsWithThePlayer) 
         db.Objects[3].attributes = attributes;
         SelectArea(screen, AreaDescription, ModeClearArea);
         PrintText(screen, nullptr);
-        SelectArea(screen, AreaDescription, 0);
+        SelectArea(screen, AreaDescription, ModeFlow);
         ListContents(g, 1);
         EXPECT_EQ(Row(AreaDescription, 0), "");
     }
@@ -313,7 +313,7 @@ TEST_F(Engine, DebugRepliesReplaceTheEchoedCommand) {
         {"%99999999999", "Obj. 2147483647 is 0, Flag 2147483647 = 0"},
     };
     for (const Case& c : cases) {
-        SelectArea(screen, AreaMessages, ModeScroll | ModeBottomLine | ModeClearLine);
+        SelectArea(screen, AreaMessages, ModeNewLine);
         PrintText(screen, std::string(90, '.').c_str());  // the echoed command
         EXPECT_EQ(DebugCommand(g, c.line), 1) << c.line;
         EXPECT_EQ(LastMessage(), c.reply) << c.line;

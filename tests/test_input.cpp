@@ -20,7 +20,7 @@ TEST_F(ScreenDeathTest, ScreenDumpsComeWhenTheGameAsksForAKey) {
     ASSERT_NE(file, nullptr);
     GfxSetHeadlessStreams(io.keys, file);
     EXPECT_EQ(GfxReadKey(), 'a');
-    Print(AreaMessages, ModeMessage, "last words");
+    Print(AreaMessages, ModeNewLine, "last words");
     EXPECT_EXIT(GfxReadKey(), testing::ExitedWithCode(0), "");
     std::rewind(file);
     std::string written;

@@ -60,8 +60,8 @@ TEST_F(ScreenTest, DumpListsTheTextAreasRowByRow) {
     GfxTextRow(4, 380, 300, row, sizeof row);
     EXPECT_STREQ(row, "Score: -5");
     Print(AreaDescription, ModeClearArea, "A hall.\\\\Exits: north");
-    Print(AreaMessages, ModeMessage, "Hi");
-    SelectArea(s, AreaMessages, ModeBottomLine | ModeClearLine);
+    Print(AreaMessages, ModeNewLine, "Hi");
+    SelectArea(s, AreaMessages, ModeRedrawLine);
     PrintTextFrom(s, "x", 24);
     GfxScreenDump();
     const std::string dump = "== screen ==\n-- title --\nHall\nScore: -5\n-- description --\n"
@@ -112,9 +112,9 @@ TEST_F(ScreenTest, FlowingLinesGrowTheOffsetAndStopAtTheBottomOfTheBox) {
     Open();
     Print(AreaDescription, ModeClearArea, "a\\b");
     EXPECT_EQ(s.LineOffset, 32);
-    Print(AreaDescription, 0, "c\\");  // c, then an empty line
+    Print(AreaDescription, ModeFlow, "c\\");  // c, then an empty line
     EXPECT_EQ(s.LineOffset, 64);
-    Print(AreaDescription, 0, "d");
+    Print(AreaDescription, ModeFlow, "d");
     EXPECT_EQ(PrintText(s, ""), 0);
     EXPECT_EQ(PrintText(s, nullptr), 0);
     EXPECT_EQ(s.LineOffset, 80);
@@ -126,7 +126,7 @@ TEST_F(ScreenTest, FlowingLinesGrowTheOffsetAndStopAtTheBottomOfTheBox) {
     std::string text;
     for (int i = 1; i <= 22; ++i) text += std::to_string(i) + (i < 22 ? "\\" : "");
     Print(AreaDescription, ModeClearArea, text.c_str());
-    Print(AreaDescription, 0, "more");
+    Print(AreaDescription, ModeFlow, "more");
     const Lines rows = Rows("description");
     ASSERT_EQ(rows.size(), 20u);
     EXPECT_EQ(rows.back(), "20");
@@ -161,38 +161,38 @@ TEST_F(ScreenTest, ExpandsVariables) {
     EXPECT_EQ(ExpandVariables(s, longText.c_str(), buf), 2047u);
     EXPECT_EQ(buf[2046], '-');
     Open();
-    Print(AreaMessages, ModeMessage, longText.c_str());
-    Print(AreaMessages, ModeMessage, "Score: %score%");
+    Print(AreaMessages, ModeNewLine, longText.c_str());
+    Print(AreaMessages, ModeNewLine, "Score: %score%");
     EXPECT_EQ(MessageLine(0), "Score: -5");
 }
 
 TEST_F(ScreenTest, MessagesScrollPerLineAndEditingRedrawsTheBottomLine) {
     Open();
     const std::string a(60, 'a'), b(60, 'b');
-    Print(AreaMessages, ModeMessage, "first");
-    Print(AreaMessages, ModeMessage, (a + " " + b).c_str());
+    Print(AreaMessages, ModeNewLine, "first");
+    Print(AreaMessages, ModeNewLine, (a + " " + b).c_str());
     EXPECT_EQ(MessageLine(2), "first");
     EXPECT_EQ(MessageLine(1), a);
     EXPECT_EQ(MessageLine(0), b);
     EXPECT_EQ(Output(), "first\n" + a + "\n");  // rows that left the bottom line
-    Print(AreaMessages, ModeMessage, "hello");
-    SelectArea(s, AreaMessages, ModeBottomLine | ModeClearLine);
+    Print(AreaMessages, ModeNewLine, "hello");
+    SelectArea(s, AreaMessages, ModeRedrawLine);
     EXPECT_EQ(PrintTextFrom(s, "X", 16), 24);
     EXPECT_EQ(MessageLine(0), "heX");
     EXPECT_EQ(MessageLine(1), b);
-    SelectArea(s, 4, ModeMessage);
+    SelectArea(s, 4, ModeNewLine);
     EXPECT_EQ(PrintText(s, "nowhere"), -1);
 }
 
 TEST_F(ScreenTest, TranscriptTakesRowsAsTheyLeaveTheBottomLine) {
     Open();
-    Print(AreaMessages, ModeMessage, "one   ");
-    Print(AreaMessages, ModeMessage, "two\\");  // two, then an empty row that is not written
-    Print(AreaMessages, ModeMessage, "three");
+    Print(AreaMessages, ModeNewLine, "one   ");
+    Print(AreaMessages, ModeNewLine, "two\\");  // two, then an empty row that is not written
+    Print(AreaMessages, ModeNewLine, "three");
     Print(AreaMessages, ModeClearArea, nullptr);  // cls
     EXPECT_EQ(MessageLine(0), "");
     EXPECT_EQ(MessageLine(2), "");
-    Print(AreaMessages, ModeMessage, "four");
+    Print(AreaMessages, ModeNewLine, "four");
     Print(AreaDescription, ModeClearArea, "not a message");
     DrawFrames(s);
     EXPECT_EQ(Output(), "one\ntwo\nthree\nfour\n");
@@ -261,7 +261,7 @@ TEST_F(ScreenTest, FailedScreenshotLeavesTheEarlierOneWhole) {
     Open();
     ASSERT_EQ(SaveScreenshot(), 0);
     const std::string first = ReadFile("scrshot.bmp");
-    Print(AreaMessages, ModeMessage, "changed");
+    Print(AreaMessages, ModeNewLine, "changed");
 
     rlimit old{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);

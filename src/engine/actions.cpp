@@ -7,9 +7,6 @@
 
 namespace {
 
-// Texts arrive as new lines at the bottom of the message area.
-constexpr int ModeNewLine = ModeScroll | ModeBottomLine | ModeClearLine;
-
 // One line being run: the location that create, exit and light work on, and the line's result.
 struct Action {
     Game& g;

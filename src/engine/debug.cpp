@@ -22,7 +22,7 @@ int DebugCommand(Game& g, const char* line) {
     else
         std::snprintf(reply, sizeof reply, "Location %d, Objects %d / %d", g.CurrentLocation,
                       g.CarriedCount, g.db->MaxItems);
-    SelectArea(*g.screen, AreaMessages, ModeBottomLine | ModeClearLine);
+    SelectArea(*g.screen, AreaMessages, ModeRedrawLine);
     PrintText(*g.screen, reply);
     return 1;
 }

@@ -6,7 +6,6 @@
 namespace {
 
 constexpr size_t ListBufferSize = 1024;
-constexpr int ModeMessage = ModeScroll | ModeBottomLine | ModeClearLine;
 
 // One list text; what does not fit in the buffer is cut off.
 struct ListText {
@@ -50,7 +49,7 @@ int DescribeLocation(Game& g, int location) {
 
     SelectArea(s, AreaDescription, ModeClearArea);
     PrintText(s, nullptr);
-    SelectArea(s, AreaDescription, 0);
+    SelectArea(s, AreaDescription, ModeFlow);
     ListContents(g, location);
 
     DisplayPicture(s, shown.picture);
@@ -101,7 +100,7 @@ void ListContents(Game& g, int location) {
 
 // Prints the objects carried and worn as one text in the message area.
 void ShowInventory(Game& g) {
-    SelectArea(*g.screen, AreaMessages, ModeMessage);
+    SelectArea(*g.screen, AreaMessages, ModeNewLine);
     ListText list;
     Append(list, SysmsgText(g, 12));
     Append(list, " ");
@@ -121,7 +120,7 @@ void ShowInventory(Game& g) {
 // Prints an object's description (system message 7 when it has none) in the message area;
 // returns -1 when the object has no name.
 int ExamineObject(Game& g, int object) {
-    SelectArea(*g.screen, AreaMessages, ModeMessage);
+    SelectArea(*g.screen, AreaMessages, ModeNewLine);
     const ObjectRecord& o = ObjectAt(g, object);
     if (TextOf(*g.db, o.name) == nullptr) return -1;
     const char* description = TextOf(*g.db, o.description);

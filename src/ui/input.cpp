@@ -10,8 +10,6 @@
 namespace {
 
 constexpr char CursorMark = '_';
-constexpr int ModePrompt = ModeScroll | ModeBottomLine | ModeClearLine;
-constexpr int ModeEdit = ModeBottomLine | ModeClearLine;
 
 // Keys beyond the character range never match a letter.
 int LowerKey(int key) {
@@ -33,9 +31,9 @@ void CopyLine(char* dst, const char* src) {
 // Prints a question's prompt, or its default when it has none, on a new bottom line of the
 // message area; returns where the answer is echoed.
 int ShowPrompt(ScreenState& s, const char* prompt, const char* fallback) {
-    SelectArea(s, AreaMessages, ModePrompt);
+    SelectArea(s, AreaMessages, ModeNewLine);
     const int x = PrintText(s, prompt != nullptr ? prompt : fallback);
-    s.PrintMode = ModeEdit;
+    s.PrintMode = ModeRedrawLine;
     return x;
 }
 
@@ -81,9 +79,9 @@ int AskChoice(ScreenState& s, const char* prompt, int count) {
 
 int ReadLine(ScreenState& s, char* buffer, int maxLength) {
     const char* prompt = s.db->Prompt;
-    SelectArea(s, AreaMessages, ModePrompt);
+    SelectArea(s, AreaMessages, ModeNewLine);
     PrintText(s, prompt);
-    s.PrintMode = ModeEdit;
+    s.PrintMode = ModeRedrawLine;
     int p = 0;
     buffer[0] = '\0';
     char shown[WorkBufferSize];

@@ -173,7 +173,7 @@ void ScreenClose(ScreenState& s) {
 void ReportPictureFailure(ScreenState& s) {
     if (s.PictureFailure[0] == '\0') return;
     // A picture's name is no text of the author's: a "%" or a backslash in it prints as itself.
-    SelectArea(s, AreaMessages, ModeScroll | ModeBottomLine | ModeClearLine);
+    SelectArea(s, AreaMessages, ModeNewLine);
     PrintTyped(s, "", s.PictureFailure, 0);
     s.PictureFailure[0] = '\0';
 }

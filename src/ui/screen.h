@@ -18,6 +18,13 @@ constexpr int ModeClearArea = 2;
 constexpr int ModeBottomLine = 4;
 constexpr int ModeScroll = 8;
 
+// The combinations in use, one name each (a single bit goes by its own name).
+constexpr int ModeFlow = 0;  // flow on below what the area already shows
+// A new line at the bottom of the area, which scrolls up one line for it: messages, prompts.
+constexpr int ModeNewLine = ModeScroll | ModeBottomLine | ModeClearLine;
+// The bottom line drawn again from a start offset: echoes, the line being edited, replies.
+constexpr int ModeRedrawLine = ModeBottomLine | ModeClearLine;
+
 constexpr int LineHeight = 16;
 constexpr size_t WorkBufferSize = 2048;
 
