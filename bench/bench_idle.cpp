@@ -2,7 +2,6 @@
 //
 // Usage: bench_idle [seconds]. The window driver needs a display (DISPLAY set, e.g. under Xvfb);
 // without one only the headless driver is measured.
-#include "db/database.h"
 #include "ui/screen.h"
 
 #include <csignal>
@@ -18,11 +17,7 @@ namespace {
 
 // The child: opens the screen, prints a line and waits for a key that never comes.
 int WaitForKey(int, char**) {
-    GameDatabase db;
-    if (AllocateTextHeap(db) != 0) return 1;
-    ResetDatabase(db);
     ScreenState s;
-    s.db = &db;
     ScreenOpen(s);
     SelectArea(s, AreaMessages, ModeNewLine);
     PrintText(s, "Waiting for a key");

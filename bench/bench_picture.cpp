@@ -277,10 +277,8 @@ bool Measure(ScreenState& s, const char* label, const std::string& path) {
 int main() {
     GfxUseHeadless(true);
     GfxOpenScreen();
-    GameDatabase db;
-    db.BgColor = 1;  // transparent pixels lie over a colour, not black
     ScreenState s;
-    s.db = &db;
+    s.Background = {32, 32, 136};  // transparent pixels lie over a colour, not black
 
     const std::string base =
         (std::filesystem::temp_directory_path() / ("umb-bench-picture-" + std::to_string(getpid())))

@@ -102,9 +102,8 @@ inline void FuzzStartGame(FuzzGame& f) {
     FuzzEnterTempFolder();
     FuzzLoadAdventure(f.db, "play.adv");
     FuzzHeadless(f.db);
-    f.screen.db = &f.db;
     f.g.db = &f.db;
     f.g.screen = &f.screen;
     f.g.gameName = "fuzz";
-    ScreenOpen(f.screen);
+    OpenGameScreen(f.g);
 }

@@ -31,7 +31,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     FuzzCheck(AllocateTextHeap(db) == 0, "the text heap");
     ResetDatabase(db);
     FuzzHeadless(db);
-    screen.db = &db;
     ScreenOpen(screen);
     return 0;
 }

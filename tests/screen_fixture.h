@@ -1,6 +1,7 @@
 // screen_fixture.h - a headless screen with a key script, its transcript and its screen dumps.
 #pragma once
 
+#include "engine/engine.h"
 #include "headless_streams.h"
 #include "ui/screen.h"
 
@@ -22,7 +23,8 @@ class ScreenTest : public ::testing::Test {
         ResetDatabase(db);
         AddVar("score", -5);
         AddVar("treasures", 7);  // kept as "treasure": names count on 8 letters
-        s.db = &db;
+        game.db = &db;
+        game.screen = &s;
     }
 
     void TearDown() override { io.Close(); }
@@ -32,14 +34,14 @@ class ScreenTest : public ::testing::Test {
         db.Vars.back().value = value;
     }
 
-    // Opens the screen; keys is the key script the game reads from.
+    // Opens the screen as a game opens it; keys is the key script the game reads from.
     void Open(const std::string& keys = "") {
         ASSERT_EQ(io.out, nullptr);
         io.Open();
         io.SetKeys(keys);
         ASSERT_NE(io.keys, nullptr);
         ASSERT_NE(io.out, nullptr);
-        ScreenOpen(s);
+        OpenGameScreen(game);
     }
 
     // Everything written so far: transcript lines and screen dumps.
@@ -92,5 +94,6 @@ class ScreenTest : public ::testing::Test {
 
     GameDatabase db;
     ScreenState s;
+    Game game;  // the game that hands the screen its texts and settings
     HeadlessStreams io;
 };

@@ -62,10 +62,9 @@ class Statements : public ::testing::Test {
         GrowShows(db, 2);
         db.Shows[1] = ShowRecord{Text("A view"), Text("view.png")};
         db.Shows[2] = ShowRecord{Text("No picture"), NoText};
-        screen.db = &db;
-        ScreenOpen(screen);
         g.db = &db;
         g.screen = &screen;
+        OpenGameScreen(g);
         g.CurrentLocation = 1;
         g.CarriedCount = 2;
     }

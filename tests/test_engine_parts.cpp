@@ -38,9 +38,8 @@ class Engine : public ::testing::Test {
     void SetUp() override {
         ASSERT_EQ(AllocateTextHeap(db), 0);
         io.Open();
-        screen.db = &db;
-        ScreenOpen(screen);
         g = PlayerGame(&db, &screen, 1, 2);
+        OpenGameScreen(g);
 
         const char* dirs[] = {"north", "south", "east", "west"};
         for (int d = 0; d < 4; ++d) db.Directions[d] = Text(dirs[d]);

@@ -52,11 +52,11 @@ TEST_F(ScreenTest, AskYesNoTakesEitherCaseAndEchoesTheKey) {
                  {nullptr, 1, "(s/n)? s"},
                  {"Sure? ", 0, "Sure? n"}};
     for (const auto& c : cases) {
-        EXPECT_EQ(AskYesNo(s, c.prompt), c.answer) << c.shown;
+        EXPECT_EQ(AskGameYesNo(game, c.prompt), c.answer) << c.shown;
         EXPECT_EQ(MessageLine(0), c.shown);
     }
     db.YesLetter = db.NoLetter = 'j';
-    EXPECT_EQ(AskYesNo(s, nullptr), 1);
+    EXPECT_EQ(AskGameYesNo(game, nullptr), 1);
     EXPECT_EQ(MessageLine(0), "(j/j)? J");
 }
 
@@ -103,14 +103,14 @@ TEST_F(ScreenTest, ReadLineEditsWithinTheWidthOfTheLine) {
     Open("abc{bs}d\n{bs}x{esc}{329}\n" + std::string(100, 'a') + "\n" + std::string(100, 'b') +
          "\n");
     char line[128];
-    EXPECT_EQ(ReadLine(s, line, 127), 0);
+    EXPECT_EQ(ReadGameLine(game, line, 127), 0);
     EXPECT_STREQ(line, "abd");
-    ReadLine(s, line, 127);
+    ReadGameLine(game, line, 127);
     EXPECT_STREQ(line, "x");
-    ReadLine(s, line, 127);
+    ReadGameLine(game, line, 127);
     EXPECT_EQ(std::string(line), std::string(94, 'a'));
     std::strcpy(db.Prompt, "What now? ");
-    ReadLine(s, line, 127);
+    ReadGameLine(game, line, 127);
     EXPECT_EQ(std::string(line), std::string(85, 'b'));
     EXPECT_EQ(MessageLine(0), "What now? " + std::string(85, 'b'));
 }
@@ -122,7 +122,7 @@ TEST_F(ScreenTest, ReadLineShowsTheLineExactlyAsTyped) {
     std::strcpy(db.Prompt, "%turns%> ");
     Open("go{screen}%turns%{screen}\\x{screen}\n{up}{screen}\n");
     char line[128];
-    ReadLine(s, line, 127);
+    ReadGameLine(game, line, 127);
     EXPECT_STREQ(line, "go%turns%\\x");
     EXPECT_EQ(DumpCount(Output()), 3);
     EXPECT_EQ(Section(Output(), "messages", 0), Lines{"7> go_"});
@@ -130,13 +130,13 @@ TEST_F(ScreenTest, ReadLineShowsTheLineExactlyAsTyped) {
     EXPECT_EQ(Section(Output(), "messages", 2), Lines{"7> go%turns%\\x_"});
     EXPECT_EQ(MessageLine(0), "7> go%turns%\\x");  // the echo once Enter is pressed
     // A line brought back from the history is shown as typed too.
-    ReadLine(s, line, 127);
+    ReadGameLine(game, line, 127);
     EXPECT_STREQ(line, "go%turns%\\x");
     EXPECT_EQ(Section(Output(), "messages", 3).back(), "7> go%turns%\\x_");
     // An answer key is echoed as typed as well.
     db.YesLetter = '%';
     io.SetKeys("%");
-    EXPECT_EQ(AskYesNo(s, "Sure? "), 1);
+    EXPECT_EQ(AskGameYesNo(game, "Sure? "), 1);
     EXPECT_EQ(MessageLine(0), "Sure? %");
 }
 
@@ -148,7 +148,7 @@ TEST_F(ScreenTest, ReadLineWalksTheHistoryAndFlipsPictures) {
     } expected[] = {{"north", 1}, {"south", 1}, {"south", 1}, {"", 1}, {"", 0}, {"", 1}};
     char line[128];
     for (const auto& e : expected) {
-        ReadLine(s, line, 127);
+        ReadGameLine(game, line, 127);
         EXPECT_STREQ(line, e.line);
         EXPECT_EQ(s.PicturesEnabled, e.pictures);
     }

@@ -1,5 +1,6 @@
 // test_picture.cpp - pictures: every accepted PNG form and row filter, chunk handling, scrambled
 // data, refused and damaged files, and when DisplayPicture loads or blanks the picture area.
+#include "engine/engine.h"
 #include "ui/picture.h"
 #include "ui/screen.h"
 
@@ -299,6 +300,7 @@ class PictureTest : public ::testing::Test {
   protected:
     GameDatabase db;
     ScreenState s;
+    Game g;  // the game whose picture texts and image path DisplayGamePicture resolves
     std::string dir;
     const GfxColour background = GfxColourFromRgb(32, 32, 136);  // colour 1
     const GfxColour text = GfxColourFromRgb(208, 208, 64);       // colour 14
@@ -310,7 +312,9 @@ class PictureTest : public ::testing::Test {
         ASSERT_EQ(AllocateTextHeap(db), 0);
         db.BgColor = 1;
         db.FgColor = 14;
-        s.db = &db;
+        g.db = &db;
+        g.screen = &s;
+        UseGameColours(g);
         s.BackgroundColour = background;
         s.TextColour = text;
         std::string pattern = (std::filesystem::temp_directory_path() / "umb-pic-XXXXXX").string();
@@ -584,7 +588,7 @@ TEST_F(PictureTest, RefusedFilesLeaveTheScreenAndDisplayBlanksTheFramedArea) {
         EXPECT_STREQ(why, c.why);
         EXPECT_TRUE(Untouched());
         const std::string name = Save(c.bytes);
-        EXPECT_EQ(DisplayPicture(s, Store(name)), -1);
+        EXPECT_EQ(DisplayGamePicture(g, Store(name)), -1);
         EXPECT_EQ(std::string(s.PictureFailure), "picture " + name + ": " + c.why);
         ExpectBlankAndFramed();
     }
@@ -594,7 +598,7 @@ TEST_F(PictureTest, RefusedFilesLeaveTheScreenAndDisplayBlanksTheFramedArea) {
     EXPECT_STREQ(why, "file not found");
     EXPECT_EQ(LoadPicture(s, dir.c_str(), 0, 0), -2);  // a directory reads as nothing
     EXPECT_TRUE(Untouched());
-    EXPECT_EQ(DisplayPicture(s, Store(dir + "/missing.png")), -1);
+    EXPECT_EQ(DisplayGamePicture(g, Store(dir + "/missing.png")), -1);
     EXPECT_EQ(std::string(s.PictureFailure), "picture " + dir + "/missing.png: file not found");
     ExpectBlankAndFramed();
     // A short reason buffer gets what fits.
@@ -741,45 +745,45 @@ TEST_F(PictureTest, DisplayLoadsAPictureOncePerTextAndBlanksWithoutOne) {
 
     // No picture at the start is the same text as none asked for yet: nothing changes.
     Paint();
-    EXPECT_EQ(DisplayPicture(s, NoText), 0);
+    EXPECT_EQ(DisplayGamePicture(g, NoText), 0);
     EXPECT_TRUE(Untouched());
 
     const TextRef hall = Store("hall.png");
-    EXPECT_EQ(DisplayPicture(s, hall), 0);
+    EXPECT_EQ(DisplayGamePicture(g, hall), 0);
     EXPECT_EQ(ShownRows(p), PictureHeight);
     Paint();
-    EXPECT_EQ(DisplayPicture(s, hall), 0);
+    EXPECT_EQ(DisplayGamePicture(g, hall), 0);
     EXPECT_TRUE(Untouched());
     // The same characters in another text count as a new picture.
-    EXPECT_EQ(DisplayPicture(s, Store("hall.png")), 0);
+    EXPECT_EQ(DisplayGamePicture(g, Store("hall.png")), 0);
     EXPECT_EQ(ShownRows(p), PictureHeight);
 
     EXPECT_STREQ(s.PictureFailure, "");
     Paint();
     const TextRef cellar = Store("cellar.png");
-    EXPECT_EQ(DisplayPicture(s, cellar), -1);
+    EXPECT_EQ(DisplayGamePicture(g, cellar), -1);
     EXPECT_STREQ(s.PictureFailure, "picture cellar.png: file not found");
     ExpectBlankAndFramed();
     // Asked for again, the failed picture is neither tried nor named again.
-    EXPECT_EQ(DisplayPicture(s, cellar), 0);
+    EXPECT_EQ(DisplayGamePicture(g, cellar), 0);
     EXPECT_STREQ(s.PictureFailure, "");
     Paint();
-    EXPECT_EQ(DisplayPicture(s, Store("")), -1);
+    EXPECT_EQ(DisplayGamePicture(g, Store("")), -1);
     EXPECT_STREQ(s.PictureFailure, "");  // no picture is no failure
     ExpectBlankAndFramed();
     Paint();
-    EXPECT_EQ(DisplayPicture(s, NoText), -1);
+    EXPECT_EQ(DisplayGamePicture(g, NoText), -1);
     ExpectBlankAndFramed();
 
     // Without an image path the name is the whole path; longer than 127 characters is refused.
     db.ImagePath[0] = '\0';
-    EXPECT_EQ(DisplayPicture(s, Store(dir + "/hall.png")), 0);
+    EXPECT_EQ(DisplayGamePicture(g, Store(dir + "/hall.png")), 0);
     EXPECT_EQ(ShownRows(p), PictureHeight);
     const std::string deep = dir + "/" + std::string(130 - dir.size(), 'd');
     std::filesystem::create_directory(deep);
     std::filesystem::copy_file(dir + "/hall.png", deep + "/hall.png");
     Paint();
-    EXPECT_EQ(DisplayPicture(s, Store(deep + "/hall.png")), -1);
+    EXPECT_EQ(DisplayGamePicture(g, Store(deep + "/hall.png")), -1);
     EXPECT_EQ(std::string(s.PictureFailure),
               "picture " + deep + "/hall.png: path longer than 127 characters");
     ExpectBlankAndFramed();
@@ -793,15 +797,15 @@ TEST_F(PictureTest, PicturesOffBlankTheAreaUntilAnotherTextIsAskedFor) {
     EXPECT_EQ(LoadPicture(s, path.c_str(), 0, 0), -1);
     EXPECT_TRUE(Untouched());
     const TextRef first = Store(path);
-    EXPECT_EQ(DisplayPicture(s, first), -1);
+    EXPECT_EQ(DisplayGamePicture(g, first), -1);
     EXPECT_STREQ(s.PictureFailure, "");  // switched off by the player: nothing to report
     ExpectBlankAndFramed();
 
     s.PicturesEnabled = 1;
     Paint();
-    EXPECT_EQ(DisplayPicture(s, first), 0);
+    EXPECT_EQ(DisplayGamePicture(g, first), 0);
     EXPECT_TRUE(Untouched());
-    EXPECT_EQ(DisplayPicture(s, Store(path)), 0);
+    EXPECT_EQ(DisplayGamePicture(g, Store(path)), 0);
     EXPECT_EQ(ShownRows(p), PictureHeight);
 }
 
@@ -930,6 +934,7 @@ TEST_F(PictureTest, AlphaIsLaidOverTheGamesBackgroundColourRoundedToTheNearest) 
     for (int colour : {1, 12, 0}) {
         SCOPED_TRACE("background colour " + std::to_string(colour));
         db.BgColor = static_cast<int16_t>(colour);
+        UseGameColours(g);
         ASSERT_EQ(Load(EncodePng(rgba)), 0);
         int bg[3];
         GfxRgbOfColour(s.BackgroundColour, &bg[0], &bg[1], &bg[2]);

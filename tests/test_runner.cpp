@@ -20,7 +20,6 @@ class Runner : public ::testing::Test {
         GfxSetHeadlessStreams(keys, out);
         ASSERT_EQ(AllocateTextHeap(db), 0);
         ResetDatabase(db);
-        screen.db = &db;
         g.db = &db;
         g.screen = &screen;
     }
@@ -40,7 +39,7 @@ class Runner : public ::testing::Test {
         BeginCompile(c, db);
         c.out = out;
         ASSERT_EQ(CompileSource(c, source.data(), source.size(), "t.adv"), 0);
-        ScreenOpen(screen);
+        OpenGameScreen(g);
         g.CurrentLocation = 1;
         printed.clear();
     }

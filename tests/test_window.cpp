@@ -201,12 +201,8 @@ uint32_t RgbOf(GfxColour c) {
 Image DecodedPicture(const std::string& path) {
     GfxUseHeadless(true);
     GfxOpenScreen();
-    GameDatabase db;
     Image image;
-    if (AllocateTextHeap(db) != 0) return image;
-    ResetDatabase(db);
     ScreenState s;
-    s.db = &db;
     if (LoadPicture(s, path.c_str(), 0, 0) != 0) return image;
     image.width = PictureWidth;
     image.height = PictureHeight;

@@ -87,12 +87,12 @@ void Sub(Action& x, int16_t a, int16_t b) {
 
 // mchoiche: variable a takes the player's choice of 1 to b, or 0 for Escape.
 void MultipleChoice(Action& x, int16_t a, int16_t b) {
-    SetVar(x.g, a, static_cast<int16_t>(AskChoice(*x.g.screen, nullptr, b)));
+    SetVar(x.g, a, static_cast<int16_t>(AskGameChoice(x.g, nullptr, b)));
 }
 
 // bchoiche: variable a takes the player's yes (1) or no (0).
 void YesNoChoice(Action& x, int16_t a, int16_t) {
-    SetVar(x.g, a, static_cast<int16_t>(AskYesNo(*x.g.screen, nullptr)));
+    SetVar(x.g, a, static_cast<int16_t>(AskGameYesNo(x.g, nullptr)));
 }
 
 // redesc: the player's location is described again at once.
@@ -138,7 +138,7 @@ constexpr std::array<ActionFn, 128> ActionTable = MakeActionTable();
 // Prints a text, if there is one, as a new line of the message area.
 void PrintNewLine(Game& g, const char* text) {
     SelectArea(*g.screen, AreaMessages, ModeNewLine);
-    if (text != nullptr) PrintText(*g.screen, text);
+    if (text != nullptr) PrintGameText(g, text);
 }
 
 }  // namespace
@@ -169,7 +169,7 @@ void ShowPicture(Game& g, int n) {
     const ShowRecord& show = db.Shows[static_cast<size_t>(n)];
     if (show.picture == NoText) return;
     PrintNewLine(g, TextOf(db, show.text));
-    DisplayPicture(*g.screen, show.picture);
+    DisplayGamePicture(g, show.picture);
     if (g.debugMode) ReportPictureFailure(*g.screen);
 }
 

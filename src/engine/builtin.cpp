@@ -117,7 +117,7 @@ int BuiltinCommand(Game& g, int verb, int noun) {
 // the player asked for that was not made (it failed, or no slot was chosen) keeps the game going,
 // so that quitting never loses it.
 int ConfirmQuit(Game& g) {
-    if (AskYesNo(*g.screen, SysmsgText(g, 24)) == 0) return 0;
-    if (AskYesNo(*g.screen, SysmsgText(g, 25)) != 0 && SaveGame(g) != 0) return 0;
+    if (AskGameYesNo(g, SysmsgText(g, 24)) == 0) return 0;
+    if (AskGameYesNo(g, SysmsgText(g, 25)) != 0 && SaveGame(g) != 0) return 0;
     return 1;
 }

@@ -25,7 +25,7 @@ void Append(ListText& list, const char* text) {
 
 // Prints a text under the current area and mode; an absent text prints nothing.
 void PrintIfPresent(Game& g, const char* text) {
-    if (text != nullptr) PrintText(*g.screen, text);
+    if (text != nullptr) PrintGameText(g, text);
 }
 
 }  // namespace
@@ -39,12 +39,12 @@ int DescribeLocation(Game& g, int location) {
     ScreenState& s = *g.screen;
 
     SelectArea(s, AreaTitle, ModeClearArea);
-    PrintText(s, TextOf(*g.db, shown.name));
+    PrintGameText(g, TextOf(*g.db, shown.name));
     char status[sizeof g.db->StatusLine + 1] = {};
     std::memcpy(status, g.db->StatusLine, sizeof g.db->StatusLine);
     if (status[0] != '\0') {
         SelectArea(s, AreaTitle, ModeBottomLine);
-        PrintText(s, status);
+        PrintGameText(g, status);
     }
 
     SelectArea(s, AreaDescription, ModeClearArea);
@@ -52,7 +52,7 @@ int DescribeLocation(Game& g, int location) {
     SelectArea(s, AreaDescription, ModeFlow);
     ListContents(g, location);
 
-    DisplayPicture(s, shown.picture);
+    DisplayGamePicture(g, shown.picture);
     if (g.debugMode) ReportPictureFailure(s);
     return 0;
 }
@@ -79,7 +79,7 @@ void ListContents(Game& g, int location) {
     }
     if (named > 0) {
         Append(objects, ".");
-        PrintText(*g.screen, objects.text);
+        PrintGameText(g, objects.text);
     }
 
     if (g.db->ShowExits == 0) return;
@@ -94,7 +94,7 @@ void ListContents(Game& g, int location) {
     }
     if (named > 0) {
         Append(exits, ".");
-        PrintText(*g.screen, exits.text);
+        PrintGameText(g, exits.text);
     }
 }
 
@@ -114,7 +114,7 @@ void ShowInventory(Game& g) {
         ++named;
     }
     Append(list, named > 0 ? "." : SysmsgText(g, 14));
-    PrintText(*g.screen, list.text);
+    PrintGameText(g, list.text);
 }
 
 // Prints an object's description (system message 7 when it has none) in the message area;

@@ -76,6 +76,29 @@ const char* MessageText(const Game& g, int n);
 const char* SysmsgText(const Game& g, int n);
 const char* TextOrEmpty(const char* text);
 
+// What the screen is handed: the game's texts with their marks expanded and its settings as plain
+// values, so that the screen knows nothing of the game.
+// Returns the length of text in out (WorkBufferSize bytes) with %name% turned to the value of the
+// variable named on 8 characters (0 when there is none), %% to %, and an unclosed % and all after
+// it dropped; what goes past WorkBufferSize - 1 characters is cut off.
+size_t ExpandText(const GameDatabase& db, const char* text, char* out);
+// Returns like PrintText, printing the author's text (none clears or prints nothing, as there)
+// with its marks expanded.
+int PrintGameText(Game& g, const char* text);
+// Gives the screen the game's colours; the drawing colours follow at the next MakeUiColours.
+void UseGameColours(Game& g);
+// Opens the screen in the game's colours, with the game's title on the window.
+void OpenGameScreen(Game& g);
+// Returns like AskYesNo, asking with the author's prompt (marks expanded), or with "(y/n)? " in
+// the game's letters when there is none.
+int AskGameYesNo(Game& g, const char* prompt);
+// Returns like AskChoice, asking with the author's prompt (marks expanded) or the default.
+int AskGameChoice(Game& g, const char* prompt, int count);
+// Returns like ReadLine, the game's prompt (marks expanded) before the line.
+int ReadGameLine(Game& g, char* buffer, int maxLength);
+// Returns like DisplayPicture, showing a picture text of the game under the game's image path.
+int DisplayGamePicture(Game& g, TextRef picture);
+
 // The game loop.
 int PlayGames(GameDatabase& db, const std::string& gameName, bool debugMode);
 void NewGame(Game& g);

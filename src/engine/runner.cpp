@@ -195,7 +195,7 @@ void NewGame(Game& g) {
     }
     g.CarriedCount = CountCarried(g);
     RunEvents(g, 1);  // the introduction; a quit here does not end the game
-    if (AskYesNo(*g.screen, SysmsgText(g, 23)) == 1) RestoreGame(g);
+    if (AskGameYesNo(g, SysmsgText(g, 23)) == 1) RestoreGame(g);
 }
 
 // Plays turns until the game ends.
@@ -209,7 +209,7 @@ static void PlayOneGame(Game& g) {
     for (;;) {
         if (result != TurnNoTime && RunEvents(g, 0) == -1) return;
         DescribeLocation(g, g.CurrentLocation);
-        ReadLine(screen, line, InputLineLength);
+        ReadGameLine(g, line, InputLineLength);
         if (g.debugMode && DebugCommand(g, line) == 1) {
             result = TurnNoTime;
         } else if (line[0] == '\0') {
@@ -225,16 +225,15 @@ static void PlayOneGame(Game& g) {
 
 int PlayGames(GameDatabase& db, const std::string& gameName, bool debugMode) {
     ScreenState screen;
-    screen.db = &db;
     Game g;
     g.db = &db;
     g.screen = &screen;
     g.gameName = gameName;
     g.debugMode = debugMode;
-    ScreenOpen(screen);
+    OpenGameScreen(g);
     do {
         PlayOneGame(g);
-    } while (AskYesNo(screen, SysmsgText(g, 26)) == 1);
+    } while (AskGameYesNo(g, SysmsgText(g, 26)) == 1);
     ScreenClose(screen);
     return 0;
 }

@@ -46,7 +46,7 @@ int CheckSavedGame(const std::string& image, SavedLayout& l) {
 }
 
 // The slot the player picks for a prompt, 0 when Escape was pressed.
-int AskSlot(Game& g, int prompt) { return AskChoice(*g.screen, SysmsgText(g, prompt), SlotCount); }
+int AskSlot(Game& g, int prompt) { return AskGameChoice(g, SysmsgText(g, prompt), SlotCount); }
 
 }  // namespace
 

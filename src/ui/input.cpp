@@ -39,12 +39,10 @@ int ShowPrompt(ScreenState& s, const char* prompt, const char* fallback) {
 
 }  // namespace
 
-int AskYesNo(ScreenState& s, const char* prompt) {
-    const char yes = FoldCase(s.db->YesLetter);
-    const char no = FoldCase(s.db->NoLetter);
-    char fallback[16];
-    std::snprintf(fallback, sizeof fallback, "(%c/%c)? ", yes, no);
-    const int x = ShowPrompt(s, prompt, fallback);
+int AskYesNo(ScreenState& s, const char* prompt, char yesLetter, char noLetter) {
+    const char yes = FoldCase(yesLetter);
+    const char no = FoldCase(noLetter);
+    const int x = ShowPrompt(s, prompt, "");
     for (;;) {
         const int key = GfxReadKey();
         const int lower = LowerKey(key);
@@ -77,8 +75,7 @@ int AskChoice(ScreenState& s, const char* prompt, int count) {
     }
 }
 
-int ReadLine(ScreenState& s, char* buffer, int maxLength) {
-    const char* prompt = s.db->Prompt;
+int ReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
     SelectArea(s, AreaMessages, ModeNewLine);
     PrintText(s, prompt);
     s.PrintMode = ModeRedrawLine;
@@ -86,7 +83,7 @@ int ReadLine(ScreenState& s, char* buffer, int maxLength) {
     buffer[0] = '\0';
     char shown[WorkBufferSize];
     for (;;) {
-        // The prompt is the author's text; what the player types is shown exactly as typed.
+        // What the player types is shown exactly as typed.
         std::snprintf(shown, sizeof shown, "%s%c", buffer, CursorMark);
         const int x = PrintTyped(s, prompt, shown, 0);
         const int key = GfxReadKey();

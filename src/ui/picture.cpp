@@ -765,36 +765,24 @@ int LoadPicture(ScreenState& s, const char* path, int x0, int y0, char* why, siz
     return result;
 }
 
-// Shows the picture a location or show names, unless it is the one asked for last. Returns 0
-// when nothing changed or the picture is shown, -1 when the picture area was blanked. A picture
-// not shown whole leaves "picture NAME: reason" in s.PictureFailure; it is emptied otherwise.
-int DisplayPicture(ScreenState& s, TextRef name) {
+// Shows a picture unless it is the one asked for last: the key tells pictures apart, not the
+// path, so that the same file asked for anew is read again. A picture not shown whole leaves
+// "picture NAME: reason" in s.PictureFailure; it is emptied otherwise.
+int DisplayPicture(ScreenState& s, int key, const char* path, const char* name) {
     s.PictureFailure[0] = '\0';
-    if (name == s.LastPicture) return 0;
-    s.LastPicture = name;
+    if (key == s.LastPicture) return 0;
+    s.LastPicture = key;
 
-    const char* text = s.db != nullptr ? TextOf(*s.db, name) : nullptr;
-    if (text != nullptr && text[0] != '\0') {
-        char path[MaxPicturePath + 1];
+    if (path != nullptr && path[0] != '\0') {
         char why[80];
         std::strcpy(why, "path longer than 127 characters");
-        const size_t dirLength = strnlen(s.db->ImagePath, sizeof s.db->ImagePath);
-        const size_t nameLength = std::strlen(text);
-        const size_t total = dirLength > 0 ? dirLength + 1 + nameLength : nameLength;
         // A longer path is refused rather than cut, which could name another file.
         int result = -1;
-        if (total <= MaxPicturePath) {
-            size_t at = 0;
-            if (dirLength > 0) {
-                std::memcpy(path, s.db->ImagePath, dirLength);
-                path[dirLength] = '/';
-                at = dirLength + 1;
-            }
-            std::memcpy(path + at, text, nameLength + 1);
+        if (std::strlen(path) <= MaxPicturePath)
             result = LoadPicture(s, path, 0, 0, why, sizeof why);
-        }
         if (why[0] != '\0')
-            std::snprintf(s.PictureFailure, sizeof s.PictureFailure, "picture %s: %s", text, why);
+            std::snprintf(s.PictureFailure, sizeof s.PictureFailure, "picture %s: %s",
+                          name != nullptr ? name : path, why);
         if (result == 0) return 0;
     }
     GfxSelectSurface(nullptr);

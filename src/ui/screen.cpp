@@ -1,7 +1,6 @@
-// screen.cpp - the four framed output areas and word-wrapped printing with variable expansion.
+// screen.cpp - the four framed output areas and word-wrapped printing.
 #include "ui/screen.h"
 
-#include <cstdio>
 #include <cstring>
 
 const AreaBox Areas[4] = {
@@ -12,24 +11,6 @@ const AreaBox Areas[4] = {
 };
 
 namespace {
-
-struct Rgb {
-    int red, green, blue;
-};
-
-// Colour numbers of the game's settings; 7 is darker than 8.
-const Rgb ColourTable[16] = {
-    {0, 0, 0},       {32, 32, 136},  {32, 136, 32},  {32, 136, 136},
-    {136, 32, 32},   {136, 32, 136}, {136, 136, 32}, {112, 112, 112},
-    {176, 176, 176}, {64, 64, 208},  {64, 208, 64},  {64, 208, 208},
-    {208, 64, 64},   {208, 64, 208}, {208, 208, 64}, {240, 240, 240},
-};
-
-// A compiled game file may carry any colour number; those outside the table take the default.
-GfxColour ColourOf(int number, int fallback) {
-    const Rgb& c = ColourTable[number >= 0 && number < 16 ? number : fallback];
-    return GfxColourFromRgb(c.red, c.green, c.blue);
-}
 
 // The message area's bottom row goes to the transcript as it leaves the bottom line.
 void TranscriptBottomRow() {
@@ -62,8 +43,8 @@ int DrawTextLine(ScreenState& s, const AreaBox& a, const char* line, int len, in
 int Width(int count) { return GfxTextWidth(nullptr, count); }
 
 // Word-wraps text into the area: breaks at blanks and backslashes, a backslash starting a new
-// line; a word too wide for its line keeps what fits and loses the rest. The author's text has
-// its marks expanded; typed text (may be null) follows it as typed, its backslashes plain.
+// line; a word too wide for its line keeps what fits and loses the rest. Typed text (may be
+// null) follows the text as typed, its backslashes plain.
 int WrapAndPrint(ScreenState& s, const char* text, const char* typed, int startX,
                  const AreaBox& a) {
     if ((s.PrintMode & ModeClearArea) != 0) {
@@ -73,7 +54,8 @@ int WrapAndPrint(ScreenState& s, const char* text, const char* typed, int startX
     }
     if (text == nullptr) return 0;
     char buf[WorkBufferSize];
-    int n = static_cast<int>(ExpandVariables(s, text, buf));
+    int n = static_cast<int>(strnlen(text, WorkBufferSize - 1));
+    std::memcpy(buf, text, static_cast<size_t>(n));
     int marked = n;  // a backslash before this index breaks the line
     for (const char* t = typed; t != nullptr && *t != '\0' && n < int{WorkBufferSize} - 1; ++t)
         buf[n++] = *t;
@@ -136,8 +118,8 @@ void SelectArea(ScreenState& s, int area, int mode) {
 
 void MakeUiColours(ScreenState& s, int rgbMode) {
     (void)rgbMode;  // the screen is true colour, whatever form of picture is shown
-    s.BackgroundColour = ColourOf(s.db != nullptr ? s.db->BgColor : 0, 0);
-    s.TextColour = ColourOf(s.db != nullptr ? s.db->FgColor : 15, 15);
+    s.BackgroundColour = GfxColourFromRgb(s.Background.red, s.Background.green, s.Background.blue);
+    s.TextColour = GfxColourFromRgb(s.Foreground.red, s.Foreground.green, s.Foreground.blue);
     s.TextStyle = GfxTextStyle{s.TextColour, s.BackgroundColour};
 }
 
@@ -162,7 +144,11 @@ void ScreenOpen(ScreenState& s) {
     };
     GfxSetTextAreas(areas, 3);
     DrawFrames(s);
-    if (s.db != nullptr && s.db->Title[0] != '\0') GfxSetWindowTitle(s.db->Title);
+}
+
+void SetScreenTitle(ScreenState& s, const char* title) {
+    (void)s;
+    if (title != nullptr && title[0] != '\0') GfxSetWindowTitle(title);
 }
 
 void ScreenClose(ScreenState& s) {
@@ -188,39 +174,4 @@ int PrintTextFrom(ScreenState& s, const char* text, int startX) {
 int PrintTyped(ScreenState& s, const char* text, const char* typed, int startX) {
     if (s.CurrentArea < 0 || s.CurrentArea > 3) return -1;
     return WrapAndPrint(s, text, typed, startX, Areas[s.CurrentArea]);
-}
-
-size_t ExpandVariables(const ScreenState& s, const char* text, char* out) {
-    size_t o = 0;
-    auto put = [&](char c) {
-        if (o < WorkBufferSize - 1) out[o++] = c;
-    };
-    for (const char* p = text; *p != '\0'; ++p) {
-        if (*p != '%') {
-            put(*p);
-            continue;
-        }
-        if (p[1] == '%') {
-            put('%');
-            ++p;
-            continue;
-        }
-        const char* close = std::strchr(p + 1, '%');
-        if (close == nullptr) break;  // an unclosed mark drops the rest
-        char name[WordLength + 1] = {};
-        const size_t len = static_cast<size_t>(close - (p + 1));
-        std::memcpy(name, p + 1, len < WordLength ? len : WordLength);
-        int value = 0;
-        if (s.db != nullptr) {
-            const int var = FindVariable(*s.db, name);
-            if (var > 0 && static_cast<size_t>(var) < s.db->Vars.size())
-                value = s.db->Vars[static_cast<size_t>(var)].value;
-        }
-        char number[16];
-        std::snprintf(number, sizeof number, "%d", value);
-        for (const char* d = number; *d != '\0'; ++d) put(*d);
-        p = close;
-    }
-    out[o] = '\0';
-    return o;
 }

@@ -1,7 +1,7 @@
 // screen.h - the screen state, its four output areas, word-wrapped printing, prompts, pictures.
+// The screen knows no game: it is handed texts ready to show and settings as plain values.
 #pragma once
 
-#include "db/database.h"
 #include "ui/gfx/gfx.h"
 
 #include <cstddef>
@@ -34,6 +34,14 @@ struct AreaBox {
 };
 extern const AreaBox Areas[4];
 
+// A colour by its red, green and blue parts, 0 to 255 each.
+struct RgbColour {
+    int red = 0, green = 0, blue = 0;
+};
+
+// The key of no picture, which counts as the picture asked for last before any was.
+constexpr int NoPictureKey = 0;
+
 constexpr int HistorySlots = 16;
 constexpr int HistoryLineSize = 128;
 
@@ -46,50 +54,77 @@ struct InputHistory {
 
 // The state of the screen and of the player's input; one per run, a fresh one per test.
 struct ScreenState {
-    const GameDatabase* db = nullptr;  // settings and variables that printing reads
     int CurrentArea = 0;
     int PrintMode = 0;
     int LineOffset = 0;
+    // The colours asked for; MakeUiColours turns them into the drawing colours below. Without a
+    // game's own, near-white on black.
+    RgbColour Background{0, 0, 0};
+    RgbColour Foreground{240, 240, 240};
     GfxColour BackgroundColour = 0;
     GfxColour TextColour = 0;
     GfxTextStyle TextStyle{};
     InputHistory history;
     int PicturesEnabled = 1;
-    TextRef LastPicture = NoText;  // the picture text asked for last; none at start
+    int LastPicture = NoPictureKey;  // the key of the picture asked for last
     // Why the picture DisplayPicture was last asked for is not shown whole, as
     // "picture NAME: reason"; empty when it was shown, or pictures are off.
     char PictureFailure[192] = {};
 };
 
 // Screen and text output.
+// Opens the screen in s's colours and draws the empty frames.
 void ScreenOpen(ScreenState& s);
+// Puts title on the window; an empty or absent title keeps the window's own caption.
+void SetScreenTitle(ScreenState& s, const char* title);
+// Closes the screen after the last game.
 void ScreenClose(ScreenState& s);
+// Clears the screen and draws the four frames.
 void DrawFrames(ScreenState& s);
+// Remakes the drawing colours from s.Background and s.Foreground, for RGB pictures when rgbMode
+// is not 0.
 void MakeUiColours(ScreenState& s, int rgbMode);
+// Prints text, as given, into the current area under the current mode; a backslash breaks the
+// line and only the first WorkBufferSize - 1 characters count. Returns the end offset of the last
+// line drawn, 0 when none was, -1 when the current area is none.
 int PrintText(ScreenState& s, const char* text);
+// Like PrintText, the first line starting startX pixels right of the area's left edge.
 int PrintTextFrom(ScreenState& s, const char* text, int startX);
-// Prints the author's text (its marks expanded) followed by what the player typed, shown exactly
-// as typed; returns the end offset like PrintTextFrom.
+// Like PrintTextFrom with text followed by what the player typed, shown exactly as typed (its
+// backslashes break nothing).
 int PrintTyped(ScreenState& s, const char* text, const char* typed, int startX);
-// Expands %name% to variable values and %% to %; returns the expanded length (at most
-// WorkBufferSize - 1).
-size_t ExpandVariables(const ScreenState& s, const char* text, char* out);
 // Selects an area and a mode for the next prints.
 void SelectArea(ScreenState& s, int area, int mode);
 
-// Prompts and line input.
-int AskYesNo(ScreenState& s, const char* prompt);
+// Prompts and line input; every prompt is shown as given.
+// Returns 1 when the key typed is yesLetter, else 0 when it is noLetter, either case; asks with
+// prompt on a new line of the message area and echoes the key.
+int AskYesNo(ScreenState& s, const char* prompt, char yesLetter, char noLetter);
+// Returns the digit typed, 1 to count (at most 9), or 0 for Escape unless count is negative;
+// asks with prompt, "(1:count): " when there is none.
 int AskChoice(ScreenState& s, const char* prompt, int count);
-int ReadLine(ScreenState& s, char* buffer, int maxLength);
+// Returns 0 with the line the player typed after prompt in buffer (maxLength characters at most).
+int ReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength);
+// Returns the key read, or the ticks passed: waits for a key (0), for a key or ticks
+// milliseconds (above 0), or -ticks milliseconds without reading keys (below 0).
 int WaitKeyOrTime(ScreenState& s, int ticks);
+// Adds a line to the input history, dropping the oldest when it is full.
 void HistoryAdd(ScreenState& s, const char* line);
+// Returns the length of the earlier history line copied into buffer.
 int HistoryBack(ScreenState& s, char* buffer);
+// Returns the length of the later history line copied into buffer, 0 past the newest.
 int HistoryForward(ScreenState& s, char* buffer);
+// Empties the input history.
 void HistoryClear(ScreenState& s);
 
 // Pictures.
-int DisplayPicture(ScreenState& s, TextRef name);
-// why, when given, receives the reason a picture is not shown whole (whySize bytes at most).
+// Returns 0 when the picture at path is shown or key names the picture asked for last (nothing
+// changes), -1 when the picture area was blanked: the path is absent or empty, or the picture
+// cannot be shown. name is what s.PictureFailure calls the picture.
+int DisplayPicture(ScreenState& s, int key, const char* path, const char* name);
+// Returns 0 when the picture at path is drawn at x0, y0, -1 when pictures are off, the file cannot
+// be read or memory runs out, -2 when it is no PNG, -3 when its header is missing or refused. why,
+// when given, receives the reason a picture is not shown whole (whySize bytes at most).
 int LoadPicture(ScreenState& s, const char* path, int x0, int y0, char* why = nullptr,
                 size_t whySize = 0);
 // Prints s.PictureFailure, when there is one, on a new line of the message area, once.
