@@ -28,6 +28,28 @@ void PrintIfPresent(Game& g, const char* text) {
     if (text != nullptr) PrintGameText(g, text);
 }
 
+// A list of what a location holds, gathered as one sentence: "heading first, second."
+struct NameList {
+    const char* heading;
+    ListText text;
+    int named = 0;
+};
+
+// Adds a name to the list (an absent name adds only its separator).
+void AddName(NameList& list, const char* name) {
+    if (list.named == 0) Append(list.text, list.heading);
+    Append(list.text, list.named == 0 ? " " : ", ");
+    Append(list.text, name);
+    ++list.named;
+}
+
+// Ends the list and prints it under the current area and mode; an empty list prints nothing.
+void PrintNameList(Game& g, NameList& list) {
+    if (list.named == 0) return;
+    Append(list.text, ".");
+    PrintGameText(g, list.text.text);
+}
+
 }  // namespace
 
 // Draws the title, status line, description area and picture of a location, or of the darkness
@@ -68,34 +90,17 @@ void ListContents(Game& g, int location) {
     }
     PrintIfPresent(g, TextOf(*g.db, LocationAt(g, location).description));
 
-    ListText objects;
-    int named = 0;
-    for (int i = 1; i <= g.db->LastObject; ++i) {
-        if (ObjectLocation(g, i) != location) continue;
-        if (named == 0) Append(objects, SysmsgText(g, 11));
-        Append(objects, named == 0 ? " " : ", ");
-        Append(objects, TextOf(*g.db, ObjectAt(g, i).name));
-        ++named;
-    }
-    if (named > 0) {
-        Append(objects, ".");
-        PrintGameText(g, objects.text);
-    }
+    NameList objects{SysmsgText(g, 11), {}, 0};
+    for (int i = 1; i <= g.db->LastObject; ++i)
+        if (ObjectLocation(g, i) == location) AddName(objects, TextOf(*g.db, ObjectAt(g, i).name));
+    PrintNameList(g, objects);
 
     if (g.db->ShowExits == 0) return;
-    ListText exits;
-    named = 0;
-    for (int d = 1; d <= DirectionCount; ++d) {
-        if (EffectiveExit(g, location, d) == 0) continue;
-        if (named == 0) Append(exits, SysmsgText(g, 19));
-        Append(exits, named == 0 ? " " : ", ");
-        Append(exits, TextOf(*g.db, g.db->Directions[d - 1]));
-        ++named;
-    }
-    if (named > 0) {
-        Append(exits, ".");
-        PrintGameText(g, exits.text);
-    }
+    NameList exits{SysmsgText(g, 19), {}, 0};
+    for (int d = 1; d <= DirectionCount; ++d)
+        if (EffectiveExit(g, location, d) != 0)
+            AddName(exits, TextOf(*g.db, g.db->Directions[d - 1]));
+    PrintNameList(g, exits);
 }
 
 // Prints the objects carried and worn as one text in the message area.
