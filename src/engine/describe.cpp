@@ -73,7 +73,7 @@ void ListContents(Game& g, int location) {
     int named = 0;
     for (int i = 1; i <= g.db->LastObject; ++i) {
         if (ObjectLocation(g, i) != location) continue;
-        if (named == 0) Append(objects, SysmsgText(g, 11));
+        if (named == 0) Append(objects, SysmsgText(g, SysmsgObjectsHeading));
         Append(objects, named == 0 ? " " : ", ");
         Append(objects, TextOf(*g.db, ObjectAt(g, i).name));
         ++named;
@@ -88,7 +88,7 @@ void ListContents(Game& g, int location) {
     named = 0;
     for (int d = 1; d <= DirectionCount; ++d) {
         if (EffectiveExit(g, location, d) == 0) continue;
-        if (named == 0) Append(exits, SysmsgText(g, 19));
+        if (named == 0) Append(exits, SysmsgText(g, SysmsgExitsHeading));
         Append(exits, named == 0 ? " " : ", ");
         Append(exits, TextOf(*g.db, g.db->Directions[d - 1]));
         ++named;
@@ -103,7 +103,7 @@ void ListContents(Game& g, int location) {
 void ShowInventory(Game& g) {
     SelectArea(*g.screen, AreaMessages, ModeMessage);
     ListText list;
-    Append(list, SysmsgText(g, 12));
+    Append(list, SysmsgText(g, SysmsgInventoryHeading));
     Append(list, " ");
     int named = 0;
     for (int i = 1; i <= g.db->LastObject; ++i) {
@@ -111,20 +111,20 @@ void ShowInventory(Game& g) {
         if (!IsCarriedOrWorn(where)) continue;
         if (named > 0) Append(list, ", ");
         Append(list, TextOf(*g.db, ObjectAt(g, i).name));
-        if (where == Worn) Append(list, SysmsgText(g, 13));
+        if (where == Worn) Append(list, SysmsgText(g, SysmsgWorn));
         ++named;
     }
-    Append(list, named > 0 ? "." : SysmsgText(g, 14));
+    Append(list, named > 0 ? "." : SysmsgText(g, SysmsgCarryingNothing));
     PrintText(*g.screen, list.text);
 }
 
-// Prints an object's description (system message 7 when it has none) in the message area;
+// Prints an object's description (SysmsgNoDescription when it has none) in the message area;
 // returns -1 when the object has no name.
 int ExamineObject(Game& g, int object) {
     SelectArea(*g.screen, AreaMessages, ModeMessage);
     const ObjectRecord& o = ObjectAt(g, object);
     if (TextOf(*g.db, o.name) == nullptr) return -1;
     const char* description = TextOf(*g.db, o.description);
-    PrintIfPresent(g, description != nullptr ? description : SysmsgText(g, 7));
+    PrintIfPresent(g, description != nullptr ? description : SysmsgText(g, SysmsgNoDescription));
     return 0;
 }

@@ -3,6 +3,8 @@
 #include "ui/picture.h"
 #include "ui/screen.h"
 
+#include "db/codes.h"
+
 #include <zlib.h>
 
 #if defined(__SSE2__)
@@ -120,15 +122,15 @@ bool IsChunkType(const unsigned char* type, const char* name) {
     return true;
 }
 
-// Reads the whole file into a malloc'd buffer; 0 done, -1 cannot open, larger than the cap or
-// out of memory, with the reason in why. A read error ends the data early, which the decoder
-// then treats as truncation.
+// Reads the whole file into a malloc'd buffer; ReadOk, or ReadCannotOpen when it cannot be opened,
+// is larger than the cap or there is no memory for it, with the reason in why. A read error ends
+// the data early, which the decoder then treats as truncation.
 int ReadWholeFile(const char* path, unsigned char** out, size_t* outSize, char* why,
                   size_t whySize) {
     FILE* f = std::fopen(path, "rb");
     if (f == nullptr) {
         Explain(why, whySize, "%s", errno == ENOENT ? "file not found" : "cannot open the file");
-        return -1;
+        return ReadCannotOpen;
     }
     // The size is only a hint for the first allocation; the read loop decides.
     size_t capacity = 65536;
@@ -167,11 +169,11 @@ int ReadWholeFile(const char* path, unsigned char** out, size_t* outSize, char* 
     if (buffer == nullptr) {
         Explain(why, whySize, "%s",
                 capacity >= MaxPictureFileSize ? "file too large" : "out of memory");
-        return -1;
+        return ReadCannotOpen;
     }
     *out = buffer;
     *outSize = used;
-    return 0;
+    return ReadOk;
 }
 
 // Walks the chunk list up to "IEND" or the end of the file; false when a chunk claims a length
@@ -699,26 +701,26 @@ void PictureScrambleKey(unsigned char key[4]) {
         key[k] = static_cast<unsigned char>(parts[k] ^ parts[7 - k] ^ (0x35 * (k + 1)));
 }
 
-// Decodes the PNG at path and shows it at the top left of the screen. Returns 0 shown (also
-// when decoding stopped early), -1 pictures off / no file / no memory, -2 not a PNG, -3 header
-// missing or outside the accepted subset. Unless the picture was shown whole, why (when given)
-// receives the reason, such as "not a PNG file" or "truncated"; it is left empty with pictures
-// off.
+// Decodes the PNG at path and shows it at the top left of the screen. Returns a ReadResult:
+// ReadOk shown (also when decoding stopped early), ReadCannotOpen pictures off / no file / no
+// memory, ReadNotFormat not a PNG, ReadBadContent header missing or outside the accepted subset.
+// Unless the picture was shown whole, why (when given) receives the reason, such as "not a PNG
+// file" or "truncated"; it is left empty with pictures off.
 int LoadPicture(ScreenState& s, const char* path, int x0, int y0, char* why, size_t whySize) {
     Explain(why, whySize, "%s", "");
-    if (s.PicturesEnabled == 0 || path == nullptr) return -1;
+    if (s.PicturesEnabled == 0 || path == nullptr) return ReadCannotOpen;
     unsigned char* data = nullptr;
     size_t size = 0;
-    if (ReadWholeFile(path, &data, &size, why, whySize) != 0) return -1;
+    if (ReadWholeFile(path, &data, &size, why, whySize) != ReadOk) return ReadCannotOpen;
     if (size < sizeof PngSignature || std::memcmp(data, PngSignature, sizeof PngSignature) != 0) {
         std::free(data);
         Explain(why, whySize, "%s", "not a PNG file");
-        return -2;
+        return ReadNotFormat;
     }
     if (!ChunkLengthsSound(data, size)) {
         std::free(data);
         Explain(why, whySize, "%s", "bad chunk length");
-        return -3;
+        return ReadBadContent;
     }
     GfxSurface* buffer = GfxCreateSurface(PictureWidth, PictureHeight);
     auto* d = new (std::nothrow) PictureDecoder{};
@@ -727,7 +729,7 @@ int LoadPicture(ScreenState& s, const char* path, int x0, int y0, char* why, siz
         delete d;
         std::free(data);
         Explain(why, whySize, "%s", "out of memory");
-        return -1;
+        return ReadCannotOpen;
     }
     GfxSelectSurface(buffer);
     GfxClearSurface(0);
@@ -738,15 +740,15 @@ int LoadPicture(ScreenState& s, const char* path, int x0, int y0, char* why, siz
     d->y0 = y0;
     PictureScrambleKey(d->key);
 
-    int result = 0;
+    int result = ReadOk;
     if (ReadChunk(*d) != 0 && d->file.ended) {
         Explain(why, whySize, "%s", "truncated");
-        result = -3;
+        result = ReadBadContent;
     } else if (!d->haveHeader) {
         Explain(why, whySize, "%s", "header missing");
-        result = -3;
+        result = ReadBadContent;
     } else if (!HeaderAcceptable(d->header, why, whySize)) {
-        result = -3;
+        result = ReadBadContent;
     } else {
         const PictureHeader& h = d->header;
         d->step = h.colourType == Rgb && h.bitDepth <= 8
@@ -757,17 +759,17 @@ int LoadPicture(ScreenState& s, const char* path, int x0, int y0, char* why, siz
         // Rows never hold more than PictureWidth pixels of at most 8 bytes.
         if (RowLengthOf(h, h.width) + 1 > RowBufferSize || d->pass != 0) {
             Explain(why, whySize, "%s", "unsupported row length");
-            result = -3;
+            result = ReadBadContent;
         }
-        if (result == 0 && d->passCount > 1) {
+        if (result == ReadOk && d->passCount > 1) {
             d->canvas = new (std::nothrow) GfxColour[size_t{PictureWidth} * PictureHeight]{};
             if (d->canvas == nullptr) {
                 Explain(why, whySize, "%s", "out of memory");
-                result = -1;
+                result = ReadCannotOpen;
             }
         }
     }
-    if (result == 0) {
+    if (result == ReadOk) {
         MakeUiColours(s, d->header.colourType == Indexed ||
                                  (d->header.colourType == Grey && d->header.bitDepth <= 8)
                              ? 0
@@ -819,7 +821,7 @@ int DisplayPicture(ScreenState& s, TextRef name) {
         const size_t nameLength = std::strlen(text);
         const size_t total = dirLength > 0 ? dirLength + 1 + nameLength : nameLength;
         // A longer path is refused rather than cut, which could name another file.
-        int result = -1;
+        int result = ReadCannotOpen;
         if (total <= MaxPicturePath) {
             size_t at = 0;
             if (dirLength > 0) {
@@ -832,7 +834,7 @@ int DisplayPicture(ScreenState& s, TextRef name) {
         }
         if (why[0] != '\0')
             std::snprintf(s.PictureFailure, sizeof s.PictureFailure, "picture %s: %s", text, why);
-        if (result == 0) return 0;
+        if (result == ReadOk) return 0;
     }
     GfxSelectSurface(nullptr);
     GfxFillBox(0, 0, PictureWidth, PictureHeight, s.BackgroundColour);
