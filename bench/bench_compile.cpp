@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,21 @@ struct ScriptCensus {
     long unresolved = 0;  // name operands that compiled to 0
 };
 
+// Whether the first operand of a statement may be a verb, noun or variable name.
+bool TakesName(int code, bool condition) {
+    using C = ConditionCode;
+    using A = ActionCode;
+    if (condition) {
+        for (C c :
+             {C::Verb, C::Noun, C::Noun2, C::Noun3, C::AnyNoun, C::Equal, C::Less, C::Greater})
+            if (code == CodeByte(c)) return true;
+        return false;
+    }
+    for (A a : {A::Set, A::Add, A::Sub, A::MultipleChoice, A::YesNoChoice})
+        if (code == CodeByte(a)) return true;
+    return false;
+}
+
 // Every verb, noun and variable that the generated scripts name is declared before them, so a
 // name operand of 0 means a lookup went wrong.
 void CountStatements(const std::vector<ScriptLine>& table, int count, ScriptCensus& census) {
@@ -123,9 +139,7 @@ void CountStatements(const std::vector<ScriptLine>& table, int count, ScriptCens
             if (code == EmptySlot) continue;
             ++census.statements;
             if (code < 0) code = -code;
-            bool named = condition ? std::strchr("vn23y=<>", code) != nullptr
-                                   : std::strchr("=+-92", code) != nullptr;
-            if (named && line.operandA[slot] == 0) ++census.unresolved;
+            if (TakesName(code, condition) && line.operandA[slot] == 0) ++census.unresolved;
         }
     }
 }

@@ -23,7 +23,7 @@ bool PlayTurn(char* line) {
     const int result = RunActions(g, verb, noun, noun2, noun3);
     FuzzCheck(g.CarriedCount == ExpectedCarried(g), "CarriedCount after the action runner");
     if (result == TurnQuit) return false;
-    const int events = result == TurnNoTime ? 0 : RunEvents(g, 0);
+    const int events = result == TurnNoTime ? 0 : RunEvents(g, ScriptMode::Normal);
     FuzzCheck(g.CarriedCount == ExpectedCarried(g), "CarriedCount after the event runner");
     if (events == -1) return false;
     DescribeLocation(g, g.CurrentLocation);

@@ -73,8 +73,10 @@ class Statements : public ::testing::Test {
     TextRef Text(const char* s) { return StoreText(db, s, std::strlen(s), false); }
     // The keys the next questions read; running out of them would end the process.
     void Keys(const char* k) { io.SetKeys(k); }
+    // mode is a ScriptMode by its number: 0 normal, 1 begin, 2 continued.
     int Eval(const std::vector<Slot>& slots, int verb = 0, int noun = 0, int mode = 0) {
-        return EvalCondition(g, Line(KindIf, slots), verb, noun, 0, 0, mode);
+        return EvalCondition(g, Line(KindIf, slots), verb, noun, 0, 0,
+                             static_cast<ScriptMode>(mode));
     }
     // Runs an action line and checks that CarriedCount still counts the named objects carried or
     // worn.
@@ -149,9 +151,11 @@ TEST_F(Statements, ConditionStatements) {
         EXPECT_EQ(Eval(cases[i].slots, cases[i].verb, cases[i].noun, cases[i].mode),
                   cases[i].expected)
             << "case " << i;
-    EXPECT_EQ(EvalCondition(g, Line(KindIf, {{'2', 7}, {'3', 8}, {'y', 8}}), 0, 0, 7, 8, 0), 1);
-    EXPECT_EQ(EvalCondition(g, Line(KindIf, {{'y', 5}}), 0, 1, 2, 3, 0), 0);
-    EXPECT_EQ(EvalCondition(g, Line(KindIf, {{'2', 7}}), 0, 7, 0, 0, 0), 0);
+    EXPECT_EQ(EvalCondition(g, Line(KindIf, {{'2', 7}, {'3', 8}, {'y', 8}}), 0, 0, 7, 8,
+                            ScriptMode::Normal),
+              1);
+    EXPECT_EQ(EvalCondition(g, Line(KindIf, {{'y', 5}}), 0, 1, 2, 3, ScriptMode::Normal), 0);
+    EXPECT_EQ(EvalCondition(g, Line(KindIf, {{'2', 7}}), 0, 7, 0, 0, ScriptMode::Normal), 0);
     g.CarriedCount = 5;
     EXPECT_EQ(Eval({{'f'}}), 0);
 }

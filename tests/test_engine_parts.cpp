@@ -428,19 +428,23 @@ TEST_F(Engine, CorruptImagesChangeNothing) {
     MoveObject(g, 1, Carried);
     SetVar(g, 1, 3);
     const std::string before = BuildSavedGame(g);
-    const std::pair<const char*, std::string> cases[] = {
-        {"empty", ""},
-        {"short", good.substr(0, good.size() - 1)},
-        {"long", good + '\0'},
-        {"magic", "USF1" + good.substr(4)},
-        {"n below -1", Patched(good, 4, -2)},
-        {"n too large", Patched(good, 4, 30000)},
-        {"m negative", Patched(good, 6 + 14, -1)},
-        {"m negative, length to match", "USF2" + Bytes({0, Unset, -1, 1, 0})},
-        {"k below -1", Patched(good, 6 + 14 + 2 + 6, -2)},
-        {"k one more", Patched(good, 6 + 14 + 2 + 6, 3)}};
-    for (const auto& [what, image] : cases) {
-        EXPECT_EQ(ApplySavedGame(g, image), -1) << what;
+    const struct {
+        const char* what;
+        std::string image;
+        int refusal;
+    } cases[] = {
+        {"empty", "", ReadNotFormat},
+        {"short", good.substr(0, good.size() - 1), ReadBadContent},
+        {"long", good + '\0', ReadBadContent},
+        {"magic", "USF1" + good.substr(4), ReadNotFormat},
+        {"n below -1", Patched(good, 4, -2), ReadBadContent},
+        {"n too large", Patched(good, 4, 30000), ReadBadContent},
+        {"m negative", Patched(good, 6 + 14, -1), ReadBadContent},
+        {"m negative, length to match", "USF2" + Bytes({0, Unset, -1, 1, 0}), ReadBadContent},
+        {"k below -1", Patched(good, 6 + 14 + 2 + 6, -2), ReadBadContent},
+        {"k one more", Patched(good, 6 + 14 + 2 + 6, 3), ReadBadContent}};
+    for (const auto& [what, image, refusal] : cases) {
+        EXPECT_EQ(ApplySavedGame(g, image), refusal) << what;
         EXPECT_EQ(BuildSavedGame(g), before) << what;
         EXPECT_EQ(g.CarriedCount, 3) << what;
     }

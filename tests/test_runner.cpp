@@ -150,7 +150,7 @@ TEST_F(Runner, UnknownCommandsAndPartialMatches) {
 TEST_F(Runner, EventsKeepBeginThroughTheirRunAndLoop) {
     Compile("[Events]\nif begin\nbegin\nmessage 1\nend\nif begin\nmessage 2\n"
             "while lt counter 2\nadd counter 1\nif eq counter 2\nmessage 3 quit\nmessage 4\n");
-    EXPECT_EQ(RunEvents(g, 1), -1);
+    EXPECT_EQ(RunEvents(g, ScriptMode::Begin), -1);
     SelectArea(screen, AreaMessages, ModeClearArea);
     PrintText(screen, nullptr);
     std::fflush(out);

@@ -103,6 +103,7 @@ TEST_F(ScriptTest, StatementsAndTheirOperands) {
                {"if carried\t3", "c"},
                {"if message 3", "c"},
                {"if dark free begin continued move 1", "c d:0:0 f:0:0 b:0:0 +:0:0 m:1:0"},
+               {"if at 1 exist 2 worn 3 owned 4 present 5", "c a:1:0 e:2:0 w:3:0 o:4:0 p:5:0"},
                {"if continued lampOn", "c +:0:0 >:2:0"},
                {"if continued not lampOn", "c +:0:0 !>:2:0"},
                {"do message 4", "o m:4:0"},

@@ -106,7 +106,7 @@ int CompileFromSource(GameDatabase& db, const Startup& s, const std::string& sou
     BeginCompile(c, db);
     int result = CompileSourceFile(c, file, sourcePath.c_str());
     std::fclose(file);
-    if (result == -2) return 1;  // unreadable: handled like a missing source
+    if (result == ReadNotFormat) return 1;  // unreadable: handled like a missing source
     loaded = true;
     if (result > 0 && s.RunMode != RunCompile) {
         // The user reads the warnings and presses a key before the game starts.
@@ -122,7 +122,7 @@ int CompileFromSource(GameDatabase& db, const Startup& s, const std::string& sou
 void ShowMissing(const Startup& s, const std::string& sourcePath, const std::string& gamePath,
                  int readResult) {
     std::string text;
-    if (readResult == -2 || readResult == -3)
+    if (readResult == ReadNotFormat || readResult == ReadBadContent)
         text = "File " + gamePath + " is damaged or is not a game file!";
     else if (s.RunMode == RunAuto)
         text = "Cannot find file " + sourcePath + " nor file " + gamePath + "!";
@@ -157,7 +157,7 @@ int UmbMain(int argc, char** argv) {
 
     int result = 1;
     bool loaded = false;
-    int readResult = -1;
+    int readResult = ReadCannotOpen;
     if (s.RunMode != RunBinary) result = CompileFromSource(db, s, sourcePath, loaded);
     if (!loaded && (s.RunMode == RunAuto || s.RunMode == RunBinary)) {
         readResult = ReadGameFile(db, gamePath.c_str());

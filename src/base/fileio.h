@@ -5,6 +5,20 @@
 #include <cstdio>
 #include <string>
 
+// What the file readers return: the compiled game file (ReadGameFile, ParseGameImage), the
+// source (CompileSourceFile), a saved game (ApplySavedGame) and a picture (LoadPicture).
+enum ReadResult : int {
+    ReadOk = 0,
+    // The file cannot be opened or held: it is missing or a folder, or there is no memory for
+    // it. A picture also when pictures are off or it is larger than any picture.
+    ReadCannotOpen = -1,
+    // Not a file of the kind being read: no or an unknown magic or signature. A source also when
+    // it cannot be read whole (a read error, or larger than any source).
+    ReadNotFormat = -2,
+    // A file of the right kind whose content is short, inconsistent or out of range.
+    ReadBadContent = -3,
+};
+
 // Reads an open file from its current position to its end into out. Returns 0; -2 when a read
 // fails, out then holding the bytes read before the failure; -3 when the file holds more than
 // limit bytes.

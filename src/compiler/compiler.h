@@ -1,6 +1,7 @@
 // compiler.h - the source compiler: reads an adventure source into the game database.
 #pragma once
 
+#include "base/fileio.h"
 #include "db/database.h"
 
 #include <cstddef>
@@ -69,7 +70,8 @@ void BeginCompile(Compiler& c, GameDatabase& db);
 // error was reported, 1 for warnings only, 0 when nothing was reported.
 int CompileSource(Compiler& c, const char* data, size_t size, const char* path);
 
-// Reads an open source file whole and compiles it; returns -2 when the file cannot be read.
+// Reads an open source file whole and compiles it; returns CompileSource's result, or
+// ReadNotFormat (-2, codes.h) when the file cannot be read whole.
 int CompileSourceFile(Compiler& c, FILE* file, const char* path);
 
 // Prints a non-zero diagnostic with its line number, file and the offending line.
@@ -80,8 +82,8 @@ void ReportDiagnostic(const Compiler& c, const char* line, int code, int lineNum
 int HandleSystemLine(Compiler& c, SourceReader& r, char* line);
 int HandleEntityLine(Compiler& c, Section section, char* line);
 int CompileScriptLine(Compiler& c, char* line, std::vector<ScriptLine>& table, int16_t& count);
-int AppendScriptLine(char kind, std::vector<ScriptLine>& table, int16_t& count);
-int CompileStatement(Compiler& c, const char* text, char kind, std::vector<ScriptLine>& table,
+int AppendScriptLine(LineKind kind, std::vector<ScriptLine>& table, int16_t& count);
+int CompileStatement(Compiler& c, const char* text, LineKind kind, std::vector<ScriptLine>& table,
                      int16_t& count);
 
 // Fields of a record line are split at commas: each call returns the next field (NUL-cut in

@@ -237,6 +237,6 @@ int CompileSource(Compiler& c, const char* data, size_t size, const char* path) 
 
 int CompileSourceFile(Compiler& c, FILE* file, const char* path) {
     std::string text;
-    if (ReadWholeFile(file, text, MaxSourceFileSize) != 0) return -2;
+    if (ReadWholeFile(file, text, MaxSourceFileSize) != 0) return ReadNotFormat;
     return CompileSource(c, text.data(), text.size(), path);
 }

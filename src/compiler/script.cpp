@@ -6,32 +6,97 @@
 
 namespace {
 
-struct Keyword {
-    const char* word;
-    char code;
+// What the first operand of a statement may name when it is not written as a number; the
+// lookups are tried in this order until one finds the word.
+enum OperandNames : unsigned {
+    NamesNothing = 0,
+    NamesVariable = 1,
+    NamesVerb = 2,
+    NamesNoun = 4,
 };
 
+struct Keyword {
+    const char* word;
+    signed char code;  // the ConditionCode or ActionCode stored in the slot
+    unsigned names;    // OperandNames of the first operand
+    int16_t defaultB;  // operand 2 when the line gives none
+};
+
+constexpr Keyword Condition(const char* word, ConditionCode code, unsigned names = NamesNothing) {
+    return {word, CodeByte(code), names, 0};
+}
+constexpr Keyword Action(const char* word, ActionCode code, unsigned names = NamesNothing,
+                         int16_t defaultB = 0) {
+    return {word, CodeByte(code), names, defaultB};
+}
+
+// In table order: the first keyword that matches counts.
 const Keyword ConditionWords[] = {
-    {"begin", 'b'},   {"verb", 'v'},      {"noun", 'n'},  {"noun2", '2'}, {"noun3", '3'},
-    {"anynoun", 'y'}, {"move", 'm'},      {"at", 'a'},    {"exist", 'e'}, {"isin", 'i'},
-    {"carried", 'c'}, {"worn", 'w'},      {"owned", 'o'}, {"here", 'h'},  {"present", 'p'},
-    {"dark", 'd'},    {"eq", '='},        {"gt", '>'},    {"lt", '<'},    {"free", 'f'},
-    {"random", 'r'},  {"continued", '+'},
+    Condition("begin", ConditionCode::Begin),
+    Condition("verb", ConditionCode::Verb, NamesVerb),
+    Condition("noun", ConditionCode::Noun, NamesNoun),
+    // noun2 looks a name up as a variable first.
+    Condition("noun2", ConditionCode::Noun2, NamesVariable | NamesNoun),
+    Condition("noun3", ConditionCode::Noun3, NamesNoun),
+    Condition("anynoun", ConditionCode::AnyNoun, NamesNoun),
+    Condition("move", ConditionCode::Move),
+    Condition("at", ConditionCode::At),
+    Condition("exist", ConditionCode::Exist),
+    Condition("isin", ConditionCode::IsIn),
+    Condition("carried", ConditionCode::Carried),
+    Condition("worn", ConditionCode::Worn),
+    Condition("owned", ConditionCode::Owned),
+    Condition("here", ConditionCode::Here),
+    Condition("present", ConditionCode::Present),
+    Condition("dark", ConditionCode::Dark),
+    Condition("eq", ConditionCode::Equal, NamesVariable),
+    Condition("gt", ConditionCode::Greater, NamesVariable),
+    Condition("lt", ConditionCode::Less, NamesVariable),
+    Condition("free", ConditionCode::Free),
+    Condition("random", ConditionCode::Random),
+    // continued takes no operand: a variable name after it is a test of its own.
+    Condition("continued", ConditionCode::Continued),
 };
 
 const Keyword ActionWords[] = {
-    {"create", 'c'},  {"destroy", 'd'},  {"get", 'g'},      {"wear", 'w'},   {"put", 'p'},
-    {"moveall", 'v'}, {"swap", 's'},     {"go", 'l'},       {"at", 'a'},     {"exit", 'e'},
-    {"subst", 't'},   {"light", 'i'},    {"message", 'm'},  {"sysmsg", 'y'}, {"show", 'b'},
-    {"pause", 'u'},   {"quit", 'q'},     {"set", '='},      {"reset", '='},  {"add", '+'},
-    {"sub", '-'},     {"mchoiche", '9'}, {"bchoiche", '2'}, {"redesc", 'r'}, {"cls", '_'},
-    {"halt", 'h'},    {"continue", 'o'}, {"break", '}'},
+    Action("create", ActionCode::Create),
+    Action("destroy", ActionCode::Destroy),
+    Action("get", ActionCode::Get),
+    Action("wear", ActionCode::Wear),
+    Action("put", ActionCode::Put),
+    Action("moveall", ActionCode::MoveAll),
+    Action("swap", ActionCode::Swap),
+    Action("go", ActionCode::Go),
+    Action("at", ActionCode::At),
+    Action("exit", ActionCode::Exit),
+    Action("subst", ActionCode::Subst),
+    Action("light", ActionCode::Light),
+    Action("message", ActionCode::Message),
+    Action("sysmsg", ActionCode::Sysmsg),
+    Action("show", ActionCode::Show),
+    Action("pause", ActionCode::Pause),
+    Action("quit", ActionCode::Quit),
+    Action("set", ActionCode::Set, NamesVariable, 1),
+    Action("reset", ActionCode::Set, NamesVariable),
+    Action("add", ActionCode::Add, NamesVariable),
+    Action("sub", ActionCode::Sub, NamesVariable),
+    Action("mchoiche", ActionCode::MultipleChoice, NamesVariable),
+    Action("bchoiche", ActionCode::YesNoChoice, NamesVariable),
+    Action("redesc", ActionCode::Redescribe),
+    Action("cls", ActionCode::Cls),
+    Action("halt", ActionCode::Halt),
+    Action("continue", ActionCode::Continue),
+    Action("break", ActionCode::Break),
 };
+
+// A bare variable name in a statement position: a test of the variable being greater than 0,
+// which takes no operands.
+constexpr Keyword BareVariable = Condition("", ConditionCode::Greater);
 
 struct BlockWord {
     const char* text;
     bool exact;  // symbol forms compare exactly, word forms without regard to case
-    char kind;
+    LineKind kind;
 };
 
 const BlockWord BlockWords[] = {
@@ -60,7 +125,7 @@ const BlockWord BlockWords[] = {
 struct ControlWord {
     const char* text;
     size_t length;
-    char kind;
+    LineKind kind;
 };
 
 const ControlWord ControlWords[] = {
@@ -77,20 +142,21 @@ const Keyword* FindKeyword(const char* word, bool condition) {
     return nullptr;
 }
 
-// In condition lines '+' is "continued", which takes no operand: a variable name after it is a
-// test of its own, not an operand to drop. ('2' is "noun2" there, which looks names up as
-// variables first.)
-bool TakesVariable(char code, bool condition) {
-    const char* codes = condition ? "=<>2" : "=+-92";
-    return std::strchr(codes, code) != nullptr && code != '\0';
+// The value of a name written as a statement's first operand, looked up in the tables the
+// statement allows; 0 when none of them holds it.
+int FindName(const GameDatabase& db, const char* word, unsigned names) {
+    int value = 0;
+    if (names & NamesVariable) value = FindVariable(db, word);
+    if (value == 0 && (names & NamesVerb)) value = FindVerb(db, word);
+    if (value == 0 && (names & NamesNoun)) value = FindNoun(db, word);
+    return value;
 }
-bool TakesNoun(char code) { return std::strchr("n23y", code) != nullptr && code != '\0'; }
 
 bool IsBlankOrTab(char ch) { return ch == ' ' || ch == '\t'; }
 
 }  // namespace
 
-int AppendScriptLine(char kind, std::vector<ScriptLine>& table, int16_t& count) {
+int AppendScriptLine(LineKind kind, std::vector<ScriptLine>& table, int16_t& count) {
     if (table.size() >= MaxListRecords) return DiagError1;
     table.push_back(BlankScriptLine(kind));
     count = static_cast<int16_t>(table.size());
@@ -98,7 +164,7 @@ int AppendScriptLine(char kind, std::vector<ScriptLine>& table, int16_t& count) 
 }
 
 // Grammar: [not] keyword [operand [operand]] ... ; words separated by blanks.
-int CompileStatement(Compiler& c, const char* text, char kind, std::vector<ScriptLine>& table,
+int CompileStatement(Compiler& c, const char* text, LineKind kind, std::vector<ScriptLine>& table,
                      int16_t& count) {
     char copy[512];
     std::strncpy(copy, text, sizeof copy - 1);
@@ -119,7 +185,7 @@ int CompileStatement(Compiler& c, const char* text, char kind, std::vector<Scrip
     ScriptLine& line = table.back();
     const bool condition = kind != KindAction;
     int slot = -1;
-    char code = '\0';
+    const Keyword* statement = nullptr;  // the statement of the current slot
     int operands = 0;
     bool negative = false;
     for (size_t w = 0; w < wordCount; ++w) {
@@ -135,17 +201,15 @@ int CompileStatement(Compiler& c, const char* text, char kind, std::vector<Scrip
             bool written = false;
             int value = ReadNumber16(word, &written);
             if (!written && operands == 1) {
-                if (TakesVariable(code, condition)) value = FindVariable(db, word);
-                if (value == 0 && condition && code == 'v') value = FindVerb(db, word);
-                if (value == 0 && condition && TakesNoun(code)) value = FindNoun(db, word);
+                value = FindName(db, word, statement->names);
                 written = value != 0;
             }
             if (written) {
                 (operands == 1 ? line.operandA : line.operandB)[slot] = static_cast<int16_t>(value);
                 gaveOperand = true;
             }
-            // "set door 0" must override the default of 1.
-            if (code == '=' && operands == 2 && !written && word[0] == '0') line.operandB[slot] = 0;
+            // A 0 written as operand 2 overrides its default: "set door 0".
+            if (operands == 2 && !written && word[0] == '0') line.operandB[slot] = 0;
         }
         if (!gaveOperand) {
             if (const Keyword* k = FindKeyword(word, condition)) {
@@ -153,17 +217,17 @@ int CompileStatement(Compiler& c, const char* text, char kind, std::vector<Scrip
                 ++slot;
                 line.ops[slot] = static_cast<signed char>(negative ? -k->code : k->code);
                 line.operandA[slot] = 0;
-                line.operandB[slot] = 0;
-                if (!condition && std::strcmp(k->word, "set") == 0) line.operandB[slot] = 1;
-                code = k->code;
+                line.operandB[slot] = k->defaultB;
+                statement = k;
                 operands = 0;
             } else if (const int var = FindVariable(db, word); var != 0 && slot < ScriptSlots - 1) {
                 ++slot;
-                line.ops[slot] = static_cast<signed char>(negative ? -'>' : '>');
+                line.ops[slot] =
+                    static_cast<signed char>(negative ? -BareVariable.code : BareVariable.code);
                 line.operandA[slot] = static_cast<int16_t>(var);
                 line.operandB[slot] = 0;
-                code = '>';
-                operands = 2;
+                statement = &BareVariable;
+                operands = 2;  // no operand follows
             }
         }
         negative = false;

@@ -98,17 +98,17 @@ struct ImageReader {
     size_t pos;
 };
 
-// Copies the next n bytes to dst; -3 when the image ends first.
+// Copies the next n bytes to dst; ReadBadContent when the image ends first.
 int TakeBytes(ImageReader& r, void* dst, size_t n) {
-    if (n > r.size - r.pos) return -3;
+    if (n > r.size - r.pos) return ReadBadContent;
     if (n > 0) std::memcpy(dst, r.data + r.pos, n);
     r.pos += n;
     return 0;
 }
 
-// Steps over n bytes; -3 when the image ends first.
+// Steps over n bytes; ReadBadContent when the image ends first.
 int SkipBytes(ImageReader& r, size_t n) {
-    if (n > r.size - r.pos) return -3;
+    if (n > r.size - r.pos) return ReadBadContent;
     r.pos += n;
     return 0;
 }
@@ -132,7 +132,7 @@ int TakeUint32(ImageReader& r, uint32_t& v) {
 // Reads n records into table; the size is checked against the bytes left before anything is
 // allocated, so a damaged count cannot make the reader reserve memory for absent records.
 template <typename T> int TakeRecords(ImageReader& r, size_t n, std::vector<T>& table) {
-    if (n > (r.size - r.pos) / sizeof(T)) return -3;
+    if (n > (r.size - r.pos) / sizeof(T)) return ReadBadContent;
     table.resize(n);
     return TakeBytes(r, table.data(), n * sizeof(T));
 }
@@ -140,7 +140,7 @@ template <typename T> int TakeRecords(ImageReader& r, size_t n, std::vector<T>& 
 // Reads a numbered table: its highest index (-1 when empty), then records 0 to that index.
 template <typename T> int TakeNumbered(ImageReader& r, int16_t& last, std::vector<T>& table) {
     int res = TakeInt16(r, last);
-    if (res == 0 && last < -1) res = -3;
+    if (res == 0 && last < -1) res = ReadBadContent;
     if (res == 0 && last >= 0) res = TakeRecords(r, static_cast<size_t>(last) + 1, table);
     return res;
 }
@@ -149,7 +149,7 @@ template <typename T> int TakeNumbered(ImageReader& r, int16_t& last, std::vecto
 // A count of -1 is taken as an empty list and kept as given.
 template <typename T> int TakeList(ImageReader& r, int16_t& count, std::vector<T>& table) {
     int res = TakeInt16(r, count);
-    if (res == 0 && count < -1) res = -3;
+    if (res == 0 && count < -1) res = ReadBadContent;
     if (res == 0 && count > 0) res = TakeRecords(r, static_cast<size_t>(count), table);
     if (res == 0 && count > 0) res = SkipBytes(r, sizeof(T));
     return res;
@@ -162,15 +162,17 @@ template <size_t N> int TakeSetting(ImageReader& r, char (&field)[N]) {
     return res;
 }
 
-// Reads the magic and works out the version; -2 when the image is no compiled game file.
+// Reads the magic and works out the version; ReadNotFormat when the image is no compiled game
+// file.
 int TakeMagic(ImageReader& r, int& version) {
-    if (r.size < 4) return -2;
+    if (r.size < 4) return ReadNotFormat;
     if (std::memcmp(r.data, "UMB2", 4) == 0) {
         version = 20;
         r.pos = 4;
         return 0;
     }
-    if (std::memcmp(r.data, "UMBv", 4) != 0 || r.size < MagicLength || r.data[4] == 0) return -2;
+    if (std::memcmp(r.data, "UMBv", 4) != 0 || r.size < MagicLength || r.data[4] == 0)
+        return ReadNotFormat;
     // The two version characters are taken as digits by their codes, unchecked.
     version = (r.data[4] - 48) * 10 + (r.data[5] - 48);
     r.pos = MagicLength;
@@ -208,7 +210,8 @@ void ClearReserved(GameDatabase& db) {
 // text the engine prints ends inside the heap.
 bool TextValid(TextRef ref, size_t lastNul) { return ref == NoText || ref <= lastNul; }
 
-// Checks every text reference of the loaded tables; 0, or -3 when one points outside the texts.
+// Checks every text reference of the loaded tables; 0, or ReadBadContent when one points outside
+// the texts.
 int CheckTexts(const GameDatabase& db, size_t lastNul) {
     bool ok = true;
     for (const LocationRecord& r : db.Locations)
@@ -221,7 +224,7 @@ int CheckTexts(const GameDatabase& db, size_t lastNul) {
     for (const TextRef t : db.Sysmsg) ok = ok && TextValid(t, lastNul);
     for (const ObjectRecord& r : db.Objects)
         ok = ok && TextValid(r.name, lastNul) && TextValid(r.description, lastNul);
-    return ok ? 0 : -3;
+    return ok ? 0 : ReadBadContent;
 }
 
 // Position of the last NUL in the heap image, 0 when there is none after the reserved byte.
@@ -231,7 +234,8 @@ size_t LastNul(const uint8_t* heap, size_t size) {
     return 0;
 }
 
-// Reads the decompressed stream up to the cap; -3 when zlib reports damaged or cut-off data.
+// Reads the decompressed stream up to the cap; ReadBadContent when zlib reports damaged or cut-off
+// data.
 int ReadStream(gzFile f, std::vector<uint8_t>& data) {
     // A larger buffer only speeds reading; zlib keeps its default when it refuses.
     (void)gzbuffer(f, GzReadBuffer);
@@ -244,7 +248,7 @@ int ReadStream(gzFile f, std::vector<uint8_t>& data) {
         data.resize(total + want);
         const int got = gzread(f, data.data() + total, static_cast<unsigned>(want));
         if (got < 0) {
-            res = -3;
+            res = ReadBadContent;
         } else {
             total += static_cast<size_t>(got);
             more = got > 0;
@@ -255,7 +259,7 @@ int ReadStream(gzFile f, std::vector<uint8_t>& data) {
     // state tells the two apart.
     int errnum = Z_OK;
     (void)gzerror(f, &errnum);
-    if (res == 0 && errnum != Z_OK) res = -3;
+    if (res == 0 && errnum != Z_OK) res = ReadBadContent;
     return res;
 }
 
@@ -350,7 +354,7 @@ int WriteGameFile(const GameDatabase& db, const char* path) {
 }
 
 int ParseGameImage(GameDatabase& db, const uint8_t* data, size_t size) {
-    if (data == nullptr) return -2;
+    if (data == nullptr) return ReadNotFormat;
     ImageReader r{data, size, 0};
     // Everything is read into a fresh database first, so a refused image changes nothing.
     GameDatabase fresh;
@@ -392,13 +396,13 @@ int ParseGameImage(GameDatabase& db, const uint8_t* data, size_t size) {
 
     uint32_t heapSize = 0;
     if (res == 0) res = TakeUint32(r, heapSize);
-    if (res == 0 && (heapSize == 0 || heapSize > TextHeapSize)) res = -3;
-    if (res == 0 && heapSize > r.size - r.pos) res = -3;
+    if (res == 0 && (heapSize == 0 || heapSize > TextHeapSize)) res = ReadBadContent;
+    if (res == 0 && heapSize > r.size - r.pos) res = ReadBadContent;
     const uint8_t* heap = res == 0 ? r.data + r.pos : nullptr;
     // Bytes after the heap image are ignored.
     if (res == 0) res = CheckTexts(fresh, LastNul(heap, heapSize));
 
-    if (res == 0 && !db.TextHeap) res = AllocateTextHeap(fresh);
+    if (res == 0 && !db.TextHeap && AllocateTextHeap(fresh) != 0) res = ReadCannotOpen;
     if (res != 0) return res;
 
     ClearReserved(fresh);
@@ -410,21 +414,21 @@ int ParseGameImage(GameDatabase& db, const uint8_t* data, size_t size) {
     dst[0] = '\0';
     db.TextHeapNext = heapSize;
     RebuildIndexes(db);
-    return 0;
+    return ReadOk;
 }
 
 int ReadGameFile(GameDatabase& db, const char* path) {
-    if (path == nullptr) return -1;
+    if (path == nullptr) return ReadCannotOpen;
     // zlib opens a folder and fails only on reading; that is a file that cannot be opened.
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) return -1;
+    if (std::filesystem::is_directory(path, ec)) return ReadCannotOpen;
     gzFile f = gzopen(path, "rb");
-    if (f == nullptr) return -1;
+    if (f == nullptr) return ReadCannotOpen;
 
     std::vector<uint8_t> data;
     int res = ReadStream(f, data);
     // Closing reports a stream that ended inside its compressed data as well.
-    if (gzclose(f) != Z_OK && res == 0) res = -3;
+    if (gzclose(f) != Z_OK && res == 0) res = ReadBadContent;
     if (res == 0) res = ParseGameImage(db, data.data(), data.size());
     return res;
 }

@@ -1,6 +1,7 @@
 // gamefile.h - the compiled game file: a gzip stream holding an image of the game database.
 #pragma once
 
+#include "base/fileio.h"
 #include "db/database.h"
 
 #include <cstddef>
@@ -21,11 +22,12 @@ int CompressGameImage(const std::vector<uint8_t>& image, std::vector<uint8_t>& o
 // stays as it was).
 int WriteGameFile(const GameDatabase& db, const char* path);
 
-// Parses an uncompressed image into db, which must be reset and have its text heap. Returns 0,
-// -2 for an unknown magic, -3 for content that is short, inconsistent or out of range; on
-// failure db is left as it was.
+// Parses an uncompressed image into db, which must be reset and have its text heap. Returns a
+// ReadResult (codes.h): ReadOk, ReadNotFormat for an unknown magic, ReadBadContent for content
+// that is short, inconsistent or out of range, ReadCannotOpen when there is no memory for the
+// texts; on failure db is left as it was.
 int ParseGameImage(GameDatabase& db, const uint8_t* data, size_t size);
 
-// Reads a compiled game file, gzip-compressed or plain. Returns 0, -1 when it cannot be opened,
-// -2 or -3 as ParseGameImage.
+// Reads a compiled game file, gzip-compressed or plain. Returns a ReadResult: ReadOk,
+// ReadCannotOpen when it cannot be opened (or is a folder), else as ParseGameImage.
 int ReadGameFile(GameDatabase& db, const char* path);

@@ -1,6 +1,8 @@
 // records.h - the fixed-size records of the game database, laid out as the files store them.
 #pragma once
 
+#include "db/codes.h"
+
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -27,7 +29,6 @@ constexpr int SysmsgCount = 32;
 // Vocabulary words and variable names are significant on 8 characters.
 constexpr int WordLength = 8;
 constexpr int ScriptSlots = 16;
-constexpr char EmptySlot = ' ';
 
 struct LocationRecord {
     TextRef name;
@@ -78,7 +79,8 @@ struct VarRecord {
 };
 static_assert(sizeof(VarRecord) == 10);
 
-// One compiled script line: a kind letter and up to 16 statements with two operands each.
+// One compiled script line: a kind letter (LineKind) and up to 16 statements with two operands
+// each: a ConditionCode or ActionCode, by the kind, or EmptySlot (codes.h).
 struct ScriptLine {
     char kind;
     signed char ops[ScriptSlots];
@@ -90,17 +92,6 @@ static_assert(sizeof(ScriptLine) == 82);
 static_assert(offsetof(ScriptLine, ops) == 1);
 static_assert(offsetof(ScriptLine, operandA) == 18);
 static_assert(offsetof(ScriptLine, operandB) == 50);
-
-// Script line kinds.
-constexpr char KindIf = 'c';
-constexpr char KindAnd = '&';
-constexpr char KindOr = '|';
-constexpr char KindWhile = 'w';
-constexpr char KindAction = 'o';
-constexpr char KindBegin = '{';
-constexpr char KindFBegin = '/';
-constexpr char KindSBegin = '+';
-constexpr char KindEnd = '}';
 
 // Blank records, as numbered tables hold them for numbers the source never defines.
 LocationRecord BlankLocation();

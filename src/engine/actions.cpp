@@ -101,39 +101,40 @@ void Redescribe(Action& x, int16_t, int16_t) { DescribeLocation(x.g, x.g.Current
 void Cls(Action& x, int16_t, int16_t) { ClearMessages(x.g); }
 
 // The statements by code; codes without an entry (the empty slot among them) do nothing.
-constexpr std::array<ActionFn, 128> MakeActionTable() {
-    std::array<ActionFn, 128> t{};
-    t['c'] = Create;
-    t['d'] = Destroy;
-    t['g'] = Get;
-    t['w'] = Wear;
-    t['p'] = Put;
-    t['v'] = MoveAll;
-    t['s'] = Swap;
-    t['l'] = Go;
-    t['a'] = At;
-    t['e'] = Exit;
-    t['t'] = Subst;
-    t['i'] = Light;
-    t['m'] = Message;
-    t['y'] = Sysmsg;
-    t['b'] = Show;
-    t['u'] = Pause;
-    t['q'] = Quit;
-    t['='] = Set;
-    t['+'] = Add;
-    t['-'] = Sub;
-    t['9'] = MultipleChoice;
-    t['2'] = YesNoChoice;
-    t['r'] = Redescribe;
-    t['_'] = Cls;
-    t['h'] = Halt;
-    t['o'] = Continue;
-    t['}'] = Break;
+constexpr std::array<ActionFn, CodeCount> MakeActionTable() {
+    std::array<ActionFn, CodeCount> t{};
+    using A = ActionCode;
+    t[CodeIndex(A::Create)] = Create;
+    t[CodeIndex(A::Destroy)] = Destroy;
+    t[CodeIndex(A::Get)] = Get;
+    t[CodeIndex(A::Wear)] = Wear;
+    t[CodeIndex(A::Put)] = Put;
+    t[CodeIndex(A::MoveAll)] = MoveAll;
+    t[CodeIndex(A::Swap)] = Swap;
+    t[CodeIndex(A::Go)] = Go;
+    t[CodeIndex(A::At)] = At;
+    t[CodeIndex(A::Exit)] = Exit;
+    t[CodeIndex(A::Subst)] = Subst;
+    t[CodeIndex(A::Light)] = Light;
+    t[CodeIndex(A::Message)] = Message;
+    t[CodeIndex(A::Sysmsg)] = Sysmsg;
+    t[CodeIndex(A::Show)] = Show;
+    t[CodeIndex(A::Pause)] = Pause;
+    t[CodeIndex(A::Quit)] = Quit;
+    t[CodeIndex(A::Set)] = Set;
+    t[CodeIndex(A::Add)] = Add;
+    t[CodeIndex(A::Sub)] = Sub;
+    t[CodeIndex(A::MultipleChoice)] = MultipleChoice;
+    t[CodeIndex(A::YesNoChoice)] = YesNoChoice;
+    t[CodeIndex(A::Redescribe)] = Redescribe;
+    t[CodeIndex(A::Cls)] = Cls;
+    t[CodeIndex(A::Halt)] = Halt;
+    t[CodeIndex(A::Continue)] = Continue;
+    t[CodeIndex(A::Break)] = Break;
     return t;
 }
 
-constexpr std::array<ActionFn, 128> ActionTable = MakeActionTable();
+constexpr std::array<ActionFn, CodeCount> ActionTable = MakeActionTable();
 
 // Prints a text, if there is one, as a new line of the message area.
 void PrintNewLine(Game& g, const char* text) {

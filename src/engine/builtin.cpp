@@ -37,28 +37,28 @@ void ActOn(Game& g, int verb, int object) {
     case VerbExamine: ExamineObject(g, object); return;
     case VerbGet:
         if (!takeable) {
-            PrintSysmsg(g, 3);
+            PrintSysmsg(g, SysmsgCannotDo);
         } else if (g.CarriedCount >= g.db->MaxItems) {
-            PrintSysmsg(g, 4);
+            PrintSysmsg(g, SysmsgCarryingTooMuch);
         } else {
             MoveObject(g, object, Carried);
-            PrintSysmsg(g, 10);
+            PrintSysmsg(g, SysmsgDone);
         }
         return;
     case VerbDrop:
         if (!takeable) {
-            PrintSysmsg(g, 3);
+            PrintSysmsg(g, SysmsgCannotDo);
         } else {
             MoveObject(g, object, g.CurrentLocation);
-            PrintSysmsg(g, 10);
+            PrintSysmsg(g, SysmsgDone);
         }
         return;
     default:  // wear and remove
         if (!wearable) {
-            PrintSysmsg(g, 3);
+            PrintSysmsg(g, SysmsgCannotDo);
         } else {
             MoveObject(g, object, verb == VerbWear ? Worn : Carried);
-            PrintSysmsg(g, 10);
+            PrintSysmsg(g, SysmsgDone);
         }
         return;
     }
@@ -77,7 +77,7 @@ int ObjectCommand(Game& g, int verb, int noun) {
         }
     }
     if (!nounKnown) return TurnScripts;
-    PrintSysmsg(g, verb == VerbWear || verb == VerbRemove ? 3 : 2);
+    PrintSysmsg(g, verb == VerbWear || verb == VerbRemove ? SysmsgCannotDo : SysmsgNotAtHand);
     return TurnBuiltin;
 }
 
@@ -93,16 +93,16 @@ int BuiltinCommand(Game& g, int verb, int noun) {
         const int16_t exit = EffectiveExit(g, g.CurrentLocation, verb);
         if (exit != 0) {
             g.CurrentLocation = exit;
-            PrintSysmsg(g, 10);
+            PrintSysmsg(g, SysmsgDone);
         } else {
-            PrintSysmsg(g, 5);
+            PrintSysmsg(g, SysmsgNoExit);
         }
         return TurnBuiltin;
     }
     switch (verb) {
     case VerbInventory: ShowInventory(g); return TurnBuiltin;
     case VerbLook: DescribeLocation(g, g.CurrentLocation); return TurnBuiltin;
-    case VerbSysmsg9: PrintSysmsg(g, 9); return TurnBuiltin;
+    case VerbSysmsg9: PrintSysmsg(g, SysmsgVerb18); return TurnBuiltin;
     case VerbSave: SaveGame(g); return TurnNoTime;
     case VerbRestore:
         RestoreGame(g);
@@ -117,7 +117,7 @@ int BuiltinCommand(Game& g, int verb, int noun) {
 // the player asked for that was not made (it failed, or no slot was chosen) keeps the game going,
 // so that quitting never loses it.
 int ConfirmQuit(Game& g) {
-    if (AskGameYesNo(g, SysmsgText(g, 24)) == 0) return 0;
-    if (AskGameYesNo(g, SysmsgText(g, 25)) != 0 && SaveGame(g) != 0) return 0;
+    if (AskGameYesNo(g, SysmsgText(g, SysmsgReallyQuit)) == 0) return 0;
+    if (AskGameYesNo(g, SysmsgText(g, SysmsgSaveFirst)) != 0 && SaveGame(g) != 0) return 0;
     return 1;
 }

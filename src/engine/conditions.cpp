@@ -10,7 +10,7 @@ namespace {
 struct Condition {
     Game& g;
     int verb, noun, noun2, noun3;
-    int mode;
+    ScriptMode mode;
     int verbHit = 0;
     int nounHit = 0;
 };
@@ -19,9 +19,9 @@ struct Condition {
 using ConditionFn = int (*)(Condition& c, int a, int b);
 
 // begin: holds in the events run that starts a game.
-int Begin(Condition& c, int, int) { return c.mode == 1; }
+int Begin(Condition& c, int, int) { return c.mode == ScriptMode::Begin; }
 // continued: holds when the action scan goes on after a continue.
-int Continued(Condition& c, int, int) { return c.mode == 2; }
+int Continued(Condition& c, int, int) { return c.mode == ScriptMode::Continued; }
 
 // verb: the player's verb is a; a match is recorded even when the statement is negated.
 int Verb(Condition& c, int a, int) {
@@ -101,40 +101,41 @@ int Random(Condition& c, int a, int b) {
 }
 
 // The statements by code; codes without an entry (the empty slot among them) always hold.
-constexpr std::array<ConditionFn, 128> MakeConditionTable() {
-    std::array<ConditionFn, 128> t{};
-    t['b'] = Begin;
-    t['+'] = Continued;
-    t['v'] = Verb;
-    t['n'] = Noun;
-    t['2'] = Noun2;
-    t['3'] = Noun3;
-    t['y'] = AnyNoun;
-    t['m'] = Move;
-    t['a'] = At;
-    t['e'] = Exist;
-    t['i'] = IsIn;
-    t['c'] = IsCarried;
-    t['w'] = IsWorn;
-    t['o'] = Owned;
-    t['h'] = Here;
-    t['p'] = Present;
-    t['d'] = Dark;
-    t['='] = Equal;
-    t['>'] = Greater;
-    t['<'] = Less;
-    t['f'] = Free;
-    t['r'] = Random;
+constexpr std::array<ConditionFn, CodeCount> MakeConditionTable() {
+    std::array<ConditionFn, CodeCount> t{};
+    using C = ConditionCode;
+    t[CodeIndex(C::Begin)] = Begin;
+    t[CodeIndex(C::Continued)] = Continued;
+    t[CodeIndex(C::Verb)] = Verb;
+    t[CodeIndex(C::Noun)] = Noun;
+    t[CodeIndex(C::Noun2)] = Noun2;
+    t[CodeIndex(C::Noun3)] = Noun3;
+    t[CodeIndex(C::AnyNoun)] = AnyNoun;
+    t[CodeIndex(C::Move)] = Move;
+    t[CodeIndex(C::At)] = At;
+    t[CodeIndex(C::Exist)] = Exist;
+    t[CodeIndex(C::IsIn)] = IsIn;
+    t[CodeIndex(C::Carried)] = IsCarried;
+    t[CodeIndex(C::Worn)] = IsWorn;
+    t[CodeIndex(C::Owned)] = Owned;
+    t[CodeIndex(C::Here)] = Here;
+    t[CodeIndex(C::Present)] = Present;
+    t[CodeIndex(C::Dark)] = Dark;
+    t[CodeIndex(C::Equal)] = Equal;
+    t[CodeIndex(C::Greater)] = Greater;
+    t[CodeIndex(C::Less)] = Less;
+    t[CodeIndex(C::Free)] = Free;
+    t[CodeIndex(C::Random)] = Random;
     return t;
 }
 
-constexpr std::array<ConditionFn, 128> ConditionTable = MakeConditionTable();
+constexpr std::array<ConditionFn, CodeCount> ConditionTable = MakeConditionTable();
 
 }  // namespace
 
 // 1 when every slot of the line holds, else 0, or -1 when it failed although verb and noun matched.
 int EvalCondition(Game& g, const ScriptLine& line, int verb, int noun, int noun2, int noun3,
-                  int mode) {
+                  ScriptMode mode) {
     Condition c{g, verb, noun, noun2, noun3, mode};
     int result = 1;
     for (int i = 0; i < ScriptSlots; ++i) {

@@ -90,13 +90,13 @@ void ListContents(Game& g, int location) {
     }
     PrintIfPresent(g, TextOf(*g.db, LocationAt(g, location).description));
 
-    NameList objects{SysmsgText(g, 11), {}, 0};
+    NameList objects{SysmsgText(g, SysmsgObjectsHeading), {}, 0};
     for (int i = 1; i <= g.db->LastObject; ++i)
         if (ObjectLocation(g, i) == location) AddName(objects, TextOf(*g.db, ObjectAt(g, i).name));
     PrintNameList(g, objects);
 
     if (g.db->ShowExits == 0) return;
-    NameList exits{SysmsgText(g, 19), {}, 0};
+    NameList exits{SysmsgText(g, SysmsgExitsHeading), {}, 0};
     for (int d = 1; d <= DirectionCount; ++d)
         if (EffectiveExit(g, location, d) != 0)
             AddName(exits, TextOf(*g.db, g.db->Directions[d - 1]));
@@ -107,7 +107,7 @@ void ListContents(Game& g, int location) {
 void ShowInventory(Game& g) {
     SelectArea(*g.screen, AreaMessages, ModeNewLine);
     ListText list;
-    Append(list, SysmsgText(g, 12));
+    Append(list, SysmsgText(g, SysmsgInventoryHeading));
     Append(list, " ");
     int named = 0;
     for (int i = 1; i <= g.db->LastObject; ++i) {
@@ -115,20 +115,20 @@ void ShowInventory(Game& g) {
         if (!IsCarriedOrWorn(where)) continue;
         if (named > 0) Append(list, ", ");
         Append(list, TextOf(*g.db, ObjectAt(g, i).name));
-        if (where == Worn) Append(list, SysmsgText(g, 13));
+        if (where == Worn) Append(list, SysmsgText(g, SysmsgWorn));
         ++named;
     }
-    Append(list, named > 0 ? "." : SysmsgText(g, 14));
+    Append(list, named > 0 ? "." : SysmsgText(g, SysmsgCarryingNothing));
     PrintGameText(g, list.text);
 }
 
-// Prints an object's description (system message 7 when it has none) in the message area;
+// Prints an object's description (SysmsgNoDescription when it has none) in the message area;
 // returns -1 when the object has no name.
 int ExamineObject(Game& g, int object) {
     SelectArea(*g.screen, AreaMessages, ModeNewLine);
     const ObjectRecord& o = ObjectAt(g, object);
     if (TextOf(*g.db, o.name) == nullptr) return -1;
     const char* description = TextOf(*g.db, o.description);
-    PrintIfPresent(g, description != nullptr ? description : SysmsgText(g, 7));
+    PrintIfPresent(g, description != nullptr ? description : SysmsgText(g, SysmsgNoDescription));
     return 0;
 }

@@ -1,6 +1,7 @@
 // engine.h - the game engine: run-time state, scripts, parser, actions, saves and descriptions.
 #pragma once
 
+#include "base/fileio.h"
 #include "db/database.h"
 #include "ui/screen.h"
 
@@ -23,6 +24,40 @@ constexpr int ActBreak = 3;
 constexpr int ActQuit = -1;
 
 constexpr int InputLineLength = 127;
+
+// What a script runner passes to every condition test: the begin and continued tests hold only
+// in their mode.
+enum class ScriptMode {
+    Normal = 0,     // the events after a turn; the actions until a continue
+    Begin = 1,      // the events run that starts a game
+    Continued = 2,  // the actions after a continue, until the next block closer
+};
+
+// The system messages (entries of the game's [Sysmsg]) that the engine prints itself; the other
+// numbers are the author's, for the sysmsg action. The README's author's guide lists them.
+enum SystemMessage : int {
+    SysmsgNotUnderstood = 1,      // no known word, or nothing handled the command
+    SysmsgNotAtHand = 2,          // the noun's object is not where the command needs it
+    SysmsgCannotDo = 3,           // not takeable or wearable, or not carried or worn as needed
+    SysmsgCarryingTooMuch = 4,    // get with MaxItems objects carried and worn
+    SysmsgNoExit = 5,             // no exit that way
+    SysmsgNoDescription = 7,      // examine of an object without a description
+    SysmsgNotQuite = 8,           // a line's verb and noun matched but another condition failed
+    SysmsgVerb18 = 9,             // the built-in verb 18
+    SysmsgDone = 10,              // a built-in move, get, drop, wear or remove succeeded
+    SysmsgObjectsHeading = 11,    // before the objects at a location
+    SysmsgInventoryHeading = 12,  // before the objects carried and worn
+    SysmsgWorn = 13,              // after a worn object's name in the inventory
+    SysmsgCarryingNothing = 14,   // the inventory when nothing is carried
+    SysmsgExitsHeading = 19,      // before the exits of a location
+    SysmsgSaveSlot = 21,          // the slot question of save
+    SysmsgRestoreSlot = 22,       // the slot question of restore
+    SysmsgRestoreAtStart = 23,    // "Restore a saved game?" at the start of every game
+    SysmsgReallyQuit = 24,        // the built-in quit's question
+    SysmsgSaveFirst = 25,         // then whether to save first
+    SysmsgPlayAgain = 26,         // asked when a game ends
+    SysmsgCannotUseFile = 29,     // a saved game cannot be written or read
+};
 
 // Where exits lead or objects lie, listed by place, so that subst and moveall touch only what
 // they change rather than scanning whole tables. An entry may be stale (the exit or object has
@@ -102,7 +137,7 @@ int DisplayGamePicture(Game& g, TextRef picture);
 // The game loop.
 int PlayGames(GameDatabase& db, const std::string& gameName, bool debugMode);
 void NewGame(Game& g);
-int RunEvents(Game& g, int mode);
+int RunEvents(Game& g, ScriptMode mode);
 int RunActions(Game& g, int verb, int noun, int noun2, int noun3);
 
 // The input parser: returns the number of recognised words.
@@ -110,7 +145,7 @@ int ParseInput(const Game& g, char* line, int* verb, int* noun, int* noun2, int*
 
 // Conditions: 1 true, 0 false, -1 false with a verb-and-noun match.
 int EvalCondition(Game& g, const ScriptLine& line, int verb, int noun, int noun2, int noun3,
-                  int mode);
+                  ScriptMode mode);
 int IsDark(const Game& g, int location);
 
 // Actions.
@@ -124,8 +159,9 @@ void ClearMessages(Game& g);
 std::string SaveFileName(const std::string& gameName, int slot);
 int SaveGame(Game& g);
 int RestoreGame(Game& g);
-// The file image of the current state, and its restore from an image (0, or -1 when the image
-// is short, long or corrupt; the state is then unchanged).
+// The file image of the current state, and its restore from an image: ReadOk, ReadNotFormat when
+// it is no saved game, ReadBadContent when it is short, long or corrupt; the state is then
+// unchanged.
 std::string BuildSavedGame(const Game& g);
 int ApplySavedGame(Game& g, const std::string& image);
 

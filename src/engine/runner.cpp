@@ -2,6 +2,7 @@
 #include "engine/engine.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -15,7 +16,7 @@ struct Walk {
     int loopStart[MaxDepth + 1];
     char opener[MaxDepth + 1] = {};
     bool running = true;
-    int mode = 0;
+    ScriptMode mode = ScriptMode::Normal;
     bool executed = false;
     bool partial = false;
 
@@ -53,10 +54,10 @@ int CloseBlock(Walk& w, int next, bool actions) {
     if (actions) {
         // A level-1 block that was entered ends the command when it is an fbegin block, or when
         // an action line has run.
-        if (w.depth == 1 && w.mode == 0 && w.skip[1] == 0 &&
+        if (w.depth == 1 && w.mode == ScriptMode::Normal && w.skip[1] == 0 &&
             (w.opener[1] == KindFBegin || w.executed))
             w.running = false;
-        w.mode = 0;
+        w.mode = ScriptMode::Normal;
     }
     --w.depth;
     w.cond = 1;
@@ -67,19 +68,35 @@ int CloseBlock(Walk& w, int next, bool actions) {
     return next;
 }
 
-// Runs an action line of the events; returns the line to go on at.
-int EventAction(Game& g, Walk& w, const ScriptLine& line, int next) {
+// What both runners do first with an action line. A line whose condition failed, or that lies
+// in a skipped block, does not run and sets the flag again: a condition governs only the next
+// action line or block. A line that runs sets executed (which only the Actions runner reads); a
+// quit or halt in it ends the walk. Returns the result of a line that ran and left the walk
+// going, else nothing.
+std::optional<int> RunActionLine(Game& g, Walk& w, const ScriptLine& line) {
     if (w.cond == 0 || w.skip[w.depth] != 0) {
         w.cond = 1;
-        return next;
+        return std::nullopt;
     }
+    w.executed = true;
     const int r = ExecActionLine(g, line);
     if (r == ActQuit) {
         w.cond = -1;
         w.running = false;
-    } else if (r == ActHalt) {
+        return std::nullopt;
+    }
+    if (r == ActHalt) {
         w.running = false;
-    } else if (r == ActBreak && w.depth > 0) {
+        return std::nullopt;
+    }
+    return r;
+}
+
+// Runs an action line of the events; returns the line to go on at.
+int EventAction(Game& g, Walk& w, const ScriptLine& line, int next) {
+    const std::optional<int> ran = RunActionLine(g, w, line);
+    if (!ran) return next;
+    if (*ran == ActBreak && w.depth > 0) {
         w.skip[w.depth] = 1;
     } else {
         if (w.loopStart[w.depth] >= 0) next = w.loopStart[w.depth];
@@ -90,24 +107,12 @@ int EventAction(Game& g, Walk& w, const ScriptLine& line, int next) {
 
 // Runs an action line of the actions; returns the line to go on at.
 int CommandAction(Game& g, Walk& w, const ScriptLine& line, int next) {
-    if (w.cond == 0 || w.skip[w.depth] != 0) {
-        w.cond = 1;
-        return next;
-    }
-    w.executed = true;
-    const int r = ExecActionLine(g, line);
-    if (r == ActQuit) {
-        w.cond = -1;
-        w.running = false;
-        return next;
-    }
-    if (r == ActHalt) {
-        w.running = false;
-        return next;
-    }
+    const std::optional<int> ran = RunActionLine(g, w, line);
+    if (!ran) return next;
+    const int r = *ran;
     if (r == ActNormal && (w.depth == 0 || w.opener[w.depth] == KindSBegin)) w.running = false;
     if (r == ActContinue) {
-        w.mode = 2;
+        w.mode = ScriptMode::Continued;
         w.running = true;
     }
     if (r == ActBreak && w.depth > 0) w.skip[w.depth] = 1;
@@ -145,9 +150,9 @@ void WalkTable(Game& g, Walk& w, const std::vector<ScriptLine>& table, int16_t c
 
 }  // namespace
 
-int RunEvents(Game& g, int mode) {
+int RunEvents(Game& g, ScriptMode mode) {
     Walk w;
-    w.mode = mode > 1 ? 1 : mode;
+    w.mode = mode > ScriptMode::Begin ? ScriptMode::Begin : mode;  // the events know no continue
     const int words[4] = {0, 0, 0, 0};
     WalkTable(g, w, g.db->Events, g.db->EventCount, false, words);
     return w.cond;
@@ -155,7 +160,7 @@ int RunEvents(Game& g, int mode) {
 
 int RunActions(Game& g, int verb, int noun, int noun2, int noun3) {
     if (verb == 0 && noun == 0) {
-        PrintSysmsg(g, 1);
+        PrintSysmsg(g, SysmsgNotUnderstood);
         return TurnScripts;
     }
     Walk w;
@@ -166,7 +171,8 @@ int RunActions(Game& g, int verb, int noun, int noun2, int noun3) {
         result = BuiltinCommand(g, verb, noun);
     else
         result = w.cond == -1 ? TurnQuit : TurnScripts;
-    if (result == TurnScripts && !w.executed) PrintSysmsg(g, w.partial ? 8 : 1);
+    if (result == TurnScripts && !w.executed)
+        PrintSysmsg(g, w.partial ? SysmsgNotQuite : SysmsgNotUnderstood);
     return result;
 }
 
@@ -194,8 +200,8 @@ void NewGame(Game& g) {
         l.light = Unset;
     }
     g.CarriedCount = CountCarried(g);
-    RunEvents(g, 1);  // the introduction; a quit here does not end the game
-    if (AskGameYesNo(g, SysmsgText(g, 23)) == 1) RestoreGame(g);
+    RunEvents(g, ScriptMode::Begin);  // the introduction; a quit here does not end the game
+    if (AskGameYesNo(g, SysmsgText(g, SysmsgRestoreAtStart)) == 1) RestoreGame(g);
 }
 
 // Plays turns until the game ends.
@@ -207,7 +213,7 @@ static void PlayOneGame(Game& g) {
     int result = TurnNoTime;
     char line[InputLineLength + 1];
     for (;;) {
-        if (result != TurnNoTime && RunEvents(g, 0) == -1) return;
+        if (result != TurnNoTime && RunEvents(g, ScriptMode::Normal) == -1) return;
         DescribeLocation(g, g.CurrentLocation);
         ReadGameLine(g, line, InputLineLength);
         if (g.debugMode && DebugCommand(g, line) == 1) {
@@ -233,7 +239,7 @@ int PlayGames(GameDatabase& db, const std::string& gameName, bool debugMode) {
     OpenGameScreen(g);
     do {
         PlayOneGame(g);
-    } while (AskGameYesNo(g, SysmsgText(g, 26)) == 1);
+    } while (AskGameYesNo(g, SysmsgText(g, SysmsgPlayAgain)) == 1);
     ScreenClose(screen);
     return 0;
 }

@@ -11,7 +11,6 @@ namespace {
 
 constexpr int SlotCount = 9;
 constexpr size_t SaveNameLength = 8;
-constexpr int CannotUseFile = 29;
 // The largest file the three int16 counts can describe.
 constexpr size_t MaxSavedGameSize = SavedGameSize(32767, 32767, 32767);
 
@@ -24,25 +23,27 @@ struct SavedLayout {
     size_t objects = 0, vars = 0, locations = 0, tail = 0;
 };
 
-// Checks the magic, the counts and the exact length of an image; returns 0 and the layout, or -1.
+// Checks the magic, the counts and the exact length of an image; returns ReadOk and the layout,
+// ReadNotFormat when it is too short for a saved game or lacks its magic, else ReadBadContent.
 int CheckSavedGame(const std::string& image, SavedLayout& l) {
     const size_t size = image.size();
-    if (size < SavedGameSize(-1, 0, -1) || std::memcmp(image.data(), SaveMagic, 4) != 0) return -1;
+    if (size < SavedGameSize(-1, 0, -1) || std::memcmp(image.data(), SaveMagic, 4) != 0)
+        return ReadNotFormat;
     l.n = Int16At(image, 4);
-    if (l.n < -1) return -1;
+    if (l.n < -1) return ReadBadContent;
     l.objects = 6;
     const size_t mAt = l.objects + 2 * static_cast<size_t>(l.n + 1);
-    if (mAt + 2 > size) return -1;
+    if (mAt + 2 > size) return ReadBadContent;
     l.m = Int16At(image, mAt);
-    if (l.m < 0) return -1;
+    if (l.m < 0) return ReadBadContent;
     l.vars = mAt + 2;
     const size_t kAt = l.vars + 2 * static_cast<size_t>(l.m);
-    if (kAt + 2 > size) return -1;
+    if (kAt + 2 > size) return ReadBadContent;
     l.k = Int16At(image, kAt);
-    if (l.k < -1) return -1;
+    if (l.k < -1) return ReadBadContent;
     l.locations = kAt + 2;
     l.tail = l.locations + sizeof(SavedLocationState) * static_cast<size_t>(l.k + 1);
-    return size == SavedGameSize(l.n, l.m, l.k) ? 0 : -1;
+    return size == SavedGameSize(l.n, l.m, l.k) ? ReadOk : ReadBadContent;
 }
 
 // The slot the player picks for a prompt, 0 when Escape was pressed.
@@ -82,11 +83,11 @@ std::string BuildSavedGame(const Game& g) {
     return out;
 }
 
-// Restores the state from a whole image, reconciling tables of other sizes; returns -1 and
-// changes nothing when the image is short, long or corrupt.
+// Restores the state from a whole image, reconciling tables of other sizes; returns ReadOk, or
+// CheckSavedGame's refusal and changes nothing.
 int ApplySavedGame(Game& g, const std::string& image) {
     SavedLayout l;
-    if (CheckSavedGame(image, l) != 0) return -1;
+    if (const int checked = CheckSavedGame(image, l); checked != ReadOk) return checked;
     GameDatabase& db = *g.db;
     ForgetPlaces(g);  // the whole state changes: rebuilt when next needed
 
@@ -111,34 +112,35 @@ int ApplySavedGame(Game& g, const std::string& image) {
 
     // The stored carried count is not trusted.
     g.CarriedCount = CountCarried(g);
-    return 0;
+    return ReadOk;
 }
 
-// Asks for a slot and saves the game there; returns 0, or -1 when cancelled or failed (system
-// message 29, the slot's earlier file kept whole).
+// Asks for a slot and saves the game there; returns 0, or -1 when cancelled or failed
+// (SysmsgCannotUseFile, the slot's earlier file kept whole).
 int SaveGame(Game& g) {
-    const int slot = AskSlot(g, 21);
+    const int slot = AskSlot(g, SysmsgSaveSlot);
     if (slot == 0) return -1;
     const std::string image = BuildSavedGame(g);
     if (WriteFileAtomically(SaveFileName(g.gameName, slot), image.data(), image.size()) != 0) {
-        PrintSysmsg(g, CannotUseFile);
+        PrintSysmsg(g, SysmsgCannotUseFile);
         return -1;
     }
     return 0;
 }
 
 // Asks for a slot and restores the game saved there; returns 0, or -1 when cancelled or failed
-// (system message 29, the game unchanged).
+// (SysmsgCannotUseFile, the game unchanged).
 int RestoreGame(Game& g) {
-    const int slot = AskSlot(g, 22);
+    const int slot = AskSlot(g, SysmsgRestoreSlot);
     if (slot == 0) return -1;
     FILE* f = std::fopen(SaveFileName(g.gameName, slot).c_str(), "rb");
-    int res = -1;
+    int res = ReadCannotOpen;
     if (f != nullptr) {
         std::string image;
         if (ReadWholeFile(f, image, MaxSavedGameSize) == 0) res = ApplySavedGame(g, image);
         std::fclose(f);
     }
-    if (res != 0) PrintSysmsg(g, CannotUseFile);
-    return res;
+    if (res == ReadOk) return 0;
+    PrintSysmsg(g, SysmsgCannotUseFile);
+    return -1;
 }

@@ -1,6 +1,7 @@
 // picture.cpp - location pictures: a small PNG reader (chunks, row filters) drawn into the picture
 // area.
 #include "ui/picture.h"
+
 #include "base/fileio.h"
 #include "ui/screen.h"
 
@@ -128,15 +129,15 @@ int ReadPictureFile(const char* path, std::string& data, char* why, size_t whySi
     FILE* f = std::fopen(path, "rb");
     if (f == nullptr) {
         Explain(why, whySize, "%s", errno == ENOENT ? "file not found" : "cannot open the file");
-        return -1;
+        return ReadCannotOpen;
     }
     const int read = ReadWholeFile(f, data, MaxPictureFileSize);
     std::fclose(f);
     if (read == -3) {
         Explain(why, whySize, "%s", "file too large");
-        return -1;
+        return ReadCannotOpen;
     }
-    return 0;
+    return ReadOk;
 }
 
 // Walks the chunk list up to "IEND" or the end of the file; false when a chunk claims a length
@@ -664,26 +665,26 @@ void PictureScrambleKey(unsigned char key[4]) {
         key[k] = static_cast<unsigned char>(parts[k] ^ parts[7 - k] ^ (0x35 * (k + 1)));
 }
 
-// Decodes the PNG at path and shows it at the top left of the screen. Returns 0 shown (also
-// when decoding stopped early), -1 pictures off / no file / no memory, -2 not a PNG, -3 header
-// missing or outside the accepted subset. Unless the picture was shown whole, why (when given)
-// receives the reason, such as "not a PNG file" or "truncated"; it is left empty with pictures
-// off.
+// Decodes the PNG at path and shows it at the top left of the screen. Returns a ReadResult:
+// ReadOk shown (also when decoding stopped early), ReadCannotOpen pictures off / no file / no
+// memory, ReadNotFormat not a PNG, ReadBadContent header missing or outside the accepted subset.
+// Unless the picture was shown whole, why (when given) receives the reason, such as "not a PNG
+// file" or "truncated"; it is left empty with pictures off.
 int LoadPicture(ScreenState& s, const char* path, int x0, int y0, char* why, size_t whySize) {
     Explain(why, whySize, "%s", "");
     if (s.PicturesEnabled == 0 || path == nullptr) return -1;
     std::string file;
-    if (ReadPictureFile(path, file, why, whySize) != 0) return -1;
+    if (ReadPictureFile(path, file, why, whySize) != ReadOk) return ReadCannotOpen;
     // The decoder descrambles image data where it lies.
     auto* data = reinterpret_cast<unsigned char*>(file.data());
     const size_t size = file.size();
     if (size < sizeof PngSignature || std::memcmp(data, PngSignature, sizeof PngSignature) != 0) {
         Explain(why, whySize, "%s", "not a PNG file");
-        return -2;
+        return ReadNotFormat;
     }
     if (!ChunkLengthsSound(data, size)) {
         Explain(why, whySize, "%s", "bad chunk length");
-        return -3;
+        return ReadBadContent;
     }
     GfxSurface* buffer = GfxCreateSurface(PictureWidth, PictureHeight);
     auto* d = new (std::nothrow) PictureDecoder{};
@@ -691,7 +692,7 @@ int LoadPicture(ScreenState& s, const char* path, int x0, int y0, char* why, siz
         GfxDestroySurface(buffer);
         delete d;
         Explain(why, whySize, "%s", "out of memory");
-        return -1;
+        return ReadCannotOpen;
     }
     GfxSelectSurface(buffer);
     GfxClearSurface(0);
@@ -702,15 +703,15 @@ int LoadPicture(ScreenState& s, const char* path, int x0, int y0, char* why, siz
     d->y0 = y0;
     PictureScrambleKey(d->key);
 
-    int result = 0;
+    int result = ReadOk;
     if (ReadChunk(*d) != 0 && d->file.ended) {
         Explain(why, whySize, "%s", "truncated");
-        result = -3;
+        result = ReadBadContent;
     } else if (!d->haveHeader) {
         Explain(why, whySize, "%s", "header missing");
-        result = -3;
+        result = ReadBadContent;
     } else if (!HeaderAcceptable(d->header, why, whySize)) {
-        result = -3;
+        result = ReadBadContent;
     } else {
         const PictureHeader& h = d->header;
         d->step = h.colourType == Rgb && h.bitDepth <= 8
@@ -721,17 +722,17 @@ int LoadPicture(ScreenState& s, const char* path, int x0, int y0, char* why, siz
         // Rows never hold more than PictureWidth pixels of at most 8 bytes.
         if (RowLengthOf(h, h.width) + 1 > RowBufferSize || d->pass != 0) {
             Explain(why, whySize, "%s", "unsupported row length");
-            result = -3;
+            result = ReadBadContent;
         }
-        if (result == 0 && d->passCount > 1) {
+        if (result == ReadOk && d->passCount > 1) {
             d->canvas = new (std::nothrow) GfxColour[size_t{PictureWidth} * PictureHeight]{};
             if (d->canvas == nullptr) {
                 Explain(why, whySize, "%s", "out of memory");
-                result = -1;
+                result = ReadCannotOpen;
             }
         }
     }
-    if (result == 0) {
+    if (result == ReadOk) {
         MakeUiColours(s, d->header.colourType == Indexed ||
                                  (d->header.colourType == Grey && d->header.bitDepth <= 8)
                              ? 0
