@@ -19,6 +19,9 @@
 #include <string>
 #include <vector>
 
+using namespace umb::db;
+using namespace umb::compiler;
+
 extern char** environ;
 
 namespace {

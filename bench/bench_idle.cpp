@@ -13,6 +13,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+using namespace umb::gfx;
+using namespace umb::ui;
+
 namespace {
 
 // The child: opens the screen, prints a line and waits for a key that never comes.

@@ -15,6 +15,9 @@
 #include <string>
 #include <vector>
 
+using namespace umb::gfx;
+using namespace umb::ui;
+
 namespace {
 
 constexpr double TargetRatio = 1.0;

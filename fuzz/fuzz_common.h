@@ -13,6 +13,12 @@
 #include <system_error>
 #include <unistd.h>
 
+using namespace umb::db;
+using namespace umb::compiler;
+using namespace umb::gfx;
+using namespace umb::ui;
+using namespace umb::engine;
+
 // A broken invariant is a finding like a crash: say which and abort, so libFuzzer keeps the input.
 inline void FuzzCheck(bool ok, const char* what) {
     if (ok) return;

@@ -10,6 +10,9 @@
 #include <cstring>
 #include <string>
 
+using namespace umb::db;
+using namespace umb::compiler;
+
 class CompileTest : public ::testing::Test {
   protected:
     void SetUp() override {

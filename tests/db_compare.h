@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+using namespace umb::db;
+
 namespace db_compare {
 
 template <typename T> bool SameTable(const std::vector<T>& a, const std::vector<T>& b) {

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <string>
 
+using namespace umb::gfx;
+
 struct HeadlessStreams {
     // Captures the output from now on, with no keys yet: the first read ends the input.
     void Open() {

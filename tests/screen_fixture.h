@@ -14,6 +14,10 @@
 #include <string>
 #include <vector>
 
+using namespace umb::db;
+using namespace umb::ui;
+using namespace umb::engine;
+
 using Lines = std::vector<std::string>;
 
 class ScreenTest : public ::testing::Test {

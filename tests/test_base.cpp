@@ -20,6 +20,8 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace umb::base;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -10,6 +10,10 @@
 #include <string>
 #include <vector>
 
+using namespace umb::db;
+using namespace umb::ui;
+using namespace umb::engine;
+
 namespace {
 
 struct Slot {

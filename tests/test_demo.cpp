@@ -16,6 +16,13 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace umb::base;
+using namespace umb::db;
+using namespace umb::compiler;
+using namespace umb::gfx;
+using namespace umb::ui;
+using namespace umb::engine;
+
 namespace {
 
 namespace fs = std::filesystem;

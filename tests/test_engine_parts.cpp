@@ -17,6 +17,11 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace umb::base;
+using namespace umb::db;
+using namespace umb::ui;
+using namespace umb::engine;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+using namespace umb::gfx;
+
 namespace {
 
 bool SameGlyph(unsigned char a, unsigned char b) {

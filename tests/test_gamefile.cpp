@@ -16,6 +16,8 @@
 #include <sys/resource.h>
 #include <vector>
 
+using namespace umb::base;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -19,6 +19,11 @@
 #include <string>
 #include <vector>
 
+using namespace umb::db;
+using namespace umb::gfx;
+using namespace umb::ui;
+using namespace umb::engine;
+
 namespace {
 
 using Bytes = std::vector<unsigned char>;

@@ -5,6 +5,9 @@
 
 #include <cstdint>
 
+using namespace umb::db;
+using namespace umb::engine;
+
 namespace {
 
 struct Lcg {

@@ -11,6 +11,8 @@
 #include <string>
 #include <unistd.h>
 
+using namespace umb::db;
+
 namespace fs = std::filesystem;
 
 namespace {

@@ -8,6 +8,12 @@
 #include <cstdio>
 #include <string>
 
+using namespace umb::db;
+using namespace umb::compiler;
+using namespace umb::gfx;
+using namespace umb::ui;
+using namespace umb::engine;
+
 namespace {
 
 // Compiles a source whose texts name themselves, and plays commands against it headless.

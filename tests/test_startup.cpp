@@ -13,6 +13,8 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace umb::app;
+
 namespace fs = std::filesystem;
 
 namespace {

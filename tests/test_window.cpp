@@ -26,6 +26,9 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace umb::gfx;
+using namespace umb::ui;
+
 namespace fs = std::filesystem;
 
 namespace {

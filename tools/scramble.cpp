@@ -15,6 +15,8 @@
 #include <iterator>
 #include <vector>
 
+using namespace umb::ui;
+
 namespace {
 
 using Bytes = std::vector<unsigned char>;

@@ -2,4 +2,4 @@
 #include "app/startup.h"
 #include "ui/gfx/gfx.h"
 
-int main(int argc, char** argv) { return GfxRun(UmbMain, argc, argv); }
+int main(int argc, char** argv) { return umb::gfx::GfxRun(umb::app::UmbMain, argc, argv); }

@@ -12,6 +12,14 @@
 #include <ctime>
 #include <string>
 
+using namespace umb::base;
+using namespace umb::db;
+using namespace umb::compiler;
+using namespace umb::gfx;
+using namespace umb::engine;
+
+namespace umb::app {
+
 void ShowHelp() {
     std::printf("%s\n", VersionText);
     std::printf("Graphic version\n");
@@ -185,3 +193,5 @@ int UmbMain(int argc, char** argv) {
     PlayGames(db, s.gameName, s.DebugMode != 0);
     return ExitSuccess;
 }
+
+}  // namespace umb::app

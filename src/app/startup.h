@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+namespace umb::app {
+
 enum RunModes { RunAuto = 0, RunCompile = 1, RunText = 2, RunBinary = 3 };
 
 constexpr const char* VersionText = "U.M.B. 2.4.0";
@@ -33,3 +35,5 @@ int ReadCommandLine(Startup& s, int argc, char** argv);
 
 // The whole run: returns an ExitStatus, or -1 when the text heap cannot be allocated.
 int UmbMain(int argc, char** argv);
+
+}  // namespace umb::app

@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace umb::base {
+
 int ReadWholeFile(FILE* file, std::string& out, size_t limit) {
     out.clear();
     // The room left to the end of the file sizes the first allocation, so that a file of known
@@ -96,3 +98,5 @@ int WriteFileAtomically(const std::string& path, const void* data, size_t size) 
     // The new file is in place; the folder is flushed so that the rename is on the disk too.
     return SyncFolder(FolderOf(path));
 }
+
+}  // namespace umb::base

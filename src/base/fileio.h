@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+namespace umb::base {
+
 // What the file readers return: the compiled game file (ReadGameFile, ParseGameImage), the
 // source (CompileSourceFile), a saved game (ApplySavedGame) and a picture (LoadPicture).
 enum ReadResult : int {
@@ -35,3 +37,5 @@ std::string TempPathFor(const std::string& path);
 // stays as it was and the temporary file is removed. The one failure that comes too late for
 // that is the folder's own flush: the new content is in place, but a crash may still undo it.
 int WriteFileAtomically(const std::string& path, const void* data, size_t size);
+
+}  // namespace umb::base

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace umb::base {
+
 // Appends v to out (a string or a byte vector) as 2 bytes, low byte first.
 template <typename Bytes> void AppendLe16(Bytes& out, uint16_t v) {
     using Byte = typename Bytes::value_type;
@@ -35,3 +37,5 @@ inline uint32_t LoadLe32(const void* p) {
 
 // Returns the two's complement number stored at p in 2 bytes, low byte first.
 inline int16_t LoadLeInt16(const void* p) { return static_cast<int16_t>(LoadLe16(p)); }
+
+}  // namespace umb::base

@@ -1,6 +1,8 @@
 // nocase.cpp - case-insensitive comparison of words, folding only the letters A to Z.
 #include "base/nocase.h"
 
+namespace umb::base {
+
 int CompareNoCase(const char* a, const char* b) {
     for (;; ++a, ++b) {
         if (*a == '\0' && *b == '\0') return 0;
@@ -27,3 +29,5 @@ uint64_t WordKey(const char* word) {
         key |= static_cast<uint64_t>(static_cast<unsigned char>(FoldCase(word[i]))) << (8 * i);
     return key;
 }
+
+}  // namespace umb::base

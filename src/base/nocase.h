@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace umb::base {
+
 // Returns c with A to Z folded to lower case; every other byte, those above 127 included, stays.
 inline char FoldCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
@@ -17,3 +19,5 @@ int CompareNoCaseN(const char* a, const char* b, size_t n);
 // Returns the first 8 characters of a word (up to its NUL), folded and packed into one key: two
 // words have the same key exactly when CompareNoCaseN(a, b, 8) finds them equal.
 uint64_t WordKey(const char* word);
+
+}  // namespace umb::base

@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <vector>
 
+namespace umb::compiler {
+
 // Diagnostic codes: 0 accepted, negative errors, positive warnings.
 constexpr int DiagOk = 0;
 constexpr int DiagError1 = -1;
@@ -37,7 +39,7 @@ enum class Section {
 
 // Compile state shared by every file of one compilation (an included file continues it).
 struct Compiler {
-    GameDatabase* db = nullptr;
+    db::GameDatabase* db = nullptr;
     FILE* out = stdout;         // where diagnostics go
     bool allowIncludes = true;  // include lines open files only when set
     int depth = 0;              // include nesting of the file being read
@@ -64,7 +66,7 @@ struct SourceReader {
 };
 
 // Starts a compilation into db, which the caller has reset.
-void BeginCompile(Compiler& c, GameDatabase& db);
+void BeginCompile(Compiler& c, db::GameDatabase& db);
 
 // Compiles a source held in memory; path is only quoted in diagnostics. Returns -1 when an
 // error was reported, 1 for warnings only, 0 when nothing was reported.
@@ -81,10 +83,10 @@ void ReportDiagnostic(const Compiler& c, const char* line, int code, int lineNum
 // Section handlers: each takes the line as cut by the reader and returns a diagnostic code.
 int HandleSystemLine(Compiler& c, SourceReader& r, char* line);
 int HandleEntityLine(Compiler& c, Section section, char* line);
-int CompileScriptLine(Compiler& c, char* line, std::vector<ScriptLine>& table, int16_t& count);
-int AppendScriptLine(LineKind kind, std::vector<ScriptLine>& table, int16_t& count);
-int CompileStatement(Compiler& c, const char* text, LineKind kind, std::vector<ScriptLine>& table,
-                     int16_t& count);
+int CompileScriptLine(Compiler& c, char* line, std::vector<db::ScriptLine>& table, int16_t& count);
+int AppendScriptLine(db::LineKind kind, std::vector<db::ScriptLine>& table, int16_t& count);
+int CompileStatement(Compiler& c, const char* text, db::LineKind kind,
+                     std::vector<db::ScriptLine>& table, int16_t& count);
 
 // Fields of a record line are split at commas: each call returns the next field (NUL-cut in
 // place) or nullptr when no field is left.
@@ -104,4 +106,6 @@ long ReadNumber(const char* text);
 int16_t ReadNumber16(const char* text, bool* written = nullptr);
 
 // Stores a text and notes when it did not fit, so the line reports Error 2.
-TextRef StoreSourceText(Compiler& c, const char* text, bool continuePrevious);
+db::TextRef StoreSourceText(Compiler& c, const char* text, bool continuePrevious);
+
+}  // namespace umb::compiler

@@ -1,6 +1,8 @@
 // diag.cpp - compiler diagnostics: the numbered error or warning, where it is, and the line.
 #include "compiler/compiler.h"
 
+namespace umb::compiler {
+
 void ReportDiagnostic(const Compiler& c, const char* line, int code, int lineNumber,
                       const char* path) {
     if (code == DiagOk) return;
@@ -10,3 +12,5 @@ void ReportDiagnostic(const Compiler& c, const char* line, int code, int lineNum
         std::fprintf(c.out, "Warning %d ", code);
     std::fprintf(c.out, "at line %d in file %s:\n%s\n", lineNumber, path, line);
 }
+
+}  // namespace umb::compiler

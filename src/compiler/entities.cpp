@@ -3,6 +3,10 @@
 
 #include <cstring>
 
+using namespace umb::db;
+
+namespace umb::compiler {
+
 namespace {
 
 // A record line split into its fields; field 1 (the record number) is already read.
@@ -250,3 +254,5 @@ int HandleEntityLine(Compiler& c, Section section, char* line) {
     default: return DiagWarning1;
     }
 }
+
+}  // namespace umb::compiler

@@ -6,6 +6,11 @@
 #include <cstring>
 #include <string>
 
+using namespace umb::base;
+using namespace umb::db;
+
+namespace umb::compiler {
+
 namespace {
 
 // Sources are read whole; the cap only keeps a stray huge file from exhausting memory.
@@ -240,3 +245,5 @@ int CompileSourceFile(Compiler& c, FILE* file, const char* path) {
     if (ReadWholeFile(file, text, MaxSourceFileSize) != 0) return ReadNotFormat;
     return CompileSource(c, text.data(), text.size(), path);
 }
+
+}  // namespace umb::compiler

@@ -4,6 +4,11 @@
 
 #include <cstring>
 
+using namespace umb::base;
+using namespace umb::db;
+
+namespace umb::compiler {
+
 namespace {
 
 // What the first operand of a statement may name when it is not written as a number; the
@@ -252,3 +257,5 @@ int CompileScriptLine(Compiler& c, char* line, std::vector<ScriptLine>& table, i
             return CompileStatement(c, text + w.length, w.kind, table, count);
     return CompileStatement(c, text, KindAction, table, count);
 }
+
+}  // namespace umb::compiler

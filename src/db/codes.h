@@ -7,6 +7,8 @@
 
 #include <cstddef>
 
+namespace umb::db {
+
 // The kind of a script line: its first byte, ScriptLine::kind.
 enum LineKind : char {
     KindIf = 'c',      // "if " line: sets the condition from its statements
@@ -91,3 +93,5 @@ constexpr signed char CodeByte(ActionCode code) { return static_cast<signed char
 template <typename Code> constexpr size_t CodeIndex(Code code) {
     return static_cast<size_t>(CodeByte(code));
 }
+
+}  // namespace umb::db

@@ -6,6 +6,10 @@
 #include <cstring>
 #include <new>
 
+using namespace umb::base;
+
+namespace umb::db {
+
 const char VarPlaceholder[WordLength] = {'^', 'f', 'o', 'o', 'b', 'a', 'r', '^'};
 
 int AllocateTextHeap(GameDatabase& db) {
@@ -183,3 +187,5 @@ void RebuildIndexes(GameDatabase& db) {
     for (size_t i = 0; i < db.Nouns.size(); ++i) IndexWord(db.nounIndex, db.Nouns[i].word, i);
     for (size_t i = 0; i < db.Vars.size(); ++i) IndexWord(db.varIndex, db.Vars[i].name, i);
 }
+
+}  // namespace umb::db

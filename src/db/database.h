@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace umb::db {
+
 constexpr uint32_t TextHeapSize = 262144;
 
 // Maps a word, folded to lower case on its first 8 characters, to the first record that holds it,
@@ -100,3 +102,5 @@ int FindVariable(const GameDatabase& db, const char* name);
 
 // Rebuilds the lookup indexes from the tables, after they were filled from a file.
 void RebuildIndexes(GameDatabase& db);
+
+}  // namespace umb::db

@@ -12,6 +12,10 @@
 #include <system_error>
 #include <utility>
 
+using namespace umb::base;
+
+namespace umb::db {
+
 namespace {
 
 constexpr char CurrentMagic[] = "UMBv23";
@@ -432,3 +436,5 @@ int ReadGameFile(GameDatabase& db, const char* path) {
     if (res == 0) res = ParseGameImage(db, data.data(), data.size());
     return res;
 }
+
+}  // namespace umb::db

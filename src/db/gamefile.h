@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace umb::db {
+
 constexpr int GameFileVersion = 23;
 
 // Builds the uncompressed image of the database, version 23, reserved bytes and fillers zero.
@@ -31,3 +33,5 @@ int ParseGameImage(GameDatabase& db, const uint8_t* data, size_t size);
 // Reads a compiled game file, gzip-compressed or plain. Returns a ReadResult: ReadOk,
 // ReadCannotOpen when it cannot be opened (or is a folder), else as ParseGameImage.
 int ReadGameFile(GameDatabase& db, const char* path);
+
+}  // namespace umb::db

@@ -1,6 +1,8 @@
 // records.cpp - the blank records that stand for numbers the source never defines.
 #include "db/records.h"
 
+namespace umb::db {
+
 LocationRecord BlankLocation() {
     LocationRecord r{};
     for (int16_t& o : r.exitOverrides) o = Unset;
@@ -20,3 +22,5 @@ ScriptLine BlankScriptLine(char kind) {
     for (signed char& op : r.ops) op = EmptySlot;
     return r;
 }
+
+}  // namespace umb::db

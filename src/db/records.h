@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace umb::db {
+
 // The records are written to and read from files byte for byte; files are little-endian.
 static_assert(std::endian::native == std::endian::little,
               "file records assume a little-endian host");
@@ -116,3 +118,5 @@ constexpr size_t SavedGameSize(long n, long m, long k) {
            sizeof(SavedLocationState) * static_cast<size_t>(k + 1) + 4;
 }
 static_assert(SavedGameSize(-1, 0, -1) == 14);
+
+}  // namespace umb::db

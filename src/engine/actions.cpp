@@ -5,6 +5,11 @@
 
 #include <array>
 
+using namespace umb::db;
+using namespace umb::ui;
+
+namespace umb::engine {
+
 namespace {
 
 // One line being run: the location that create, exit and light work on, and the line's result.
@@ -179,3 +184,5 @@ void ClearMessages(Game& g) {
     SelectArea(*g.screen, AreaMessages, ModeClearArea);
     PrintText(*g.screen, nullptr);
 }
+
+}  // namespace umb::engine

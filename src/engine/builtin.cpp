@@ -1,6 +1,10 @@
 // builtin.cpp - the commands every adventure gets for free, tied to fixed verb numbers.
 #include "engine/engine.h"
 
+using namespace umb::db;
+
+namespace umb::engine {
+
 namespace {
 
 // Built-in verb numbers; 1 to 10 are the directions.
@@ -121,3 +125,5 @@ int ConfirmQuit(Game& g) {
     if (AskGameYesNo(g, SysmsgText(g, SysmsgSaveFirst)) != 0 && SaveGame(g) != 0) return 0;
     return 1;
 }
+
+}  // namespace umb::engine

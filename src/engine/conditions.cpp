@@ -4,6 +4,10 @@
 #include <array>
 #include <cstdlib>
 
+using namespace umb::db;
+
+namespace umb::engine {
+
 namespace {
 
 // What one evaluation reads besides the game state, and the verb and noun matches it records.
@@ -166,3 +170,5 @@ int IsDark(const Game& g, int location) {
     }
     return 1;
 }
+
+}  // namespace umb::engine

@@ -5,6 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 
+using namespace umb::ui;
+
+namespace umb::engine {
+
 // Answers a line beginning with "%" on the message area's last line and returns 1; returns 0
 // for any other line, which is left to the parser.
 int DebugCommand(Game& g, const char* line) {
@@ -26,3 +30,5 @@ int DebugCommand(Game& g, const char* line) {
     PrintText(*g.screen, reply);
     return 1;
 }
+
+}  // namespace umb::engine

@@ -3,6 +3,11 @@
 
 #include <cstring>
 
+using namespace umb::db;
+using namespace umb::ui;
+
+namespace umb::engine {
+
 namespace {
 
 constexpr size_t ListBufferSize = 1024;
@@ -132,3 +137,5 @@ int ExamineObject(Game& g, int object) {
     PrintIfPresent(g, description != nullptr ? description : SysmsgText(g, SysmsgNoDescription));
     return 0;
 }
+
+}  // namespace umb::engine

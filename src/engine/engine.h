@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+namespace umb::engine {
+
 // Turn result codes.
 constexpr int TurnQuit = -1;
 constexpr int TurnScripts = 0;  // handled by script lines, or not recognised
@@ -72,8 +74,8 @@ struct PlaceIndex {
 
 // One game being played: the database, the screen, and the run-time state beside the tables.
 struct Game {
-    GameDatabase* db = nullptr;
-    ScreenState* screen = nullptr;
+    db::GameDatabase* db = nullptr;
+    ui::ScreenState* screen = nullptr;
     std::string gameName;  // saved games are named from its file name, beside it
     bool debugMode = false;
     int16_t CurrentLocation = 0;
@@ -84,13 +86,15 @@ struct Game {
 };
 
 // Whether a location value means that the player has the object.
-inline bool IsCarriedOrWorn(int16_t location) { return location == Carried || location == Worn; }
+inline bool IsCarriedOrWorn(int16_t location) {
+    return location == db::Carried || location == db::Worn;
+}
 
 // Run-time fields through checked accessors: a number that names nothing reads as a blank
 // record (an object lying nowhere, a location without exits, a variable of 0) and a write to
 // it is ignored, so no script operand reaches outside the tables.
-const LocationRecord& LocationAt(const Game& g, int location);
-const ObjectRecord& ObjectAt(const Game& g, int object);
+const db::LocationRecord& LocationAt(const Game& g, int location);
+const db::ObjectRecord& ObjectAt(const Game& g, int object);
 int16_t ObjectLocation(const Game& g, int object);  // the effective location
 // Moves an object, keeping CarriedCount equal to the named objects carried or worn.
 void MoveObject(Game& g, int object, int16_t location);
@@ -116,7 +120,7 @@ const char* TextOrEmpty(const char* text);
 // Returns the length of text in out (WorkBufferSize bytes) with %name% turned to the value of the
 // variable named on 8 characters (0 when there is none), %% to %, and an unclosed % and all after
 // it dropped; what goes past WorkBufferSize - 1 characters is cut off.
-size_t ExpandText(const GameDatabase& db, const char* text, char* out);
+size_t ExpandText(const db::GameDatabase& db, const char* text, char* out);
 // Returns like PrintText, printing the author's text (none clears or prints nothing, as there)
 // with its marks expanded.
 int PrintGameText(Game& g, const char* text);
@@ -132,10 +136,10 @@ int AskGameChoice(Game& g, const char* prompt, int count);
 // Returns like ReadLine, the game's prompt (marks expanded) before the line.
 int ReadGameLine(Game& g, char* buffer, int maxLength);
 // Returns like DisplayPicture, showing a picture text of the game under the game's image path.
-int DisplayGamePicture(Game& g, TextRef picture);
+int DisplayGamePicture(Game& g, db::TextRef picture);
 
 // The game loop.
-int PlayGames(GameDatabase& db, const std::string& gameName, bool debugMode);
+int PlayGames(db::GameDatabase& db, const std::string& gameName, bool debugMode);
 void NewGame(Game& g);
 int RunEvents(Game& g, ScriptMode mode);
 int RunActions(Game& g, int verb, int noun, int noun2, int noun3);
@@ -144,12 +148,12 @@ int RunActions(Game& g, int verb, int noun, int noun2, int noun3);
 int ParseInput(const Game& g, char* line, int* verb, int* noun, int* noun2, int* noun3);
 
 // Conditions: 1 true, 0 false, -1 false with a verb-and-noun match.
-int EvalCondition(Game& g, const ScriptLine& line, int verb, int noun, int noun2, int noun3,
+int EvalCondition(Game& g, const db::ScriptLine& line, int verb, int noun, int noun2, int noun3,
                   ScriptMode mode);
 int IsDark(const Game& g, int location);
 
 // Actions.
-int ExecActionLine(Game& g, const ScriptLine& line);
+int ExecActionLine(Game& g, const db::ScriptLine& line);
 void PrintMessage(Game& g, int n);
 void PrintSysmsg(Game& g, int n);
 void ShowPicture(Game& g, int n);
@@ -177,3 +181,5 @@ int DebugCommand(Game& g, const char* line);
 // Built-in commands.
 int BuiltinCommand(Game& g, int verb, int noun);
 int ConfirmQuit(Game& g);
+
+}  // namespace umb::engine

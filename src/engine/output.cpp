@@ -8,6 +8,12 @@
 #include <cstring>
 #include <string>
 
+using namespace umb::base;
+using namespace umb::db;
+using namespace umb::ui;
+
+namespace umb::engine {
+
 namespace {
 
 // The colours the game's colour numbers name; 7 is darker than 8.
@@ -121,3 +127,5 @@ int DisplayGamePicture(Game& g, TextRef picture) {
     }
     return DisplayPicture(*g.screen, PictureKey(picture), path.c_str(), name);
 }
+
+}  // namespace umb::engine

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+namespace umb::engine {
+
 namespace {
 
 constexpr size_t WorkCopySize = 128;
@@ -52,3 +54,5 @@ int ParseInput(const Game& g, char* line, int* verb, int* noun, int* noun2, int*
     }
     return count;
 }
+
+}  // namespace umb::engine

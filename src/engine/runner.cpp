@@ -4,6 +4,11 @@
 #include <algorithm>
 #include <optional>
 
+using namespace umb::db;
+using namespace umb::ui;
+
+namespace umb::engine {
+
 namespace {
 
 constexpr int MaxDepth = 15;  // block levels the runners follow
@@ -243,3 +248,5 @@ int PlayGames(GameDatabase& db, const std::string& gameName, bool debugMode) {
     ScreenClose(screen);
     return 0;
 }
+
+}  // namespace umb::engine

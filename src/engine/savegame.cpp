@@ -7,6 +7,11 @@
 #include <cstdio>
 #include <cstring>
 
+using namespace umb::base;
+using namespace umb::db;
+
+namespace umb::engine {
+
 namespace {
 
 constexpr int SlotCount = 9;
@@ -144,3 +149,5 @@ int RestoreGame(Game& g) {
     PrintSysmsg(g, SysmsgCannotUseFile);
     return -1;
 }
+
+}  // namespace umb::engine

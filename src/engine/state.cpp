@@ -3,6 +3,10 @@
 
 #include <algorithm>
 
+using namespace umb::db;
+
+namespace umb::engine {
+
 namespace {
 
 constexpr size_t PlaceCount = 65536;
@@ -175,3 +179,5 @@ const char* SysmsgText(const Game& g, int n) {
 }
 
 const char* TextOrEmpty(const char* text) { return text != nullptr ? text : ""; }
+
+}  // namespace umb::engine

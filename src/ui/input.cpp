@@ -7,6 +7,11 @@
 #include <cstdio>
 #include <cstring>
 
+using namespace umb::base;
+using namespace umb::gfx;
+
+namespace umb::ui {
+
 namespace {
 
 constexpr char CursorMark = '_';
@@ -149,3 +154,5 @@ int HistoryForward(ScreenState& s, char* buffer) {
 }
 
 void HistoryClear(ScreenState& s) { s.history = InputHistory{}; }
+
+}  // namespace umb::ui

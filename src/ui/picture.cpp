@@ -20,6 +20,11 @@
 #include <string>
 #include <utility>
 
+using namespace umb::base;
+using namespace umb::gfx;
+
+namespace umb::ui {
+
 namespace {
 
 constexpr size_t InputBlockSize = 32768;
@@ -791,3 +796,5 @@ int DisplayPicture(ScreenState& s, int key, const char* path, const char* name) 
     GfxFrameBox(0, 0, PictureWidth, PictureHeight, s.TextColour);
     return -1;
 }
+
+}  // namespace umb::ui

@@ -1,6 +1,8 @@
 // picture.h - what the picture reader shares with code that writes pictures for it.
 #pragma once
 
+namespace umb::ui {
+
 // Pictures are always this size; the picture area's frame lies just outside it.
 constexpr int PictureWidth = 384;
 constexpr int PictureHeight = 256;
@@ -8,3 +10,5 @@ constexpr int PictureHeight = 256;
 // Fills key with the 4 bytes that scrambled image data is combined with: byte k of a chunk's
 // data by exclusive-or with key[k % 4].
 void PictureScrambleKey(unsigned char key[4]);
+
+}  // namespace umb::ui

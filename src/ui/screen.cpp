@@ -3,6 +3,10 @@
 
 #include <cstring>
 
+using namespace umb::gfx;
+
+namespace umb::ui {
+
 const AreaBox Areas[4] = {
     {0, 0, 384, 256, 4, 4, 380, 252},      // picture
     {0, 256, 384, 320, 4, 260, 380, 316},  // title
@@ -175,3 +179,5 @@ int PrintTyped(ScreenState& s, const char* text, const char* typed, int startX) 
     if (s.CurrentArea < 0 || s.CurrentArea > 3) return -1;
     return WrapAndPrint(s, text, typed, startX, Areas[s.CurrentArea]);
 }
+
+}  // namespace umb::ui

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 
+namespace umb::ui {
+
 // Output areas.
 constexpr int AreaPicture = 0;
 constexpr int AreaTitle = 1;
@@ -61,9 +63,9 @@ struct ScreenState {
     // game's own, near-white on black.
     RgbColour Background{0, 0, 0};
     RgbColour Foreground{240, 240, 240};
-    GfxColour BackgroundColour = 0;
-    GfxColour TextColour = 0;
-    GfxTextStyle TextStyle{};
+    gfx::GfxColour BackgroundColour = 0;
+    gfx::GfxColour TextColour = 0;
+    gfx::GfxTextStyle TextStyle{};
     InputHistory history;
     int PicturesEnabled = 1;
     int LastPicture = NoPictureKey;  // the key of the picture asked for last
@@ -133,3 +135,5 @@ void ReportPictureFailure(ScreenState& s);
 // Screenshot: "scrshot.bmp" in the current directory; 0 written, -1 not.
 int SaveScreenshot();
 int SaveScreenshotTo(const char* path);
+
+}  // namespace umb::ui

@@ -8,6 +8,11 @@
 #include <string>
 #include <vector>
 
+using namespace umb::base;
+using namespace umb::gfx;
+
+namespace umb::ui {
+
 namespace {
 
 constexpr uint32_t HeaderSize = 54;
@@ -50,3 +55,5 @@ int SaveScreenshotTo(const char* path) {
 }
 
 int SaveScreenshot() { return SaveScreenshotTo("scrshot.bmp"); }
+
+}  // namespace umb::ui

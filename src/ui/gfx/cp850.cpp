@@ -5,6 +5,8 @@
 #include <array>
 #include <cstddef>
 
+namespace umb::gfx {
+
 // The bytes below 0x20 and 0x7F carry the PC's graphic characters rather than control names,
 // since that is what the font shows for them.
 // clang-format off
@@ -100,3 +102,5 @@ int UnicodeToCp850(uint32_t codePoint) {
     if (it == UpperHalf.end() || it->codePoint != codePoint) return 0;
     return it->byte;
 }
+
+}  // namespace umb::gfx

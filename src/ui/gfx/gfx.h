@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstdio>
 
+namespace umb::gfx {
+
 // A colour value: red in bits 0-7, green in 8-15, blue in 16-23.
 using GfxColour = uint32_t;
 
@@ -109,3 +111,5 @@ void GfxSetHeadlessStreams(FILE* in, FILE* out);
 void GfxSetHeadlessEndKeys(const char* keys, size_t count);
 // Selects the driver before anything is drawn; tests use it instead of UMB_DRIVER.
 void GfxUseHeadless(bool headless);
+
+}  // namespace umb::gfx

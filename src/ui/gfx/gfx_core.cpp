@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+namespace umb::gfx {
+
 namespace {
 
 std::unique_ptr<DisplayDriver> driver;
@@ -352,3 +354,5 @@ void WriteScreenDump(FILE* out) {
     std::fprintf(out, "== end ==\n");
     std::fflush(out);
 }
+
+}  // namespace umb::gfx

@@ -6,6 +6,8 @@
 #include <deque>
 #include <string>
 
+namespace umb::gfx {
+
 namespace {
 
 FILE* keysIn = nullptr;
@@ -139,3 +141,5 @@ void GfxSetHeadlessEndKeys(const char* keys, size_t count) {
     endKeys.assign(keys != nullptr ? keys : "", keys != nullptr ? count : 0);
     endKeyAt = 0;
 }
+
+}  // namespace umb::gfx

@@ -12,6 +12,8 @@
 
 #include <sys/mman.h>
 
+namespace umb::gfx {
+
 struct GfxSurface {
     int width = 0;
     int height = 0;
@@ -89,3 +91,5 @@ extern const unsigned char FontGlyphs[256][GlyphHeight];
 // page lacks it).
 extern const uint16_t Cp850ToUnicode[256];
 int UnicodeToCp850(uint32_t codePoint);
+
+}  // namespace umb::gfx

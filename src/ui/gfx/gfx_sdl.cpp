@@ -13,6 +13,8 @@
 #include <string>
 #include <thread>
 
+namespace umb::gfx {
+
 namespace {
 
 // SDL2 is loaded when the window is first needed, so that headless runs and start-up do not
@@ -438,3 +440,5 @@ int WindowDriver::ReadKey(int ms) {
 }  // namespace
 
 DisplayDriver* MakeWindowDriver() { return new WindowDriver; }
+
+}  // namespace umb::gfx
