@@ -61,7 +61,7 @@ CompileTiming CompileAndWrite(GameDatabase& db, const std::string& advPath,
     ResetDatabase(db);
     Compiler c;
     BeginCompile(c, db);
-    c.out = diagnostics;
+    c.Out = diagnostics;
     FILE* f = std::fopen(advPath.c_str(), "r");
     if (f == nullptr) {
         t.result = -3;

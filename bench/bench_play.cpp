@@ -766,7 +766,7 @@ bool Compile(const std::string& dir, const std::string& name, const std::string&
         std::printf("FAIL: cannot write %s\n", adv.c_str());
         return false;
     }
-    const std::string out = dir + "/compile.out", err = dir + "/compile.err";
+    const std::string out = dir + "/compile.Out", err = dir + "/compile.err";
     const RunResult r = RunUmb({"-c", name}, "/dev/null", out, err);
     if (!r.ok || !Exists(dir + "/" + name + ".umb")) {
         std::printf("FAIL: umb -c %s did not write %s.umb\n", name.c_str(), name.c_str());
@@ -791,7 +791,7 @@ RunResult Play(const std::string& dir, const Game& g, size_t count, const std::s
 
 // Checks that a play with count commands ends well and echoes every command.
 bool Verify(const std::string& dir, const Game& g, size_t count, RunResult* result) {
-    const std::string out = dir + "/verify.out";
+    const std::string out = dir + "/verify.Out";
     *result = Play(dir, g, count, out);
     if (!result->ok) {
         std::printf("FAIL: %s with %zu commands did not exit with status 0\n", g.label.c_str(),

@@ -82,9 +82,9 @@ inline void FuzzLoadAdventure(GameDatabase& db, const char* name) {
 // must be (a record without a name is no object), counted here apart from the engine.
 inline int ExpectedCarried(const Game& g) {
     int n = 0;
-    for (int i = 0; i <= g.db->LastObject; ++i) {
+    for (int i = 0; i <= g.Db->LastObject; ++i) {
         const int16_t where = ObjectLocation(g, i);
-        if (TextOf(*g.db, ObjectAt(g, i).name) != nullptr && (where == Carried || where == Worn))
+        if (TextOf(*g.Db, ObjectAt(g, i).name) != nullptr && (where == Carried || where == Worn))
             ++n;
     }
     return n;
@@ -93,7 +93,7 @@ inline int ExpectedCarried(const Game& g) {
 // The whole game state: the database image (every table with its run-time fields, the settings,
 // the texts) and the saved-game image (which adds the current location and the carried count).
 inline std::string GameState(const Game& g) {
-    const std::vector<uint8_t> image = BuildGameImage(*g.db);
+    const std::vector<uint8_t> image = BuildGameImage(*g.Db);
     return std::string(image.begin(), image.end()) + BuildSavedGame(g);
 }
 
@@ -108,8 +108,8 @@ inline void FuzzStartGame(FuzzGame& f) {
     FuzzEnterTempFolder();
     FuzzLoadAdventure(f.db, "play.adv");
     FuzzHeadless(f.db);
-    f.g.db = &f.db;
-    f.g.screen = &f.screen;
-    f.g.gameName = "fuzz";
+    f.g.Db = &f.db;
+    f.g.Screen = &f.screen;
+    f.g.GameName = "fuzz";
     OpenGameScreen(f.g);
 }

@@ -23,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ResetDatabase(db);
     Compiler c;
     BeginCompile(c, db);
-    c.allowIncludes = false;
-    c.out = FuzzSink();
+    c.AllowIncludes = false;
+    c.Out = FuzzSink();
     const int result = CompileSource(c, reinterpret_cast<const char*>(data), size, "fuzz.adv");
     FuzzCheck(result >= -1 && result <= 1, "CompileSource returns -1, 0 or 1");
     FuzzCheck(db.TextHeapNext >= 1 && db.TextHeapNext <= TextHeapSize, "the heap position");

@@ -17,7 +17,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FILE* f = std::fopen(SaveFileName(g.gameName, 1).c_str(), "wb");
+    FILE* f = std::fopen(SaveFileName(g.GameName, 1).c_str(), "wb");
     FuzzCheck(f != nullptr, "the slot file opens");
     FuzzCheck(std::fwrite(data, 1, size, f) == size && std::fclose(f) == 0, "the slot file");
 

@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Saved games of earlier inputs would make this one depend on them.
-    for (int slot = 1; slot <= 9; ++slot) std::remove(SaveFileName(g.gameName, slot).c_str());
+    for (int slot = 1; slot <= 9; ++slot) std::remove(SaveFileName(g.GameName, slot).c_str());
     FuzzKeys("");
     NewGame(g);
     FuzzCheck(g.CarriedCount == ExpectedCarried(g), "CarriedCount after a new game");

@@ -30,10 +30,10 @@ class CompileTest : public ::testing::Test {
     int Compile(const std::string& source, const char* path = "game.adv") {
         char* buf = nullptr;
         size_t len = 0;
-        c.out = open_memstream(&buf, &len);
+        c.Out = open_memstream(&buf, &len);
         const int result = CompileSource(c, source.data(), source.size(), path);
-        std::fclose(c.out);
-        c.out = stdout;
+        std::fclose(c.Out);
+        c.Out = stdout;
         out.assign(buf, len);
         std::free(buf);
         return result;

@@ -27,8 +27,8 @@ class ScreenTest : public ::testing::Test {
         ResetDatabase(db);
         AddVar("score", -5);
         AddVar("treasures", 7);  // kept as "treasure": names count on 8 letters
-        game.db = &db;
-        game.screen = &s;
+        game.Db = &db;
+        game.Screen = &s;
     }
 
     void TearDown() override { io.Close(); }

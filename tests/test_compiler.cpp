@@ -233,7 +233,7 @@ TEST_F(IncludeTest, IncludedFileHasItsOwnLinesAndReportsOnItsIncludeLine) {
     EXPECT_EQ(FindNoun(db, "key") + FindNoun(db, "box") + FindNoun(db, "lamp"), 5);
     EXPECT_EQ(FindVerb(db, "go"), 2);
 
-    c.allowIncludes = false;
+    c.AllowIncludes = false;
     EXPECT_EQ(Compile("@more.adv\n"), -1);
     EXPECT_EQ(out, Diag("Error 3", 1, "@more.adv"));
 }
@@ -539,7 +539,7 @@ TEST_F(CompileTest, GarbageAndHugeLinesAreSurvived) {
     std::mt19937 rng(7);
     for (int round = 0; round < 40; ++round) {
         Restart();
-        c.allowIncludes = false;
+        c.AllowIncludes = false;
         std::string source = round % 2 == 1 ? Marker + "\n" : "";
         while (source.size() < 8000) {
             if (rng() % 4 == 0)

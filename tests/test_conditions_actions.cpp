@@ -66,8 +66,8 @@ class Statements : public ::testing::Test {
         GrowShows(db, 2);
         db.Shows[1] = ShowRecord{Text("A view"), Text("view.png")};
         db.Shows[2] = ShowRecord{Text("No picture"), NoText};
-        g.db = &db;
-        g.screen = &screen;
+        g.Db = &db;
+        g.Screen = &screen;
         OpenGameScreen(g);
         g.CurrentLocation = 1;
         g.CarriedCount = 2;
@@ -182,7 +182,7 @@ int FixedDraw() {
 }
 
 TEST_F(Statements, RandomChancesAtTheirEdges) {
-    g.random = FixedDraw;
+    g.Random = FixedDraw;
     const int16_t high = 32767;
     // Whatever number comes: a chance of 0 (or less) never holds, a chance of b in b always does.
     for (int draw : {0, 1, 2, 99, 32766, 32767, RAND_MAX, -1, -32768}) {
@@ -221,7 +221,7 @@ TEST_F(Statements, RandomChancesAtTheirEdges) {
     EXPECT_EQ(Eval({{'r', 3, 3}}), 1);
 
     // A game uses the standard generator unless given another source.
-    EXPECT_EQ(Game{}.random, &std::rand);
+    EXPECT_EQ(Game{}.Random, &std::rand);
 }
 
 TEST_F(Statements, DarknessFollowsLightStateFlagsAndLamps) {

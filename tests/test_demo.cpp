@@ -76,11 +76,11 @@ class Demo : public ScreenTest {
         BeginCompile(c, db);
         char* buf = nullptr;
         size_t len = 0;
-        c.out = open_memstream(&buf, &len);
+        c.Out = open_memstream(&buf, &len);
         FILE* source = std::fopen("beacon.adv", "r");
         const int result = source != nullptr ? CompileSourceFile(c, source, "beacon.adv") : -9;
         if (source != nullptr) std::fclose(source);
-        std::fclose(c.out);
+        std::fclose(c.Out);
         said.assign(buf, len);
         std::free(buf);
         fs::current_path(before);

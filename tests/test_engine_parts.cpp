@@ -28,9 +28,9 @@ namespace {
 
 Game PlayerGame(GameDatabase* db, ScreenState* screen, int16_t location, int16_t carried) {
     Game g;
-    g.db = db;
-    g.screen = screen;
-    g.gameName = "castle";
+    g.Db = db;
+    g.Screen = screen;
+    g.GameName = "castle";
     g.CurrentLocation = location;
     g.CarriedCount = carried;
     return g;
@@ -244,7 +244,7 @@ TEST_F(Engine, BuiltinObjectCommandsAndMoves) {
     } cases[] = {
         {"get", nullptr, 14, 3, 1, "Done.", 1, Carried, 3, 1},
         {"get fixed", nullptr, 14, 7, 1, "You can't.", 2, 1, 2, 1},
-        {"get full", [](Game& x) { x.db->MaxItems = 2; }, 14, 3, 1, "Hands full.", 1, 1, 2, 1},
+        {"get full", [](Game& x) { x.Db->MaxItems = 2; }, 14, 3, 1, "Hands full.", 1, 1, 2, 1},
         {"get carried", nullptr, 14, 8, 1, "Not here.", 3, Carried, 2, 1},
         {"get second coin", nullptr, 14, 9, 1, "Done.", 5, Carried, 3, 1},
         {"get in the dark", [](Game& x) { SetLight(x, 1, 0); }, 14, 3, 1, "Done.", 1, Carried, 3,
@@ -286,7 +286,7 @@ TEST_F(Engine, QuitAndRestorePrompts) {
     Keys("yy{esc}");
     EXPECT_EQ(BuiltinCommand(g, 23, 0), TurnNoTime);
     EXPECT_EQ(LastMessage(), "Save slot?");
-    g.gameName = "no/such/folder/castle";
+    g.GameName = "no/such/folder/castle";
     Keys("yy5");
     EXPECT_EQ(BuiltinCommand(g, 23, 0), TurnNoTime);
     EXPECT_EQ(LastMessage(), "Bad file.");
@@ -499,7 +499,7 @@ TEST_F(SaveFiles, SaveThenRestoreBringsTheStateBack) {
 
 TEST_F(SaveFiles, SavedGamesLieBesideAGameInAFolder) {
     fs::create_directories("tales/deep");
-    g.gameName = "tales/deep/cavern1";
+    g.GameName = "tales/deep/cavern1";
     MoveObject(g, 1, Carried);
     SetVar(g, 2, 7);
     const std::string saved = BuildSavedGame(g);

@@ -317,8 +317,8 @@ class PictureTest : public ::testing::Test {
         ASSERT_EQ(AllocateTextHeap(db), 0);
         db.BgColor = 1;
         db.FgColor = 14;
-        g.db = &db;
-        g.screen = &s;
+        g.Db = &db;
+        g.Screen = &s;
         UseGameColours(g);
         s.BackgroundColour = background;
         s.TextColour = text;

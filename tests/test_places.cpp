@@ -27,22 +27,22 @@ int16_t SomePlace(Lcg& r) {
 }
 
 void ScanSubst(Game& g, int16_t from, int16_t to) {
-    for (int l = 0; l <= g.db->LastLocation; ++l)
+    for (int l = 0; l <= g.Db->LastLocation; ++l)
         for (int d = 1; d <= DirectionCount; ++d)
             if (EffectiveExit(g, l, d) == from) SetExitOverride(g, l, d, to);
 }
 
 void ScanMoveAll(Game& g, int16_t from, int16_t to) {
-    for (int i = 0; i <= g.db->LastObject; ++i)
+    for (int i = 0; i <= g.Db->LastObject; ++i)
         if (ObjectLocation(g, i) == from) MoveObject(g, i, to);
 }
 
 void ExpectSameState(const Game& a, const Game& b, int step) {
-    for (int l = 0; l <= a.db->LastLocation; ++l)
+    for (int l = 0; l <= a.Db->LastLocation; ++l)
         for (int d = 0; d < DirectionCount; ++d)
             ASSERT_EQ(LocationAt(a, l).exitOverrides[d], LocationAt(b, l).exitOverrides[d])
                 << "step " << step << ", location " << l << ", direction " << d + 1;
-    for (int i = 0; i <= a.db->LastObject; ++i)
+    for (int i = 0; i <= a.Db->LastObject; ++i)
         ASSERT_EQ(ObjectAt(a, i).location, ObjectAt(b, i).location)
             << "step " << step << ", object " << i;
     ASSERT_EQ(a.CarriedCount, b.CarriedCount) << "step " << step;
@@ -62,8 +62,8 @@ TEST(Places, IndexedSubstAndMoveAllMatchWholeScans) {
         }
         Lcg r{seed * 7919u};
         Game a, b;
-        a.db = &dbA;
-        b.db = &dbB;
+        a.Db = &dbA;
+        b.Db = &dbB;
         for (int step = 0; step < 400; ++step) {
             const int16_t from = SomePlace(r);
             const int16_t to = SomePlace(r);

@@ -26,8 +26,8 @@ class Runner : public ::testing::Test {
         GfxSetHeadlessStreams(keys, out);
         ASSERT_EQ(AllocateTextHeap(db), 0);
         ResetDatabase(db);
-        g.db = &db;
-        g.screen = &screen;
+        g.Db = &db;
+        g.Screen = &screen;
     }
     void TearDown() override {
         GfxSetHeadlessStreams(nullptr, nullptr);
@@ -43,7 +43,7 @@ class Runner : public ::testing::Test {
                                    scripts;
         Compiler c;
         BeginCompile(c, db);
-        c.out = out;
+        c.Out = out;
         ASSERT_EQ(CompileSource(c, source.data(), source.size(), "t.adv"), 0);
         OpenGameScreen(g);
         g.CurrentLocation = 1;

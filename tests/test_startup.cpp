@@ -28,10 +28,10 @@ Startup Parse(std::vector<std::string> args) {
 }
 
 TEST(CommandLine, GameNameComesFromArgumentOrProgramName) {
-    EXPECT_EQ(Parse({"games\\castle.exe"}).gameName, "castle");
-    EXPECT_EQ(Parse({"/opt/games/castle.exe"}).gameName, "castle");
-    EXPECT_EQ(Parse({"umb", "one", "two"}).gameName, "one");
-    EXPECT_EQ(Parse({"umb", "-", "-x", "--", "game"}).gameName, "game");
+    EXPECT_EQ(Parse({"games\\castle.exe"}).GameName, "castle");
+    EXPECT_EQ(Parse({"/opt/games/castle.exe"}).GameName, "castle");
+    EXPECT_EQ(Parse({"umb", "one", "two"}).GameName, "one");
+    EXPECT_EQ(Parse({"umb", "-", "-x", "--", "game"}).GameName, "game");
 }
 
 // Only the file's own name loses its extension; its folders are kept whole.
@@ -46,7 +46,7 @@ TEST(CommandLine, GameNameIsCutAtThePointOfItsLastComponent) {
         {"tales/cave.old.adv", "tales/cave"},
         {"/srv/a.b/c.d/cave.umb", "/srv/a.b/c.d/cave"},
     };
-    for (const auto& [arg, name] : cases) EXPECT_EQ(Parse({"umb", arg}).gameName, name) << arg;
+    for (const auto& [arg, name] : cases) EXPECT_EQ(Parse({"umb", arg}).GameName, name) << arg;
 }
 
 TEST(CommandLine, UnknownLongOptionsEndTheRun) {

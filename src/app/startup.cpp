@@ -83,7 +83,7 @@ int ReadCommandLine(Startup& s, int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (const int res = ParseOption(s, argv[i]); res != 0) return res;
         if (!named && argv[i][0] != '-') {
-            s.gameName = argv[i];
+            s.GameName = argv[i];
             named = true;
         }
     }
@@ -92,14 +92,14 @@ int ReadCommandLine(Startup& s, int argc, char** argv) {
         const std::string self = argc > 0 && argv[0] != nullptr ? argv[0] : "";
         size_t cut = self.rfind('/');
         if (cut == std::string::npos) cut = self.rfind('\\');
-        s.gameName = cut == std::string::npos ? self : self.substr(cut + 1);
+        s.GameName = cut == std::string::npos ? self : self.substr(cut + 1);
     }
     // The extension is cut from the file's own name only: "./cave" and "my.games/cave" keep
     // their folders.
-    const size_t slash = s.gameName.find_last_of("/\\");
+    const size_t slash = s.GameName.find_last_of("/\\");
     const size_t base = slash == std::string::npos ? 0 : slash + 1;
-    const size_t point = s.gameName.find('.', base);
-    if (point != std::string::npos) s.gameName.resize(point);
+    const size_t point = s.GameName.find('.', base);
+    if (point != std::string::npos) s.GameName.resize(point);
     return 0;
 }
 
@@ -148,10 +148,10 @@ int UmbMain(int argc, char** argv) {
     Startup s;
     if (const int res = ReadCommandLine(s, argc, argv); res != 0)
         return res == -2 ? ExitUsage : ExitSuccess;
-    const std::string sourcePath = s.gameName + ".adv";
-    const std::string gamePath = s.gameName + ".umb";
+    const std::string sourcePath = s.GameName + ".adv";
+    const std::string gamePath = s.GameName + ".umb";
     if (sourcePath.size() > MaxPathLength) {
-        const std::string text = "Game name " + s.gameName + " is too long!";
+        const std::string text = "Game name " + s.GameName + " is too long!";
         GfxMessageBox("Error", text.c_str());
         return ExitFailure;
     }
@@ -190,7 +190,7 @@ int UmbMain(int argc, char** argv) {
         GfxMessageBox("U.M.B.", "Conversion complete");
         return ExitSuccess;
     }
-    PlayGames(db, s.gameName, s.DebugMode != 0);
+    PlayGames(db, s.GameName, s.DebugMode != 0);
     return ExitSuccess;
 }
 

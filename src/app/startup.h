@@ -12,7 +12,7 @@ constexpr const char* VersionText = "U.M.B. 2.4.0";
 constexpr size_t MaxPathLength = 255;  // the game name and both file names must fit
 
 struct Startup {
-    std::string gameName;
+    std::string GameName;
     int RunMode = RunAuto;
     int16_t DebugMode = 0;
 };

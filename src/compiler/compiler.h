@@ -39,21 +39,21 @@ enum class Section {
 
 // Compile state shared by every file of one compilation (an included file continues it).
 struct Compiler {
-    db::GameDatabase* db = nullptr;
-    FILE* out = stdout;         // where diagnostics go
-    bool allowIncludes = true;  // include lines open files only when set
-    int depth = 0;              // include nesting of the file being read
+    db::GameDatabase* Db = nullptr;
+    FILE* Out = stdout;         // where diagnostics go
+    bool AllowIncludes = true;  // include lines open files only when set
+    int Depth = 0;              // include nesting of the file being read
 
     // Current record of the text-bearing sections (-1 none) and whether its text has begun.
-    int currentShow = -1;
-    int currentLocation = -1;
-    int currentObject = -1;
-    int currentMessage = -1;
-    bool showTextBegun = false;
-    bool locationTextBegun = false;
-    bool objectTextBegun = false;
+    int CurrentShow = -1;
+    int CurrentLocation = -1;
+    int CurrentObject = -1;
+    int CurrentMessage = -1;
+    bool ShowTextBegun = false;
+    bool LocationTextBegun = false;
+    bool ObjectTextBegun = false;
 
-    bool heapFull = false;  // set when a text of the current line did not fit
+    bool HeapFull = false;  // set when a text of the current line did not fit
 };
 
 // Reader state of one file.

@@ -7,10 +7,10 @@ void ReportDiagnostic(const Compiler& c, const char* line, int code, int lineNum
                       const char* path) {
     if (code == DiagOk) return;
     if (code < 0)
-        std::fprintf(c.out, "Error %d ", -code);
+        std::fprintf(c.Out, "Error %d ", -code);
     else
-        std::fprintf(c.out, "Warning %d ", code);
-    std::fprintf(c.out, "at line %d in file %s:\n%s\n", lineNumber, path, line);
+        std::fprintf(c.Out, "Warning %d ", code);
+    std::fprintf(c.Out, "at line %d in file %s:\n%s\n", lineNumber, path, line);
 }
 
 }  // namespace umb::compiler

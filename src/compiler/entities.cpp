@@ -35,7 +35,7 @@ int OpenNumberedRecord(Compiler& c, RecordLine& rec, const char* line, long low,
     OpenRecord(rec, line);
     current = -1;
     if (rec.number < low || rec.number > high) return DiagWarning1;
-    grow(*c.db, static_cast<int>(rec.number));
+    grow(*c.Db, static_cast<int>(rec.number));
     current = static_cast<int>(rec.number);
     if (textBegun != nullptr) *textBegun = false;
     return DiagOk;
@@ -69,13 +69,13 @@ int StoreRecordText(Compiler& c, std::vector<Record>& table, TextRef Record::*fi
 
 // [Intro] and [Shows]: '#' number ',' picture
 int HandleShow(Compiler& c, const char* line) {
-    GameDatabase& db = *c.db;
+    GameDatabase& db = *c.Db;
     if (line[0] != '#')
-        return StoreRecordText(c, db.Shows, &ShowRecord::text, c.currentShow, c.showTextBegun,
+        return StoreRecordText(c, db.Shows, &ShowRecord::text, c.CurrentShow, c.ShowTextBegun,
                                line);
     RecordLine rec;
     const int opened =
-        OpenNumberedRecord(c, rec, line, 1, 32767, GrowShows, c.currentShow, &c.showTextBegun);
+        OpenNumberedRecord(c, rec, line, 1, 32767, GrowShows, c.CurrentShow, &c.ShowTextBegun);
     if (opened != DiagOk) return opened;
     const char* picture = SplitField(rec.fields);
     if (picture == nullptr) return DiagWarning2;
@@ -85,13 +85,13 @@ int HandleShow(Compiler& c, const char* line) {
 
 // [Locations]: '#' number ',' name ',' picture ',' flags [',' exit]...
 int HandleLocation(Compiler& c, const char* line) {
-    GameDatabase& db = *c.db;
+    GameDatabase& db = *c.Db;
     if (line[0] != '#')
-        return StoreRecordText(c, db.Locations, &LocationRecord::description, c.currentLocation,
-                               c.locationTextBegun, line);
+        return StoreRecordText(c, db.Locations, &LocationRecord::description, c.CurrentLocation,
+                               c.LocationTextBegun, line);
     RecordLine rec;
-    const int opened = OpenNumberedRecord(c, rec, line, 0, 32766, GrowLocations, c.currentLocation,
-                                          &c.locationTextBegun);
+    const int opened = OpenNumberedRecord(c, rec, line, 0, 32766, GrowLocations, c.CurrentLocation,
+                                          &c.LocationTextBegun);
     if (opened != DiagOk) return opened;
     LocationRecord& loc = db.Locations[static_cast<size_t>(rec.number)];
     const char* name = SplitField(rec.fields);
@@ -113,13 +113,13 @@ int HandleLocation(Compiler& c, const char* line) {
 
 // [Objects]: '#' number ',' name ',' location ',' attributes [',' noun]
 int HandleObject(Compiler& c, const char* line) {
-    GameDatabase& db = *c.db;
+    GameDatabase& db = *c.Db;
     if (line[0] != '#')
-        return StoreRecordText(c, db.Objects, &ObjectRecord::description, c.currentObject,
-                               c.objectTextBegun, line);
+        return StoreRecordText(c, db.Objects, &ObjectRecord::description, c.CurrentObject,
+                               c.ObjectTextBegun, line);
     RecordLine rec;
-    const int opened = OpenNumberedRecord(c, rec, line, 1, 32766, GrowObjects, c.currentObject,
-                                          &c.objectTextBegun);
+    const int opened = OpenNumberedRecord(c, rec, line, 1, 32766, GrowObjects, c.CurrentObject,
+                                          &c.ObjectTextBegun);
     if (opened != DiagOk) return opened;
     ObjectRecord& obj = db.Objects[static_cast<size_t>(rec.number)];
     const char* name = SplitField(rec.fields);
@@ -144,18 +144,18 @@ int HandleObject(Compiler& c, const char* line) {
 
 // [Messages]: '#' number ',' text, then text lines that continue it
 int HandleMessage(Compiler& c, const char* line) {
-    GameDatabase& db = *c.db;
+    GameDatabase& db = *c.Db;
     if (line[0] != '#') {
-        if (c.currentMessage < 0) return DiagWarning1;
+        if (c.CurrentMessage < 0) return DiagWarning1;
         StoreSourceText(c, line, true);
         return DiagOk;
     }
     RecordLine rec;
     const int opened =
-        OpenNumberedRecord(c, rec, line, 1, 32766, GrowMessages, c.currentMessage, nullptr);
+        OpenNumberedRecord(c, rec, line, 1, 32766, GrowMessages, c.CurrentMessage, nullptr);
     if (opened != DiagOk) return opened;
     if (rec.rest == nullptr) {
-        c.currentMessage = -1;  // a header without its text leaves no message to continue
+        c.CurrentMessage = -1;  // a header without its text leaves no message to continue
         return DiagWarning2;
     }
     db.Messages[static_cast<size_t>(rec.number)] = StoreSourceText(c, rec.rest, false);
@@ -174,7 +174,7 @@ int HandleWords(Compiler& c, const char* line, bool verbs) {
          word = SplitField(rec.fields)) {
         const size_t len = std::strlen(word);
         const int full =
-            verbs ? AppendVerb(*c.db, word, len, number) : AppendNoun(*c.db, word, len, number);
+            verbs ? AppendVerb(*c.Db, word, len, number) : AppendNoun(*c.Db, word, len, number);
         if (full != 0) return DiagError1;
     }
     return DiagOk;
@@ -187,7 +187,7 @@ int HandleVars(Compiler& c, const char* line) {
     copy[sizeof copy - 1] = '\0';
     FieldSplitter fields{copy};
     for (const char* name = SplitField(fields); name != nullptr; name = SplitField(fields))
-        if (AppendVar(*c.db, name, std::strlen(name)) != 0) break;
+        if (AppendVar(*c.Db, name, std::strlen(name)) != 0) break;
     return DiagOk;
 }
 
@@ -235,15 +235,15 @@ int16_t ReadNumber16(const char* text, bool* written) {
 }
 
 TextRef StoreSourceText(Compiler& c, const char* text, bool continuePrevious) {
-    const TextRef ref = StoreText(*c.db, text, std::strlen(text), continuePrevious);
-    if (ref == NoText) c.heapFull = true;
+    const TextRef ref = StoreText(*c.Db, text, std::strlen(text), continuePrevious);
+    if (ref == NoText) c.HeapFull = true;
     return ref;
 }
 
 int HandleEntityLine(Compiler& c, Section section, char* line) {
     switch (section) {
-    case Section::Sysmsg: return HandleFixedText(c, line, c.db->Sysmsg, 31, 0);
-    case Section::Directions: return HandleFixedText(c, line, c.db->Directions, 10, 1);
+    case Section::Sysmsg: return HandleFixedText(c, line, c.Db->Sysmsg, 31, 0);
+    case Section::Directions: return HandleFixedText(c, line, c.Db->Directions, 10, 1);
     case Section::Shows: return HandleShow(c, line);
     case Section::Locations: return HandleLocation(c, line);
     case Section::Objects: return HandleObject(c, line);

@@ -93,16 +93,16 @@ size_t NextPiece(const char* data, size_t size, size_t pos, char (&buf)[512], bo
 }
 
 int CompileInclude(Compiler& c, const char* name) {
-    if (!c.allowIncludes || c.depth >= MaxIncludeDepth) return DiagError3;
+    if (!c.AllowIncludes || c.Depth >= MaxIncludeDepth) return DiagError3;
     FILE* file = std::fopen(name, "r");
     if (file == nullptr) return DiagError3;
     std::string text;
     const int read = ReadWholeFile(file, text, MaxSourceFileSize);
     std::fclose(file);
     if (read != 0) return DiagError3;
-    ++c.depth;
+    ++c.Depth;
     const int result = CompileSource(c, text.data(), text.size(), name);
-    --c.depth;
+    --c.Depth;
     return result < 0 ? DiagError1 : (result > 0 ? DiagWarning1 : DiagOk);
 }
 
@@ -110,8 +110,8 @@ int HandleLine(Compiler& c, SourceReader& r, char* line) {
     switch (r.section) {
     case Section::None: return DiagWarning1;
     case Section::System: return HandleSystemLine(c, r, line);
-    case Section::Events: return CompileScriptLine(c, line, c.db->Events, c.db->EventCount);
-    case Section::Actions: return CompileScriptLine(c, line, c.db->Actions, c.db->ActionCount);
+    case Section::Events: return CompileScriptLine(c, line, c.Db->Events, c.Db->EventCount);
+    case Section::Actions: return CompileScriptLine(c, line, c.Db->Actions, c.Db->ActionCount);
     default: return HandleEntityLine(c, r.section, line);
     }
 }
@@ -134,12 +134,12 @@ int ReadSettingNumber(const char* value, long low, long high, bool allowZero, in
 
 void BeginCompile(Compiler& c, GameDatabase& db) {
     c = Compiler{};
-    c.db = &db;
+    c.Db = &db;
 }
 
 // Grammar: key=value, the key in the first column and in any case, the value taken as it is.
 int HandleSystemLine(Compiler& c, SourceReader& r, char* line) {
-    GameDatabase& db = *c.db;
+    GameDatabase& db = *c.Db;
     auto key = [line](const char* k) { return CompareNoCaseN(line, k, std::strlen(k)) == 0; };
     auto value = [line]() { return std::strchr(line, '=') + 1; };
     if (key("Title=")) {
@@ -227,9 +227,9 @@ int CompileSource(Compiler& c, const char* data, size_t size, const char* path) 
                 }
             }
         } else {
-            c.heapFull = false;
+            c.HeapFull = false;
             code = HandleLine(c, r, buf);
-            if (c.heapFull) code = DiagError2;
+            if (c.HeapFull) code = DiagError2;
         }
         if (code != DiagOk) {
             ReportDiagnostic(c, buf, code, r.lineNumber, path);

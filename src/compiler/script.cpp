@@ -186,7 +186,7 @@ int CompileStatement(Compiler& c, const char* text, LineKind kind, std::vector<S
     const int appended = AppendScriptLine(kind, table, count);
     if (appended != DiagOk) return appended;
 
-    const GameDatabase& db = *c.db;
+    const GameDatabase& db = *c.Db;
     ScriptLine& line = table.back();
     const bool condition = kind != KindAction;
     int slot = -1;

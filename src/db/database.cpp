@@ -50,9 +50,9 @@ int ResetDatabase(GameDatabase& db) {
     std::memset(db.StatusLine, 0, sizeof db.StatusLine);
     db.BgColor = 0;
     db.FgColor = 15;
-    db.verbIndex.first.clear();
-    db.nounIndex.first.clear();
-    db.varIndex.first.clear();
+    db.VerbIndex.first.clear();
+    db.NounIndex.first.clear();
+    db.VarIndex.first.clear();
     return 0;
 }
 
@@ -136,11 +136,11 @@ static int AppendWord(std::vector<WordRecord>& table, int16_t& count, WordIndex&
 }
 
 int AppendVerb(GameDatabase& db, const char* word, size_t len, int16_t number) {
-    return AppendWord(db.Verbs, db.VerbCount, db.verbIndex, word, len, number);
+    return AppendWord(db.Verbs, db.VerbCount, db.VerbIndex, word, len, number);
 }
 
 int AppendNoun(GameDatabase& db, const char* word, size_t len, int16_t number) {
-    return AppendWord(db.Nouns, db.NounCount, db.nounIndex, word, len, number);
+    return AppendWord(db.Nouns, db.NounCount, db.NounIndex, word, len, number);
 }
 
 int AppendVar(GameDatabase& db, const char* name, size_t len) {
@@ -148,13 +148,13 @@ int AppendVar(GameDatabase& db, const char* name, size_t len) {
         VarRecord placeholder{};
         std::memcpy(placeholder.name, VarPlaceholder, WordLength);
         db.Vars.push_back(placeholder);
-        IndexWord(db.varIndex, placeholder.name, 0);
+        IndexWord(db.VarIndex, placeholder.name, 0);
     }
     if (db.Vars.size() >= MaxListRecords) return -1;
     VarRecord r{};
     CopyWord(r.name, name, len);
     db.Vars.push_back(r);
-    IndexWord(db.varIndex, r.name, db.Vars.size() - 1);
+    IndexWord(db.VarIndex, r.name, db.Vars.size() - 1);
     db.VarCount = static_cast<int16_t>(db.Vars.size());
     return 0;
 }
@@ -165,27 +165,27 @@ static int Lookup(const WordIndex& index, const char* word) {
 }
 
 int FindVerb(const GameDatabase& db, const char* word) {
-    const int i = Lookup(db.verbIndex, word);
+    const int i = Lookup(db.VerbIndex, word);
     return i < 0 ? 0 : db.Verbs[static_cast<size_t>(i)].number;
 }
 
 int FindNoun(const GameDatabase& db, const char* word) {
-    const int i = Lookup(db.nounIndex, word);
+    const int i = Lookup(db.NounIndex, word);
     return i < 0 ? 0 : db.Nouns[static_cast<size_t>(i)].number;
 }
 
 int FindVariable(const GameDatabase& db, const char* name) {
-    const int i = Lookup(db.varIndex, name);
+    const int i = Lookup(db.VarIndex, name);
     return i < 0 ? 0 : i;
 }
 
 void RebuildIndexes(GameDatabase& db) {
-    db.verbIndex.first.clear();
-    db.nounIndex.first.clear();
-    db.varIndex.first.clear();
-    for (size_t i = 0; i < db.Verbs.size(); ++i) IndexWord(db.verbIndex, db.Verbs[i].word, i);
-    for (size_t i = 0; i < db.Nouns.size(); ++i) IndexWord(db.nounIndex, db.Nouns[i].word, i);
-    for (size_t i = 0; i < db.Vars.size(); ++i) IndexWord(db.varIndex, db.Vars[i].name, i);
+    db.VerbIndex.first.clear();
+    db.NounIndex.first.clear();
+    db.VarIndex.first.clear();
+    for (size_t i = 0; i < db.Verbs.size(); ++i) IndexWord(db.VerbIndex, db.Verbs[i].word, i);
+    for (size_t i = 0; i < db.Nouns.size(); ++i) IndexWord(db.NounIndex, db.Nouns[i].word, i);
+    for (size_t i = 0; i < db.Vars.size(); ++i) IndexWord(db.VarIndex, db.Vars[i].name, i);
 }
 
 }  // namespace umb::db

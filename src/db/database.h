@@ -1,4 +1,12 @@
 // database.h - the game database: settings, tables, the text heap and the vocabulary lookups.
+//
+// Field names, one rule for the whole program: the fields of its state structs (GameDatabase
+// here, the engine's Game, the screen's ScreenState, the start-up's Startup and the compiler's
+// Compiler) are capitalised words, as the game's own settings and tables are (CurrentLocation,
+// GameName, DebugMode, Db, Screen, History, TextHeap, VerbIndex); the fields of file records
+// (LocationRecord, ObjectRecord, ScriptLine, ...) and of small helper structs (PlaceIndex,
+// InputHistory, WordIndex, AreaBox, ...) are lower camelCase (initialLocation, exitOverrides,
+// operandA).
 #pragma once
 
 #include "db/records.h"
@@ -61,9 +69,9 @@ struct GameDatabase {
     std::unique_ptr<char[]> TextHeap;
     uint32_t TextHeapNext = 1;
 
-    WordIndex verbIndex;
-    WordIndex nounIndex;
-    WordIndex varIndex;
+    WordIndex VerbIndex;
+    WordIndex NounIndex;
+    WordIndex VarIndex;
 };
 
 // Allocates the text heap; returns 0 on success, -1 when memory is short.

@@ -68,7 +68,7 @@ void Sysmsg(Action& x, int16_t a, int16_t) { PrintSysmsg(x.g, a); }
 // show: presents show a.
 void Show(Action& x, int16_t a, int16_t) { ShowPicture(x.g, a); }
 // pause: waits for a key or a ticks (see WaitKeyOrTime).
-void Pause(Action& x, int16_t a, int16_t) { WaitKeyOrTime(*x.g.screen, a); }
+void Pause(Action& x, int16_t a, int16_t) { WaitKeyOrTime(*x.g.Screen, a); }
 
 // quit: the line ends the game.
 void Quit(Action& x, int16_t, int16_t) { x.result = ActQuit; }
@@ -143,7 +143,7 @@ constexpr std::array<ActionFn, CodeCount> ActionTable = MakeActionTable();
 
 // Prints a text, if there is one, as a new line of the message area.
 void PrintNewLine(Game& g, const char* text) {
-    SelectArea(*g.screen, AreaMessages, ModeNewLine);
+    SelectArea(*g.Screen, AreaMessages, ModeNewLine);
     if (text != nullptr) PrintGameText(g, text);
 }
 
@@ -170,19 +170,19 @@ void PrintSysmsg(Game& g, int n) { PrintNewLine(g, SysmsgText(g, n)); }
 
 // Shows entry n of the shows: its text, then its picture; an entry without a picture shows nothing.
 void ShowPicture(Game& g, int n) {
-    const GameDatabase& db = *g.db;
+    const GameDatabase& db = *g.Db;
     if (n < 0 || n > db.LastShow || static_cast<size_t>(n) >= db.Shows.size()) return;
     const ShowRecord& show = db.Shows[static_cast<size_t>(n)];
     if (show.picture == NoText) return;
     PrintNewLine(g, TextOf(db, show.text));
     DisplayGamePicture(g, show.picture);
-    if (g.debugMode) ReportPictureFailure(*g.screen);
+    if (g.DebugMode) ReportPictureFailure(*g.Screen);
 }
 
 // Clears the whole message area.
 void ClearMessages(Game& g) {
-    SelectArea(*g.screen, AreaMessages, ModeClearArea);
-    PrintText(*g.screen, nullptr);
+    SelectArea(*g.Screen, AreaMessages, ModeClearArea);
+    PrintText(*g.Screen, nullptr);
 }
 
 }  // namespace umb::engine

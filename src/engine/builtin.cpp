@@ -42,7 +42,7 @@ void ActOn(Game& g, int verb, int object) {
     case VerbGet:
         if (!takeable) {
             PrintSysmsg(g, SysmsgCannotDo);
-        } else if (g.CarriedCount >= g.db->MaxItems) {
+        } else if (g.CarriedCount >= g.Db->MaxItems) {
             PrintSysmsg(g, SysmsgCarryingTooMuch);
         } else {
             MoveObject(g, object, Carried);
@@ -72,7 +72,7 @@ void ActOn(Game& g, int verb, int object) {
 // place. Returns 0 when no object has the noun.
 int ObjectCommand(Game& g, int verb, int noun) {
     bool nounKnown = false;
-    for (int i = 0; i <= g.db->LastObject; ++i) {
+    for (int i = 0; i <= g.Db->LastObject; ++i) {
         if (ObjectAt(g, i).noun != noun) continue;
         nounKnown = true;
         if (InPlaceFor(g, verb, ObjectLocation(g, i))) {

@@ -93,13 +93,13 @@ int Greater(Condition& c, int a, int b) { return VarValue(c.g, a) > b; }
 int Less(Condition& c, int a, int b) { return VarValue(c.g, a) < b; }
 
 // free: the player can take one more object.
-int Free(Condition& c, int, int) { return c.g.CarriedCount < c.g.db->MaxItems; }
+int Free(Condition& c, int, int) { return c.g.CarriedCount < c.g.Db->MaxItems; }
 
 // random: a chance of a in b; never when b is not positive. Every other test draws a number,
 // a not positive included, so a script uses up the same numbers whatever its operands.
 int Random(Condition& c, int a, int b) {
     if (b <= 0) return 0;
-    int draw = (c.g.random != nullptr ? c.g.random() : std::rand()) % b;
+    int draw = (c.g.Random != nullptr ? c.g.Random() : std::rand()) % b;
     if (draw < 0) draw += b;  // a source outside its range still gives 0 to b - 1
     return draw < a;
 }
@@ -163,7 +163,7 @@ int IsDark(const Game& g, int location) {
     const LocationRecord& l = LocationAt(g, location);
     if (l.light != Unset && l.light != 0) return 0;
     if (l.light == Unset && (l.flags & LocDark) == 0) return 0;
-    for (int i = 0; i <= g.db->LastObject; ++i) {
+    for (int i = 0; i <= g.Db->LastObject; ++i) {
         if ((ObjectAt(g, i).attributes & AttrLight) == 0) continue;
         const int16_t place = ObjectLocation(g, i);
         if (place == location || IsCarriedOrWorn(place)) return 0;

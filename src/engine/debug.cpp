@@ -25,9 +25,9 @@ int DebugCommand(Game& g, const char* line) {
                       n, VarValue(g, n));
     else
         std::snprintf(reply, sizeof reply, "Location %d, Objects %d / %d", g.CurrentLocation,
-                      g.CarriedCount, g.db->MaxItems);
-    SelectArea(*g.screen, AreaMessages, ModeRedrawLine);
-    PrintText(*g.screen, reply);
+                      g.CarriedCount, g.Db->MaxItems);
+    SelectArea(*g.Screen, AreaMessages, ModeRedrawLine);
+    PrintText(*g.Screen, reply);
     return 1;
 }
 

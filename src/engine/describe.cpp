@@ -61,14 +61,14 @@ void PrintNameList(Game& g, NameList& list) {
 // location while it is dark; returns -1 (nothing drawn) when the location has no name.
 int DescribeLocation(Game& g, int location) {
     const LocationRecord& here = LocationAt(g, location);
-    if (TextOf(*g.db, here.name) == nullptr) return -1;
+    if (TextOf(*g.Db, here.name) == nullptr) return -1;
     const LocationRecord& shown = IsDark(g, location) != 0 ? LocationAt(g, 0) : here;
-    ScreenState& s = *g.screen;
+    ScreenState& s = *g.Screen;
 
     SelectArea(s, AreaTitle, ModeClearArea);
-    PrintGameText(g, TextOf(*g.db, shown.name));
-    char status[sizeof g.db->StatusLine + 1] = {};
-    std::memcpy(status, g.db->StatusLine, sizeof g.db->StatusLine);
+    PrintGameText(g, TextOf(*g.Db, shown.name));
+    char status[sizeof g.Db->StatusLine + 1] = {};
+    std::memcpy(status, g.Db->StatusLine, sizeof g.Db->StatusLine);
     if (status[0] != '\0') {
         SelectArea(s, AreaTitle, ModeBottomLine);
         PrintGameText(g, status);
@@ -80,7 +80,7 @@ int DescribeLocation(Game& g, int location) {
     ListContents(g, location);
 
     DisplayGamePicture(g, shown.picture);
-    if (g.debugMode) ReportPictureFailure(s);
+    if (g.DebugMode) ReportPictureFailure(s);
     return 0;
 }
 
@@ -88,38 +88,38 @@ int DescribeLocation(Game& g, int location) {
 // while it is dark, the darkness location's description alone. A game without a named darkness
 // location lists nothing at all.
 void ListContents(Game& g, int location) {
-    if (TextOf(*g.db, LocationAt(g, 0).name) == nullptr) return;
+    if (TextOf(*g.Db, LocationAt(g, 0).name) == nullptr) return;
     if (IsDark(g, location) != 0) {
-        PrintIfPresent(g, TextOf(*g.db, LocationAt(g, 0).description));
+        PrintIfPresent(g, TextOf(*g.Db, LocationAt(g, 0).description));
         return;
     }
-    PrintIfPresent(g, TextOf(*g.db, LocationAt(g, location).description));
+    PrintIfPresent(g, TextOf(*g.Db, LocationAt(g, location).description));
 
     NameList objects{SysmsgText(g, SysmsgObjectsHeading), {}, 0};
-    for (int i = 1; i <= g.db->LastObject; ++i)
-        if (ObjectLocation(g, i) == location) AddName(objects, TextOf(*g.db, ObjectAt(g, i).name));
+    for (int i = 1; i <= g.Db->LastObject; ++i)
+        if (ObjectLocation(g, i) == location) AddName(objects, TextOf(*g.Db, ObjectAt(g, i).name));
     PrintNameList(g, objects);
 
-    if (g.db->ShowExits == 0) return;
+    if (g.Db->ShowExits == 0) return;
     NameList exits{SysmsgText(g, SysmsgExitsHeading), {}, 0};
     for (int d = 1; d <= DirectionCount; ++d)
         if (EffectiveExit(g, location, d) != 0)
-            AddName(exits, TextOf(*g.db, g.db->Directions[d - 1]));
+            AddName(exits, TextOf(*g.Db, g.Db->Directions[d - 1]));
     PrintNameList(g, exits);
 }
 
 // Prints the objects carried and worn as one text in the message area.
 void ShowInventory(Game& g) {
-    SelectArea(*g.screen, AreaMessages, ModeNewLine);
+    SelectArea(*g.Screen, AreaMessages, ModeNewLine);
     ListText list;
     Append(list, SysmsgText(g, SysmsgInventoryHeading));
     Append(list, " ");
     int named = 0;
-    for (int i = 1; i <= g.db->LastObject; ++i) {
+    for (int i = 1; i <= g.Db->LastObject; ++i) {
         const int16_t where = ObjectLocation(g, i);
         if (!IsCarriedOrWorn(where)) continue;
         if (named > 0) Append(list, ", ");
-        Append(list, TextOf(*g.db, ObjectAt(g, i).name));
+        Append(list, TextOf(*g.Db, ObjectAt(g, i).name));
         if (where == Worn) Append(list, SysmsgText(g, SysmsgWorn));
         ++named;
     }
@@ -130,10 +130,10 @@ void ShowInventory(Game& g) {
 // Prints an object's description (SysmsgNoDescription when it has none) in the message area;
 // returns -1 when the object has no name.
 int ExamineObject(Game& g, int object) {
-    SelectArea(*g.screen, AreaMessages, ModeNewLine);
+    SelectArea(*g.Screen, AreaMessages, ModeNewLine);
     const ObjectRecord& o = ObjectAt(g, object);
-    if (TextOf(*g.db, o.name) == nullptr) return -1;
-    const char* description = TextOf(*g.db, o.description);
+    if (TextOf(*g.Db, o.name) == nullptr) return -1;
+    const char* description = TextOf(*g.Db, o.description);
     PrintIfPresent(g, description != nullptr ? description : SysmsgText(g, SysmsgNoDescription));
     return 0;
 }

@@ -74,15 +74,15 @@ struct PlaceIndex {
 
 // One game being played: the database, the screen, and the run-time state beside the tables.
 struct Game {
-    db::GameDatabase* db = nullptr;
-    ui::ScreenState* screen = nullptr;
-    std::string gameName;  // saved games are named from its file name, beside it
-    bool debugMode = false;
+    db::GameDatabase* Db = nullptr;
+    ui::ScreenState* Screen = nullptr;
+    std::string GameName;  // saved games are named from its file name, beside it
+    bool DebugMode = false;
     int16_t CurrentLocation = 0;
     int16_t CarriedCount = 0;
-    PlaceIndex exitsTo;           // entries: location * 16 + direction - 1
-    PlaceIndex objectsAt;         // entries: object numbers
-    int (*random)() = std::rand;  // the random condition's numbers, 0 to RAND_MAX
+    PlaceIndex ExitsTo;           // entries: location * 16 + direction - 1
+    PlaceIndex ObjectsAt;         // entries: object numbers
+    int (*Random)() = std::rand;  // the random condition's numbers, 0 to RAND_MAX
 };
 
 // Whether a location value means that the player has the object.

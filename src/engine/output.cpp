@@ -37,7 +37,7 @@ int PictureKey(TextRef picture) { return static_cast<int>(picture); }
 // The text with its marks expanded into buffer (WorkBufferSize bytes); none stays none.
 const char* Expanded(const Game& g, const char* text, char* buffer) {
     if (text == nullptr) return nullptr;
-    ExpandText(*g.db, text, buffer);
+    ExpandText(*g.Db, text, buffer);
     return buffer;
 }
 
@@ -78,22 +78,22 @@ size_t ExpandText(const GameDatabase& db, const char* text, char* out) {
 
 int PrintGameText(Game& g, const char* text) {
     char buffer[WorkBufferSize];
-    return PrintText(*g.screen, Expanded(g, text, buffer));
+    return PrintText(*g.Screen, Expanded(g, text, buffer));
 }
 
 void UseGameColours(Game& g) {
-    g.screen->Background = ColourOf(g.db->BgColor, 0);
-    g.screen->Foreground = ColourOf(g.db->FgColor, 15);
+    g.Screen->Background = ColourOf(g.Db->BgColor, 0);
+    g.Screen->Foreground = ColourOf(g.Db->FgColor, 15);
 }
 
 void OpenGameScreen(Game& g) {
     UseGameColours(g);
-    ScreenOpen(*g.screen);
-    SetScreenTitle(*g.screen, g.db->Title);
+    ScreenOpen(*g.Screen);
+    SetScreenTitle(*g.Screen, g.Db->Title);
 }
 
 int AskGameYesNo(Game& g, const char* prompt) {
-    const GameDatabase& db = *g.db;
+    const GameDatabase& db = *g.Db;
     char fallback[16];
     if (prompt == nullptr) {
         std::snprintf(fallback, sizeof fallback, "(%c/%c)? ", FoldCase(db.YesLetter),
@@ -101,22 +101,22 @@ int AskGameYesNo(Game& g, const char* prompt) {
         prompt = fallback;  // marks and all, like any prompt: a letter may be a "%"
     }
     char buffer[WorkBufferSize];
-    return AskYesNo(*g.screen, Expanded(g, prompt, buffer), db.YesLetter, db.NoLetter);
+    return AskYesNo(*g.Screen, Expanded(g, prompt, buffer), db.YesLetter, db.NoLetter);
 }
 
 int AskGameChoice(Game& g, const char* prompt, int count) {
     char buffer[WorkBufferSize];
-    return AskChoice(*g.screen, Expanded(g, prompt, buffer), count);
+    return AskChoice(*g.Screen, Expanded(g, prompt, buffer), count);
 }
 
 int ReadGameLine(Game& g, char* buffer, int maxLength) {
     // Expanded once for the whole line: no variable changes while the player types.
     char prompt[WorkBufferSize];
-    return ReadLine(*g.screen, Expanded(g, g.db->Prompt, prompt), buffer, maxLength);
+    return ReadLine(*g.Screen, Expanded(g, g.Db->Prompt, prompt), buffer, maxLength);
 }
 
 int DisplayGamePicture(Game& g, TextRef picture) {
-    const GameDatabase& db = *g.db;
+    const GameDatabase& db = *g.Db;
     const char* name = TextOf(db, picture);
     std::string path;
     if (name != nullptr && name[0] != '\0') {
@@ -125,7 +125,7 @@ int DisplayGamePicture(Game& g, TextRef picture) {
         if (folder > 0) path.assign(db.ImagePath, folder).push_back('/');
         path += name;
     }
-    return DisplayPicture(*g.screen, PictureKey(picture), path.c_str(), name);
+    return DisplayPicture(*g.Screen, PictureKey(picture), path.c_str(), name);
 }
 
 }  // namespace umb::engine

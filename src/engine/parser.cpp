@@ -39,13 +39,13 @@ int ParseInput(const Game& g, char* line, int* verb, int* noun, int* noun2, int*
         const char* word = work + start;
         ++at;
         if (count == 0) {
-            const int number = FindVerb(*g.db, word);
+            const int number = FindVerb(*g.Db, word);
             if (number != 0) {
                 *verb = number;
                 count = 1;
             }
         } else {
-            const int number = FindNoun(*g.db, word);
+            const int number = FindNoun(*g.Db, word);
             if (number != 0) {
                 *nouns[count - 1] = number;
                 ++count;

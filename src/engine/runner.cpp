@@ -159,7 +159,7 @@ int RunEvents(Game& g, ScriptMode mode) {
     Walk w;
     w.mode = mode > ScriptMode::Begin ? ScriptMode::Begin : mode;  // the events know no continue
     const int words[4] = {0, 0, 0, 0};
-    WalkTable(g, w, g.db->Events, g.db->EventCount, false, words);
+    WalkTable(g, w, g.Db->Events, g.Db->EventCount, false, words);
     return w.cond;
 }
 
@@ -170,7 +170,7 @@ int RunActions(Game& g, int verb, int noun, int noun2, int noun3) {
     }
     Walk w;
     const int words[4] = {verb, noun, noun2, noun3};
-    WalkTable(g, w, g.db->Actions, g.db->ActionCount, true, words);
+    WalkTable(g, w, g.Db->Actions, g.Db->ActionCount, true, words);
     int result = 0;
     if (w.running)
         result = BuiltinCommand(g, verb, noun);
@@ -182,7 +182,7 @@ int RunActions(Game& g, int verb, int noun, int noun2, int noun3) {
 }
 
 void NewGame(Game& g) {
-    GameDatabase& db = *g.db;
+    GameDatabase& db = *g.Db;
     g.CurrentLocation = db.StartLocation;
     ForgetPlaces(g);
     const int objects =
@@ -211,7 +211,7 @@ void NewGame(Game& g) {
 
 // Plays turns until the game ends.
 static void PlayOneGame(Game& g) {
-    ScreenState& screen = *g.screen;
+    ScreenState& screen = *g.Screen;
     DrawFrames(screen);
     NewGame(g);
     HistoryClear(screen);
@@ -221,7 +221,7 @@ static void PlayOneGame(Game& g) {
         if (result != TurnNoTime && RunEvents(g, ScriptMode::Normal) == -1) return;
         DescribeLocation(g, g.CurrentLocation);
         ReadGameLine(g, line, InputLineLength);
-        if (g.debugMode && DebugCommand(g, line) == 1) {
+        if (g.DebugMode && DebugCommand(g, line) == 1) {
             result = TurnNoTime;
         } else if (line[0] == '\0') {
             result = TurnNoTime;
@@ -237,10 +237,10 @@ static void PlayOneGame(Game& g) {
 int PlayGames(GameDatabase& db, const std::string& gameName, bool debugMode) {
     ScreenState screen;
     Game g;
-    g.db = &db;
-    g.screen = &screen;
-    g.gameName = gameName;
-    g.debugMode = debugMode;
+    g.Db = &db;
+    g.Screen = &screen;
+    g.GameName = gameName;
+    g.DebugMode = debugMode;
     OpenGameScreen(g);
     do {
         PlayOneGame(g);

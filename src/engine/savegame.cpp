@@ -67,7 +67,7 @@ std::string SaveFileName(const std::string& gameName, int slot) {
 
 // The saved-game file image of the current state.
 std::string BuildSavedGame(const Game& g) {
-    const GameDatabase& db = *g.db;
+    const GameDatabase& db = *g.Db;
     std::string out;
     out.reserve(SavedGameSize(db.LastObject, db.VarCount, db.LastLocation));
     out.append(SaveMagic, sizeof SaveMagic);
@@ -93,7 +93,7 @@ std::string BuildSavedGame(const Game& g) {
 int ApplySavedGame(Game& g, const std::string& image) {
     SavedLayout l;
     if (const int checked = CheckSavedGame(image, l); checked != ReadOk) return checked;
-    GameDatabase& db = *g.db;
+    GameDatabase& db = *g.Db;
     ForgetPlaces(g);  // the whole state changes: rebuilt when next needed
 
     for (int i = 0; i <= db.LastObject; ++i)
@@ -126,7 +126,7 @@ int SaveGame(Game& g) {
     const int slot = AskSlot(g, SysmsgSaveSlot);
     if (slot == 0) return -1;
     const std::string image = BuildSavedGame(g);
-    if (WriteFileAtomically(SaveFileName(g.gameName, slot), image.data(), image.size()) != 0) {
+    if (WriteFileAtomically(SaveFileName(g.GameName, slot), image.data(), image.size()) != 0) {
         PrintSysmsg(g, SysmsgCannotUseFile);
         return -1;
     }
@@ -138,7 +138,7 @@ int SaveGame(Game& g) {
 int RestoreGame(Game& g) {
     const int slot = AskSlot(g, SysmsgRestoreSlot);
     if (slot == 0) return -1;
-    FILE* f = std::fopen(SaveFileName(g.gameName, slot).c_str(), "rb");
+    FILE* f = std::fopen(SaveFileName(g.GameName, slot).c_str(), "rb");
     int res = ReadCannotOpen;
     if (f != nullptr) {
         std::string image;

@@ -44,21 +44,21 @@ void AddPlace(PlaceIndex& x, int16_t place, int32_t entry) {
 }
 
 void IndexExits(Game& g) {
-    const int count = LiveLocations(*g.db);
-    if (g.exitsTo.valid && !Overgrown(g.exitsTo, count * DirectionCount)) return;
-    ClearIndex(g.exitsTo);
+    const int count = LiveLocations(*g.Db);
+    if (g.ExitsTo.valid && !Overgrown(g.ExitsTo, count * DirectionCount)) return;
+    ClearIndex(g.ExitsTo);
     for (int l = 0; l < count; ++l)
         for (int d = 0; d < DirectionCount; ++d)
-            g.exitsTo.byPlace[PlaceSlot(ExitOf(g.db->Locations[static_cast<size_t>(l)], d))]
+            g.ExitsTo.byPlace[PlaceSlot(ExitOf(g.Db->Locations[static_cast<size_t>(l)], d))]
                 .push_back(l * 16 + d);
 }
 
 void IndexObjects(Game& g) {
-    const int count = LiveObjects(*g.db);
-    if (g.objectsAt.valid && !Overgrown(g.objectsAt, count)) return;
-    ClearIndex(g.objectsAt);
+    const int count = LiveObjects(*g.Db);
+    if (g.ObjectsAt.valid && !Overgrown(g.ObjectsAt, count)) return;
+    ClearIndex(g.ObjectsAt);
     for (int i = 0; i < count; ++i)
-        g.objectsAt.byPlace[PlaceSlot(ObjectLocation(g, i))].push_back(i);
+        g.ObjectsAt.byPlace[PlaceSlot(ObjectLocation(g, i))].push_back(i);
 }
 
 // Takes the list of a place out of its index, leaving an empty list that keeps growing.
@@ -76,14 +76,14 @@ template <typename T> bool InTable(const std::vector<T>& table, int index) {
 
 const LocationRecord& LocationAt(const Game& g, int location) {
     static const LocationRecord blank = BlankLocation();
-    if (!InTable(g.db->Locations, location) || location > g.db->LastLocation) return blank;
-    return g.db->Locations[static_cast<size_t>(location)];
+    if (!InTable(g.Db->Locations, location) || location > g.Db->LastLocation) return blank;
+    return g.Db->Locations[static_cast<size_t>(location)];
 }
 
 const ObjectRecord& ObjectAt(const Game& g, int object) {
     static const ObjectRecord blank = BlankObject();
-    if (!InTable(g.db->Objects, object) || object > g.db->LastObject) return blank;
-    return g.db->Objects[static_cast<size_t>(object)];
+    if (!InTable(g.Db->Objects, object) || object > g.Db->LastObject) return blank;
+    return g.Db->Objects[static_cast<size_t>(object)];
 }
 
 int16_t ObjectLocation(const Game& g, int object) {
@@ -97,7 +97,7 @@ namespace {
 // list, so it must not fill the player's hands either. The place is the effective one: a
 // location of "not set" puts the object back where it started.
 bool CountsAsCarried(const Game& g, int object) {
-    return TextOf(*g.db, ObjectAt(g, object).name) != nullptr &&
+    return TextOf(*g.Db, ObjectAt(g, object).name) != nullptr &&
            IsCarriedOrWorn(ObjectLocation(g, object));
 }
 
@@ -105,16 +105,16 @@ bool CountsAsCarried(const Game& g, int object) {
 
 int16_t CountCarried(const Game& g) {
     int16_t carried = 0;
-    for (int i = 0; i < LiveObjects(*g.db); ++i) carried += CountsAsCarried(g, i);
+    for (int i = 0; i < LiveObjects(*g.Db); ++i) carried += CountsAsCarried(g, i);
     return carried;
 }
 
 void MoveObject(Game& g, int object, int16_t location) {
-    if (!InTable(g.db->Objects, object) || object > g.db->LastObject) return;
+    if (!InTable(g.Db->Objects, object) || object > g.Db->LastObject) return;
     if (CountsAsCarried(g, object)) --g.CarriedCount;
-    g.db->Objects[static_cast<size_t>(object)].location = location;
+    g.Db->Objects[static_cast<size_t>(object)].location = location;
     if (CountsAsCarried(g, object)) ++g.CarriedCount;
-    AddPlace(g.objectsAt, ObjectLocation(g, object), object);
+    AddPlace(g.ObjectsAt, ObjectLocation(g, object), object);
 }
 
 int16_t EffectiveExit(const Game& g, int location, int direction) {
@@ -124,58 +124,58 @@ int16_t EffectiveExit(const Game& g, int location, int direction) {
 
 void SetExitOverride(Game& g, int location, int direction, int16_t destination) {
     if (direction < 1 || direction > DirectionCount) return;
-    if (!InTable(g.db->Locations, location) || location > g.db->LastLocation) return;
-    g.db->Locations[static_cast<size_t>(location)].exitOverrides[direction - 1] = destination;
-    AddPlace(g.exitsTo, EffectiveExit(g, location, direction), location * 16 + direction - 1);
+    if (!InTable(g.Db->Locations, location) || location > g.Db->LastLocation) return;
+    g.Db->Locations[static_cast<size_t>(location)].exitOverrides[direction - 1] = destination;
+    AddPlace(g.ExitsTo, EffectiveExit(g, location, direction), location * 16 + direction - 1);
 }
 
 void SubstExits(Game& g, int16_t from, int16_t to) {
     IndexExits(g);
-    const std::vector<int32_t> list = TakePlace(g.exitsTo, from);
+    const std::vector<int32_t> list = TakePlace(g.ExitsTo, from);
     for (const int32_t entry : list) {
-        LocationRecord& r = g.db->Locations[static_cast<size_t>(entry / 16)];
+        LocationRecord& r = g.Db->Locations[static_cast<size_t>(entry / 16)];
         const int d = entry % 16;
         if (ExitOf(r, d) != from) continue;  // stale: this exit has moved on
         r.exitOverrides[d] = to;
-        AddPlace(g.exitsTo, ExitOf(r, d), entry);
+        AddPlace(g.ExitsTo, ExitOf(r, d), entry);
     }
 }
 
 void MoveAllObjects(Game& g, int16_t from, int16_t to) {
     IndexObjects(g);
-    const std::vector<int32_t> list = TakePlace(g.objectsAt, from);
+    const std::vector<int32_t> list = TakePlace(g.ObjectsAt, from);
     for (const int32_t object : list)
         if (ObjectLocation(g, object) == from) MoveObject(g, object, to);
 }
 
 void ForgetPlaces(Game& g) {
-    g.exitsTo.valid = false;
-    g.objectsAt.valid = false;
+    g.ExitsTo.valid = false;
+    g.ObjectsAt.valid = false;
 }
 
 void SetLight(Game& g, int location, int16_t light) {
-    if (!InTable(g.db->Locations, location) || location > g.db->LastLocation) return;
-    g.db->Locations[static_cast<size_t>(location)].light = light;
+    if (!InTable(g.Db->Locations, location) || location > g.Db->LastLocation) return;
+    g.Db->Locations[static_cast<size_t>(location)].light = light;
 }
 
 int16_t VarValue(const Game& g, int var) {
-    if (!InTable(g.db->Vars, var) || var >= g.db->VarCount) return 0;
-    return g.db->Vars[static_cast<size_t>(var)].value;
+    if (!InTable(g.Db->Vars, var) || var >= g.Db->VarCount) return 0;
+    return g.Db->Vars[static_cast<size_t>(var)].value;
 }
 
 void SetVar(Game& g, int var, int16_t value) {
-    if (!InTable(g.db->Vars, var) || var >= g.db->VarCount) return;
-    g.db->Vars[static_cast<size_t>(var)].value = value;
+    if (!InTable(g.Db->Vars, var) || var >= g.Db->VarCount) return;
+    g.Db->Vars[static_cast<size_t>(var)].value = value;
 }
 
 const char* MessageText(const Game& g, int n) {
-    if (!InTable(g.db->Messages, n) || n > g.db->LastMessage) return nullptr;
-    return TextOf(*g.db, g.db->Messages[static_cast<size_t>(n)]);
+    if (!InTable(g.Db->Messages, n) || n > g.Db->LastMessage) return nullptr;
+    return TextOf(*g.Db, g.Db->Messages[static_cast<size_t>(n)]);
 }
 
 const char* SysmsgText(const Game& g, int n) {
     if (n < 0 || n >= SysmsgCount) return nullptr;
-    return TextOf(*g.db, g.db->Sysmsg[n]);
+    return TextOf(*g.Db, g.Db->Sysmsg[n]);
 }
 
 const char* TextOrEmpty(const char* text) { return text != nullptr ? text : ""; }

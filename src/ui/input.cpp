@@ -129,7 +129,7 @@ int WaitKeyOrTime(ScreenState& s, int ticks) {
 }
 
 void HistoryAdd(ScreenState& s, const char* line) {
-    InputHistory& h = s.history;
+    InputHistory& h = s.History;
     CopyLine(h.slots[h.head], line);
     h.head = (h.head + 1) % HistorySlots;
     h.cursor = h.head;
@@ -137,14 +137,14 @@ void HistoryAdd(ScreenState& s, const char* line) {
 }
 
 int HistoryBack(ScreenState& s, char* buffer) {
-    InputHistory& h = s.history;
+    InputHistory& h = s.History;
     if (h.cursor != h.tail) h.cursor = (h.cursor + HistorySlots - 1) % HistorySlots;
     CopyLine(buffer, h.slots[h.cursor]);
     return static_cast<int>(std::strlen(buffer));
 }
 
 int HistoryForward(ScreenState& s, char* buffer) {
-    InputHistory& h = s.history;
+    InputHistory& h = s.History;
     if (h.cursor != h.head) h.cursor = (h.cursor + 1) % HistorySlots;
     if (h.cursor == h.head)
         buffer[0] = '\0';
@@ -153,6 +153,6 @@ int HistoryForward(ScreenState& s, char* buffer) {
     return static_cast<int>(std::strlen(buffer));
 }
 
-void HistoryClear(ScreenState& s) { s.history = InputHistory{}; }
+void HistoryClear(ScreenState& s) { s.History = InputHistory{}; }
 
 }  // namespace umb::ui

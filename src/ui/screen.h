@@ -66,7 +66,7 @@ struct ScreenState {
     gfx::GfxColour BackgroundColour = 0;
     gfx::GfxColour TextColour = 0;
     gfx::GfxTextStyle TextStyle{};
-    InputHistory history;
+    InputHistory History;
     int PicturesEnabled = 1;
     int LastPicture = NoPictureKey;  // the key of the picture asked for last
     // Why the picture DisplayPicture was last asked for is not shown whole, as
