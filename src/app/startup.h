@@ -26,6 +26,8 @@ enum ExitStatus { ExitSuccess = 0, ExitFailure = 1, ExitUsage = 2 };
 // unknown long option (said on standard error).
 int ParseOption(Startup& s, const char* arg);
 
+// Print the usage page, or the version, to standard output; the version also goes to a message
+// box when one can be shown.
 void ShowHelp();
 void ShowVersion();
 

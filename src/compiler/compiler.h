@@ -83,8 +83,14 @@ void ReportDiagnostic(const Compiler& c, const char* line, int code, int lineNum
 // Section handlers: each takes the line as cut by the reader and returns a diagnostic code.
 int HandleSystemLine(Compiler& c, SourceReader& r, char* line);
 int HandleEntityLine(Compiler& c, Section section, char* line);
+// A script line of the events or actions: a block word, or a statement after its control word
+// (if, and, or, while; none for an action line), compiled onto the end of table.
 int CompileScriptLine(Compiler& c, char* line, std::vector<db::ScriptLine>& table, int16_t& count);
+// Appends a blank line of the kind and sets count to the table's size; returns DiagOk, or
+// DiagError1 when the table is full.
 int AppendScriptLine(db::LineKind kind, std::vector<db::ScriptLine>& table, int16_t& count);
+// Compiles the statements of text ([not] keyword [operand [operand]] ...) into one new line of
+// the kind; returns a diagnostic code, DiagWarning2 (nothing appended) when text is blank.
 int CompileStatement(Compiler& c, const char* text, db::LineKind kind,
                      std::vector<db::ScriptLine>& table, int16_t& count);
 

@@ -93,26 +93,34 @@ inline bool IsCarriedOrWorn(int16_t location) {
 // Run-time fields through checked accessors: a number that names nothing reads as a blank
 // record (an object lying nowhere, a location without exits, a variable of 0) and a write to
 // it is ignored, so no script operand reaches outside the tables.
+// The record of a location or object; a number outside the table gives a blank record.
 const db::LocationRecord& LocationAt(const Game& g, int location);
 const db::ObjectRecord& ObjectAt(const Game& g, int object);
-int16_t ObjectLocation(const Game& g, int object);  // the effective location
+// Where an object lies now (Carried, Worn or a location): where it was moved, else where it began.
+int16_t ObjectLocation(const Game& g, int object);
 // Moves an object, keeping CarriedCount equal to the named objects carried or worn.
 void MoveObject(Game& g, int object, int16_t location);
 // The named objects carried or worn, counted afresh from the table.
 int16_t CountCarried(const Game& g);
-int16_t EffectiveExit(const Game& g, int location, int direction);  // direction 1 to 10
+// Where an exit leads now, its override before its compiled value; 0 for no exit, or for a
+// direction outside 1 to 10.
+int16_t EffectiveExit(const Game& g, int location, int direction);
+// Makes an exit (direction 1 to 10) lead to destination from now on; ignored out of range.
 void SetExitOverride(Game& g, int location, int direction, int16_t destination);
+// Sets a location's light state, which overrides its flags for IsDark; ignored out of range.
 void SetLight(Game& g, int location, int16_t light);
 // Every exit leading to from now leads to to; every object at from moves to to.
 void SubstExits(Game& g, int16_t from, int16_t to);
 void MoveAllObjects(Game& g, int16_t from, int16_t to);
 // Drops both place indexes: call after writing the tables other than through the accessors.
 void ForgetPlaces(Game& g);
+// The value of a variable, 0 out of range; a write out of range is ignored.
 int16_t VarValue(const Game& g, int var);
 void SetVar(Game& g, int var, int16_t value);
 // Texts by number; nullptr when absent or out of range.
 const char* MessageText(const Game& g, int n);
 const char* SysmsgText(const Game& g, int n);
+// The text itself, or "" for an absent one.
 const char* TextOrEmpty(const char* text);
 
 // What the screen is handed: the game's texts with their marks expanded and its settings as plain
@@ -139,28 +147,53 @@ int ReadGameLine(Game& g, char* buffer, int maxLength);
 int DisplayGamePicture(Game& g, db::TextRef picture);
 
 // The game loop.
+// Opens the screen and plays the game in db until the player declines another; the saved games
+// are named from gameName, and debugMode lets "%" lines through to DebugCommand. Returns 0.
 int PlayGames(db::GameDatabase& db, const std::string& gameName, bool debugMode);
+// Resets the run-time state to the game's start, runs the events once in ScriptMode::Begin (the
+// introduction) and offers to restore a saved game.
 void NewGame(Game& g);
+// Walks the events once: mode is Normal after a turn and Begin for the run that starts a game
+// (Continued counts as Begin here). Returns -1 when a quit action ended the game, else the
+// condition flag the walk ended with (1 or 0).
 int RunEvents(Game& g, ScriptMode mode);
+// Runs one command: the actions for its words, then the built-in command when no action line
+// ended the walk; prints SysmsgNotUnderstood or SysmsgNotQuite when nothing handled it. Returns
+// a turn result: TurnQuit, TurnScripts, TurnBuiltin or TurnNoTime.
 int RunActions(Game& g, int verb, int noun, int noun2, int noun3);
 
-// The input parser: returns the number of recognised words.
+// Looks the words of line up, cutting it at its first line break: the first known verb, then up
+// to three known nouns after it (0 where none). Returns the number of recognised words, 0 to 4.
 int ParseInput(const Game& g, char* line, int* verb, int* noun, int* noun2, int* noun3);
 
-// Conditions: 1 true, 0 false, -1 false with a verb-and-noun match.
+// Returns 1 when every slot of a condition line holds for the command's words and mode, else 0,
+// or -1 when it failed although its verb and noun matched (the actions then print SysmsgNotQuite).
 int EvalCondition(Game& g, const db::ScriptLine& line, int verb, int noun, int noun2, int noun3,
                   ScriptMode mode);
+// Returns 1 when the location is dark: unlit by its light state or flags, and no light-giving
+// object lies there or is with the player; else 0.
 int IsDark(const Game& g, int location);
 
 // Actions.
+// Runs every slot of an action line; returns the last result a slot set (ActHalt, ActContinue,
+// ActBreak or ActQuit), or ActNormal when none did.
 int ExecActionLine(Game& g, const db::ScriptLine& line);
+// Prints message n, or system message n, on a new line of the message area (the area is
+// selected even when it is undefined, and then prints nothing).
 void PrintMessage(Game& g, int n);
 void PrintSysmsg(Game& g, int n);
+// Shows entry n of the shows: its text on a new line of the message area, then its picture; an
+// entry without a picture shows nothing. In debug mode a picture not shown whole is reported.
 void ShowPicture(Game& g, int n);
+// Clears the whole message area.
 void ClearMessages(Game& g);
 
-// Saved games: 0 done, -1 cancelled or failed.
+// Saved games.
+// The file of a slot, beside the game: its folder, the first 8 characters of its file name,
+// ".sv" and the slot digit.
 std::string SaveFileName(const std::string& gameName, int slot);
+// Ask for a slot and save the game there, or restore the game saved there. Return 0, or -1 when
+// cancelled or failed (SysmsgCannotUseFile; the slot's earlier file, or the game, kept whole).
 int SaveGame(Game& g);
 int RestoreGame(Game& g);
 // The file image of the current state, and its restore from an image: ReadOk, ReadNotFormat when
@@ -170,16 +203,28 @@ std::string BuildSavedGame(const Game& g);
 int ApplySavedGame(Game& g, const std::string& image);
 
 // Location description and listings.
+// Draws the title, status line, description area and picture of a location, or of the darkness
+// location while it is dark. Returns 0, or -1 (nothing drawn) when the location has no name.
 int DescribeLocation(Game& g, int location);
+// Prints a location's description, its objects and its exits under the current area and mode;
+// while it is dark, the darkness location's description alone; nothing without a darkness name.
 void ListContents(Game& g, int location);
+// Prints the objects carried and worn as one text in the message area.
 void ShowInventory(Game& g);
+// Prints an object's description (SysmsgNoDescription when it has none) in the message area.
+// Returns 0, or -1 (nothing printed) when the object has no name.
 int ExamineObject(Game& g, int object);
 
-// Debug mode: 1 when the line was a debug command.
+// Answers a debug line (one beginning with "%") on the message area's last line and returns 1;
+// returns 0 for any other line, which is left to the parser.
 int DebugCommand(Game& g, const char* line);
 
-// Built-in commands.
+// Runs the built-in command for a verb and noun. Returns TurnBuiltin when it was done,
+// TurnNoTime for save, restore and a quit the player declined, TurnQuit for a confirmed quit, and
+// TurnScripts when the pair is not a built-in command (or names no object it can act on).
 int BuiltinCommand(Game& g, int verb, int noun);
+// Asks whether to quit and, if so, whether to save first. Returns 1 to quit, 0 to stay (also when
+// a save the player asked for was not made).
 int ConfirmQuit(Game& g);
 
 }  // namespace umb::engine
