@@ -97,7 +97,7 @@ TEST_F(CompileTest, CommentRunsToTheEndOfALongLine) {
         char op;
         int operand;
     } actions[] = {{'m', 4}, {'m', 5}, {'q', 0}};
-    for (int i = 0; i < 3; ++i) {
+    for (size_t i = 0; i < 3; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(db.Actions[i].ops[0], actions[i].op);
         EXPECT_EQ(db.Actions[i].operandA[0], actions[i].operand);
@@ -312,7 +312,7 @@ TEST_F(CompileTest, EntitySectionsFillTheirTables) {
     ASSERT_EQ(db.LastObject, 10);
     EXPECT_TRUE(db.Objects[0].name == NoText && db.Objects[0].location == Unset);
     const int16_t nouns[] = {5, 4, 9, 4464, 9, 0};  // objects 5 to 10; 70000 gives 4464
-    for (int i = 5; i <= 10; ++i) EXPECT_EQ(db.Objects[i].noun, nouns[i - 5]) << i;
+    for (size_t i = 5; i <= 10; ++i) EXPECT_EQ(db.Objects[i].noun, nouns[i - 5]) << i;
     EXPECT_EQ(db.Objects[7].initialLocation, Carried);
     EXPECT_EQ(db.Objects[7].attributes, 7);
     EXPECT_EQ(db.Objects[8].initialLocation, Worn);
@@ -340,7 +340,7 @@ TEST_F(CompileTest, RecordFieldsKeepTheLow16BitsOfTheirNumbers) {
     const struct {
         int location, attributes, noun;
     } objects[] = {{Carried, 2, 1}, {Worn, 1, 5}, {1, 0, 0}, {-32768, 2770, 0}};
-    for (int i = 1; i <= 4; ++i) {
+    for (size_t i = 1; i <= 4; ++i) {
         SCOPED_TRACE(i);
         EXPECT_EQ(db.Objects[i].initialLocation, objects[i - 1].location);
         EXPECT_EQ(db.Objects[i].attributes, objects[i - 1].attributes);
