@@ -49,8 +49,19 @@ TEST(CommandLine, GameNameIsCutAtThePointOfItsLastComponent) {
     for (const auto& [arg, name] : cases) EXPECT_EQ(Parse({"umb", arg}).GameName, name) << arg;
 }
 
+TEST(CommandLine, AuthorToolsAndTheirOptions) {
+    const Startup s = Parse(
+        {"umb", "--check", "--TEST", "--png", "--bless", "--coverage", "--timeout=25", "cave"});
+    EXPECT_EQ(s.Tool, ToolTest);
+    EXPECT_TRUE(s.Png && s.Bless && s.Coverage);
+    EXPECT_EQ(s.TimeoutSeconds, 25);
+    EXPECT_EQ(s.GameName, "cave");
+    EXPECT_EQ(Parse({"umb", "--map"}).TimeoutSeconds, DefaultTestTimeoutSeconds);
+}
+
 TEST(CommandLine, UnknownLongOptionsEndTheRun) {
-    for (const char* arg : {"--bogus", "--debugx", "--compile=yes"}) {
+    for (const char* arg : {"--bogus", "--debugx", "--compile=yes", "--timeout=0", "--timeout=",
+                            "--timeout=5s", "--timeout=86401", "--timeout=99999999999999999999"}) {
         Startup s;
         std::string a = arg;
         char* argv[] = {a.data(), a.data()};

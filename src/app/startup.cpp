@@ -1,5 +1,6 @@
 // startup.cpp - switches, game name and file names, then compile, or load and play.
 #include "app/startup.h"
+#include "app/workbench.h"
 
 #include "base/nocase.h"
 #include "compiler/compiler.h"
@@ -19,6 +20,20 @@ using namespace umb::gfx;
 using namespace umb::engine;
 
 namespace umb::app {
+
+namespace {
+
+// Takes a walkthrough time limit of 1 to 86400 whole seconds; returns 0, or -1 for anything else.
+int ReadSeconds(const char* text, Startup& s) {
+    long value = 0;
+    const char* p = text;
+    for (; *p >= '0' && *p <= '9' && value <= 86400; ++p) value = value * 10 + (*p - '0');
+    if (p == text || *p != '\0' || value < 1 || value > 86400) return -1;
+    s.TimeoutSeconds = static_cast<int>(value);
+    return 0;
+}
+
+}  // namespace
 
 void ShowHelp() {
     std::printf("%s\n", VersionText);
@@ -55,6 +70,20 @@ int ParseOption(Startup& s, const char* arg) {
             s.RunMode = RunText;
         } else if (CompareNoCase(arg, "--binary") == 0) {
             s.RunMode = RunBinary;
+        } else if (CompareNoCase(arg, "--check") == 0) {
+            s.Tool = ToolCheck;
+        } else if (CompareNoCase(arg, "--map") == 0) {
+            s.Tool = ToolMap;
+        } else if (CompareNoCase(arg, "--test") == 0) {
+            s.Tool = ToolTest;
+        } else if (CompareNoCase(arg, "--png") == 0) {
+            s.Png = true;
+        } else if (CompareNoCase(arg, "--bless") == 0) {
+            s.Bless = true;
+        } else if (CompareNoCase(arg, "--coverage") == 0) {
+            s.Coverage = true;
+        } else if (CompareNoCaseN(arg, "--timeout=", 10) == 0 && ReadSeconds(arg + 10, s) == 0) {
+            // taken
         } else if (arg[2] != '\0') {
             // A mistyped long option must not be taken for something else and run on.
             std::fflush(stdout);
@@ -154,6 +183,13 @@ int UmbMain(int argc, char** argv) {
         const std::string text = "Game name " + s.GameName + " is too long!";
         GfxMessageBox("Error", text.c_str());
         return ExitFailure;
+    }
+    // The author's tools need no window and show no message box.
+    switch (s.Tool) {
+    case ToolCheck: return RunCheck(s);
+    case ToolMap: return RunMap(s);
+    case ToolTest: return RunWalkthroughs(s);
+    default: break;
     }
 
     GameDatabase db;

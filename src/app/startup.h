@@ -11,10 +11,20 @@ enum RunModes { RunAuto = 0, RunCompile = 1, RunText = 2, RunBinary = 3 };
 constexpr const char* VersionText = "U.M.B. 2.4.0";
 constexpr size_t MaxPathLength = 255;  // the game name and both file names must fit
 
+// The author's tools, run instead of playing or compiling.
+enum AuthorTool { ToolNone = 0, ToolCheck = 1, ToolMap = 2, ToolTest = 3 };
+
+constexpr int DefaultTestTimeoutSeconds = 10;
+
 struct Startup {
     std::string GameName;
     int RunMode = RunAuto;
     int16_t DebugMode = 0;
+    int Tool = ToolNone;    // --check, --map or --test; the last one given wins
+    bool Png = false;       // --png: the map is also written as a PNG
+    bool Bless = false;     // --bless: walkthrough transcripts are written from the current game
+    bool Coverage = false;  // --coverage: walkthroughs count the script lines they reach
+    int TimeoutSeconds = DefaultTestTimeoutSeconds;  // --timeout=N: the limit of one walkthrough
 };
 
 // The process's exit status: the run did what was asked; a file was missing, refused or not

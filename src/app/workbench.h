@@ -1,0 +1,20 @@
+// workbench.h - the author's tools: checking a source, drawing its map, replaying walkthroughs.
+#pragma once
+
+#include "app/startup.h"
+
+namespace umb::app {
+
+// Compiles the game's source and reports every finding as FILE:LINE: kind: reason, then
+// "N errors, M warnings"; writes nothing. Returns ExitSuccess with no errors, else ExitFailure.
+int RunCheck(const Startup& s);
+
+// Writes GAME-map.svg (and GAME-map.png with --png) from the game's source. Returns ExitSuccess
+// when written, else ExitFailure with the reason on standard error.
+int RunMap(const Startup& s);
+
+// Plays every walkthrough GAME*.keys beside the game against its transcript (--bless writes the
+// transcripts instead) and prints "N passed, M failed". Returns ExitSuccess when none failed.
+int RunWalkthroughs(const Startup& s);
+
+}  // namespace umb::app

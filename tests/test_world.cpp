@@ -1,0 +1,47 @@
+// test_world.cpp - what the author's tools see of a world without playing it.
+#include "app/world.h"
+#include "compile_fixture.h"
+
+using namespace umb::app;
+
+namespace {
+
+class WorldTest : public CompileTest {};
+
+// Reached: by exits from the start, by "go", by an exit a script makes (with and without "at"),
+// by "subst"; never: a location only an unreachable one leads to, or only a script exit leads
+// from. The darkness location 0 is no place to reach.
+TEST_F(WorldTest, ReachesThroughExitsAndWhatScriptsDo) {
+    ASSERT_EQ(Compile("[System]\nStartLocation=2\n"
+                      "[Locations]\n#0,Dark,,0\n#1,Back,,0\n#2,Start,,0,3\n#3,Hall,,0,0,2\n"
+                      "#4,Cave,,0\n#5,Pit,,0\n#6,Den,,0\n#7,Loft,,0\n#8,Island,,0,9\n"
+                      "#9,Shore,,0\n#10,Attic,,0,0,0,0,1\n"
+                      "[Actions]\nif at 3\nthen go 4\nat 4 exit 1 5\nexit 2 6\nsubst 9 7\n"),
+              0)
+        << out;
+    WorldFacts w;
+    ASSERT_EQ(AnalyseWorld(db, w), 0);
+    const std::vector<uint8_t> expected = {0, 0, 1, 1, 1, 1, 1, 1, 0, 0, 0};
+    EXPECT_EQ(w.reachable, expected);
+    EXPECT_EQ(w.scriptDestinations, std::vector<int>{4});
+    ASSERT_EQ(w.scriptExits.size(), 3u);
+    EXPECT_EQ(w.scriptExits[0].location, 4);
+    EXPECT_EQ(w.scriptExits[0].direction, 1);
+    EXPECT_EQ(w.scriptExits[0].to, 5);
+    EXPECT_EQ(w.scriptExits[1].location, -1);  // wherever the player is
+    EXPECT_TRUE(w.scriptExits[2].subst);
+    EXPECT_EQ(w.scriptExits[2].location, 9);
+}
+
+TEST_F(WorldTest, NumbersOutsideTheTableReachNothing) {
+    ASSERT_EQ(Compile("[System]\nStartLocation=7\n[Locations]\n#1,Hall,,0,-1,32767\n"
+                      "[Actions]\ngo 99\nexit 1 -5\n"),
+              0)
+        << out;
+    WorldFacts w;
+    ASSERT_EQ(AnalyseWorld(db, w), 0);
+    EXPECT_EQ(w.reachable, std::vector<uint8_t>({0, 0}));
+    EXPECT_EQ(w.scriptDestinations, std::vector<int>{99});
+}
+
+}  // namespace
