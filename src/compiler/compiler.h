@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 namespace umb::compiler {
@@ -37,6 +38,13 @@ enum class Section {
     Actions
 };
 
+// Where a compiled script line came from: the file as it was opened and its line as editors count
+// it (a long line split into pieces keeps the number of its first).
+struct ScriptLineSource {
+    std::string file;
+    int line = 0;
+};
+
 // Compile state shared by every file of one compilation (an included file continues it).
 struct Compiler {
     db::GameDatabase* Db = nullptr;
@@ -54,6 +62,10 @@ struct Compiler {
     bool ObjectTextBegun = false;
 
     bool HeapFull = false;  // set when a text of the current line did not fit
+
+    // When set, given one entry for each line compiled into the events and actions tables.
+    std::vector<ScriptLineSource>* EventSources = nullptr;
+    std::vector<ScriptLineSource>* ActionSources = nullptr;
 };
 
 // Reader state of one file.
