@@ -25,6 +25,8 @@ using namespace umb::db;
 using namespace umb::compiler;
 using namespace umb::engine;
 
+extern char** environ;
+
 namespace umb::app {
 
 namespace fs = std::filesystem;
@@ -125,6 +127,20 @@ int PlayChild(const std::string& folder, const std::vector<std::string>& args,
         ::close(outPipe[1]);
         return -1;
     }
+    // The child's environment is ours with the extra variables in place of any of the same names
+    // (an author's own UMB_COVERAGE must not leak into a run that does not count).
+    std::vector<std::string> envStore;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const char* eq = std::strchr(*e, '=');
+        const size_t nameLength = eq != nullptr ? static_cast<size_t>(eq - *e) : std::strlen(*e);
+        const std::string name(*e, nameLength);
+        if (name != "UMB_DRIVER" && name != "UMB_KEYLOG" && name != "UMB_COVERAGE")
+            envStore.emplace_back(*e);
+    }
+    envStore.insert(envStore.end(), environment.begin(), environment.end());
+    std::vector<char*> envp;
+    for (std::string& e : envStore) envp.push_back(e.data());
+    envp.push_back(nullptr);
     std::vector<std::string> argStore = {"umb"};
     argStore.insert(argStore.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -138,8 +154,7 @@ int PlayChild(const std::string& folder, const std::vector<std::string>& args,
         if (::dup2(keys, 0) < 0 || ::dup2(outPipe[1], 1) < 0 || ::dup2(errPipe[1], 2) < 0 ||
             ::chdir(folder.c_str()) != 0)
             ::_exit(127);
-        for (const std::string& e : environment) ::putenv(const_cast<char*>(e.c_str()));
-        ::execv("/proc/self/exe", argv.data());
+        ::execve("/proc/self/exe", argv.data(), envp.data());
         ::_exit(127);
     }
     ::close(keys);
@@ -362,8 +377,9 @@ int ReadTranscript(const fs::path& path, std::string& text) {
 }
 
 // Runs one walkthrough in both forms (blessing it first from the source with --bless); prints
-// its line and any report. Returns 1 when it passed, else 0.
-int RunOne(const Startup& s, TestRun& t, const Walkthrough& w) {
+// its line and any report, over the progress line when one is shown. Returns 1 when it passed,
+// else 0.
+int RunOne(const Startup& s, TestRun& t, const Walkthrough& w, bool progress) {
     std::string report;
     bool failed = false;
     double seconds = 0;
@@ -399,6 +415,7 @@ int RunOne(const Startup& s, TestRun& t, const Walkthrough& w) {
     }
     char line[64];
     std::snprintf(line, sizeof line, "  %.2f s", seconds);
+    if (progress) std::fprintf(stderr, "\r\033[K");
     std::printf("%-7s %s%s\n%s", failed ? "FAILED" : "ok", w.name.c_str(), line, report.c_str());
     std::fflush(stdout);
     return failed ? 0 : 1;
@@ -603,12 +620,11 @@ int RunWalkthroughs(const Startup& s) {
         const bool progress = walks.size() > 3 && ::isatty(2) != 0;
         for (size_t i = 0; i < walks.size(); ++i) {
             if (progress)
-                std::fprintf(stderr, "[%zu/%zu] %s\r", i + 1, walks.size(), walks[i].name.c_str());
-            if (RunOne(s, t, walks[i]) == 1)
+                std::fprintf(stderr, "[%zu/%zu] %s", i + 1, walks.size(), walks[i].name.c_str());
+            if (RunOne(s, t, walks[i], progress) == 1)
                 ++passed;
             else
                 ++failed;
-            if (progress) std::fprintf(stderr, "\033[K");
         }
         const int coverage = s.Coverage ? ReportCoverage(t) : 0;
         std::printf("%d passed, %d failed\n", passed, failed);
