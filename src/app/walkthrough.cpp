@@ -39,6 +39,15 @@ constexpr int DiffContext = 3;
 constexpr size_t DiffLinesShown = 6;  // of each side's changed lines
 constexpr const char* CoverageHeader = "umb coverage 1";
 
+// Reads a whole file of at most limit bytes; returns 0, or -1 when it cannot be read whole.
+int ReadTextFile(const fs::path& path, std::string& text, size_t limit) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return -1;
+    const int read = base::ReadWholeFile(file, text, limit);
+    std::fclose(file);
+    return read == 0 ? 0 : -1;
+}
+
 // The child's counters, written by WriteCoverageAtExit.
 ScriptCoverage* childCoverage = nullptr;
 std::string childCoveragePath;
@@ -87,12 +96,8 @@ int ReadCoverageTable(const std::string& text, size_t& pos, const char* name,
 
 // Adds the counts of a child's coverage file to sum; returns 0, or -1 when it is missing or bad.
 int AddCoverageFile(const std::string& path, ScriptCoverage& sum) {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return -1;
     std::string text;
-    const int read = base::ReadWholeFile(file, text, MaxCoverageFile);
-    std::fclose(file);
-    if (read != 0) return -1;
+    if (ReadTextFile(path, text, MaxCoverageFile) != 0) return -1;
     size_t pos = std::strlen(CoverageHeader) + 1;
     if (text.compare(0, pos, std::string(CoverageHeader) + "\n") != 0) return -1;
     if (ReadCoverageTable(text, pos, "events", sum.eventsReached, sum.eventsRan) != 0) return -1;
@@ -279,11 +284,7 @@ void DiffTranscripts(const std::string& want, const std::string& got, const std:
 std::string LastCommand(const std::string& keyLogPath, int& commands) {
     commands = 0;
     std::string text;
-    FILE* file = std::fopen(keyLogPath.c_str(), "rb");
-    if (file == nullptr) return "";
-    const int read = base::ReadWholeFile(file, text, MaxTranscript);
-    std::fclose(file);
-    if (read != 0) return "";
+    if (ReadTextFile(keyLogPath, text, MaxTranscript) != 0) return "";
     const std::vector<std::string> lines = SplitLines(text);
     commands = static_cast<int>(lines.size());
     return lines.empty() ? "" : lines.back();
@@ -367,15 +368,6 @@ int PlayForm(const Startup& s, TestRun& t, const Walkthrough& w, bool compiled, 
     return 0;
 }
 
-// Reads the transcript a walkthrough expects; returns 0, or -1 when it cannot be read whole.
-int ReadTranscript(const fs::path& path, std::string& text) {
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return -1;
-    const int read = base::ReadWholeFile(file, text, MaxTranscript);
-    std::fclose(file);
-    return read == 0 ? 0 : -1;
-}
-
 // Runs one walkthrough in both forms (blessing it first from the source with --bless); prints
 // its line and any report, over the progress line when one is shown. Returns 1 when it passed,
 // else 0.
@@ -385,7 +377,7 @@ int RunOne(const Startup& s, TestRun& t, const Walkthrough& w, bool progress) {
     double seconds = 0;
     std::string want;
     const std::string wantName = w.transcript.filename().string();
-    bool haveWant = !s.Bless && ReadTranscript(w.transcript, want) == 0;
+    bool haveWant = !s.Bless && ReadTextFile(w.transcript, want, MaxTranscript) == 0;
     if (!s.Bless && !haveWant) {
         report += "    cannot read " + wantName + " (--bless writes it)\n";
         failed = true;
@@ -481,11 +473,7 @@ int CompileForTests(TestRun& t) {
 // The lines of a file; empty when it cannot be read.
 std::vector<std::string> SourceLines(const fs::path& path) {
     std::string text;
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return {};
-    const int read = base::ReadWholeFile(file, text, MaxCoverageFile);
-    std::fclose(file);
-    if (read != 0) return {};
+    if (ReadTextFile(path, text, MaxCoverageFile) != 0) return {};
     std::vector<std::string> lines = SplitLines(text);
     for (std::string& l : lines)
         if (!l.empty() && l.back() == '\r') l.pop_back();
