@@ -19,19 +19,25 @@ const char* const Source = "| A game for the walkthrough tests.\n"
                            "[Sysmsg]\n#1,What?\n#23,Restore?\n#26,Again?\n"
                            "[Locations]\n#0,Dark,,0\n#1,Hall,,0\nA bare hall.\n"
                            "[Messages]\n#1,Hello.\n#2,Round.\n"
-                           "[Verbs]\n#1,wave\n#2,spin\n#3,sing\n"
+                           "[Verbs]\n#1,wave\n#2,spin\n#3,sing\n#4,hum\n"
                            "[Vars]\nn\n"
-                           "[Events]\n"
-                           "if begin\n"         // 22
-                           "then message 1\n"   // 23
+                           "[Events]\n"         // 22
+                           "if begin\n"         // 23
+                           "then message 1\n"   // 24
                            "\n"                 //
-                           "[Actions]\n"        // 25
-                           "if verb wave\n"     // 26
-                           "then message 2\n"   // 27
-                           "while verb spin\n"  // 28: a loop that never ends
-                           "then add n 1\n"     // 29
-                           "if verb sing\n"     // 30
-                           "then message 2\n";  // 31
+                           "[Actions]\n"        // 26
+                           "if verb wave\n"     // 27
+                           "then message 2\n"   // 28
+                           "while verb spin\n"  // 29: a loop that never ends
+                           "then add n 1\n"     // 30
+                           "if verb sing\n"     // 31
+                           "then message 2\n"   // 32
+                           "if verb wave\n"     // 33: only hum gets here
+                           "{\n"                // 34
+                           "then message 1\n"   // 35: in a skipped block
+                           "}\n"                // 36
+                           "if verb hum\n"      // 37
+                           "then message 2\n";  // 38
 
 const char* const WaveTranscript = "Hello.\nRestore?n\n>\n>wave\nRound.\n";
 
@@ -153,28 +159,36 @@ TEST_F(Walkthroughs, AnEndlessLoopFailsAtItsLimit) {
 // reached it outside a skipped block, an action line by the times it ran.
 TEST_F(Walkthroughs, CoverageCountsEveryScriptLine) {
     Write("game-a.keys", "n\nwave\nwave\n");
-    Write("game-b.keys", "n\nsing\n");
+    Write("game-b.keys", "n\nsing\nhum\n");
     ASSERT_EQ(Run("--test --bless --coverage"), 0) << out << err;
     EXPECT_TRUE(Says("Events: 2 of 2 lines run (100 %)\n"
-                     "Actions: 5 of 6 lines run (83 %)\n"
-                     "game/game.adv:29: note: never run: then add n 1\n"))
+                     "Actions: 9 of 12 lines run (75 %)\n"
+                     "game/game.adv:30: note: never run: then add n 1\n"
+                     "game/game.adv:35: note: never run: then message 1\n"
+                     "game/game.adv:36: note: never run: }\n"))
         << out;
     const std::string listing = Read("game/game.coverage");
     EXPECT_NE(listing.find("        -:    0:Source:game.adv\n"
                            "        -:    1:| A game for the walkthrough tests.\n"),
               std::string::npos)
         << listing;
-    EXPECT_NE(listing.find("        -:   21:[Events]\n"
-                           "        5:   22:if begin\n"
-                           "        2:   23:then message 1\n"
-                           "        -:   24:\n"
-                           "        -:   25:[Actions]\n"
-                           "        3:   26:if verb wave\n"
-                           "        2:   27:then message 2\n"
-                           "        1:   28:while verb spin\n"
-                           "    #####:   29:then add n 1\n"
-                           "        1:   30:if verb sing\n"
-                           "        1:   31:then message 2\n"),
+    EXPECT_NE(listing.find("        -:   22:[Events]\n"
+                           "        6:   23:if begin\n"
+                           "        2:   24:then message 1\n"
+                           "        -:   25:\n"
+                           "        -:   26:[Actions]\n"
+                           "        4:   27:if verb wave\n"
+                           "        2:   28:then message 2\n"
+                           "        2:   29:while verb spin\n"
+                           "    #####:   30:then add n 1\n"
+                           "        2:   31:if verb sing\n"
+                           "        1:   32:then message 2\n"
+                           "        1:   33:if verb wave\n"
+                           "        1:   34:{\n"
+                           "    #####:   35:then message 1\n"
+                           "    #####:   36:}\n"
+                           "        1:   37:if verb hum\n"
+                           "        1:   38:then message 2\n"),
               std::string::npos)
         << listing;
 }
