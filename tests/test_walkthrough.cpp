@@ -124,13 +124,17 @@ TEST_F(Walkthroughs, FailuresAreShownAndBlessingMakesThemPass) {
     EXPECT_EQ(files, 5);  // the source, two key scripts, two transcripts
 }
 
-// A walkthrough without its transcript fails and names the file; so does a game that cannot be
-// compiled, before anything is played.
+// A walkthrough without its transcript fails and names the file; a source with warnings is
+// named as one that cannot pass; one that cannot be compiled fails before anything is played.
 TEST_F(Walkthroughs, MissingTranscriptsAndBrokenSourcesFail) {
     Write("game-a.keys", "n\nwave\n");
     EXPECT_EQ(Run("--test"), 1);
     EXPECT_TRUE(Says("cannot read game-a.txt (--bless writes it)")) << out;
     EXPECT_TRUE(Says("0 passed, 1 failed\n")) << out;
+
+    Write("game.adv", std::string(Source) + "[System]\nColour=1\n");
+    EXPECT_EQ(Run("--test"), 1);
+    EXPECT_NE(err.find("game.adv: the source has warnings"), std::string::npos) << err;
 
     Write("game.adv", std::string(Source) + "[Nowhere]\n");
     EXPECT_EQ(Run("--test"), 1);

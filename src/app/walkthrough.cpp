@@ -461,6 +461,13 @@ int CompileForTests(TestRun& t) {
                      source.c_str());
         return -1;
     }
+    // Played from such a source, the game shows its warnings and waits for a key first, which
+    // the compiled game does not: the two forms cannot give the same transcript.
+    if (result > 0)
+        std::fprintf(stderr,
+                     "%s: the source has warnings, which take the first key of each walkthrough "
+                     "played from it (umb --check names them)\n",
+                     source.c_str());
     if (WriteGameFile(*t.db, t.compiledGame.c_str()) != 0) {
         std::fprintf(stderr, "%s: cannot write the compiled game\n", t.compiledGame.c_str());
         return -1;
