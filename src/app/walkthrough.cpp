@@ -330,9 +330,12 @@ int PlayForm(const Startup& s, TestRun& t, const Walkthrough& w, bool compiled, 
         return -1;
     }
     std::error_code ec;
-    if (compiled)
-        fs::copy_file(t.compiledGame, copy / (t.game + ".umb"),
-                      fs::copy_options::overwrite_existing, ec);
+    if (compiled && !fs::copy_file(t.compiledGame, copy / (t.game + ".umb"),
+                                   fs::copy_options::overwrite_existing, ec)) {
+        report += "    cannot copy the compiled game to " + copy.string() + "\n";
+        failed = true;
+        return -1;
+    }
     const std::string keyLog = (t.work / "keys.log").string();
     const std::string coverageFile = (t.work / "counts").string();
     fs::remove(coverageFile, ec);
