@@ -45,9 +45,9 @@ std::string GenerateWorld(int locations) {
         if (r % 11 == 0) exits[5] = static_cast<int>(r % static_cast<uint64_t>(locations)) + 1;
         if (r % 97 == 0) exits[4] = locations + 50;  // leads nowhere
         if (n > locations - 5) std::fill(std::begin(exits), std::end(exits), 0);
-        s += "#" + std::to_string(n) + ",Place " + Base36(n) + ",," + (r % 13 == 0 ? "1" : "0");
+        s += "#" + std::to_string(n) + ",P" + Base36(n) + ",," + (r % 13 == 0 ? "1" : "0");
         for (const int e : exits) s += "," + std::to_string(e);
-        s += "\nA place.\n";
+        s += "\n";
     }
     s += "[Actions]\nat 3 exit 5 9\nsubst 20 21\n";
     return s;
@@ -77,7 +77,9 @@ int main(int argc, char** argv) {
         std::perror("tmpfile");
         return 1;
     }
-    if (CompileSource(c, source.data(), source.size(), "world.adv") != 0) {
+    const int compiled = CompileSource(c, source.data(), source.size(), "world.adv");
+    std::fclose(c.Out);
+    if (compiled != 0) {
         std::printf("FAIL: the generated world does not compile cleanly\n");
         return 1;
     }

@@ -141,7 +141,6 @@ struct Symbols {
     Agsym_t* color;
     Agsym_t* fontcolor;
     Agsym_t* style;
-    Agsym_t* fillcolor;
     Agsym_t* peripheries;
     Agsym_t* shape;
     Agsym_t* edgeLabel;
@@ -174,7 +173,7 @@ Symbols DeclareAttributes(Agraph_t* g, bool layered) {
     s.color = agattr(g, AGNODE, Text("color"), Text("black"));
     s.fontcolor = agattr(g, AGNODE, Text("fontcolor"), Text("black"));
     s.style = agattr(g, AGNODE, Text("style"), Text("rounded"));
-    s.fillcolor = agattr(g, AGNODE, Text("fillcolor"), Text("lightgrey"));
+    agattr(g, AGNODE, Text("fillcolor"), Text("lightgrey"));  // dark places are filled
     s.peripheries = agattr(g, AGNODE, Text("peripheries"), Text("1"));
     s.shape = agattr(g, AGNODE, Text("shape"), Text("box"));
     s.edgeLabel = agattr(g, AGEDGE, Text("label"), Text(""));
