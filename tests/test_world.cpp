@@ -33,6 +33,25 @@ TEST_F(WorldTest, ReachesThroughExitsAndWhatScriptsDo) {
     EXPECT_EQ(w.scriptExits[2].location, 9);
 }
 
+// An exit without "at" works on the player's location: the place the conditions of its line or
+// of its blocks require, or where a "go" before it on the line sent the player. An "at" names
+// the location of the next statement only; an "or" lets the line run anywhere.
+TEST_F(WorldTest, ExitsWithoutAtWorkWhereThePlayerMustBe) {
+    ASSERT_EQ(Compile("[Locations]\n#1,A,,0\n#2,B,,0\n#3,C,,0\n#4,D,,0\n"
+                      "[Actions]\nif at 2\n{\nif at 3\nor at 4\nthen exit 1 1\n"
+                      "then exit 2 1\n}\nexit 3 1\nif verb 0\nand at 3\nthen exit 4 1\n"
+                      "at 4 exit 5 1 exit 6 1\ngo 3 exit 7 1 subst 0 1\n"),
+              0)
+        << out;
+    WorldFacts w;
+    ASSERT_EQ(AnalyseWorld(db, w), 0);
+    std::vector<std::pair<int, int>> made;  // direction, location
+    for (const ScriptExit& e : w.scriptExits) made.push_back({e.direction, e.location});
+    const std::vector<std::pair<int, int>> expected = {{1, 2}, {2, 2},  {3, -1}, {4, 3},
+                                                       {5, 4}, {6, -1}, {7, 3},  {0, 3}};
+    EXPECT_EQ(made, expected);
+}
+
 TEST_F(WorldTest, NumbersOutsideTheTableReachNothing) {
     ASSERT_EQ(Compile("[System]\nStartLocation=7\n[Locations]\n#1,Hall,,0,-1,32767\n"
                       "[Actions]\ngo 99\nexit 1 -5\n"),

@@ -9,8 +9,9 @@
 namespace umb::app {
 
 // An exit a script makes: "exit" sets direction of location to to; "subst" makes every exit
-// that leads to location lead to to (direction 0). location is -1 when the script line does not
-// say where ("exit" without "at": wherever the player is when it runs).
+// that leads to location lead to to (direction 0). Without "at" (or "subst 0") the location is
+// the player's: the place the line's conditions, or those of its blocks, require, or the place
+// an earlier "go" of the line sent the player; -1 when the script does not say.
 struct ScriptExit {
     int location;
     int direction;
