@@ -202,6 +202,46 @@ TEST_F(CheckTool, NamesPhysicalLinesAndIncludedFiles) {
     EXPECT_EQ(out.find("note: the included file"), std::string::npos) << "part.adv only warns";
 }
 
+// Pictures the program's decoder would not show, each with the decoder's reason; the shows of
+// [Intro] are checked as the locations' pictures are, under the game's ImagePath.
+TEST_F(CheckTool, ReportsPicturesTheDecoderRefuses) {
+    fs::create_directory("art");
+    std::ofstream("art/text.png", std::ios::binary) << "not a picture";
+    std::ofstream("art/cut.png", std::ios::binary) << "\x89PNG\r\n\x1a\n";
+    std::ofstream("pics.adv", std::ios::binary)
+        << "[System]\nImagePath=art\n[Intro]\n#1,gone.png\nHello\n[Locations]\n"
+           "#1,Hall,text.png,0,2\n#2,Yard,cut.png,0,0,1\n[Actions]\nshow 1\n";
+    std::string out;
+    EXPECT_EQ(Check(folder.dir, "pics", out), 0) << out;
+    EXPECT_NE(out.find("pics.adv:4: warning: picture art/gone.png: file not found"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("pics.adv:7: warning: picture art/text.png: not a PNG file"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("pics.adv:8: warning: picture art/cut.png: "), std::string::npos) << out;
+}
+
+// The compiler's numbered diagnostics keep their numbers and say in words what was refused.
+TEST_F(CheckTool, SaysWhatEachDiagnosticRefused) {
+    std::ofstream("words.adv", std::ios::binary)
+        << "stray\n[System]\nBgColor=99\n[Locations]\n#1,Hall\n#40000,Far,,0\n"
+           "[Messages]\nlost text\n[Verbs]\nkick\n@nothere.adv\n";
+    std::string out;
+    EXPECT_EQ(Check(folder.dir, "words", out), 1) << out;
+    const char* const expected[] = {
+        "words.adv:1: warning: a line before any section header [Warning 1]",
+        "words.adv:3: warning: [System] value of \"BgColor=\" is refused [Warning 1]",
+        "words.adv:5: warning: [Locations] the record line lacks a field [Warning 2]",
+        "words.adv:6: warning: [Locations] the record number is out of range [Warning 1]",
+        "words.adv:8: warning: [Messages] a text line with no record before it [Warning 1]",
+        "words.adv:10: warning: [Verbs] a line that is not a record line",
+        "words.adv:11: error: cannot include \"nothere.adv\" [Error 3]",
+    };
+    for (const char* want : expected)
+        EXPECT_NE(out.find(want), std::string::npos) << want << "\n" << out;
+}
+
 TEST_F(CheckTool, DemoAndReadmeExampleHaveNoWarnings) {
     std::string out;
     EXPECT_EQ(Check(fs::path(UMB_EXAMPLES) / "beacon", "beacon", out), 0);

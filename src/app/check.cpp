@@ -3,10 +3,13 @@
 #include "app/world.h"
 #include "compiler/compiler.h"
 #include "db/codes.h"
+#include "ui/picture.h"
+#include "ui/screen.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <map>
 #include <string>
 
 using namespace umb::db;
@@ -188,6 +191,33 @@ struct Checker {
         }
     }
 
+    std::map<std::string, std::string> pictureVerdicts;  // path -> why refused, "" when shown
+
+    // A picture the engine would not show whole, with the program's own decoder's reason.
+    void CheckPicture(SourcePlace p, TextRef picture) {
+        const char* name = TextOf(db, picture);
+        if (name == nullptr || name[0] == '\0') return;
+        std::string path;
+        const size_t folder = strnlen(db.ImagePath, sizeof db.ImagePath);
+        if (folder > 0) path.assign(db.ImagePath, folder).push_back('/');
+        path += name;
+        auto known = pictureVerdicts.find(path);
+        if (known == pictureVerdicts.end()) {
+            char why[80] = "";
+            if (path.size() > ui::MaxPicturePath) {
+                std::snprintf(why, sizeof why, "path longer than %zu characters",
+                              ui::MaxPicturePath);
+            } else {
+                ui::ScreenState screen;
+                const int result = ui::LoadPicture(screen, path.c_str(), 0, 0, why, sizeof why);
+                if (result != 0 && why[0] == '\0') std::snprintf(why, sizeof why, "not shown");
+            }
+            known = pictureVerdicts.emplace(path, why).first;
+        }
+        if (!known->second.empty())
+            Add(p, SeverityWarning, "picture " + path + ": " + known->second);
+    }
+
     void CheckSettingsAndTables() {
         const SourcePlace start =
             log.startLocation.file >= 0 ? log.startLocation : SourcePlace{0, 1};
@@ -196,6 +226,7 @@ struct Checker {
             if (!Defined(locations, n)) continue;
             const SourcePlace p = (*locations.places)[static_cast<size_t>(n)];
             const LocationRecord& l = db.Locations[static_cast<size_t>(n)];
+            CheckPicture(p, l.picture);
             for (int d = 0; d < DirectionCount; ++d)
                 if (l.exits[d] != 0)
                     Refer(p, locations, l.exits[d],
@@ -208,6 +239,13 @@ struct Checker {
                        "the object's place names");
             Mark(used.nouns, o.noun);
         }
+    }
+
+    void CheckShows() {
+        for (int n = 0; n <= db.LastShow; ++n)
+            if (Defined(shows, n))
+                CheckPicture((*shows.places)[static_cast<size_t>(n)],
+                             db.Shows[static_cast<size_t>(n)].picture);
     }
 
     void CheckWorld() {
@@ -323,7 +361,7 @@ int CheckGame(const std::string& sourcePath, CheckLog& log) {
               {"object", &log.objects},
               {"message", &log.messages},
               {"show", &log.shows},
-              {}};
+              {}, {}};
     const auto size = [](int last) { return static_cast<size_t>(std::max(last + 1, 0)); };
     k.used.messages.assign(size(db.LastMessage), 0);
     k.used.shows.assign(size(db.LastShow), 0);
@@ -337,6 +375,7 @@ int CheckGame(const std::string& sourcePath, CheckLog& log) {
     k.CheckScript(db.Events, log.events);
     k.CheckScript(db.Actions, log.actions);
     k.CheckSettingsAndTables();
+    k.CheckShows();
     k.CheckWorld();
     k.CheckUnused();
     return 0;
