@@ -99,6 +99,7 @@ const std::vector<std::string> Planted = {
     "go 77",
     "}",
     "if verb kick",
+    "and noun open",
     "Then {",
     "message 1",
     "}",
@@ -155,6 +156,8 @@ TEST_F(CheckTool, FindsEachPlantedMistakeOnItsLine) {
         {"go 77", "warning: go names location 77, which is not defined"},
         {"if verb kick",
          "warning: word \"kick\" is declared only after this line (at planted.adv:"},
+        {"and noun open", "warning: \"open\" is a verb (at planted.adv:38), which the statement "
+                          "does not take there; \"open\" skipped"},
         {"Then {", "warning: block word \"{\" inside a statement"},
         {"else", "warning: control word \"else\" is not known"},
         {"{", "warning: block opener without a closer"},

@@ -59,6 +59,7 @@ struct UnknownWord {
     SourcePlace place;
     std::string word;
     bool condition;  // met in a condition line, where action keywords are not known
+    size_t verbsBefore, nounsBefore, varsBefore;  // the word tables' sizes at the line
 };
 
 // A %name% in a text, resolved once every variable is declared.

@@ -170,7 +170,9 @@ bool IsNumberWord(const char* word) {
 // Notes a word the statement compiler skipped, for the checker to explain at the end.
 void NoteSkippedWord(Compiler& c, const char* word, bool condition) {
     if (c.Check == nullptr || IsNumberWord(word)) return;
-    c.Check->unknownWords.push_back({c.Check->current, word, condition});
+    const GameDatabase& db = *c.Db;
+    c.Check->unknownWords.push_back(
+        {c.Check->current, word, condition, db.Verbs.size(), db.Nouns.size(), db.Vars.size()});
 }
 
 // Words that other languages use for control flow; here they mean nothing.
@@ -198,15 +200,15 @@ size_t EditDistance(const std::string& a, const std::string& b, size_t limit) {
 const char* NameOf(const WordRecord& w) { return w.word; }
 const char* NameOf(const VarRecord& v) { return v.name; }
 
-// The place of the first entry of a word table that holds word (8 significant characters).
+// The index of the first entry of a word table that holds word (8 significant characters), or
+// the table's size when none does.
 template <typename Record>
-SourcePlace FindWordPlace(const std::vector<Record>& table, const std::vector<SourcePlace>& places,
-                          const std::string& word) {
-    for (size_t i = 0; i < table.size() && i < places.size(); ++i)
+size_t FindWordIndex(const std::vector<Record>& table, const std::string& word) {
+    for (size_t i = 0; i < table.size(); ++i)
         if (CompareNoCaseN(NameOf(table[i]), word.c_str(), WordLength) == 0 &&
             (word.size() >= WordLength || NameOf(table[i])[word.size()] == '\0'))
-            return places[i];
-    return SourcePlace{};
+            return i;
+    return table.size();
 }
 
 std::string PlaceText(const CheckLog& k, SourcePlace p) {
@@ -230,12 +232,29 @@ std::string ExplainSkippedWord(const CheckLog& k, const GameDatabase& db, const 
     if (FindKeyword(u.word.c_str(), !u.condition) != nullptr)
         return std::string(u.condition ? "action " : "condition ") + Quoted(u.word) + " in " +
                (u.condition ? "a condition" : "an action") + " line; " + skipped;
-    SourcePlace later = FindWordPlace(db.Verbs, k.verbs, u.word);
-    if (later.file < 0) later = FindWordPlace(db.Nouns, k.nouns, u.word);
-    if (later.file < 0) later = FindWordPlace(db.Vars, k.vars, u.word);
-    if (later.file >= 0)
-        return "word " + Quoted(u.word) + " is declared only after this line (at " +
-               PlaceText(k, later) + "); " + skipped;
+    // A name of another kind declared before the line was not what the statement takes; one
+    // declared only after the line was not known yet.
+    struct Kind {
+        const char* name;
+        size_t index, before;
+        const std::vector<SourcePlace>& places;
+    };
+    const Kind kinds[] = {
+        {"verb", FindWordIndex(db.Verbs, u.word), u.verbsBefore, k.verbs},
+        {"noun", FindWordIndex(db.Nouns, u.word), u.nounsBefore, k.nouns},
+        {"variable", FindWordIndex(db.Vars, u.word), u.varsBefore, k.vars},
+    };
+    auto placeOf = [](const Kind& kind) {
+        return kind.index < kind.places.size() ? kind.places[kind.index] : SourcePlace{};
+    };
+    for (const Kind& kind : kinds)
+        if (kind.index < kind.before)
+            return Quoted(u.word) + " is a " + kind.name + " (at " + PlaceText(k, placeOf(kind)) +
+                   "), which the statement does not take there; " + skipped;
+    for (const Kind& kind : kinds)
+        if (kind.index < kind.places.size())
+            return "word " + Quoted(u.word) + " is declared only after this line (at " +
+                   PlaceText(k, placeOf(kind)) + "); " + skipped;
     // The nearest known name within a distance that still reads as a slip.
     const size_t limit = u.word.size() <= 4 ? 1 : 2;
     std::string best;
