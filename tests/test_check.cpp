@@ -1,4 +1,5 @@
 // test_check.cpp - the author's checker: each kind of mistake found on its line, clean games clean.
+#include "file_text.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -14,13 +15,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
