@@ -70,6 +70,7 @@ const std::vector<std::string> Planted = {
     "#1,lamp,1,1",
     "#2,key,3,1",
     "#3,box,9,0",
+    "#4,rope,1,1,rop",
     "[Messages]",
     "#1,Hello.",
     "#2,Never printed.",
@@ -81,6 +82,7 @@ const std::vector<std::string> Planted = {
     "#2,door",
     "#3,key",
     "#4,box",
+    "#5,rope",
     "[Vars]",
     "score,ghost,spare",
     "[Foo]",
@@ -129,8 +131,9 @@ TEST_F(CheckTool, FindsEachPlantedMistakeOnItsLine) {
 
     struct Expected {
         const char* line;  // the planted line, as written above
-        const char* finding;
+        std::string finding;
     };
+    const std::string openAt = "planted.adv:" + std::to_string(LineOf("#24,open"));
     const Expected expected[] = {
         {"Colour=3", "warning: [System] key \"Colour=\" is not known [Warning 1]"},
         {"The score is %scroe%.", "warning: text names variable \"%scroe%\""},
@@ -138,6 +141,7 @@ TEST_F(CheckTool, FindsEachPlantedMistakeOnItsLine) {
         {"#3,Vault,,0", "warning: location 3 cannot be reached"},
         {"#2,key,3,1", "warning: object 2 lies where the player never gets"},
         {"#3,box,9,0", "warning: the object's place names location 9, which is not defined"},
+        {"#4,rope,1,1,rop", "warning: unknown word \"rop\" skipped; did you mean \"rope\"?"},
         {"#2,Never printed.", "note: message 2 is never printed"},
         {"#25,push", "note: verb \"push\" (25) is never tested"},
         {"score,ghost,spare", "warning: variable \"ghost\" is read but never set"},
@@ -150,8 +154,8 @@ TEST_F(CheckTool, FindsEachPlantedMistakeOnItsLine) {
         {"go 77", "warning: go names location 77, which is not defined"},
         {"if verb kick",
          "warning: word \"kick\" is declared only after this line (at planted.adv:"},
-        {"and noun open", "warning: \"open\" is a verb (at planted.adv:38), which the statement "
-                          "does not take there; \"open\" skipped"},
+        {"and noun open", "warning: \"open\" is a verb (at " + openAt +
+                              "), which the statement does not take there; \"open\" skipped"},
         {"Then {", "warning: block word \"{\" inside a statement"},
         {"else", "warning: control word \"else\" is not known"},
         {"{", "warning: block opener without a closer"},

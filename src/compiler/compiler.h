@@ -130,6 +130,9 @@ int CompileSourceFile(Compiler& c, FILE* file, const char* path);
 void ReportDiagnostic(const Compiler& c, const char* line, int code, int lineNumber,
                       const char* path);
 
+// Notes a word that named nothing where the line being compiled used it, for FinishCheck to
+// explain; numbers and compiles without a check log are left alone.
+void NoteSkippedWord(Compiler& c, const char* word, bool condition);
 // Records a finding at the line being compiled; does nothing without a check log.
 void AddFinding(Compiler& c, int severity, std::string reason);
 // Ends a checking compile: reports unknown words (with the nearest known name, or that the name

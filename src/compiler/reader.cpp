@@ -205,9 +205,8 @@ void NotePlaces(Compiler& c, const SourceReader& r, const char* line) {
     default: break;
     }
     // Texts name variables by %name%; %% is a percent sign.
-    if (r.section == Section::Events ||
-        r.section == Section::Actions || r.section == Section::Verbs ||
-        r.section == Section::Nouns || r.section == Section::Vars)
+    if (r.section == Section::Events || r.section == Section::Actions ||
+        r.section == Section::Verbs || r.section == Section::Nouns || r.section == Section::Vars)
         return;
     for (const char* p = std::strchr(line, '%'); p != nullptr; p = std::strchr(p + 1, '%')) {
         if (p[1] == '%') {

@@ -167,14 +167,6 @@ bool IsNumberWord(const char* word) {
     return *word >= '0' && *word <= '9';
 }
 
-// Notes a word the statement compiler skipped, for the checker to explain at the end.
-void NoteSkippedWord(Compiler& c, const char* word, bool condition) {
-    if (c.Check == nullptr || IsNumberWord(word)) return;
-    const GameDatabase& db = *c.Db;
-    c.Check->unknownWords.push_back(
-        {c.Check->current, word, condition, db.Verbs.size(), db.Nouns.size(), db.Vars.size()});
-}
-
 // Words that other languages use for control flow; here they mean nothing.
 const char* const ForeignControlWords[] = {"else",  "elseif", "elif",   "endif",    "fi",
                                            "until", "repeat", "wend",   "endwhile", "loop",
@@ -294,6 +286,13 @@ void NoteBlock(Compiler& c, LineKind kind, int script) {
 }
 
 }  // namespace
+
+void NoteSkippedWord(Compiler& c, const char* word, bool condition) {
+    if (c.Check == nullptr || IsNumberWord(word)) return;
+    const GameDatabase& db = *c.Db;
+    c.Check->unknownWords.push_back(
+        {c.Check->current, word, condition, db.Verbs.size(), db.Nouns.size(), db.Vars.size()});
+}
 
 void AddFinding(Compiler& c, int severity, std::string reason) {
     if (c.Check == nullptr) return;
