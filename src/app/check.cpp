@@ -70,7 +70,9 @@ struct Checker {
 
     void ReferVariable(SourcePlace p, int n, bool set) {
         if (n < 1 || static_cast<size_t>(n) >= db.Vars.size()) {
-            Add(p, SeverityWarning, "variable " + std::to_string(n) + " is not declared in [Vars]");
+            Add(p, SeverityWarning,
+                n == 0 ? std::string("the statement names no variable")
+                       : "variable " + std::to_string(n) + " is not declared in [Vars]");
             return;
         }
         Mark(set ? used.varsSet : used.varsRead, n);
@@ -305,11 +307,19 @@ struct Checker {
         }
         const SourcePlace sysmsgAt =
             log.sysmsgHeader.file >= 0 ? log.sysmsgHeader : SourcePlace{0, 1};
-        for (const int n : EnginePrintedSysmsgs)
-            if (db.Sysmsg[n] == NoText)
-                Add(sysmsgAt, SeverityWarning,
-                    "system message " + std::to_string(n) +
-                        " is printed by the engine but the game leaves it empty");
+        // One finding for them all: a game without [Sysmsg] would otherwise get twenty.
+        std::string empty;
+        int emptyCount = 0;
+        for (const int n : EnginePrintedSysmsgs) {
+            if (db.Sysmsg[n] != NoText) continue;
+            empty += (emptyCount++ == 0 ? "" : ", ") + std::to_string(n);
+        }
+        if (emptyCount > 0)
+            Add(sysmsgAt, SeverityWarning,
+                std::string(emptyCount == 1 ? "system message " : "system messages ") + empty +
+                    (emptyCount == 1 ? " is" : " are") +
+                    " printed by the engine but the game leaves " +
+                    (emptyCount == 1 ? "it" : "them") + " empty");
     }
 };
 
@@ -361,7 +371,8 @@ int CheckGame(const std::string& sourcePath, CheckLog& log) {
               {"object", &log.objects},
               {"message", &log.messages},
               {"show", &log.shows},
-              {}, {}};
+              {},
+              {}};
     const auto size = [](int last) { return static_cast<size_t>(std::max(last + 1, 0)); };
     k.used.messages.assign(size(db.LastMessage), 0);
     k.used.shows.assign(size(db.LastShow), 0);
