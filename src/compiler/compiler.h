@@ -88,7 +88,7 @@ struct CheckLog {
 // Compile state shared by every file of one compilation (an included file continues it).
 struct Compiler {
     db::GameDatabase* Db = nullptr;
-    FILE* Out = stdout;         // where diagnostics go
+    FILE* Out = stdout;         // where diagnostics go; nowhere when null
     bool AllowIncludes = true;  // include lines open files only when set
     int Depth = 0;              // include nesting of the file being read
 
@@ -126,7 +126,8 @@ int CompileSource(Compiler& c, const char* data, size_t size, const char* path);
 // ReadNotFormat (-2, codes.h) when the file cannot be read whole.
 int CompileSourceFile(Compiler& c, FILE* file, const char* path);
 
-// Prints a non-zero diagnostic with its line number, file and the offending line.
+// Prints a non-zero diagnostic with its line number, file and the offending line to c.Out, when
+// there is one.
 void ReportDiagnostic(const Compiler& c, const char* line, int code, int lineNumber,
                       const char* path);
 
