@@ -23,6 +23,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -31,7 +32,8 @@ namespace {
 
 constexpr double SmallStartTargetMs = 5.0;
 constexpr double SmallCommandTargetUs = 200.0;
-constexpr double MaxCommandFactor = 20.0;  // the largest game may cost this many small commands
+constexpr double MaxCommandFactor = 20.0;     // the largest game may cost this many small commands
+constexpr double MaxCountingOverhead = 0.10;  // counting script lines for the coverage report
 
 using Clock = std::chrono::steady_clock;
 
@@ -619,10 +621,12 @@ std::vector<std::string> HeadlessEnvironment() {
 // Runs umb with args in the current directory, standard input from inPath, output to outPath
 // and diagnostics to errPath; the time covers the whole child, from spawn to exit.
 RunResult RunUmb(const std::vector<std::string>& args, const std::string& inPath,
-                 const std::string& outPath, const std::string& errPath) {
+                 const std::string& outPath, const std::string& errPath,
+                 std::string extraEnv = "") {
     static std::vector<std::string> env = HeadlessEnvironment();
     std::vector<char*> envp;
     for (std::string& e : env) envp.push_back(e.data());
+    if (!extraEnv.empty()) envp.push_back(extraEnv.data());
     envp.push_back(nullptr);
 
     std::string program = UMB_BINARY;
@@ -712,7 +716,8 @@ struct Game {
     std::string name;    // file name without extension, in the work folder
     std::string prompt;  // the game's Prompt setting
     std::vector<std::string> commands;
-    size_t count = 0;  // commands actually played (may be cut to the time budget)
+    std::string coverageFile = {};  // when set, the play counts its script lines into it
+    size_t count = 0;               // commands actually played (may be cut to the time budget)
     double startMs = 0, startCpuMs = 0;
     double playMs = 0, playCpuMs = 0;
     double UsPerCommand() const { return (playMs - startMs) * 1000.0 / static_cast<double>(count); }
@@ -786,7 +791,8 @@ bool Compile(const std::string& dir, const std::string& name, const std::string&
 RunResult Play(const std::string& dir, const Game& g, size_t count, const std::string& outPath) {
     const std::string keys = dir + "/" + g.name + "-" + std::to_string(count) + ".keys";
     if (!Exists(keys) && !WriteFile(keys, KeyScript(g.commands, count))) return {};
-    return RunUmb({g.name}, keys, outPath, dir + "/play.err");
+    return RunUmb({g.name}, keys, outPath, dir + "/play.err",
+                  g.coverageFile.empty() ? "" : "UMB_COVERAGE=" + g.coverageFile);
 }
 
 // Checks that a play with count commands ends well and echoes every command.
@@ -909,8 +915,15 @@ int main(int argc, char** argv) {
     Game small{"small", "small", ">", MakeCommands(SmallVocabulary(), opt.commands, 0x534D414Cull)};
     Game max{"max", "max", "What now?",
              MakeCommands(MaxVocabulary(maxSource), opt.commands, 0x4D4158ull)};
+    // The same plays again with the walkthrough tests' line counting on.
+    Game smallCounted = small, maxCounted = max;
+    smallCounted.label = "small counted";
+    maxCounted.label = "max counted";
+    smallCounted.coverageFile = dir + "/small.counts";
+    maxCounted.coverageFile = dir + "/max.counts";
     std::fflush(stdout);
-    if (!Measure(dir, small, opt) || !Measure(dir, max, opt)) {
+    if (!Measure(dir, small, opt) || !Measure(dir, max, opt) || !Measure(dir, smallCounted, opt) ||
+        !Measure(dir, maxCounted, opt)) {
         if (!opt.keep) RemoveTree(dir);
         return 1;
     }
@@ -944,6 +957,18 @@ int main(int argc, char** argv) {
     std::printf("max: against %.0f x the small target (%.0f us): ratio %.2f: %s\n",
                 MaxCommandFactor, MaxCommandFactor * SmallCommandTargetUs, maxAbsRatio,
                 Verdict(maxAbsRatio));
+
+    // Counting lines must not slow play by more than MaxCountingOverhead; it is measured on the
+    // CPU time of a command, which machine load disturbs less than the wall time.
+    for (const auto& [plain, counted] : {std::pair{&small, &smallCounted}, {&max, &maxCounted}}) {
+        const double plainUs = std::max(plain->CpuUsPerCommand(), 0.001);
+        const double overhead = counted->CpuUsPerCommand() / plainUs - 1.0;
+        const double ratio = (1.0 + overhead) / (1.0 + MaxCountingOverhead);
+        std::printf("%s: counting lines %.1f us/command (cpu) against %.1f: overhead %+.1f %%, "
+                    "ratio %.2f (target <= 1.00 of +%.0f %%): %s\n",
+                    plain->label.c_str(), counted->CpuUsPerCommand(), plainUs, overhead * 100.0,
+                    ratio, MaxCountingOverhead * 100.0, Verdict(ratio));
+    }
 
     if (opt.keep)
         std::printf("files kept in %s\n", dir.c_str());

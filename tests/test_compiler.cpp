@@ -568,3 +568,31 @@ TEST_F(CompileTest, GarbageAndHugeLinesAreSurvived) {
 }
 
 }  // namespace
+
+// Each compiled script line knows the file it came from and its line as an editor counts it,
+// whatever pieces, comments and included files came before it.
+TEST_F(IncludeTest, ScriptLinesKeepTheirFileAndPhysicalLine) {
+    Write("acts.adv", "\n[Actions]\nif at 1\n\nthen quit\n");
+    std::vector<ScriptLineSource> events, actions;
+    c.EventSources = &events;
+    c.ActionSources = &actions;
+    EXPECT_EQ(Compile("[Events]\n"        // 1
+                      "| a comment\n"     // 2
+                      "if begin\n"        // 3
+                      "then message 1\n"  // 4
+                      "@acts.adv\n"       // 5
+                      "[Events]\n" +      // 6
+                      FullPiece("then message 2 |") +
+                      FullPiece(" x") +
+                      "\n"                  // 7, in three pieces
+                      "then message 3\n"),  // 8
+              0);
+    auto places = [](const std::vector<ScriptLineSource>& v) {
+        std::string s;
+        for (const ScriptLineSource& p : v) s += p.file + ":" + std::to_string(p.line) + " ";
+        return s;
+    };
+    EXPECT_EQ(places(events), "game.adv:3 game.adv:4 game.adv:7 game.adv:8 ");
+    EXPECT_EQ(places(actions), "acts.adv:3 acts.adv:5 ");
+    EXPECT_EQ(events.size(), static_cast<size_t>(db.EventCount));
+}

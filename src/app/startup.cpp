@@ -226,7 +226,7 @@ int UmbMain(int argc, char** argv) {
         GfxMessageBox("U.M.B.", "Conversion complete");
         return ExitSuccess;
     }
-    PlayGames(db, s.GameName, s.DebugMode != 0);
+    PlayGames(db, s.GameName, s.DebugMode != 0, CoverageFromEnvironment());
     return ExitSuccess;
 }
 

@@ -1,14 +1,636 @@
-// walkthrough.cpp - the author's tool for walkthrough tests (not built yet: says so and fails).
+// walkthrough.cpp - the author's walkthrough tests: key scripts replayed against their transcripts.
 #include "app/workbench.h"
+#include "base/fileio.h"
+#include "compiler/compiler.h"
+#include "db/gamefile.h"
+#include "engine/engine.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <map>
+#include <poll.h>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace umb::db;
+using namespace umb::compiler;
+using namespace umb::engine;
+
+extern char** environ;
 
 namespace umb::app {
 
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr size_t MaxTranscript = 16u << 20;  // a runaway game's output is cut here
+constexpr size_t MaxCoverageFile = 64u << 20;
+constexpr int DiffContext = 3;
+constexpr size_t DiffLinesShown = 6;  // of each side's changed lines
+constexpr const char* CoverageHeader = "umb coverage 1";
+
+// Reads a whole file of at most limit bytes; returns 0, or -1 when it cannot be read whole.
+int ReadTextFile(const fs::path& path, std::string& text, size_t limit) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return -1;
+    const int read = base::ReadWholeFile(file, text, limit);
+    std::fclose(file);
+    return read == 0 ? 0 : -1;
+}
+
+// The child's counters, written by WriteCoverageAtExit.
+ScriptCoverage* childCoverage = nullptr;
+std::string childCoveragePath;
+
+void WriteCoverageAtExit() {
+    if (childCoverage == nullptr) return;
+    std::string text = std::string(CoverageHeader) + "\n";
+    auto table = [&text](const char* name, const std::vector<uint32_t>& reached,
+                         const std::vector<uint32_t>& ran) {
+        text += std::string(name) + " " + std::to_string(reached.size()) + "\n";
+        for (size_t i = 0; i < reached.size() && i < ran.size(); ++i)
+            text += std::to_string(reached[i]) + " " + std::to_string(ran[i]) + "\n";
+    };
+    table("events", childCoverage->eventsReached, childCoverage->eventsRan);
+    table("actions", childCoverage->actionsReached, childCoverage->actionsRan);
+    base::WriteFileAtomically(childCoveragePath, text.data(), text.size());
+}
+
+// Reads a count list of a coverage file at pos into reached and ran (added to them); returns 0,
+// or -1 when the text is not what WriteCoverageAtExit writes.
+int ReadCoverageTable(const std::string& text, size_t& pos, const char* name,
+                      std::vector<uint32_t>& reached, std::vector<uint32_t>& ran) {
+    auto readLine = [&text, &pos](std::string& line) {
+        const size_t end = text.find('\n', pos);
+        if (end == std::string::npos) return false;
+        line = text.substr(pos, end - pos);
+        pos = end + 1;
+        return true;
+    };
+    std::string line;
+    unsigned long count = 0;
+    char word[16] = {};
+    if (!readLine(line) || std::sscanf(line.c_str(), "%15s %lu", word, &count) != 2 ||
+        std::strcmp(word, name) != 0 || count > 1000000)
+        return -1;
+    if (reached.size() < count) reached.resize(count);
+    if (ran.size() < count) ran.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        unsigned long a = 0, b = 0;
+        if (!readLine(line) || std::sscanf(line.c_str(), "%lu %lu", &a, &b) != 2) return -1;
+        reached[i] += static_cast<uint32_t>(a);
+        ran[i] += static_cast<uint32_t>(b);
+    }
+    return 0;
+}
+
+// Adds the counts of a child's coverage file to sum; returns 0, or -1 when it is missing or bad.
+int AddCoverageFile(const std::string& path, ScriptCoverage& sum) {
+    std::string text;
+    if (ReadTextFile(path, text, MaxCoverageFile) != 0) return -1;
+    size_t pos = std::strlen(CoverageHeader) + 1;
+    if (text.compare(0, pos, std::string(CoverageHeader) + "\n") != 0) return -1;
+    if (ReadCoverageTable(text, pos, "events", sum.eventsReached, sum.eventsRan) != 0) return -1;
+    return ReadCoverageTable(text, pos, "actions", sum.actionsReached, sum.actionsRan);
+}
+
+// What one play of a walkthrough gave.
+struct PlayResult {
+    std::string transcript;
+    std::string errors;  // the child's standard error
+    int status = 0;      // its exit status, or -1 when it did not exit by itself
+    bool timedOut = false;
+    double seconds = 0;
+};
+
+// Plays the game in folder (its working folder) as a headless child of this program with args
+// and the key script on its standard input, with the extra environment, stopped after
+// timeoutSeconds. Returns 0, or -1 when the child could not be started.
+int PlayChild(const std::string& folder, const std::vector<std::string>& args,
+              const std::string& keysPath, const std::vector<std::string>& environment,
+              int timeoutSeconds, PlayResult& out) {
+    const int keys = ::open(keysPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (keys < 0) return -1;
+    int outPipe[2], errPipe[2];
+    if (::pipe2(outPipe, O_CLOEXEC) != 0) {
+        ::close(keys);
+        return -1;
+    }
+    if (::pipe2(errPipe, O_CLOEXEC) != 0) {
+        ::close(keys);
+        ::close(outPipe[0]);
+        ::close(outPipe[1]);
+        return -1;
+    }
+    // The child's environment is ours with the extra variables in place of any of the same names
+    // (an author's own UMB_COVERAGE must not leak into a run that does not count).
+    std::vector<std::string> envStore;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const char* eq = std::strchr(*e, '=');
+        const size_t nameLength = eq != nullptr ? static_cast<size_t>(eq - *e) : std::strlen(*e);
+        const std::string name(*e, nameLength);
+        if (name != "UMB_DRIVER" && name != "UMB_KEYLOG" && name != "UMB_COVERAGE")
+            envStore.emplace_back(*e);
+    }
+    envStore.insert(envStore.end(), environment.begin(), environment.end());
+    std::vector<char*> envp;
+    for (std::string& e : envStore) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> argStore = {"umb"};
+    argStore.insert(argStore.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : argStore) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // Only calls safe after fork from here on; a failure ends the child with status 127.
+        if (::dup2(keys, 0) < 0 || ::dup2(outPipe[1], 1) < 0 || ::dup2(errPipe[1], 2) < 0 ||
+            ::chdir(folder.c_str()) != 0)
+            ::_exit(127);
+        ::execve("/proc/self/exe", argv.data(), envp.data());
+        ::_exit(127);
+    }
+    ::close(keys);
+    ::close(outPipe[1]);
+    ::close(errPipe[1]);
+    if (pid < 0) {
+        ::close(outPipe[0]);
+        ::close(errPipe[0]);
+        return -1;
+    }
+    const auto deadline = start + std::chrono::seconds(timeoutSeconds);
+    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    std::string* sinks[2] = {&out.transcript, &out.errors};
+    int open = 2;
+    char buf[65536];
+    while (open > 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            out.timedOut = true;
+            break;
+        }
+        const int ready = ::poll(fds, 2, static_cast<int>(std::min<long long>(left.count(), 1000)));
+        if (ready < 0 && errno != EINTR) break;
+        for (int k = 0; k < 2; ++k) {
+            if (fds[k].fd < 0 || fds[k].revents == 0) continue;
+            const ssize_t n = ::read(fds[k].fd, buf, sizeof buf);
+            if (n > 0) {
+                if (sinks[k]->size() < MaxTranscript) sinks[k]->append(buf, static_cast<size_t>(n));
+            } else if (n == 0 || errno != EINTR) {
+                ::close(fds[k].fd);
+                fds[k].fd = -1;
+                --open;
+            }
+        }
+    }
+    for (pollfd& f : fds)
+        if (f.fd >= 0) ::close(f.fd);
+    if (out.timedOut) ::kill(pid, SIGKILL);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    out.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    out.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    return 0;
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    while (pos < text.size()) {
+        size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        lines.push_back(text.substr(pos, end - pos));
+        pos = end + 1;
+    }
+    return lines;
+}
+
+// The command lines a transcript shows before line (inclusive): the lines that begin with the
+// game's prompt.
+int CommandsUpTo(const std::vector<std::string>& lines, size_t line, const std::string& prompt) {
+    int commands = 0;
+    for (size_t i = 0; i <= line && i < lines.size(); ++i)
+        if (!prompt.empty() && lines[i].compare(0, prompt.size(), prompt) == 0) ++commands;
+    return commands;
+}
+
+// Appends to report a unified diff of the first place where got parts from want, with the
+// number of the command there; labels name the two sides.
+void DiffTranscripts(const std::string& want, const std::string& got, const std::string& wantName,
+                     const std::string& gotName, const std::string& prompt, std::string& report) {
+    const std::vector<std::string> a = SplitLines(want), b = SplitLines(got);
+    size_t first = 0;
+    while (first < a.size() && first < b.size() && a[first] == b[first]) ++first;
+    size_t tail = 0;  // equal lines at both ends, after the difference
+    while (tail < a.size() - first && tail < b.size() - first &&
+           a[a.size() - 1 - tail] == b[b.size() - 1 - tail])
+        ++tail;
+    // Where the two agree again soon at the same offset, the changed lines end there; else they
+    // run to the common tail.
+    size_t aStop = a.size() - tail, bStop = b.size() - tail;
+    const long delta = static_cast<long>(b.size()) - static_cast<long>(a.size());
+    for (size_t e = first + 1; e <= first + DiffLinesShown && e < a.size(); ++e) {
+        const long be = static_cast<long>(e) + delta;
+        if (be < static_cast<long>(first) || static_cast<size_t>(be) >= b.size()) continue;
+        bool again = true;
+        for (size_t k = 0; k < DiffContext && again; ++k)
+            again = e + k < a.size() ? (static_cast<size_t>(be) + k < b.size() &&
+                                        a[e + k] == b[static_cast<size_t>(be) + k])
+                                     : static_cast<size_t>(be) + k >= b.size();
+        if (again) {
+            aStop = e;
+            bStop = static_cast<size_t>(be);
+            tail = std::min(a.size() - e, b.size() - bStop);
+            break;
+        }
+    }
+    const size_t from = first > DiffContext ? first - DiffContext : 0;
+    const size_t aChanged = std::min(aStop - first, DiffLinesShown);
+    const size_t bChanged = std::min(bStop - first, DiffLinesShown);
+    const size_t after = std::min<size_t>(tail, DiffContext);
+    const bool cut = aChanged < aStop - first || bChanged < bStop - first;
+    const size_t aEnd = first + aChanged + (cut ? 0 : after);
+    const size_t bEnd = first + bChanged + (cut ? 0 : after);
+    report += "    the transcripts part at command " +
+              std::to_string(std::max(1, CommandsUpTo(a, first, prompt))) + "\n";
+    report += "    --- " + wantName + "\n    +++ " + gotName + "\n";
+    report += "    @@ -" + std::to_string(from + 1) + "," + std::to_string(aEnd - from) + " +" +
+              std::to_string(from + 1) + "," + std::to_string(bEnd - from) + " @@\n";
+    for (size_t i = from; i < first; ++i) report += "     " + a[i] + "\n";
+    for (size_t i = first; i < first + aChanged; ++i) report += "    -" + a[i] + "\n";
+    for (size_t i = first; i < first + bChanged; ++i) report += "    +" + b[i] + "\n";
+    if (cut) {
+        report += "    ...\n";
+        return;
+    }
+    for (size_t i = first + aChanged; i < aEnd; ++i) report += "     " + a[i] + "\n";
+}
+
+// The last line of a key log: the command the game was given last, and how many there were.
+std::string LastCommand(const std::string& keyLogPath, int& commands) {
+    commands = 0;
+    std::string text;
+    if (ReadTextFile(keyLogPath, text, MaxTranscript) != 0) return "";
+    const std::vector<std::string> lines = SplitLines(text);
+    commands = static_cast<int>(lines.size());
+    return lines.empty() ? "" : lines.back();
+}
+
+// Copies the game's folder into work: the game plays there, so its pictures and included files
+// are found and its saved games do not touch the author's. Returns 0, or -1 on failure.
+int CopyFolder(const fs::path& from, const fs::path& work) {
+    std::error_code ec;
+    fs::remove_all(work, ec);
+    fs::copy(from, work, fs::copy_options::recursive, ec);
+    return ec ? -1 : 0;
+}
+
+// One walkthrough: its key script and transcript and the name it is shown by.
+struct Walkthrough {
+    std::string name;
+    fs::path keys;
+    fs::path transcript;
+};
+
+// Everything one run of the tests needs beside the switches.
+struct TestRun {
+    fs::path folder;        // the game's folder ("." for none)
+    std::string game;       // the game's name within it
+    fs::path work;          // the scratch folder, removed at the end
+    fs::path compiledGame;  // the game file compiled from the source, in work
+    std::string prompt;
+    GameDatabase* db = nullptr;
+    std::vector<ScriptLineSource> eventSources, actionSources;
+    ScriptCoverage coverage;
+};
+
+// Plays w in one form ("source" or "compiled") from a fresh copy of the folder; with coverage
+// the counts are added to the run's. Returns 0 when it played; report then says why it failed
+// when failed is set.
+int PlayForm(const Startup& s, TestRun& t, const Walkthrough& w, bool compiled, PlayResult& result,
+             bool& failed, std::string& report) {
+    const fs::path copy = t.work / "game";
+    if (CopyFolder(t.folder, copy) != 0) {
+        report += "    cannot copy the game's folder to " + copy.string() + "\n";
+        failed = true;
+        return -1;
+    }
+    std::error_code ec;
+    if (compiled && !fs::copy_file(t.compiledGame, copy / (t.game + ".umb"),
+                                   fs::copy_options::overwrite_existing, ec)) {
+        report += "    cannot copy the compiled game to " + copy.string() + "\n";
+        failed = true;
+        return -1;
+    }
+    const std::string keyLog = (t.work / "keys.log").string();
+    const std::string coverageFile = (t.work / "counts").string();
+    fs::remove(coverageFile, ec);
+    std::vector<std::string> environment = {"UMB_DRIVER=headless", "UMB_KEYLOG=" + keyLog};
+    const bool counting = s.Coverage && !compiled;
+    if (counting) environment.push_back("UMB_COVERAGE=" + coverageFile);
+    const std::vector<std::string> args = {compiled ? "-b" : "-t", t.game};
+    if (PlayChild(copy.string(), args, w.keys.string(), environment, s.TimeoutSeconds, result) !=
+        0) {
+        report += "    cannot start the game\n";
+        failed = true;
+        return -1;
+    }
+    const char* form = compiled ? "compiled" : "source";
+    if (result.timedOut) {
+        int commands = 0;
+        const std::string last = LastCommand(keyLog, commands);
+        report += "    " + std::string(form) + ": over the time limit of " +
+                  std::to_string(s.TimeoutSeconds) + " s after command " +
+                  std::to_string(commands) + ": " + last + "\n";
+        failed = true;
+    } else if (result.status != 0 || !result.errors.empty()) {
+        report += "    " + std::string(form) + ": the game ended with status " +
+                  std::to_string(result.status) + "\n";
+        for (const std::string& line : SplitLines(result.errors)) report += "    " + line + "\n";
+        failed = true;
+    }
+    if (counting && !result.timedOut && AddCoverageFile(coverageFile, t.coverage) != 0) {
+        report += "    source: the game wrote no line counts\n";
+        failed = true;
+    }
+    fs::remove_all(copy, ec);
+    return 0;
+}
+
+// Runs one walkthrough in both forms (blessing it first from the source with --bless); prints
+// its line and any report, over the progress line when one is shown. Returns 1 when it passed,
+// else 0.
+int RunOne(const Startup& s, TestRun& t, const Walkthrough& w, bool progress) {
+    std::string report;
+    bool failed = false;
+    double seconds = 0;
+    std::string want;
+    const std::string wantName = w.transcript.filename().string();
+    bool haveWant = !s.Bless && ReadTextFile(w.transcript, want, MaxTranscript) == 0;
+    if (!s.Bless && !haveWant) {
+        report += "    cannot read " + wantName + " (--bless writes it)\n";
+        failed = true;
+    }
+    for (const bool compiled : {false, true}) {
+        if (failed) break;
+        PlayResult r;
+        PlayForm(s, t, w, compiled, r, failed, report);
+        seconds += r.seconds;
+        if (failed) break;
+        if (!haveWant) {
+            if (base::WriteFileAtomically(w.transcript.string(), r.transcript.data(),
+                                          r.transcript.size()) != 0) {
+                report += "    cannot write " + w.transcript.string() + "\n";
+                failed = true;
+                break;
+            }
+            want = r.transcript;
+            haveWant = true;
+            report += "    wrote " + wantName + "\n";
+        } else if (r.transcript != want) {
+            const std::string form = compiled ? "compiled" : "source";
+            DiffTranscripts(want, r.transcript, wantName, w.name + " (" + form + ")", t.prompt,
+                            report);
+            failed = true;
+        }
+    }
+    char line[64];
+    std::snprintf(line, sizeof line, "  %.2f s", seconds);
+    if (progress) std::fprintf(stderr, "\r\033[K");
+    std::printf("%-7s %s%s\n%s", failed ? "FAILED" : "ok", w.name.c_str(), line, report.c_str());
+    std::fflush(stdout);
+    return failed ? 0 : 1;
+}
+
+// The walkthroughs beside the game: GAME*.keys, sorted by name.
+std::vector<Walkthrough> FindWalkthroughs(const fs::path& folder, const std::string& game) {
+    std::vector<Walkthrough> found;
+    std::error_code ec;
+    for (const fs::directory_entry& e : fs::directory_iterator(folder, ec)) {
+        const std::string name = e.path().filename().string();
+        if (name.size() <= game.size() + 5 || name.compare(0, game.size(), game) != 0 ||
+            e.path().extension() != ".keys" || !e.is_regular_file())
+            continue;
+        fs::path transcript = e.path();
+        transcript.replace_extension(".txt");
+        found.push_back({e.path().stem().string(), e.path(), transcript});
+    }
+    std::sort(found.begin(), found.end(),
+              [](const Walkthrough& a, const Walkthrough& b) { return a.name < b.name; });
+    return found;
+}
+
+// Compiles the source from within its folder, where included files are found, with the place
+// of every script line; writes the game file into the scratch folder. Returns 0, or -1 with the
+// reason on standard error.
+int CompileForTests(TestRun& t) {
+    const fs::path before = fs::current_path();
+    std::error_code ec;
+    fs::current_path(t.folder, ec);
+    if (ec) {
+        std::fprintf(stderr, "%s: cannot enter the game's folder\n", t.folder.c_str());
+        return -1;
+    }
+    const std::string source = t.game + ".adv";
+    FILE* file = std::fopen(source.c_str(), "r");
+    int result = -1;
+    if (file != nullptr) {
+        Compiler c;
+        BeginCompile(c, *t.db);
+        c.Out = std::fopen("/dev/null", "w");
+        c.EventSources = &t.eventSources;
+        c.ActionSources = &t.actionSources;
+        if (c.Out != nullptr) result = CompileSourceFile(c, file, source.c_str());
+        if (c.Out != nullptr) std::fclose(c.Out);
+        std::fclose(file);
+    }
+    fs::current_path(before, ec);
+    if (result < 0) {
+        std::fprintf(stderr, "%s: the source cannot be compiled (umb --check names the errors)\n",
+                     source.c_str());
+        return -1;
+    }
+    // Played from such a source, the game shows its warnings and waits for a key first, which
+    // the compiled game does not: the two forms cannot give the same transcript.
+    if (result > 0)
+        std::fprintf(stderr,
+                     "%s: the source has warnings, which take the first key of each walkthrough "
+                     "played from it (umb --check names them)\n",
+                     source.c_str());
+    if (WriteGameFile(*t.db, t.compiledGame.c_str()) != 0) {
+        std::fprintf(stderr, "%s: cannot write the compiled game\n", t.compiledGame.c_str());
+        return -1;
+    }
+    const char* prompt = t.db->Prompt;
+    t.prompt.assign(prompt, std::strcspn(prompt, "%"));
+    return 0;
+}
+
+// The lines of a file; empty when it cannot be read.
+std::vector<std::string> SourceLines(const fs::path& path) {
+    std::string text;
+    if (ReadTextFile(path, text, MaxCoverageFile) != 0) return {};
+    std::vector<std::string> lines = SplitLines(text);
+    for (std::string& l : lines)
+        if (!l.empty() && l.back() == '\r') l.pop_back();
+    return lines;
+}
+
+// The count of each source line of a section: the times its action lines ran, or, for a line
+// without one, the times it was reached.
+using LineCounts = std::map<std::pair<std::string, int>, uint32_t>;
+
+void CountSection(const std::vector<ScriptLine>& table, const std::vector<ScriptLineSource>& where,
+                  const std::vector<uint32_t>& reached, const std::vector<uint32_t>& ran,
+                  LineCounts& counts) {
+    LineCounts actionRuns, reaches;
+    for (size_t i = 0; i < where.size() && i < table.size(); ++i) {
+        const std::pair<std::string, int> key = {where[i].file, where[i].line};
+        if (table[i].kind == KindAction) {
+            uint32_t& n = actionRuns[key];
+            n = std::max(n, i < ran.size() ? ran[i] : 0u);
+        } else {
+            uint32_t& n = reaches[key];
+            n = std::max(n, i < reached.size() ? reached[i] : 0u);
+        }
+    }
+    counts.insert(actionRuns.begin(), actionRuns.end());
+    counts.insert(reaches.begin(), reaches.end());  // kept only for lines without an action
+}
+
+// Prints the section's summary and its lines never run; names are shown under the folder.
+void ReportSection(const char* title, const LineCounts& counts, const fs::path& folder,
+                   std::map<std::string, std::vector<std::string>>& sources) {
+    size_t run = 0;
+    for (const auto& [key, n] : counts) run += n > 0 ? 1 : 0;
+    const size_t total = counts.size();
+    std::printf("%s: %zu of %zu lines run (%zu %%)\n", title, run, total,
+                total == 0 ? 100 : run * 100 / total);
+    for (const auto& [key, n] : counts) {
+        if (n > 0) continue;
+        std::vector<std::string>& lines = sources[key.first];
+        if (lines.empty()) lines = SourceLines(folder / key.first);
+        const size_t at = static_cast<size_t>(key.second - 1);
+        std::printf("%s:%d: note: never run: %s\n", (folder / key.first).lexically_normal().c_str(),
+                    key.second, at < lines.size() ? lines[at].c_str() : "");
+    }
+}
+
+// Writes GAME.coverage: every file with script lines, each line with its count before it as
+// gcov lists a source (##### for a script line never run, - for other lines). Returns 0, or -1.
+int WriteCoverageListing(const TestRun& t, const LineCounts& counts, const fs::path& path,
+                         std::map<std::string, std::vector<std::string>>& sources) {
+    std::vector<std::string> files = {t.game + ".adv"};
+    for (const auto& [key, n] : counts)
+        if (std::find(files.begin(), files.end(), key.first) == files.end())
+            files.push_back(key.first);
+    std::string text;
+    char buf[48];
+    for (const std::string& name : files) {
+        std::vector<std::string>& lines = sources[name];
+        if (lines.empty()) lines = SourceLines(t.folder / name);
+        text += "        -:    0:Source:" + name + "\n";
+        for (size_t i = 0; i < lines.size(); ++i) {
+            const auto it = counts.find({name, static_cast<int>(i + 1)});
+            if (it == counts.end())
+                std::snprintf(buf, sizeof buf, "%9s:%5zu:", "-", i + 1);
+            else if (it->second == 0)
+                std::snprintf(buf, sizeof buf, "%9s:%5zu:", "#####", i + 1);
+            else
+                std::snprintf(buf, sizeof buf, "%9u:%5zu:", it->second, i + 1);
+            text += buf + lines[i] + "\n";
+        }
+    }
+    return base::WriteFileAtomically(path.string(), text.data(), text.size());
+}
+
+// Prints the coverage summary and lines never run, and writes GAME.coverage beside the game.
+// Returns 0, or -1 when the listing cannot be written.
+int ReportCoverage(const TestRun& t) {
+    LineCounts events, actions;
+    CountSection(t.db->Events, t.eventSources, t.coverage.eventsReached, t.coverage.eventsRan,
+                 events);
+    CountSection(t.db->Actions, t.actionSources, t.coverage.actionsReached, t.coverage.actionsRan,
+                 actions);
+    std::map<std::string, std::vector<std::string>> sources;
+    ReportSection("Events", events, t.folder, sources);
+    ReportSection("Actions", actions, t.folder, sources);
+    LineCounts all = events;
+    all.insert(actions.begin(), actions.end());
+    const fs::path listing = t.folder / (t.game + ".coverage");
+    if (WriteCoverageListing(t, all, listing, sources) != 0) {
+        std::fprintf(stderr, "%s: cannot write the coverage listing\n", listing.c_str());
+        return -1;
+    }
+    std::printf("wrote %s\n", listing.lexically_normal().c_str());
+    return 0;
+}
+
+}  // namespace
+
+ScriptCoverage* CoverageFromEnvironment() {
+    const char* path = std::getenv("UMB_COVERAGE");
+    if (path == nullptr || path[0] == '\0' || childCoverage != nullptr) return childCoverage;
+    childCoveragePath = path;
+    childCoverage = new ScriptCoverage;  // lives until the process ends, when it is written
+    std::atexit(WriteCoverageAtExit);
+    return childCoverage;
+}
+
 int RunWalkthroughs(const Startup& s) {
-    std::fprintf(stderr, "%s: walkthrough tests is not available in this build\n",
-                 s.GameName.c_str());
-    return ExitFailure;
+    TestRun t;
+    const fs::path game(s.GameName);
+    t.folder = game.has_parent_path() ? game.parent_path() : fs::path(".");
+    t.game = game.filename().string();
+    const std::vector<Walkthrough> walks = FindWalkthroughs(t.folder, t.game);
+    if (walks.empty()) {
+        std::fprintf(stderr, "%s: no walkthroughs (%s*.keys) beside the game\n", s.GameName.c_str(),
+                     t.game.c_str());
+        return ExitFailure;
+    }
+    char work[] = "/tmp/umb-test-XXXXXX";
+    const char* made = ::mkdtemp(work);
+    if (made == nullptr) {
+        std::fprintf(stderr, "cannot make a scratch folder in /tmp\n");
+        return ExitFailure;
+    }
+    t.work = made;
+    t.compiledGame = t.work / "compiled.umb";
+    GameDatabase db;
+    t.db = &db;
+    int passed = 0, failed = 0;
+    int status = ExitFailure;
+    if (AllocateTextHeap(db) == 0 && ResetDatabase(db) == 0 && CompileForTests(t) == 0) {
+        const bool progress = walks.size() > 3 && ::isatty(2) != 0;
+        for (size_t i = 0; i < walks.size(); ++i) {
+            if (progress)
+                std::fprintf(stderr, "[%zu/%zu] %s", i + 1, walks.size(), walks[i].name.c_str());
+            if (RunOne(s, t, walks[i], progress) == 1)
+                ++passed;
+            else
+                ++failed;
+        }
+        const int coverage = s.Coverage ? ReportCoverage(t) : 0;
+        std::printf("%d passed, %d failed\n", passed, failed);
+        status = failed == 0 && coverage == 0 ? ExitSuccess : ExitFailure;
+    }
+    std::error_code ec;
+    fs::remove_all(t.work, ec);
+    return status;
 }
 
 }  // namespace umb::app

@@ -6,6 +6,10 @@
 
 #include <string>
 
+namespace umb::engine {
+struct ScriptCoverage;
+}
+
 namespace umb::app {
 
 // Compiles the game's source and reports every finding as FILE:LINE: kind: reason, then
@@ -23,5 +27,9 @@ int RunMap(const Startup& s);
 // Plays every walkthrough GAME*.keys beside the game against its transcript (--bless writes the
 // transcripts instead) and prints "N passed, M failed". Returns ExitSuccess when none failed.
 int RunWalkthroughs(const Startup& s);
+
+// Returns the line counters a game played under the walkthrough tests fills, written at the
+// process's exit to the file UMB_COVERAGE names; nullptr when it names none.
+engine::ScriptCoverage* CoverageFromEnvironment();
 
 }  // namespace umb::app

@@ -106,12 +106,27 @@ int CompileInclude(Compiler& c, const char* name) {
     return result < 0 ? DiagError1 : (result > 0 ? DiagWarning1 : DiagOk);
 }
 
-int HandleLine(Compiler& c, SourceReader& r, char* line) {
+// Gives every line the statement added to the table its source place.
+void NoteSources(std::vector<ScriptLineSource>* sources, size_t tableSize, const char* path,
+                 int physicalLine) {
+    if (sources == nullptr) return;
+    while (sources->size() < tableSize) sources->push_back({path, physicalLine});
+}
+
+int HandleLine(Compiler& c, SourceReader& r, char* line, const char* path, int physicalLine) {
+    GameDatabase& db = *c.Db;
+    int code = DiagOk;
     switch (r.section) {
     case Section::None: return DiagWarning1;
     case Section::System: return HandleSystemLine(c, r, line);
-    case Section::Events: return CompileScriptLine(c, line, c.Db->Events, c.Db->EventCount);
-    case Section::Actions: return CompileScriptLine(c, line, c.Db->Actions, c.Db->ActionCount);
+    case Section::Events:
+        code = CompileScriptLine(c, line, db.Events, db.EventCount);
+        NoteSources(c.EventSources, db.Events.size(), path, physicalLine);
+        return code;
+    case Section::Actions:
+        code = CompileScriptLine(c, line, db.Actions, db.ActionCount);
+        NoteSources(c.ActionSources, db.Actions.size(), path, physicalLine);
+        return code;
     default: return HandleEntityLine(c, r.section, line);
     }
 }
@@ -298,19 +313,20 @@ int CompileSource(Compiler& c, const char* data, size_t size, const char* path) 
     size_t pos = 0;
     bool inComment = false;  // a '|' earlier in the same line made the rest of it a comment
     SourcePlace outer;       // the including file's line, restored at the end
-    int physical = 0;
-    bool continuing = false;  // the piece before ended without a line end
     if (c.Check != nullptr) {
         outer = c.Check->current;
         c.Check->files.emplace_back(path);
         c.Check->current.file = static_cast<int>(c.Check->files.size()) - 1;
     }
+    int physicalLine = 1;  // of the piece being read
+    bool pieceEndedLine = false;
     while (pos < size) {
         bool split = false;
-        pos += NextPiece(data, size, pos, buf, split);
-        if (!continuing) ++physical;
-        continuing = split;
-        if (c.Check != nullptr) c.Check->current.line = physical;
+        if (pieceEndedLine) ++physicalLine;
+        const size_t used = NextPiece(data, size, pos, buf, split);
+        pieceEndedLine = data[pos + used - 1] == '\n';
+        pos += used;
+        if (c.Check != nullptr) c.Check->current.line = physicalLine;
         if (r.lineNumber == 0 && CompareNoCaseN(buf, ScrambleMarker, 7) == 0) {
             r.scrambled = true;
             continue;
@@ -345,7 +361,7 @@ int CompileSource(Compiler& c, const char* data, size_t size, const char* path) 
             }
         } else {
             c.HeapFull = false;
-            code = HandleLine(c, r, buf);
+            code = HandleLine(c, r, buf, path, physicalLine);
             if (c.HeapFull) code = DiagError2;
             if (c.Check != nullptr) NotePlaces(c, r, buf);
         }

@@ -72,6 +72,12 @@ struct PlaceIndex {
     bool valid = false;
 };
 
+// How often a walk reached each line of the events and actions outside a skipped block, and how
+// often each action line ran; one entry per line of the table.
+struct ScriptCoverage {
+    std::vector<uint32_t> eventsReached, eventsRan, actionsReached, actionsRan;
+};
+
 // One game being played: the database, the screen, and the run-time state beside the tables.
 struct Game {
     db::GameDatabase* Db = nullptr;
@@ -83,6 +89,8 @@ struct Game {
     PlaceIndex ExitsTo;           // entries: location * 16 + direction - 1
     PlaceIndex ObjectsAt;         // entries: object numbers
     int (*Random)() = std::rand;  // the random condition's numbers, 0 to RAND_MAX
+    // Null unless the walkthrough tests count lines: then sized to the tables by PlayGames.
+    ScriptCoverage* Coverage = nullptr;
 };
 
 // Whether a location value means that the player has the object.
@@ -148,8 +156,10 @@ int DisplayGamePicture(Game& g, db::TextRef picture);
 
 // The game loop.
 // Opens the screen and plays the game in db until the player declines another; the saved games
-// are named from gameName, and debugMode lets "%" lines through to DebugCommand. Returns 0.
-int PlayGames(db::GameDatabase& db, const std::string& gameName, bool debugMode);
+// are named from gameName, and debugMode lets "%" lines through to DebugCommand; coverage, when
+// given, is sized to the tables and counts the script lines reached and run. Returns 0.
+int PlayGames(db::GameDatabase& db, const std::string& gameName, bool debugMode,
+              ScriptCoverage* coverage = nullptr);
 // Resets the run-time state to the game's start, runs the events once in ScriptMode::Begin (the
 // introduction) and offers to restore a saved game.
 void NewGame(Game& g);

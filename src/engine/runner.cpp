@@ -129,13 +129,21 @@ int CommandAction(Game& g, Walk& w, const ScriptLine& line, int next) {
     return next;
 }
 
-// Walks a script table; actions selects the rules of the Actions runner.
+// Walks a script table; actions selects the rules of the Actions runner. reached and ran, when
+// given, count each line the walk arrives at and each action line that runs (no less long than
+// the table: PlayGames sizes them).
 void WalkTable(Game& g, Walk& w, const std::vector<ScriptLine>& table, int16_t count, bool actions,
-               const int words[4]) {
+               const int words[4], uint32_t* reached, uint32_t* ran) {
     const int lines = std::min(static_cast<int>(count), static_cast<int>(table.size()));
     for (int i = 0; i < lines && w.running;) {
         const ScriptLine& line = table[static_cast<size_t>(i)];
         int next = i + 1;
+        // A line in a skipped block is passed over, not reached. RunActionLine makes the same
+        // test before the line can change the flag.
+        if (reached != nullptr && w.skip[w.depth] == 0) {
+            ++reached[i];
+            if (line.kind == KindAction && w.cond != 0) ++ran[i];
+        }
         if (IsConditionKind(line.kind)) {
             if (w.skip[w.depth] == 0) {
                 const int f =
@@ -159,7 +167,10 @@ int RunEvents(Game& g, ScriptMode mode) {
     Walk w;
     w.mode = mode > ScriptMode::Begin ? ScriptMode::Begin : mode;  // the events know no continue
     const int words[4] = {0, 0, 0, 0};
-    WalkTable(g, w, g.Db->Events, g.Db->EventCount, false, words);
+    ScriptCoverage* c = g.Coverage;
+    WalkTable(g, w, g.Db->Events, g.Db->EventCount, false, words,
+              c != nullptr ? c->eventsReached.data() : nullptr,
+              c != nullptr ? c->eventsRan.data() : nullptr);
     return w.cond;
 }
 
@@ -170,7 +181,10 @@ int RunActions(Game& g, int verb, int noun, int noun2, int noun3) {
     }
     Walk w;
     const int words[4] = {verb, noun, noun2, noun3};
-    WalkTable(g, w, g.Db->Actions, g.Db->ActionCount, true, words);
+    ScriptCoverage* c = g.Coverage;
+    WalkTable(g, w, g.Db->Actions, g.Db->ActionCount, true, words,
+              c != nullptr ? c->actionsReached.data() : nullptr,
+              c != nullptr ? c->actionsRan.data() : nullptr);
     int result = 0;
     if (w.running)
         result = BuiltinCommand(g, verb, noun);
@@ -234,13 +248,21 @@ static void PlayOneGame(Game& g) {
     }
 }
 
-int PlayGames(GameDatabase& db, const std::string& gameName, bool debugMode) {
+int PlayGames(GameDatabase& db, const std::string& gameName, bool debugMode,
+              ScriptCoverage* coverage) {
     ScreenState screen;
     Game g;
     g.Db = &db;
     g.Screen = &screen;
     g.GameName = gameName;
     g.DebugMode = debugMode;
+    if (coverage != nullptr) {
+        coverage->eventsReached.resize(db.Events.size());
+        coverage->eventsRan.resize(db.Events.size());
+        coverage->actionsReached.resize(db.Actions.size());
+        coverage->actionsRan.resize(db.Actions.size());
+        g.Coverage = coverage;
+    }
     OpenGameScreen(g);
     do {
         PlayOneGame(g);

@@ -18,6 +18,22 @@ std::string endKeys;
 size_t endKeyAt = 0;
 
 FILE* KeysIn() { return keysIn != nullptr ? keysIn : stdin; }
+
+// UMB_KEYLOG names a file that receives each line of the key script as it is consumed, so that
+// a run stopped from outside (a walkthrough over its time limit) tells its last command.
+FILE* keyLog = nullptr;
+std::string keyLogLine;
+
+void LogKeyByte(int b) {
+    if (keyLog == nullptr || b == EOF) return;
+    if (b != '\n') {
+        if (b != '\r') keyLogLine.push_back(static_cast<char>(b));
+        return;
+    }
+    std::fprintf(keyLog, "%s\n", keyLogLine.c_str());
+    std::fflush(keyLog);
+    keyLogLine.clear();
+}
 FILE* TextOut() { return textOut != nullptr ? textOut : stdout; }
 
 struct NamedKey {
@@ -36,7 +52,11 @@ constexpr int UnknownName = -3;
 
 class HeadlessDriver : public DisplayDriver {
   public:
-    int Run(int (*entry)(int, char**), int argc, char** argv) override { return entry(argc, argv); }
+    int Run(int (*entry)(int, char**), int argc, char** argv) override {
+        if (const char* path = std::getenv("UMB_KEYLOG"); path != nullptr && path[0] != '\0')
+            keyLog = std::fopen(path, "w");
+        return entry(argc, argv);
+    }
     void Open() override {}
     void Close() override { WriteScreenDump(TextOut()); }
     void Present() override {}
@@ -83,7 +103,9 @@ class HeadlessDriver : public DisplayDriver {
             pending_.pop_front();
             return b;
         }
-        return std::fgetc(KeysIn());
+        const int b = std::fgetc(KeysIn());
+        LogKeyByte(b);
+        return b;
     }
 
     // The next key of the script: a byte, or a key name in braces.
