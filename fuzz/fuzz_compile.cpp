@@ -1,5 +1,5 @@
 // fuzz_compile.cpp - fuzzes the source compiler with includes off; an accepted source must survive
-// the compiled game file unchanged.
+// the compiled game file unchanged, and a checking compile must make the same database.
 #include "db_compare.h"
 #include "fuzz_common.h"
 
@@ -10,12 +10,37 @@ namespace {
 
 GameDatabase db;
 GameDatabase back;
+GameDatabase checked;
+
+// Compiles again with the checker's log: the same result and database, and every finding on a
+// line the source has.
+void CompileChecking(const uint8_t* data, size_t size, int result) {
+    ResetDatabase(checked);
+    Compiler c;
+    BeginCompile(c, checked);
+    c.AllowIncludes = false;
+    c.Out = FuzzSink();
+    CheckLog log;
+    c.Check = &log;
+    const int again = CompileSource(c, reinterpret_cast<const char*>(data), size, "fuzz.adv");
+    FuzzCheck(again == result, "a checking compile returns what a plain one does");
+    FuzzCheck(FinishCheck(c) == 0, "FinishCheck returns 0");
+    FuzzCheck(DatabaseDifference(db, checked).empty(),
+              "a checking compile makes the same database");
+    int lines = 1;
+    for (size_t i = 0; i < size; ++i) lines += data[i] == '\n';
+    for (const Finding& f : log.findings)
+        FuzzCheck(f.place.file == 0 && f.place.line >= 1 && f.place.line <= lines,
+                  "a finding names a line of the source");
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     FuzzEnterTempFolder();
-    FuzzCheck(AllocateTextHeap(db) == 0 && AllocateTextHeap(back) == 0, "the text heaps");
+    FuzzCheck(AllocateTextHeap(db) == 0 && AllocateTextHeap(back) == 0 &&
+                  AllocateTextHeap(checked) == 0,
+              "the text heaps");
     return 0;
 }
 
@@ -28,6 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int result = CompileSource(c, reinterpret_cast<const char*>(data), size, "fuzz.adv");
     FuzzCheck(result >= -1 && result <= 1, "CompileSource returns -1, 0 or 1");
     FuzzCheck(db.TextHeapNext >= 1 && db.TextHeapNext <= TextHeapSize, "the heap position");
+    CompileChecking(data, size, result);
     // The program writes a compiled game file only for a source without errors.
     if (result == -1) return 0;
 

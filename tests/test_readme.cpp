@@ -1,5 +1,6 @@
 // test_readme.cpp - the README's example adventure compiles without a diagnostic and plays its
 // walkthrough to the win, from the source and compiled, as the README shows it.
+#include "file_text.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -14,13 +15,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
 
 // The code block the README holds between "<!-- example NAME -->" and "<!-- end NAME -->",
 // or nothing when the markers or the fences around the block are gone.

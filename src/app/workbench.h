@@ -2,6 +2,9 @@
 #pragma once
 
 #include "app/startup.h"
+#include "compiler/compiler.h"
+
+#include <string>
 
 namespace umb::engine {
 struct ScriptCoverage;
@@ -12,6 +15,10 @@ namespace umb::app {
 // Compiles the game's source and reports every finding as FILE:LINE: kind: reason, then
 // "N errors, M warnings"; writes nothing. Returns ExitSuccess with no errors, else ExitFailure.
 int RunCheck(const Startup& s);
+
+// Compiles the source at sourcePath with findings recorded in log and checks the world it
+// makes; returns 0, or -1 when the source cannot be read.
+int CheckGame(const std::string& sourcePath, compiler::CheckLog& log);
 
 // Writes GAME-map.svg (and GAME-map.png with --png) from the game's source. Returns ExitSuccess
 // when written, else ExitFailure with the reason on standard error.

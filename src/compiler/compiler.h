@@ -38,6 +38,53 @@ enum class Section {
     Actions
 };
 
+// Where a thing stands in the sources: an index into CheckLog::files and a physical line (the
+// pieces of an over-long line share theirs); file -1 means nowhere.
+struct SourcePlace {
+    int file = -1;
+    int line = 0;
+};
+
+enum Severity { SeverityError = 0, SeverityWarning = 1, SeverityNote = 2 };
+
+struct Finding {
+    SourcePlace place;
+    int severity;
+    std::string reason;
+};
+
+// A word of a script line that named nothing when the line was compiled; the end of the
+// compilation tells a misspelling from a word declared later.
+struct UnknownWord {
+    SourcePlace place;
+    std::string word;
+    bool condition;  // met in a condition line, where action keywords are not known
+    size_t verbsBefore, nounsBefore, varsBefore;  // the word tables' sizes at the line
+};
+
+// A %name% in a text, resolved once every variable is declared.
+struct TextMark {
+    SourcePlace place;
+    std::string name;
+};
+
+// What a checking compile records besides the database: findings and where every record and
+// script line was written. Normal compiles have none, so they stay as fast as before.
+struct CheckLog {
+    std::vector<std::string> files;
+    std::vector<Finding> findings;
+    SourcePlace current;  // the line being compiled
+    SourcePlace startLocation;
+    SourcePlace sysmsgs[db::SysmsgCount];
+    SourcePlace sysmsgHeader;
+    std::vector<SourcePlace> locations, objects, messages, shows;  // by record number
+    std::vector<SourcePlace> verbs, nouns, vars;                   // by list index
+    std::vector<SourcePlace> events, actions;                      // by script line
+    std::vector<UnknownWord> unknownWords;
+    std::vector<TextMark> textMarks;
+    std::vector<SourcePlace> openBlocks[2];  // openers not yet closed: events, actions
+};
+
 // Where a compiled script line came from: the file as it was opened and its line as editors count
 // it (a long line split into pieces keeps the number of its first).
 struct ScriptLineSource {
@@ -48,7 +95,7 @@ struct ScriptLineSource {
 // Compile state shared by every file of one compilation (an included file continues it).
 struct Compiler {
     db::GameDatabase* Db = nullptr;
-    FILE* Out = stdout;         // where diagnostics go
+    FILE* Out = stdout;         // where diagnostics go; nowhere when null
     bool AllowIncludes = true;  // include lines open files only when set
     int Depth = 0;              // include nesting of the file being read
 
@@ -62,6 +109,8 @@ struct Compiler {
     bool ObjectTextBegun = false;
 
     bool HeapFull = false;  // set when a text of the current line did not fit
+
+    CheckLog* Check = nullptr;  // set only by the checker
 
     // When set, given one entry for each line compiled into the events and actions tables.
     std::vector<ScriptLineSource>* EventSources = nullptr;
@@ -88,9 +137,19 @@ int CompileSource(Compiler& c, const char* data, size_t size, const char* path);
 // ReadNotFormat (-2, codes.h) when the file cannot be read whole.
 int CompileSourceFile(Compiler& c, FILE* file, const char* path);
 
-// Prints a non-zero diagnostic with its line number, file and the offending line.
+// Prints a non-zero diagnostic with its line number, file and the offending line to c.Out, when
+// there is one.
 void ReportDiagnostic(const Compiler& c, const char* line, int code, int lineNumber,
                       const char* path);
+
+// Notes a word that named nothing where the line being compiled used it, for FinishCheck to
+// explain; numbers and compiles without a check log are left alone.
+void NoteSkippedWord(Compiler& c, const char* word, bool condition);
+// Records a finding at the line being compiled; does nothing without a check log.
+void AddFinding(Compiler& c, int severity, std::string reason);
+// Ends a checking compile: reports unknown words (with the nearest known name, or that the name
+// is declared later), blocks left open and %name% marks naming no variable. Returns 0.
+int FinishCheck(Compiler& c);
 
 // Section handlers: each takes the line as cut by the reader and returns a diagnostic code.
 int HandleSystemLine(Compiler& c, SourceReader& r, char* line);

@@ -5,7 +5,7 @@ namespace umb::compiler {
 
 void ReportDiagnostic(const Compiler& c, const char* line, int code, int lineNumber,
                       const char* path) {
-    if (code == DiagOk) return;
+    if (code == DiagOk || c.Out == nullptr) return;
     if (code < 0)
         std::fprintf(c.Out, "Error %d ", -code);
     else

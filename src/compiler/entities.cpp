@@ -137,7 +137,10 @@ int HandleObject(Compiler& c, const char* line) {
     } else {
         bool written = false;
         obj.noun = ReadNumber16(noun, &written);
-        if (!written) obj.noun = static_cast<int16_t>(FindNoun(db, noun));
+        if (!written) {
+            obj.noun = static_cast<int16_t>(FindNoun(db, noun));
+            if (obj.noun == 0) NoteSkippedWord(c, noun, false);
+        }
     }
     return DiagOk;
 }

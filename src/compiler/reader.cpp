@@ -131,6 +131,110 @@ int HandleLine(Compiler& c, SourceReader& r, char* line, const char* path, int p
     }
 }
 
+const char* const SystemKeys[] = {
+    "Title=",     "StartLocation=", "MaxItems=", "Boolean=", "Prompt=", "ShowExits=",
+    "ImagePath=", "StatusLine=",    "BgColor=",  "FgColor=", "CharSet="};
+
+const char* SectionName(Section section) {
+    for (const Header& h : Headers)
+        if (h.section == section) return h.text;
+    return "no section";
+}
+
+// The diagnostic in words, for the checker: what the section's handler refused in the line.
+std::string DiagnosticReason(Section section, int code, const char* line) {
+    if (code == DiagError2) return "the text does not fit in the text heap";
+    if (line[0] == '@') {
+        if (code == DiagError3) return std::string("cannot include \"") + (line + 1) + "\"";
+        return "the included file has findings";
+    }
+    if (line[0] == '[') return std::string("section header \"") + line + "\" is not known";
+    const std::string where = SectionName(section);
+    switch (section) {
+    case Section::None: return "a line before any section header";
+    case Section::System: {
+        const char* eq = std::strchr(line, '=');
+        const std::string key(line, eq != nullptr ? static_cast<size_t>(eq - line + 1)
+                                                  : std::strlen(line));
+        for (const char* k : SystemKeys)
+            if (CompareNoCaseN(line, k, std::strlen(k)) == 0)
+                return where + " value of \"" + k + "\" is refused";
+        return where + " key \"" + key + "\" is not known";
+    }
+    case Section::Events:
+    case Section::Actions:
+        return code == DiagError1 ? where + " the script table is full"
+                                  : where + " the line has no statement";
+    case Section::Vars: return where + " the variable table is full";
+    default: break;
+    }
+    if (code == DiagError1) return where + " the word table is full";
+    if (code == DiagWarning2) return where + " the record line lacks a field";
+    if (line[0] == '#') return where + " the record number is out of range";
+    if (section == Section::Sysmsg || section == Section::Directions || section == Section::Verbs ||
+        section == Section::Nouns)
+        return where + " a line that is not a record line (#number,...)";
+    return where + " a text line with no record before it";
+}
+
+// Remembers where the record or script line the line just made was written.
+void NotePlaces(Compiler& c, const SourceReader& r, const char* line) {
+    CheckLog& k = *c.Check;
+    GameDatabase& db = *c.Db;
+    auto at = [&](std::vector<SourcePlace>& v, int n) {
+        if (n < 0) return;
+        if (v.size() <= static_cast<size_t>(n)) v.resize(static_cast<size_t>(n) + 1);
+        v[static_cast<size_t>(n)] = k.current;
+    };
+    auto grown = [&](std::vector<SourcePlace>& v, size_t size) {
+        while (v.size() < size) v.push_back(k.current);
+    };
+    const bool header = line[0] == '#';
+    switch (r.section) {
+    case Section::System:
+        if (CompareNoCaseN(line, "StartLocation=", 14) == 0) k.startLocation = k.current;
+        break;
+    case Section::Sysmsg:
+        if (header) {
+            const long n = ReadNumber(line + 1);
+            if (n >= 0 && n < SysmsgCount) k.sysmsgs[n] = k.current;
+        }
+        break;
+    case Section::Shows:
+        if (header) at(k.shows, c.CurrentShow);
+        break;
+    case Section::Locations:
+        if (header) at(k.locations, c.CurrentLocation);
+        break;
+    case Section::Objects:
+        if (header) at(k.objects, c.CurrentObject);
+        break;
+    case Section::Messages:
+        if (header) at(k.messages, c.CurrentMessage);
+        break;
+    case Section::Verbs: grown(k.verbs, db.Verbs.size()); break;
+    case Section::Nouns: grown(k.nouns, db.Nouns.size()); break;
+    case Section::Vars: grown(k.vars, db.Vars.size()); break;
+    case Section::Events: grown(k.events, db.Events.size()); break;
+    case Section::Actions: grown(k.actions, db.Actions.size()); break;
+    default: break;
+    }
+    // Texts name variables by %name%; %% is a percent sign.
+    if (r.section == Section::Events || r.section == Section::Actions ||
+        r.section == Section::Verbs || r.section == Section::Nouns || r.section == Section::Vars)
+        return;
+    for (const char* p = std::strchr(line, '%'); p != nullptr; p = std::strchr(p + 1, '%')) {
+        if (p[1] == '%') {
+            ++p;
+            continue;
+        }
+        const char* close = std::strchr(p + 1, '%');
+        if (close == nullptr) break;
+        k.textMarks.push_back({k.current, std::string(p + 1, static_cast<size_t>(close - p - 1))});
+        p = close;
+    }
+}
+
 // Copies at most size-1 characters of a value into a NUL-padded setting.
 template <size_t N> void SetText(char (&dst)[N], const char* value) {
     std::memset(dst, 0, N);
@@ -208,7 +312,13 @@ int CompileSource(Compiler& c, const char* data, size_t size, const char* path) 
     char buf[512];
     size_t pos = 0;
     bool inComment = false;  // a '|' earlier in the same line made the rest of it a comment
-    int physicalLine = 1;    // of the piece being read
+    SourcePlace outer;       // the including file's line, restored at the end
+    if (c.Check != nullptr) {
+        outer = c.Check->current;
+        c.Check->files.emplace_back(path);
+        c.Check->current.file = static_cast<int>(c.Check->files.size()) - 1;
+    }
+    int physicalLine = 1;  // of the piece being read
     bool pieceEndedLine = false;
     while (pos < size) {
         bool split = false;
@@ -216,6 +326,7 @@ int CompileSource(Compiler& c, const char* data, size_t size, const char* path) 
         const size_t used = NextPiece(data, size, pos, buf, split);
         pieceEndedLine = data[pos + used - 1] == '\n';
         pos += used;
+        if (c.Check != nullptr) c.Check->current.line = physicalLine;
         if (r.lineNumber == 0 && CompareNoCaseN(buf, ScrambleMarker, 7) == 0) {
             r.scrambled = true;
             continue;
@@ -243,6 +354,8 @@ int CompileSource(Compiler& c, const char* data, size_t size, const char* path) 
                 if (CompareNoCaseN(buf, h.text, std::strlen(h.text)) == 0) {
                     r.section = h.section;
                     code = DiagOk;
+                    if (c.Check != nullptr && h.section == Section::Sysmsg)
+                        c.Check->sysmsgHeader = c.Check->current;
                     break;
                 }
             }
@@ -250,6 +363,17 @@ int CompileSource(Compiler& c, const char* data, size_t size, const char* path) 
             c.HeapFull = false;
             code = HandleLine(c, r, buf, path, physicalLine);
             if (c.HeapFull) code = DiagError2;
+            if (c.Check != nullptr) NotePlaces(c, r, buf);
+        }
+        if (code != DiagOk && c.Check != nullptr) {
+            // The line was cut in place by its handler; the reason is read from the source.
+            // An include that fails as a whole repeats what its own lines already said.
+            int severity = code < 0 ? SeverityError : SeverityWarning;
+            if (buf[0] == '@' && code != DiagError3) severity = SeverityNote;
+            std::string reason = DiagnosticReason(r.section, code, buf);
+            reason += code < 0 ? " [Error " + std::to_string(-code) + "]"
+                               : " [Warning " + std::to_string(code) + "]";
+            AddFinding(c, severity, std::move(reason));
         }
         if (code != DiagOk) {
             ReportDiagnostic(c, buf, code, r.lineNumber, path);
@@ -257,6 +381,7 @@ int CompileSource(Compiler& c, const char* data, size_t size, const char* path) 
             if (r.result == 0) r.result = 1;
         }
     }
+    if (c.Check != nullptr) c.Check->current = outer;
     return r.result;
 }
 

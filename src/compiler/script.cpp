@@ -2,7 +2,10 @@
 #include "base/nocase.h"
 #include "compiler/compiler.h"
 
+#include <algorithm>
 #include <cstring>
+#include <span>
+#include <string>
 
 using namespace umb::base;
 using namespace umb::db;
@@ -159,7 +162,159 @@ int FindName(const GameDatabase& db, const char* word, unsigned names) {
 
 bool IsBlankOrTab(char ch) { return ch == ' ' || ch == '\t'; }
 
+bool IsNumberWord(const char* word) {
+    if (*word == '+' || *word == '-') ++word;
+    return *word >= '0' && *word <= '9';
+}
+
+// Words that other languages use for control flow; here they mean nothing.
+const char* const ForeignControlWords[] = {"else",  "elseif", "elif",   "endif",    "fi",
+                                           "until", "repeat", "wend",   "endwhile", "loop",
+                                           "for",   "next",   "switch", "case"};
+
+// The edit distance of two words without regard to case, stopping early above limit.
+size_t EditDistance(const std::string& a, const std::string& b, size_t limit) {
+    const size_t n = a.size(), m = b.size();
+    if ((n > m ? n - m : m - n) > limit) return limit + 1;
+    std::vector<size_t> prev(m + 1), cur(m + 1);
+    for (size_t j = 0; j <= m; ++j) prev[j] = j;
+    for (size_t i = 1; i <= n; ++i) {
+        cur[0] = i;
+        for (size_t j = 1; j <= m; ++j) {
+            const size_t same = FoldCase(a[i - 1]) == FoldCase(b[j - 1]) ? 0 : 1;
+            cur[j] = std::min({prev[j] + 1, cur[j - 1] + 1, prev[j - 1] + same});
+        }
+        std::swap(prev, cur);
+    }
+    return prev[m];
+}
+
+const char* NameOf(const WordRecord& w) { return w.word; }
+const char* NameOf(const VarRecord& v) { return v.name; }
+
+// The index of the first entry of a word table that holds word (8 significant characters), or
+// the table's size when none does.
+template <typename Record>
+size_t FindWordIndex(const std::vector<Record>& table, const std::string& word) {
+    for (size_t i = 0; i < table.size(); ++i)
+        if (CompareNoCaseN(NameOf(table[i]), word.c_str(), WordLength) == 0 &&
+            (word.size() >= WordLength || NameOf(table[i])[word.size()] == '\0'))
+            return i;
+    return table.size();
+}
+
+std::string PlaceText(const CheckLog& k, SourcePlace p) {
+    if (p.file < 0) return "";
+    return k.files[static_cast<size_t>(p.file)] + ":" + std::to_string(p.line);
+}
+
+std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+
+// Explains one skipped word: declared later, a keyword of the other kind of line, a control
+// word of another language, or unknown with the nearest known name.
+std::string ExplainSkippedWord(const CheckLog& k, const GameDatabase& db, const UnknownWord& u) {
+    const std::string skipped = Quoted(u.word) + " skipped";
+    for (const char* w : ForeignControlWords)
+        if (CompareNoCase(u.word.c_str(), w) == 0)
+            return "control word " + Quoted(u.word) + " is not known; the line is read without it";
+    if (u.word == "{" || u.word == "}" || u.word == "{/" || u.word == "{+")
+        return "block word " + Quoted(u.word) +
+               " inside a statement; a block line is exactly \"{\", \"then {\" or \"do {\" "
+               "in lower case";
+    if (FindKeyword(u.word.c_str(), !u.condition) != nullptr)
+        return std::string(u.condition ? "action " : "condition ") + Quoted(u.word) + " in " +
+               (u.condition ? "a condition" : "an action") + " line; " + skipped;
+    // A name of another kind declared before the line was not what the statement takes; one
+    // declared only after the line was not known yet.
+    struct Kind {
+        const char* name;
+        size_t index, before;
+        const std::vector<SourcePlace>& places;
+    };
+    const Kind kinds[] = {
+        {"verb", FindWordIndex(db.Verbs, u.word), u.verbsBefore, k.verbs},
+        {"noun", FindWordIndex(db.Nouns, u.word), u.nounsBefore, k.nouns},
+        {"variable", FindWordIndex(db.Vars, u.word), u.varsBefore, k.vars},
+    };
+    auto placeOf = [](const Kind& kind) {
+        return kind.index < kind.places.size() ? kind.places[kind.index] : SourcePlace{};
+    };
+    for (const Kind& kind : kinds)
+        if (kind.index < kind.before)
+            return Quoted(u.word) + " is a " + kind.name + " (at " + PlaceText(k, placeOf(kind)) +
+                   "), which the statement does not take there; " + skipped;
+    for (const Kind& kind : kinds)
+        if (kind.index < kind.places.size())
+            return "word " + Quoted(u.word) + " is declared only after this line (at " +
+                   PlaceText(k, placeOf(kind)) + "); " + skipped;
+    // The nearest known name within a distance that still reads as a slip.
+    const size_t limit = u.word.size() <= 4 ? 1 : 2;
+    std::string best;
+    size_t bestDistance = limit + 1;
+    auto consider = [&](const std::string& name) {
+        if (name.empty()) return;
+        const size_t d = EditDistance(u.word, name, limit);
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = name;
+        }
+    };
+    for (const Keyword& kw : u.condition ? std::span<const Keyword>(ConditionWords)
+                                         : std::span<const Keyword>(ActionWords))
+        consider(kw.word);
+    consider("not");
+    for (const auto* table : {&db.Verbs, &db.Nouns})
+        for (const WordRecord& w : *table)
+            consider(std::string(w.word, strnlen(w.word, WordLength)));
+    for (size_t i = 1; i < db.Vars.size(); ++i)
+        consider(std::string(db.Vars[i].name, strnlen(db.Vars[i].name, WordLength)));
+    std::string reason = "unknown word " + skipped;
+    if (!best.empty()) reason += "; did you mean " + Quoted(best) + "?";
+    return reason;
+}
+
+// Keeps the openers not closed yet; a closer with none open is reported at once.
+void NoteBlock(Compiler& c, LineKind kind, int script) {
+    std::vector<SourcePlace>& open = c.Check->openBlocks[script];
+    if (kind != KindEnd) {
+        open.push_back(c.Check->current);
+    } else if (open.empty()) {
+        AddFinding(c, SeverityWarning, "block closer without an opener");
+    } else {
+        open.pop_back();
+    }
+}
+
 }  // namespace
+
+void NoteSkippedWord(Compiler& c, const char* word, bool condition) {
+    if (c.Check == nullptr || IsNumberWord(word)) return;
+    const GameDatabase& db = *c.Db;
+    c.Check->unknownWords.push_back(
+        {c.Check->current, word, condition, db.Verbs.size(), db.Nouns.size(), db.Vars.size()});
+}
+
+void AddFinding(Compiler& c, int severity, std::string reason) {
+    if (c.Check == nullptr) return;
+    c.Check->findings.push_back({c.Check->current, severity, std::move(reason)});
+}
+
+int FinishCheck(Compiler& c) {
+    if (c.Check == nullptr) return 0;
+    CheckLog& k = *c.Check;
+    const GameDatabase& db = *c.Db;
+    for (const UnknownWord& u : k.unknownWords)
+        k.findings.push_back({u.place, SeverityWarning, ExplainSkippedWord(k, db, u)});
+    for (const std::vector<SourcePlace>& open : k.openBlocks)
+        for (const SourcePlace& p : open)
+            k.findings.push_back({p, SeverityWarning, "block opener without a closer"});
+    for (const TextMark& m : k.textMarks)
+        if (FindVariable(db, m.name.substr(0, WordLength).c_str()) == 0)
+            k.findings.push_back({m.place, SeverityWarning,
+                                  "text names variable " + Quoted("%" + m.name + "%") +
+                                      ", which is not declared; it prints 0"});
+    return 0;
+}
 
 int AppendScriptLine(LineKind kind, std::vector<ScriptLine>& table, int16_t& count) {
     if (table.size() >= MaxListRecords) return DiagError1;
@@ -218,7 +373,11 @@ int CompileStatement(Compiler& c, const char* text, LineKind kind, std::vector<S
         }
         if (!gaveOperand) {
             if (const Keyword* k = FindKeyword(word, condition)) {
-                if (slot == ScriptSlots - 1) break;
+                if (slot == ScriptSlots - 1) {
+                    AddFinding(c, SeverityWarning,
+                               "more than 16 statements in a line; the rest is dropped");
+                    break;
+                }
                 ++slot;
                 line.ops[slot] = static_cast<signed char>(negative ? -k->code : k->code);
                 line.operandA[slot] = 0;
@@ -233,6 +392,8 @@ int CompileStatement(Compiler& c, const char* text, LineKind kind, std::vector<S
                 line.operandB[slot] = 0;
                 statement = &BareVariable;
                 operands = 2;  // no operand follows
+            } else {
+                NoteSkippedWord(c, word, condition);
             }
         }
         negative = false;
@@ -250,7 +411,10 @@ int CompileScriptLine(Compiler& c, char* line, std::vector<ScriptLine>& table, i
     for (const BlockWord& b : BlockWords) {
         const bool same =
             b.exact ? std::strcmp(text, b.text) == 0 : CompareNoCase(text, b.text) == 0;
-        if (same) return AppendScriptLine(b.kind, table, count);
+        if (same) {
+            if (c.Check != nullptr) NoteBlock(c, b.kind, &table == &c.Db->Events ? 0 : 1);
+            return AppendScriptLine(b.kind, table, count);
+        }
     }
     for (const ControlWord& w : ControlWords)
         if (CompareNoCaseN(text, w.text, w.length) == 0)

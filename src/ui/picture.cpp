@@ -31,7 +31,6 @@ constexpr size_t InputBlockSize = 32768;
 constexpr size_t RowBufferSize = 1 + PictureWidth * 8;  // filter byte + the widest row (RGBA 16)
 // Pictures are small; the cap only keeps a stray huge file from exhausting memory.
 constexpr size_t MaxPictureFileSize = 64u << 20;
-constexpr size_t MaxPicturePath = 127;
 constexpr uint32_t ChunkLengthLimit = 0x80000000u;
 
 const unsigned char PngSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};

@@ -1,11 +1,15 @@
 // picture.h - what the picture reader shares with code that writes pictures for it.
 #pragma once
 
+#include <cstddef>
+
 namespace umb::ui {
 
 // Pictures are always this size; the picture area's frame lies just outside it.
 constexpr int PictureWidth = 384;
 constexpr int PictureHeight = 256;
+// A longer picture path is refused rather than cut, which could name another file.
+constexpr size_t MaxPicturePath = 127;
 
 // Fills key with the 4 bytes that scrambled image data is combined with: byte k of a chunk's
 // data by exclusive-or with key[k % 4].
