@@ -573,9 +573,8 @@ TEST_F(CompileTest, GarbageAndHugeLinesAreSurvived) {
 // whatever pieces, comments and included files came before it.
 TEST_F(IncludeTest, ScriptLinesKeepTheirFileAndPhysicalLine) {
     Write("acts.adv", "\n[Actions]\nif at 1\n\nthen quit\n");
-    std::vector<ScriptLineSource> events, actions;
-    c.EventSources = &events;
-    c.ActionSources = &actions;
+    CheckLog log;
+    c.Check = &log;
     EXPECT_EQ(Compile("[Events]\n"        // 1
                       "| a comment\n"     // 2
                       "if begin\n"        // 3
@@ -587,12 +586,13 @@ TEST_F(IncludeTest, ScriptLinesKeepTheirFileAndPhysicalLine) {
                       "\n"                  // 7, in three pieces
                       "then message 3\n"),  // 8
               0);
-    auto places = [](const std::vector<ScriptLineSource>& v) {
+    auto places = [&log](const std::vector<SourcePlace>& v) {
         std::string s;
-        for (const ScriptLineSource& p : v) s += p.file + ":" + std::to_string(p.line) + " ";
+        for (const SourcePlace& p : v)
+            s += log.files.at(static_cast<size_t>(p.file)) + ":" + std::to_string(p.line) + " ";
         return s;
     };
-    EXPECT_EQ(places(events), "game.adv:3 game.adv:4 game.adv:7 game.adv:8 ");
-    EXPECT_EQ(places(actions), "acts.adv:3 acts.adv:5 ");
-    EXPECT_EQ(events.size(), static_cast<size_t>(db.EventCount));
+    EXPECT_EQ(places(log.events), "game.adv:3 game.adv:4 game.adv:7 game.adv:8 ");
+    EXPECT_EQ(places(log.actions), "acts.adv:3 acts.adv:5 ");
+    EXPECT_EQ(log.events.size(), static_cast<size_t>(db.EventCount));
 }

@@ -314,7 +314,7 @@ struct TestRun {
     fs::path compiledGame;  // the game file compiled from the source, in work
     std::string prompt;
     GameDatabase* db = nullptr;
-    std::vector<ScriptLineSource> eventSources, actionSources;
+    CheckLog places;  // where each compiled script line was written
     ScriptCoverage coverage;
 };
 
@@ -451,11 +451,9 @@ int CompileForTests(TestRun& t) {
     if (file != nullptr) {
         Compiler c;
         BeginCompile(c, *t.db);
-        c.Out = std::fopen("/dev/null", "w");
-        c.EventSources = &t.eventSources;
-        c.ActionSources = &t.actionSources;
-        if (c.Out != nullptr) result = CompileSourceFile(c, file, source.c_str());
-        if (c.Out != nullptr) std::fclose(c.Out);
+        c.Out = nullptr;  // the author reads diagnostics from --check
+        c.Check = &t.places;
+        result = CompileSourceFile(c, file, source.c_str());
         std::fclose(file);
     }
     fs::current_path(before, ec);
@@ -494,12 +492,14 @@ std::vector<std::string> SourceLines(const fs::path& path) {
 // without one, the times it was reached.
 using LineCounts = std::map<std::pair<std::string, int>, uint32_t>;
 
-void CountSection(const std::vector<ScriptLine>& table, const std::vector<ScriptLineSource>& where,
-                  const std::vector<uint32_t>& reached, const std::vector<uint32_t>& ran,
-                  LineCounts& counts) {
+void CountSection(const std::vector<ScriptLine>& table, const std::vector<SourcePlace>& where,
+                  const std::vector<std::string>& files, const std::vector<uint32_t>& reached,
+                  const std::vector<uint32_t>& ran, LineCounts& counts) {
     LineCounts actionRuns, reaches;
     for (size_t i = 0; i < where.size() && i < table.size(); ++i) {
-        const std::pair<std::string, int> key = {where[i].file, where[i].line};
+        const size_t file = static_cast<size_t>(where[i].file);
+        if (where[i].file < 0 || file >= files.size()) continue;
+        const std::pair<std::string, int> key = {files[file], where[i].line};
         if (table[i].kind == KindAction) {
             uint32_t& n = actionRuns[key];
             n = std::max(n, i < ran.size() ? ran[i] : 0u);
@@ -562,10 +562,10 @@ int WriteCoverageListing(const TestRun& t, const LineCounts& counts, const fs::p
 // Returns 0, or -1 when the listing cannot be written.
 int ReportCoverage(const TestRun& t) {
     LineCounts events, actions;
-    CountSection(t.db->Events, t.eventSources, t.coverage.eventsReached, t.coverage.eventsRan,
-                 events);
-    CountSection(t.db->Actions, t.actionSources, t.coverage.actionsReached, t.coverage.actionsRan,
-                 actions);
+    CountSection(t.db->Events, t.places.events, t.places.files, t.coverage.eventsReached,
+                 t.coverage.eventsRan, events);
+    CountSection(t.db->Actions, t.places.actions, t.places.files, t.coverage.actionsReached,
+                 t.coverage.actionsRan, actions);
     std::map<std::string, std::vector<std::string>> sources;
     ReportSection("Events", events, t.folder, sources);
     ReportSection("Actions", actions, t.folder, sources);

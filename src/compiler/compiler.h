@@ -85,13 +85,6 @@ struct CheckLog {
     std::vector<SourcePlace> openBlocks[2];  // openers not yet closed: events, actions
 };
 
-// Where a compiled script line came from: the file as it was opened and its line as editors count
-// it (a long line split into pieces keeps the number of its first).
-struct ScriptLineSource {
-    std::string file;
-    int line = 0;
-};
-
 // Compile state shared by every file of one compilation (an included file continues it).
 struct Compiler {
     db::GameDatabase* Db = nullptr;
@@ -111,10 +104,6 @@ struct Compiler {
     bool HeapFull = false;  // set when a text of the current line did not fit
 
     CheckLog* Check = nullptr;  // set only by the checker
-
-    // When set, given one entry for each line compiled into the events and actions tables.
-    std::vector<ScriptLineSource>* EventSources = nullptr;
-    std::vector<ScriptLineSource>* ActionSources = nullptr;
 };
 
 // Reader state of one file.

@@ -106,27 +106,13 @@ int CompileInclude(Compiler& c, const char* name) {
     return result < 0 ? DiagError1 : (result > 0 ? DiagWarning1 : DiagOk);
 }
 
-// Gives every line the statement added to the table its source place.
-void NoteSources(std::vector<ScriptLineSource>* sources, size_t tableSize, const char* path,
-                 int physicalLine) {
-    if (sources == nullptr) return;
-    while (sources->size() < tableSize) sources->push_back({path, physicalLine});
-}
-
-int HandleLine(Compiler& c, SourceReader& r, char* line, const char* path, int physicalLine) {
+int HandleLine(Compiler& c, SourceReader& r, char* line) {
     GameDatabase& db = *c.Db;
-    int code = DiagOk;
     switch (r.section) {
     case Section::None: return DiagWarning1;
     case Section::System: return HandleSystemLine(c, r, line);
-    case Section::Events:
-        code = CompileScriptLine(c, line, db.Events, db.EventCount);
-        NoteSources(c.EventSources, db.Events.size(), path, physicalLine);
-        return code;
-    case Section::Actions:
-        code = CompileScriptLine(c, line, db.Actions, db.ActionCount);
-        NoteSources(c.ActionSources, db.Actions.size(), path, physicalLine);
-        return code;
+    case Section::Events: return CompileScriptLine(c, line, db.Events, db.EventCount);
+    case Section::Actions: return CompileScriptLine(c, line, db.Actions, db.ActionCount);
     default: return HandleEntityLine(c, r.section, line);
     }
 }
@@ -361,7 +347,7 @@ int CompileSource(Compiler& c, const char* data, size_t size, const char* path) 
             }
         } else {
             c.HeapFull = false;
-            code = HandleLine(c, r, buf, path, physicalLine);
+            code = HandleLine(c, r, buf);
             if (c.HeapFull) code = DiagError2;
             if (c.Check != nullptr) NotePlaces(c, r, buf);
         }
