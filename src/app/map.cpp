@@ -5,7 +5,7 @@
 
 #include "base/fileio.h"
 #include "compiler/compiler.h"
-#include "ui/gfx/gfx_internal.h"
+#include "ui/gfx/gfx.h"
 
 #include <graphviz/cgraph.h>
 #include <graphviz/gvc.h>

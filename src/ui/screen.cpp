@@ -1,5 +1,6 @@
 // screen.cpp - the four framed output areas and word-wrapped printing.
 #include "ui/screen.h"
+#include "ui/wrap.h"
 
 #include <cstring>
 
@@ -44,8 +45,6 @@ int DrawTextLine(ScreenState& s, const AreaBox& a, const char* line, int len, in
     return startX + GfxTextWidth(line, len);
 }
 
-int Width(int count) { return GfxTextWidth(nullptr, count); }
-
 // Word-wraps text into the area: breaks at blanks and backslashes, a backslash starting a new
 // line; a word too wide for its line keeps what fits and loses the rest. Typed text (may be
 // null) follows the text as typed, its backslashes plain.
@@ -60,56 +59,22 @@ int WrapAndPrint(ScreenState& s, const char* text, const char* typed, int startX
     char buf[WorkBufferSize];
     int n = static_cast<int>(strnlen(text, WorkBufferSize - 1));
     std::memcpy(buf, text, static_cast<size_t>(n));
-    int marked = n;  // a backslash before this index breaks the line
+    const int marked = n;  // a backslash before this index breaks the line
     for (const char* t = typed; t != nullptr && *t != '\0' && n < int{WorkBufferSize} - 1; ++t)
         buf[n++] = *t;
     buf[n] = '\0';
-    auto isBreak = [&](int i) { return buf[i] == ' ' || (buf[i] == '\\' && i < marked); };
     const bool bottom = (s.PrintMode & ModeBottomLine) != 0;
     int result = 0;
-    int room = (a.x2 - a.x1) - startX;
-    int lineStart = 0;
-    int lastBreak = 0;
-    bool backslashLast = false;
-    auto drawLine = [&](int from, int to) {
-        result = DrawTextLine(s, a, buf + from, to - from, startX);
-        if (!bottom) s.LineOffset += LineHeight;
-        startX = 0;
-        room = a.x2 - a.x1;
-    };
-    for (int i = 0; i <= n; ++i) {
-        if (i < n && !isBreak(i)) continue;
-        // The word ending here, without the break character before it.
-        const int wordStart = lastBreak < i && isBreak(lastBreak) ? lastBreak + 1 : lastBreak;
-        // Measured with its break character against the room of this line, a word too wide
-        // keeps what fits; the rest of the word is dropped and the words after it go on.
-        int excess = 0;
-        while (i - excess > wordStart && Width(i - excess - lastBreak) > room) ++excess;
-        if (excess > 0) {
-            std::memmove(buf + i - excess, buf + i, static_cast<size_t>(n - i + 1));
-            n -= excess;
-            i -= excess;
-            if (marked > i) marked = marked >= i + excess ? marked - excess : i;
-        }
-        if (Width(i - lineStart) <= room) {
-            lastBreak = i;
-        } else {
-            drawLine(lineStart, lastBreak > lineStart ? lastBreak : lineStart);
-            backslashLast = false;
-            lineStart = wordStart;
-            lastBreak = i;
-        }
-        if (i < n && buf[i] == '\\' && i < marked) {
-            drawLine(lineStart, i);
-            backslashLast = true;
-            lineStart = i + 1;
-        }
-    }
-    if (lineStart >= n && !backslashLast) return result;
-    if (a.y1 + s.LineOffset < a.y2 || bottom) {
-        result = DrawTextLine(s, a, buf + lineStart, n > lineStart ? n - lineStart : 0, startX);
-        if (!bottom) s.LineOffset += LineHeight;
-    }
+    // Every glyph is GlyphWidth pixels wide, so the room of a line is counted in characters.
+    const int width = a.x2 - a.x1;
+    WrapText(buf, n, marked, (width - startX) / GlyphWidth, width / GlyphWidth,
+             [&](int from, int to, bool last) {
+                 if (!last || a.y1 + s.LineOffset < a.y2 || bottom) {
+                     result = DrawTextLine(s, a, buf + from, to - from, startX);
+                     if (!bottom) s.LineOffset += LineHeight;
+                 }
+                 startX = 0;
+             });
     return result;
 }
 

@@ -54,8 +54,31 @@ struct InputHistory {
     int tail = 0;    // the oldest slot Up can reach
 };
 
+// What ReadLine returns: a line was typed; the player asked to take back the last command
+// (Ctrl+Z); the player asked to quit (Ctrl+C, or the end of input, in a terminal).
+constexpr int LineTyped = 0;
+constexpr int LineUndo = 1;
+constexpr int LineQuit = 2;
+
+struct FrontEnd;
+struct TextFront;
+struct TextLog;
+
+// How the player asked to see the game: the command line's choices.
+struct FrontOptions {
+    bool Terminal = false;    // --tty or UMB_DRIVER=tty: the terminal, never the window
+    bool Plain = false;       // --plain: the terminal's plain lines, for screen readers
+    bool StatusTop = false;   // --status-top: the status line held on the terminal's top line
+    bool NoPictures = false;  // --no-pictures
+};
+
 // The state of the screen and of the player's input; one per run, a fresh one per test.
 struct ScreenState {
+    const FrontEnd* Front = nullptr;  // who shows the game; none: the window
+    FrontOptions Options;
+    TextFront* Text = nullptr;       // the terminal front end's own state while it is open
+    TextLog* Transcript = nullptr;   // --transcript: what is shown and typed, copied as text
+    char FrontFailure[256] = {};     // why the front end could not be opened
     int CurrentArea = 0;
     int PrintMode = 0;
     int LineOffset = 0;

@@ -28,6 +28,11 @@ constexpr int KeyDown = 336;
 constexpr int KeyScreenshot = 370;
 constexpr int KeyPictureToggle = 390;
 
+// Unicode code point of each code page 850 byte, and the byte of a code point (0 when the code
+// page lacks it): the game's texts and keys are code page 850, terminals and files speak Unicode.
+extern const uint16_t Cp850ToUnicode[256];
+int UnicodeToCp850(uint32_t codePoint);
+
 struct GfxSurface;
 
 // The text record: glyph cells are drawn opaque in the two colours.

@@ -87,9 +87,4 @@ void WriteScreenDump(FILE* out);
 // The 8 x 14 glyphs of code page 850, one byte per row, the leftmost pixel in the high bit.
 extern const unsigned char FontGlyphs[256][GlyphHeight];
 
-// Unicode code point of each code page 850 byte, and the byte of a code point (0 when the code
-// page lacks it).
-extern const uint16_t Cp850ToUnicode[256];
-int UnicodeToCp850(uint32_t codePoint);
-
 }  // namespace umb::gfx

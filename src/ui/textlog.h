@@ -1,0 +1,43 @@
+// textlog.h - the game as plain lines of UTF-8 text in reading order: the transcript a player
+// sends to the author, and what the terminal's plain mode writes for screen readers.
+#pragma once
+
+#include "ui/frontend.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace umb::ui {
+
+// Where the lines go and what was written last, so that a location is written again only when
+// what it shows changed.
+struct TextLog {
+    FILE* out = nullptr;
+    bool ownsFile = false;  // opened by OpenTextLog, closed by CloseTextLog
+    int width = 99;         // the characters a line holds: the window's message area by default
+    std::string shownName;                 // the location written last
+    std::vector<std::string> shownTexts;   // and its texts
+    std::string shownStatus;               // the status line written last
+    bool wroteAnything = false;
+};
+
+// Returns 0 with log writing to the end of the file at path (made when missing), -1 when it
+// cannot be opened.
+int OpenTextLog(TextLog& log, const char* path);
+// Flushes and, when the log opened it, closes the file.
+void CloseTextLog(TextLog& log);
+// Writes text (code page 850) as UTF-8 lines of at most log.width characters, wrapped at blanks;
+// a backslash breaks the line unless literal. A blank line is written for an empty text.
+void LogText(TextLog& log, const char* text, bool literal = false);
+// Writes a location when it is another than the one written last, or v.again: a blank line, the
+// name, then its texts; of the same location, only the texts that were not there before. Then
+// the status line, when it changed.
+void LogLocation(TextLog& log, const LocationView& v);
+// Writes the prompt (the author's text) followed by what the player typed or the key answered,
+// as typed, then flushes: a turn is never lost when the program is killed.
+void LogAnswer(TextLog& log, const char* prompt, const char* typed);
+// Returns the UTF-8 form of a code page 850 text; bytes the code page leaves unused are dropped.
+std::string Cp850ToUtf8(const char* text, size_t length);
+
+}  // namespace umb::ui
