@@ -770,6 +770,18 @@ int LoadPicture(ScreenState& s, const char* path, int x0, int y0, char* why, siz
     return result;
 }
 
+int LoadNamedPicture(ScreenState& s, const char* path, const char* name) {
+    char why[80];
+    std::strcpy(why, "path longer than 127 characters");
+    // A longer path is refused rather than cut, which could name another file.
+    int result = -1;
+    if (std::strlen(path) <= MaxPicturePath) result = LoadPicture(s, path, 0, 0, why, sizeof why);
+    if (why[0] != '\0')
+        std::snprintf(s.PictureFailure, sizeof s.PictureFailure, "picture %s: %s",
+                      name != nullptr ? name : path, why);
+    return result;
+}
+
 // Shows a picture unless it is the one asked for last: the key tells pictures apart, not the
 // path, so that the same file asked for anew is read again. A picture not shown whole leaves
 // "picture NAME: reason" in s.PictureFailure; it is emptied otherwise.
@@ -778,18 +790,7 @@ int DisplayPicture(ScreenState& s, int key, const char* path, const char* name) 
     if (key == s.LastPicture) return 0;
     s.LastPicture = key;
 
-    if (path != nullptr && path[0] != '\0') {
-        char why[80];
-        std::strcpy(why, "path longer than 127 characters");
-        // A longer path is refused rather than cut, which could name another file.
-        int result = -1;
-        if (std::strlen(path) <= MaxPicturePath)
-            result = LoadPicture(s, path, 0, 0, why, sizeof why);
-        if (why[0] != '\0')
-            std::snprintf(s.PictureFailure, sizeof s.PictureFailure, "picture %s: %s",
-                          name != nullptr ? name : path, why);
-        if (result == 0) return 0;
-    }
+    if (path != nullptr && path[0] != '\0' && LoadNamedPicture(s, path, name) == 0) return 0;
     GfxSelectSurface(nullptr);
     GfxFillBox(0, 0, PictureWidth, PictureHeight, s.BackgroundColour);
     GfxFrameBox(0, 0, PictureWidth, PictureHeight, s.TextColour);

@@ -1,0 +1,564 @@
+// term_front.cpp - the terminal front end: the game as a running transcript, or as plain lines.
+#include "ui/term/term_front.h"
+
+#include "base/nocase.h"
+#include "ui/picture.h"
+#include "ui/wrap.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <new>
+
+using namespace umb::gfx;
+
+namespace umb::ui {
+
+namespace {
+
+constexpr const char* Bold = "\x1b[1m";
+constexpr const char* Reverse = "\x1b[7m";
+constexpr const char* Normal = "\x1b[0m";
+
+int Fail(ScreenState& s, const char* why) {
+    std::snprintf(s.FrontFailure, sizeof s.FrontFailure, "%s", why);
+    return -1;
+}
+
+// Plain mode writes through the log's stream, so that everything it shows has one form; the
+// terminal look collects its output in the device.
+void Emit(TextFront& tf, const std::string& bytes) {
+    if (!tf.plain)
+        TermWrite(tf.dev, bytes);
+    else if (tf.log.out != nullptr)
+        std::fwrite(bytes.data(), 1, bytes.size(), tf.log.out);
+}
+
+void FlushOut(TextFront& tf) {
+    if (tf.log.out != nullptr) std::fflush(tf.log.out);
+    TermFlush(tf.dev);
+}
+
+int Width(TextFront& tf) { return std::max(TermWidth(tf.dev), 8); }
+
+std::string Utf8(const std::string& cp850) { return Cp850ToUtf8(cp850.data(), cp850.size()); }
+
+// The lines of a text wrapped to the width; backslashes break lines unless literal. An empty
+// text is one empty line.
+std::vector<std::string> Lines(TextFront& tf, const char* text, bool literal) {
+    std::vector<std::string> lines;
+    char buf[WorkBufferSize];
+    const size_t len = strnlen(text, WorkBufferSize - 1);
+    std::memcpy(buf, text, len);
+    buf[len] = '\0';
+    int n = static_cast<int>(len);
+    const int room = Width(tf);
+    WrapText(buf, n, literal ? 0 : n, room, room, [&](int from, int to, bool) {
+        lines.emplace_back(buf + from, static_cast<size_t>(to - from));
+    });
+    if (lines.empty()) lines.emplace_back();
+    return lines;
+}
+
+// Writes a text as whole lines, each in the attribute given (none: nullptr).
+void WriteText(TextFront& tf, const char* text, bool literal, const char* attribute = nullptr) {
+    std::string out;
+    for (const std::string& line : Lines(tf, text, literal)) {
+        if (attribute != nullptr) out += attribute;
+        out += Utf8(line);
+        if (attribute != nullptr) out += Normal;
+        out += '\n';
+    }
+    Emit(tf, out);
+}
+
+// Writes the prompt's lines but the last, which is returned: the answer is typed after it.
+std::string WritePrompt(TextFront& tf, const char* prompt) {
+    std::vector<std::string> lines = Lines(tf, prompt != nullptr ? prompt : "", false);
+    std::string out;
+    for (size_t i = 0; i + 1 < lines.size(); ++i) out += Utf8(lines[i]) + "\n";
+    out += Utf8(lines.back());
+    Emit(tf, out);
+    return lines.back();
+}
+
+void DrawStatusTop(TextFront& tf) {
+    const int width = Width(tf);
+    std::string line = tf.shownStatus.substr(0, static_cast<size_t>(width));
+    line.resize(static_cast<size_t>(width), ' ');
+    // Drawn at the top and the cursor put back where the text flows on.
+    Emit(tf, std::string("\x1b"
+                         "7\x1b[1;1H") +
+                 Reverse + Utf8(line) + Normal +
+                 "\x1b"
+                 "8");
+}
+
+// The top line is kept out of the scroll region; resetting the region on the way out homes the
+// cursor, so the restore bytes move it back to the bottom, where the text ended.
+void SetScrollRegion(TextFront& tf) {
+    const int rows = TermRows(tf.dev);
+    char restore[48];
+    const int n = std::snprintf(restore, sizeof restore, "%s\x1b[r\x1b[%d;1H", Normal, rows);
+    TermSetRestoreBytes(restore, static_cast<size_t>(n));
+    char region[48];
+    std::snprintf(region, sizeof region, "\x1b[2;%dr\x1b[%d;1H", rows, rows);
+    Emit(tf, region);
+    DrawStatusTop(tf);
+}
+
+// A resize changes the width at the next line written; the scroll region follows the height.
+void FollowResize(TextFront& tf) {
+    if (TermResized(tf.dev) && tf.statusTop) SetScrollRegion(tf);
+    tf.log.width = Width(tf);
+}
+
+[[noreturn]] void EndOfInput(ScreenState& s);
+
+// Counts a read that found the input ended: the first may still be answered (a quit), a second
+// in a row means nobody is there to answer, and the program ends.
+void InputEnded(ScreenState& s) {
+    if (++s.Text->endedReads >= 2) EndOfInput(s);
+}
+
+// --- Plain lines --------------------------------------------------------------------------------
+
+// Returns 0 with a line the player typed, TermEnded or TermInterrupted. Where the terminal
+// does not echo (the input is no terminal), the line is written out, so the output reads whole.
+int PlainLine(ScreenState& s, std::string& line) {
+    TextFront& tf = *s.Text;
+    FlushOut(tf);
+    const int r = TermReadLine(tf.dev, line);
+    if (r == TermEnded) {
+        Emit(tf, "\n");
+        InputEnded(s);
+        return r;
+    }
+    if (r == TermInterrupted) {
+        Emit(tf, "\n");
+        return r;
+    }
+    tf.endedReads = 0;
+    if (!tf.dev.inIsTty) Emit(tf, Utf8(line) + "\n");
+    return 0;
+}
+
+// The first character of a line other than a blank, 0 for none.
+int FirstKey(const std::string& line) {
+    for (const char c : line)
+        if (c != ' ') return static_cast<unsigned char>(c);
+    return 0;
+}
+
+// Asks until a line starts with an accepted key; returns what accept makes of it. The prompt
+// ends with the keys that answer it, so that a listener hears what to type.
+template <typename Accept>
+int PlainQuestion(ScreenState& s, const char* prompt, const char* keys, Accept&& accept) {
+    TextFront& tf = *s.Text;
+    std::string text = prompt != nullptr ? prompt : "";
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    text += text.empty() ? "[" : " [";
+    text += keys;
+    text += "] ";
+    for (;;) {
+        FollowResize(tf);
+        WritePrompt(tf, text.c_str());
+        std::string line;
+        if (PlainLine(s, line) != 0) continue;
+        const int answer = accept(FirstKey(line));
+        if (answer >= 0) return answer;
+    }
+}
+
+// --- Keys ---------------------------------------------------------------------------------------
+
+// Returns the next key, waiting timeoutMs (< 0: for ever): TermNoKey when none came,
+// TermInterrupted for SIGINT, TermEnded the first time the input is found ended.
+int NextKey(ScreenState& s, int timeoutMs) {
+    const int key = TermReadKey(s.Text->dev, timeoutMs);
+    if (key == TermEnded)
+        InputEnded(s);
+    else if (key >= 0)
+        s.Text->endedReads = 0;
+    return key;
+}
+
+// A key that answers a question: a letter folded, -1 for keys beyond the characters.
+int LowerKey(int key) {
+    return key >= 0 && key < 256
+               ? static_cast<unsigned char>(base::FoldCase(static_cast<char>(key)))
+               : -1;
+}
+
+void EchoKey(TextFront& tf, int key) {
+    const char c = static_cast<char>(key);
+    Emit(tf, Cp850ToUtf8(&c, 1) + "\n");
+}
+
+int64_t NowMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+// --- The line editor ----------------------------------------------------------------------------
+
+struct Editor {
+    TextFront& tf;
+    std::string prefix;  // the prompt's last line, code page 850
+    std::string line;    // what is typed, code page 850
+    size_t Room() {
+        const int room = Width(tf) - static_cast<int>(prefix.size()) - 1;
+        return static_cast<size_t>(std::max(room, 1));
+    }
+    // A line longer than the room shows its end: the cursor stays on one terminal line, so a
+    // carriage return always reaches the prompt's start.
+    void Redraw() {
+        const size_t room = Room();
+        const size_t from = line.size() > room ? line.size() - room : 0;
+        Emit(tf, "\r" + Utf8(prefix) + Utf8(line.substr(from)) + "\x1b[K");
+    }
+    void Add(int key) {
+        line.push_back(static_cast<char>(key));
+        if (line.size() <= Room())
+            Emit(tf, Utf8(line.substr(line.size() - 1)));
+        else
+            Redraw();
+    }
+    void Erase() {
+        if (line.empty()) return;
+        line.pop_back();
+        if (line.size() < Room())
+            Emit(tf, "\b \b");
+        else
+            Redraw();
+    }
+    void Set(const std::string& text) {
+        line = text;
+        Redraw();
+    }
+    // The line is left as typed, whole, for the scrollback.
+    void Finish() {
+        if (line.size() <= Room()) {
+            Emit(tf, "\n");
+            return;
+        }
+        Emit(tf, "\r\x1b[K");
+        WriteText(tf, (prefix + line).c_str(), true);
+    }
+};
+
+bool Printable(int key) { return (key >= 32 && key < 127) || (key >= 128 && key < 256); }
+
+int EditLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
+    TextFront& tf = *s.Text;
+    buffer[0] = '\0';
+    if (tf.statusPending) {
+        tf.statusPending = false;
+        if (!tf.shownStatus.empty()) WriteText(tf, tf.shownStatus.c_str(), false, Reverse);
+    }
+    Editor ed{tf, WritePrompt(tf, prompt), {}};
+    char recalled[HistoryLineSize];
+    for (;;) {
+        const int key = NextKey(s, -1);
+        if (TermResized(tf.dev)) {
+            if (tf.statusTop) SetScrollRegion(tf);
+            ed.Redraw();
+        }
+        if (key == TermEnded || key == TermInterrupted || key == 3 ||
+            (key == 4 && ed.line.empty())) {
+            Emit(tf, "\n");
+            return LineQuit;
+        }
+        if (key == 26) {
+            Emit(tf, "\n");
+            return LineUndo;
+        }
+        if (key == KeyEnter) break;
+        if (key == KeyBackspace) {
+            ed.Erase();
+        } else if (key == 21 || key == KeyEscape) {
+            ed.Set("");
+        } else if (key == KeyUp || key == KeyDown) {
+            if (key == KeyUp)
+                HistoryBack(s, recalled);
+            else
+                HistoryForward(s, recalled);
+            const size_t keep = std::min(std::strlen(recalled), static_cast<size_t>(maxLength));
+            ed.Set(std::string(recalled, keep));
+        } else if (key == KeyPictureToggle) {
+            s.PicturesEnabled = 1 - s.PicturesEnabled;
+        } else if (Printable(key) && ed.line.size() < static_cast<size_t>(maxLength)) {
+            ed.Add(key);
+        }
+    }
+    ed.Finish();
+    std::memcpy(buffer, ed.line.data(), ed.line.size());
+    buffer[ed.line.size()] = '\0';
+    if (!ed.line.empty()) HistoryAdd(s, buffer);
+    return LineTyped;
+}
+
+// --- The table ----------------------------------------------------------------------------------
+
+int TfOpen(ScreenState& s, const char* title) {
+    (void)title;  // a terminal's title is the player's own
+    return OpenTerminalOn(s, 0, 1);
+}
+
+void TfClose(ScreenState& s) {
+    if (s.Text == nullptr) return;
+    TextFront* tf = s.Text;
+    CloseTextLog(tf->log);
+    TermClose(tf->dev);
+    delete tf;
+    s.Text = nullptr;
+}
+
+void EndOfInput(ScreenState& s) {
+    TfClose(s);
+    std::exit(0);
+}
+
+void TfNewGame(ScreenState& s) {
+    HistoryClear(s);
+    s.LastPicture = NoPictureKey;
+    if (s.Text == nullptr) return;
+    TextFront& tf = *s.Text;
+    tf.shownName.clear();
+    tf.shownTexts.clear();
+    tf.locationShown = false;
+    tf.shownStatus.clear();
+    tf.statusPending = false;
+    tf.log.shownName.clear();
+    tf.log.shownTexts.clear();
+    tf.log.shownStatus.clear();
+}
+
+void TfShowLocation(ScreenState& s, const LocationView& v) {
+    if (s.Text == nullptr || v.name == nullptr) return;
+    TextFront& tf = *s.Text;
+    FollowResize(tf);
+    if (tf.plain) {
+        LogLocation(tf.log, v);
+        return;
+    }
+    const int count = std::clamp(v.textCount, 0, 3);
+    std::vector<std::string> texts;
+    for (int i = 0; i < count; ++i) texts.emplace_back(v.texts[i] != nullptr ? v.texts[i] : "");
+    const bool anew = v.again || !tf.locationShown || tf.shownName != v.name;
+    if (anew) {
+        Emit(tf, "\n");
+        WriteText(tf, v.name, false, Bold);
+    }
+    for (const std::string& t : texts) {
+        if (anew || std::find(tf.shownTexts.begin(), tf.shownTexts.end(), t) == tf.shownTexts.end())
+            WriteText(tf, t.c_str(), false);
+    }
+    tf.shownName = v.name;
+    tf.shownTexts = std::move(texts);
+    tf.locationShown = true;
+    if (v.status != nullptr && tf.shownStatus != v.status) {
+        tf.shownStatus = v.status;
+        if (tf.statusTop)
+            DrawStatusTop(tf);
+        else
+            tf.statusPending = true;
+    }
+}
+
+void ShowLine(ScreenState& s, const char* text, bool literal) {
+    if (s.Text == nullptr || text == nullptr) return;
+    TextFront& tf = *s.Text;
+    FollowResize(tf);
+    if (tf.plain)
+        LogText(tf.log, text, literal);
+    else
+        WriteText(tf, text, literal);
+}
+
+void TfShowMessage(ScreenState& s, const char* text) { ShowLine(s, text, false); }
+void TfShowReply(ScreenState& s, const char* text) { ShowLine(s, text, true); }
+void TfShowNote(ScreenState& s, const char* text) { ShowLine(s, text, true); }
+
+void TfClearMessages(ScreenState& s) {
+    (void)s;  // what scrolled by stays readable above, as in a transcript
+}
+
+int TfAskYesNo(ScreenState& s, const char* prompt, char yesLetter, char noLetter) {
+    if (s.Text == nullptr) return 0;
+    TextFront& tf = *s.Text;
+    const int yes = static_cast<unsigned char>(base::FoldCase(yesLetter));
+    const int no = static_cast<unsigned char>(base::FoldCase(noLetter));
+    if (tf.plain) {
+        const char keys[] = {static_cast<char>(yes), '/', static_cast<char>(no), '\0'};
+        return PlainQuestion(s, prompt, keys, [&](int key) {
+            const int lower = LowerKey(key);
+            return lower == yes ? 1 : lower == no ? 0 : -1;
+        });
+    }
+    FollowResize(tf);
+    WritePrompt(tf, prompt);
+    for (;;) {
+        const int key = NextKey(s, -1);
+        const int lower = LowerKey(key);
+        if (lower != yes && lower != no) continue;
+        EchoKey(tf, key);
+        return lower == yes ? 1 : 0;
+    }
+}
+
+int TfAskChoice(ScreenState& s, const char* prompt, int count) {
+    if (s.Text == nullptr) return 0;
+    TextFront& tf = *s.Text;
+    const bool escapeAllowed = count >= 0;
+    if (count < 0) count = count < -9 ? 9 : -count;
+    count = std::clamp(count, 2, 9);
+    char fallback[16];
+    std::snprintf(fallback, sizeof fallback, "(1:%d): ", count);
+    if (prompt == nullptr) prompt = fallback;
+    if (tf.plain) {
+        char keys[24];
+        std::snprintf(keys, sizeof keys, escapeAllowed ? "1-%d, 0 for none" : "1-%d", count);
+        return PlainQuestion(s, prompt, keys, [&](int key) {
+            if (key >= '1' && key <= '0' + count) return key - '0';
+            return key == '0' && escapeAllowed ? 0 : -1;
+        });
+    }
+    FollowResize(tf);
+    WritePrompt(tf, prompt);
+    for (;;) {
+        const int key = NextKey(s, -1);
+        if (key >= '1' && key <= '0' + count) {
+            EchoKey(tf, key);
+            return key - '0';
+        }
+        if (key == KeyEscape && escapeAllowed) {
+            Emit(tf, "\n");
+            return 0;
+        }
+    }
+}
+
+int TfReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
+    buffer[0] = '\0';
+    if (s.Text == nullptr) return LineQuit;
+    TextFront& tf = *s.Text;
+    FollowResize(tf);
+    if (!tf.plain) return EditLine(s, prompt, buffer, maxLength);
+    WritePrompt(tf, prompt);
+    std::string line;
+    if (PlainLine(s, line) != 0) return LineQuit;
+    const size_t n = std::min(line.size(), static_cast<size_t>(maxLength));
+    std::memcpy(buffer, line.data(), n);
+    buffer[n] = '\0';
+    if (n > 0) HistoryAdd(s, buffer);
+    return LineTyped;
+}
+
+int TfWaitKeyOrTime(ScreenState& s, int ticks) {
+    if (s.Text == nullptr) return 0;
+    TextFront& tf = *s.Text;
+    const int64_t start = NowMs();
+    auto elapsed = [&] { return static_cast<int>(NowMs() - start); };
+    if (ticks < 0) {
+        TermSleep(tf.dev, ticks == INT32_MIN ? INT32_MAX : -ticks);
+        return elapsed();
+    }
+    if (tf.plain) {
+        // The driver's line editing hands over whole lines: Enter ends a pause.
+        FlushOut(tf);
+        if (ticks > 0 && TermInputWaiting(tf.dev, ticks) != 1) return elapsed();
+        std::string line;
+        if (PlainLine(s, line) != 0) return KeyEnter;
+        const int key = FirstKey(line);
+        return key != 0 ? key : KeyEnter;
+    }
+    for (;;) {
+        const int left = ticks > 0 ? std::max(ticks - elapsed(), 0) : -1;
+        const int key = NextKey(s, left);
+        if (key >= 0) return key;
+        if (key == TermNoKey || ticks > 0) return elapsed();
+    }
+}
+
+int TfShowPicture(ScreenState& s, int key, const char* path, const char* name) {
+    s.PictureFailure[0] = '\0';
+    if (key == s.LastPicture) return 0;
+    s.LastPicture = key;
+    if (path == nullptr || path[0] == '\0' || s.Options.NoPictures) return -1;
+    MakeUiColours(s, 0);
+    // Decoded even where it is not drawn, so that debug mode names a picture that is broken.
+    if (LoadNamedPicture(s, path, name) != 0) return -1;
+    TextFront* tf = s.Text;
+    if (tf == nullptr || !tf->pictures || tf->plain) return 0;
+    FollowResize(*tf);
+    std::vector<GfxColour> pixels(static_cast<size_t>(PictureWidth) * PictureHeight);
+    GfxSelectSurface(nullptr);
+    for (int y = 0; y < PictureHeight; ++y)
+        for (int x = 0; x < PictureWidth; ++x)
+            pixels[static_cast<size_t>(y) * PictureWidth + static_cast<size_t>(x)] =
+                GfxReadPixel(x, y);
+    const int cells = std::min(MaxPictureCells, Width(*tf));
+    Emit(*tf, RenderHalfBlocks(pixels.data(), PictureWidth, PictureHeight, cells));
+    return 0;
+}
+
+}  // namespace
+
+int OpenTerminalOn(ScreenState& s, int in, int out) {
+    const bool plain = s.Options.Plain;
+    // Plain lines need no terminal: they may be piped to a file or another program.
+    if (!plain && isatty(in) == 0) return Fail(s, "standard input is not a terminal");
+    if (!plain && isatty(out) == 0) return Fail(s, "standard output is not a terminal");
+    auto* tf = new (std::nothrow) TextFront;
+    if (tf == nullptr) return Fail(s, "out of memory");
+    if (plain) {
+        const int fd = dup(out);
+        tf->log.out = fd >= 0 ? fdopen(fd, "w") : nullptr;
+        if (tf->log.out == nullptr) {
+            if (fd >= 0) close(fd);
+            delete tf;
+            return Fail(s, "cannot write to standard output");
+        }
+        tf->log.ownsFile = true;
+    }
+    if (TermOpen(tf->dev, in, out, !plain) != 0) {
+        CloseTextLog(tf->log);
+        delete tf;
+        return Fail(s, "the terminal is already in use");
+    }
+    tf->plain = plain;
+    tf->statusTop = !plain && s.Options.StatusTop && TermRows(tf->dev) >= 3;
+    const char* colours = std::getenv("COLORTERM");
+    tf->pictures = !plain && !s.Options.NoPictures && colours != nullptr &&
+                   (std::strcmp(colours, "truecolor") == 0 || std::strcmp(colours, "24bit") == 0);
+    tf->log.width = Width(*tf);
+    s.Text = tf;
+    s.FrontFailure[0] = '\0';
+    MakeUiColours(s, 0);
+    if (!plain) {
+        TermSetRestoreBytes(Normal, std::strlen(Normal));
+        if (tf->statusTop) {
+            // A line feed at the bottom first, so that the line the player typed the command on
+            // scrolls up rather than being written over.
+            char bottom[24];
+            std::snprintf(bottom, sizeof bottom, "\x1b[%d;1H\n", TermRows(tf->dev));
+            Emit(*tf, bottom);
+            SetScrollRegion(*tf);
+        }
+    }
+    return 0;
+}
+
+const FrontEnd TerminalFrontEnd = {
+    "terminal",    TfOpen,      TfClose,         TfNewGame,       TfShowLocation,
+    TfShowMessage, TfShowReply, TfShowNote,      TfClearMessages, TfAskYesNo,
+    TfAskChoice,   TfReadLine,  TfWaitKeyOrTime, TfShowPicture,
+};
+
+}  // namespace umb::ui

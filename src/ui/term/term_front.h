@@ -1,0 +1,41 @@
+// term_front.h - the terminal front end's own state, and its parts that tests reach directly.
+#pragma once
+
+#include "ui/frontend.h"
+#include "ui/gfx/gfx.h"
+#include "ui/term/terminal.h"
+#include "ui/textlog.h"
+
+#include <string>
+#include <vector>
+
+namespace umb::ui {
+
+// Widest a picture is drawn, in character cells.
+constexpr int MaxPictureCells = 96;
+
+// The terminal front end while it is open (ScreenState::Text).
+struct TextFront {
+    TermDevice dev;
+    bool plain = false;      // plain lines only: no escape sequence is ever written
+    bool statusTop = false;  // the status line held on the top line, the rest scrolling below
+    bool pictures = false;   // 24-bit colour half blocks may be drawn
+    TextLog log;             // plain mode writes through it
+    std::string shownName;   // the location shown last, and its texts
+    std::vector<std::string> shownTexts;
+    bool locationShown = false;
+    std::string shownStatus;  // the status line shown last
+    bool statusPending = false;
+    int endedReads = 0;  // reads in a row that found the input ended
+};
+
+// Returns 0 with the terminal front end working on in and out (the plain lines when
+// s.Options.Plain), -1 with the reason in s.FrontFailure. TerminalFrontEnd.open uses 0 and 1.
+int OpenTerminalOn(ScreenState& s, int in, int out);
+
+// Returns the escape sequences and "▀" cells that draw the w x h pixels (row by row) cells
+// characters wide: each cell shows two pixel rows of the scaled picture, the upper as its
+// foreground and the lower as its background; attributes are reset after each row.
+std::string RenderHalfBlocks(const gfx::GfxColour* pixels, int w, int h, int cells);
+
+}  // namespace umb::ui

@@ -1,0 +1,415 @@
+// terminal.cpp - the terminal device: termios modes, signal-safe restoring, keys and UTF-8.
+#include "ui/term/terminal.h"
+
+#include "ui/gfx/gfx.h"
+#include "ui/textlog.h"
+
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+using namespace umb::gfx;
+
+namespace umb::ui {
+
+namespace {
+
+// What the signal handlers and the exit handler need, kept where a handler may read it. Only
+// one device owns the terminal at a time.
+volatile sig_atomic_t gResized = 0;
+volatile sig_atomic_t gInterrupted = 0;
+volatile sig_atomic_t gOwned = 0;
+int gInFd = -1;
+int gOutFd = -1;
+bool gHaveModes = false;
+termios gSaved{};
+char gRestoreBytes[64] = {};
+size_t gRestoreLen = 0;
+TermDevice* gDevice = nullptr;
+bool gExitHandlerSet = false;
+
+// Signals that end the program: the terminal is put back, then the signal takes its default
+// course, so the parent sees the status it expects (128 + signal for a shell).
+constexpr int FatalSignals[] = {SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGSEGV,
+                                SIGBUS,  SIGFPE, SIGILL,  SIGABRT};
+constexpr int HandledCount = static_cast<int>(sizeof FatalSignals / sizeof FatalSignals[0]) + 2;
+struct sigaction gOldActions[HandledCount];
+
+// Async-signal-safe: write and tcsetattr only.
+void RestoreNow(int when) {
+    if (gOwned == 0) return;
+    gOwned = 0;
+    if (gRestoreLen > 0 && gOutFd >= 0) {
+        const ssize_t written = write(gOutFd, gRestoreBytes, gRestoreLen);
+        (void)written;
+    }
+    if (gHaveModes) tcsetattr(gInFd, when, &gSaved);
+}
+
+void OnFatalSignal(int sig) {
+    const int saved = errno;
+    RestoreNow(TCSANOW);
+    errno = saved;
+    // SA_RESETHAND has put the default action back; the signal is blocked until we return.
+    raise(sig);
+}
+
+void OnResize(int) { gResized = 1; }
+void OnInterrupt(int) { gInterrupted = 1; }
+
+void AtExit() {
+    if (gDevice != nullptr) TermFlush(*gDevice);
+    RestoreNow(TCSADRAIN);
+}
+
+void Install(int index, int sig, void (*handler)(int), int flags) {
+    struct sigaction sa {};
+    sa.sa_handler = handler;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = flags;
+    sigaction(sig, &sa, &gOldActions[index]);
+}
+
+void InstallHandlers() {
+    int i = 0;
+    for (const int sig : FatalSignals) Install(i++, sig, OnFatalSignal, SA_RESETHAND);
+    Install(i++, SIGWINCH, OnResize, SA_RESTART);
+    // No SA_RESTART: a read waiting for the player returns so that the quit question is asked.
+    Install(i++, SIGINT, OnInterrupt, 0);
+}
+
+void RemoveHandlers() {
+    int i = 0;
+    for (const int sig : FatalSignals) sigaction(sig, &gOldActions[i++], nullptr);
+    sigaction(SIGWINCH, &gOldActions[i++], nullptr);
+    sigaction(SIGINT, &gOldActions[i++], nullptr);
+}
+
+int64_t NowMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+// Milliseconds left until deadline, -1 for no deadline.
+int Remaining(int64_t deadline) {
+    if (deadline < 0) return -1;
+    const int64_t left = deadline - NowMs();
+    return left <= 0 ? 0 : static_cast<int>(left > 1000000000 ? 1000000000 : left);
+}
+
+int64_t DeadlineOf(int timeoutMs) { return timeoutMs < 0 ? -1 : NowMs() + timeoutMs; }
+
+// Returns 1 when input can be read, or TermNoKey, TermEnded, TermInterrupted.
+int WaitReadable(TermDevice& d, int64_t deadline) {
+    for (;;) {
+        if (d.inPos < d.inLen) return 1;
+        if (gInterrupted != 0) {
+            gInterrupted = 0;
+            return TermInterrupted;
+        }
+        TermFlush(d);
+        pollfd p{d.in, POLLIN, 0};
+        const int ready = poll(&p, 1, Remaining(deadline));
+        if (ready > 0) return 1;
+        if (ready == 0) return TermNoKey;
+        if (errno != EINTR && errno != EAGAIN) return TermEnded;
+    }
+}
+
+// Returns the next input byte, or TermNoKey, TermEnded, TermInterrupted.
+int ReadByte(TermDevice& d, int64_t deadline) {
+    for (;;) {
+        const int ready = WaitReadable(d, deadline);
+        if (ready != 1) return ready;
+        if (d.inPos < d.inLen) return d.inBuf[d.inPos++];
+        const ssize_t got = read(d.in, d.inBuf, sizeof d.inBuf);
+        if (got > 0) {
+            d.inPos = 0;
+            d.inLen = static_cast<int>(got);
+        } else if (got == 0) {
+            return TermEnded;
+        } else if (errno != EINTR && errno != EAGAIN) {
+            return TermEnded;  // EIO: the terminal has hung up
+        }
+    }
+}
+
+// Bytes following a UTF-8 lead byte, -1 for a byte that starts no character.
+int Utf8Continuations(int lead) {
+    if (lead >= 0xC2 && lead <= 0xDF) return 1;
+    if (lead >= 0xE0 && lead <= 0xEF) return 2;
+    if (lead >= 0xF0 && lead <= 0xF4) return 3;
+    return -1;
+}
+
+bool IsContinuation(int b) { return (b & 0xC0) == 0x80; }
+
+// The rest of an escape sequence after ESC; returns the key it names, or 0 when it names none
+// (swallowed whole, or cut short).
+int ReadEscapeSequence(TermDevice& d, int introducer) {
+    const int64_t lag = DeadlineOf(TermSequenceMs);
+    if (introducer == 'O') {
+        const int f = ReadByte(d, lag);
+        return f == 'A' ? KeyUp : f == 'B' ? KeyDown : 0;
+    }
+    // CSI: parameter bytes, intermediate bytes, one final byte.
+    char params[16];
+    size_t n = 0;
+    for (;;) {
+        const int b = ReadByte(d, DeadlineOf(TermSequenceMs));
+        if (b < 0) return 0;
+        if (b >= 0x20 && b <= 0x3F) {
+            if (n + 1 < sizeof params) params[n++] = static_cast<char>(b);
+            continue;
+        }
+        params[n] = '\0';
+        if (b == 'A') return KeyUp;
+        if (b == 'B') return KeyDown;
+        if (b == '~' && std::strcmp(params, "24") == 0) return KeyPictureToggle;
+        if (b >= 0x40 && b <= 0x7E) return 0;
+        // A byte that belongs to no sequence ends it; it is not a key of its own either.
+        return 0;
+    }
+}
+
+}  // namespace
+
+int DecodeUtf8(const unsigned char* p, size_t n, int* cp850) {
+    *cp850 = 0;
+    if (n == 0) return 0;
+    if (p[0] < 0x80) {
+        if (p[0] >= 0x20 && p[0] < 0x7F) *cp850 = p[0];
+        return 1;
+    }
+    const int more = Utf8Continuations(p[0]);
+    if (more < 0) return 1;
+    uint32_t cp = p[0] & (0x3F >> more);
+    for (int k = 1; k <= more; ++k) {
+        if (static_cast<size_t>(k) >= n) return 0;
+        if (!IsContinuation(p[k])) return k;  // cut short: the bytes before the intruder go
+        cp = (cp << 6) | (p[k] & 0x3Fu);
+    }
+    const uint32_t least[] = {0, 0x80, 0x800, 0x10000};
+    if (cp < least[more] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return more + 1;
+    const int b = UnicodeToCp850(cp);
+    // Only the upper half: a character that maps to a control byte would be a key in disguise.
+    if (b >= 0x80) *cp850 = b;
+    return more + 1;
+}
+
+int TermOpen(TermDevice& d, int in, int out, bool raw) {
+    if (gOwned != 0) return -1;
+    d.in = in;
+    d.out = out;
+    d.raw = raw;
+    d.inPos = d.inLen = 0;
+    d.output.clear();
+    d.outputBroken = false;
+    d.sizeKnown = false;
+    d.inIsTty = tcgetattr(in, &d.saved) == 0;
+    gInFd = in;
+    gOutFd = out;
+    gHaveModes = d.inIsTty;
+    gSaved = d.saved;
+    gRestoreLen = 0;
+    gResized = 0;
+    gInterrupted = 0;
+    gDevice = &d;
+    gOwned = 1;
+    InstallHandlers();
+    if (!gExitHandlerSet) gExitHandlerSet = std::atexit(AtExit) == 0;
+    if (d.inIsTty) {
+        termios t = d.saved;
+        if (raw) {
+            // Every key as it is typed, Ctrl+C and Ctrl+Z among them; output keeps turning
+            // line feeds into new lines.
+            t.c_iflag &= ~static_cast<tcflag_t>(BRKINT | ICRNL | INPCK | ISTRIP | IXON);
+            t.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | IEXTEN | ISIG);
+            t.c_cc[VMIN] = 1;
+            t.c_cc[VTIME] = 0;
+        } else {
+            t.c_iflag |= ICRNL;
+            t.c_lflag |= ICANON | ECHO | ISIG;
+        }
+        tcsetattr(in, TCSADRAIN, &t);
+    }
+    return 0;
+}
+
+void TermClose(TermDevice& d) {
+    if (gDevice != &d) return;
+    TermFlush(d);
+    RestoreNow(TCSADRAIN);
+    RemoveHandlers();
+    gDevice = nullptr;
+    gRestoreLen = 0;
+}
+
+int TermSetRestoreBytes(const char* bytes, size_t n) {
+    if (n >= sizeof gRestoreBytes) return -1;
+    // A handler may run in between: it sees either no bytes or the whole new set.
+    gRestoreLen = 0;
+    std::memcpy(gRestoreBytes, bytes, n);
+    gRestoreLen = n;
+    return 0;
+}
+
+int TermReadKey(TermDevice& d, int timeoutMs) {
+    const int64_t deadline = DeadlineOf(timeoutMs);
+    for (;;) {
+        const int b = ReadByte(d, deadline);
+        if (b < 0) return b;
+        if (b == 27) {
+            const int next = ReadByte(d, DeadlineOf(TermSequenceMs));
+            if (next < 0) return KeyEscape;
+            if (next == '[' || next == 'O') {
+                const int key = ReadEscapeSequence(d, next);
+                if (key != 0) return key;
+                continue;
+            }
+            if (next == 27) {
+                --d.inPos;  // two Escape keys
+                return KeyEscape;
+            }
+            continue;  // Alt with a key: no key of the game
+        }
+        if (b == 127 || b == 8) return KeyBackspace;
+        if (b == 13 || b == 10) return KeyEnter;
+        if (b < 0x80) return b;
+        unsigned char seq[4] = {static_cast<unsigned char>(b)};
+        const int more = Utf8Continuations(b);
+        if (more < 0) continue;
+        int got = 1;
+        while (got <= more) {
+            const int c = ReadByte(d, DeadlineOf(TermSequenceMs));
+            if (c < 0) break;
+            if (!IsContinuation(c)) {
+                --d.inPos;  // the start of the next key
+                break;
+            }
+            seq[got++] = static_cast<unsigned char>(c);
+        }
+        if (got <= more) continue;
+        int cp = 0;
+        DecodeUtf8(seq, static_cast<size_t>(got), &cp);
+        if (cp != 0) return cp;
+    }
+}
+
+int TermReadLine(TermDevice& d, std::string& line) {
+    std::string bytes;
+    for (;;) {
+        const int b = ReadByte(d, -1);
+        if (b == TermInterrupted) return TermInterrupted;
+        if (b < 0) {
+            if (bytes.empty()) return TermEnded;
+            break;
+        }
+        if (b == '\n' || b == '\r') break;
+        bytes.push_back(static_cast<char>(b));
+    }
+    line.clear();
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+    size_t left = bytes.size();
+    while (left > 0) {
+        int cp = 0;
+        const int used = DecodeUtf8(p, left, &cp);
+        if (used == 0) break;
+        if (cp != 0) line.push_back(static_cast<char>(cp));
+        p += used;
+        left -= static_cast<size_t>(used);
+    }
+    return 0;
+}
+
+int TermInputWaiting(TermDevice& d, int timeoutMs) {
+    return WaitReadable(d, DeadlineOf(timeoutMs));
+}
+
+int TermSleep(TermDevice& d, int ms) {
+    TermFlush(d);
+    const int64_t deadline = DeadlineOf(ms < 0 ? 0 : ms);
+    for (int left = Remaining(deadline); left > 0; left = Remaining(deadline)) {
+        timespec ts{left / 1000, static_cast<long>(left % 1000) * 1000000L};
+        nanosleep(&ts, nullptr);
+    }
+    return 0;
+}
+
+void TermWrite(TermDevice& d, const char* bytes, size_t n) {
+    if (!d.outputBroken) d.output.append(bytes, n);
+}
+
+void TermWrite(TermDevice& d, const std::string& bytes) {
+    TermWrite(d, bytes.data(), bytes.size());
+}
+
+void TermWriteText(TermDevice& d, const char* text, size_t n) {
+    TermWrite(d, Cp850ToUtf8(text, n));
+}
+
+int TermFlush(TermDevice& d) {
+    size_t done = 0;
+    while (done < d.output.size() && !d.outputBroken) {
+        const ssize_t w = write(d.out, d.output.data() + done, d.output.size() - done);
+        if (w > 0) {
+            done += static_cast<size_t>(w);
+        } else if (w < 0 && errno == EAGAIN) {
+            pollfd p{d.out, POLLOUT, 0};
+            poll(&p, 1, 100);
+        } else if (w < 0 && errno == EINTR) {
+            continue;
+        } else {
+            d.outputBroken = true;
+        }
+    }
+    d.output.clear();
+    return d.outputBroken ? -1 : 0;
+}
+
+namespace {
+
+void ReadSize(TermDevice& d) {
+    if (d.sizeKnown && gResized == 0) return;
+    const bool wasKnown = d.sizeKnown;
+    gResized = 0;
+    winsize ws{};
+    int width = 80, rows = 24;
+    if ((ioctl(d.out, TIOCGWINSZ, &ws) == 0 || ioctl(d.in, TIOCGWINSZ, &ws) == 0) &&
+        ws.ws_col > 0) {
+        width = ws.ws_col;
+        if (ws.ws_row > 0) rows = ws.ws_row;
+    }
+    if (wasKnown && (width != d.width || rows != d.rows)) d.resized = true;
+    d.width = width;
+    d.rows = rows;
+    d.sizeKnown = true;
+}
+
+}  // namespace
+
+int TermWidth(TermDevice& d) {
+    ReadSize(d);
+    return d.width;
+}
+
+int TermRows(TermDevice& d) {
+    ReadSize(d);
+    return d.rows;
+}
+
+bool TermResized(TermDevice& d) {
+    ReadSize(d);
+    const bool r = d.resized;
+    d.resized = false;
+    return r;
+}
+
+}  // namespace umb::ui
