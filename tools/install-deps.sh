@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config zlib1g-dev libgtest-dev googletest gzip
-  libsdl2-dev console-data libpng-dev libx11-dev xvfb xdotool libgraphviz-dev librsvg2-bin)
+  libsdl2-dev console-data libpng-dev libx11-dev xvfb xdotool libgraphviz-dev librsvg2-bin tmux)
 if [ "${1:-}" = "--fuzz" ]; then
   packages+=(clang libclang-rt-14-dev)
 fi
