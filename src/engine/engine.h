@@ -3,6 +3,7 @@
 
 #include "base/fileio.h"
 #include "db/database.h"
+#include "ui/frontend.h"
 #include "ui/screen.h"
 
 #include <cstdint>
@@ -91,6 +92,8 @@ struct Game {
     int (*Random)() = std::rand;  // the random condition's numbers, 0 to RAND_MAX
     // Null unless the walkthrough tests count lines: then sized to the tables by PlayGames.
     ScriptCoverage* Coverage = nullptr;
+    // The next description is whole even in a text front end: the state was replaced at once.
+    bool DescribeAgain = false;
 };
 
 // Whether a location value means that the player has the object.
@@ -138,12 +141,15 @@ const char* TextOrEmpty(const char* text);
 // it dropped; what goes past WorkBufferSize - 1 characters is cut off.
 size_t ExpandText(const db::GameDatabase& db, const char* text, char* out);
 // Returns like PrintText, printing the author's text (none clears or prints nothing, as there)
-// with its marks expanded.
+// with its marks expanded into the screen's current area.
 int PrintGameText(Game& g, const char* text);
+// Shows the author's text, its marks expanded, as a new message; none shows nothing.
+void ShowGameMessage(Game& g, const char* text);
 // Gives the screen the game's colours; the drawing colours follow at the next MakeUiColours.
 void UseGameColours(Game& g);
-// Opens the screen in the game's colours, with the game's title on the window.
-void OpenGameScreen(Game& g);
+// Opens the front end in the game's colours, with the game's title on the window. Returns 0, or
+// -1 when no front end could be opened (said on standard error).
+int OpenGameScreen(Game& g);
 // Returns like AskYesNo, asking with the author's prompt (marks expanded), or with "(y/n)? " in
 // the game's letters when there is none.
 int AskGameYesNo(Game& g, const char* prompt);
@@ -154,12 +160,21 @@ int ReadGameLine(Game& g, char* buffer, int maxLength);
 // Returns like DisplayPicture, showing a picture text of the game under the game's image path.
 int DisplayGamePicture(Game& g, db::TextRef picture);
 
+// How the player sees the game: the front end (none: the window), its options, and the file a
+// transcript is added to (none when empty).
+struct PlayView {
+    const ui::FrontEnd* Front = nullptr;
+    ui::FrontOptions Options;
+    std::string TranscriptPath;
+};
+
 // The game loop.
-// Opens the screen and plays the game in db until the player declines another; the saved games
-// are named from gameName, and debugMode lets "%" lines through to DebugCommand; coverage, when
-// given, is sized to the tables and counts the script lines reached and run. Returns 0.
+// Opens the front end and plays the game in db until the player declines another; the saved
+// games are named from gameName, and debugMode lets "%" lines through to DebugCommand; coverage,
+// when given, is sized to the tables and counts the script lines reached and run. Returns 0, or
+// -1 when neither the front end nor the transcript could be opened (said on standard error).
 int PlayGames(db::GameDatabase& db, const std::string& gameName, bool debugMode,
-              ScriptCoverage* coverage = nullptr);
+              ScriptCoverage* coverage = nullptr, const PlayView& view = {});
 // Resets the run-time state to the game's start, runs the events once in ScriptMode::Begin (the
 // introduction) and offers to restore a saved game.
 void NewGame(Game& g);
@@ -213,11 +228,13 @@ std::string BuildSavedGame(const Game& g);
 int ApplySavedGame(Game& g, const std::string& image);
 
 // Location description and listings.
-// Draws the title, status line, description area and picture of a location, or of the darkness
-// location while it is dark. Returns 0, or -1 (nothing drawn) when the location has no name.
-int DescribeLocation(Game& g, int location);
-// Prints a location's description, its objects and its exits under the current area and mode;
-// while it is dark, the darkness location's description alone; nothing without a darkness name.
+// Shows the name, status line, description, objects and exits and picture of a location, or of
+// the darkness location while it is dark; again when the location is shown anew on purpose (a
+// redescribe, an undo, a restore). Returns 0, or -1 (nothing shown) when the location has no name.
+int DescribeLocation(Game& g, int location, bool again = false);
+// Prints a location's description, its objects and its exits under the screen's current area and
+// mode; while it is dark, the darkness location's description alone; nothing without a darkness
+// name.
 void ListContents(Game& g, int location);
 // Prints the objects carried and worn as one text in the message area.
 void ShowInventory(Game& g);

@@ -145,7 +145,10 @@ int RestoreGame(Game& g) {
         if (ReadWholeFile(f, image, MaxSavedGameSize) == 0) res = ApplySavedGame(g, image);
         std::fclose(f);
     }
-    if (res == ReadOk) return 0;
+    if (res == ReadOk) {
+        g.DescribeAgain = true;
+        return 0;
+    }
     PrintSysmsg(g, SysmsgCannotUseFile);
     return -1;
 }

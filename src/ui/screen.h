@@ -76,9 +76,9 @@ struct FrontOptions {
 struct ScreenState {
     const FrontEnd* Front = nullptr;  // who shows the game; none: the window
     FrontOptions Options;
-    TextFront* Text = nullptr;       // the terminal front end's own state while it is open
-    TextLog* Transcript = nullptr;   // --transcript: what is shown and typed, copied as text
-    char FrontFailure[256] = {};     // why the front end could not be opened
+    TextFront* Text = nullptr;      // the terminal front end's own state while it is open
+    TextLog* Transcript = nullptr;  // --transcript: what is shown and typed, copied as text
+    char FrontFailure[256] = {};    // why the front end could not be opened
     int CurrentArea = 0;
     int PrintMode = 0;
     int LineOffset = 0;
@@ -98,8 +98,9 @@ struct ScreenState {
 };
 
 // Screen and text output.
-// Opens the screen in s's colours and draws the empty frames.
-void ScreenOpen(ScreenState& s);
+// Opens the screen in s's colours and draws the empty frames. Returns 0, or -1 when the window
+// cannot be opened (the reason in s.FrontFailure).
+int ScreenOpen(ScreenState& s);
 // Puts title on the window; an empty or absent title keeps the window's own caption.
 void SetScreenTitle(ScreenState& s, const char* title);
 // Closes the screen after the last game.

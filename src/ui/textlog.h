@@ -16,9 +16,9 @@ struct TextLog {
     FILE* out = nullptr;
     bool ownsFile = false;  // opened by OpenTextLog, closed by CloseTextLog
     int width = 99;         // the characters a line holds: the window's message area by default
-    std::string shownName;                 // the location written last
-    std::vector<std::string> shownTexts;   // and its texts
-    std::string shownStatus;               // the status line written last
+    std::string shownName;  // the location written last
+    std::vector<std::string> shownTexts;  // and its texts
+    std::string shownStatus;              // the status line written last
     bool wroteAnything = false;
 };
 

@@ -57,7 +57,7 @@ class HeadlessDriver : public DisplayDriver {
             keyLog = std::fopen(path, "w");
         return entry(argc, argv);
     }
-    void Open() override {}
+    bool Open(std::string&) override { return true; }
     void Close() override { WriteScreenDump(TextOut()); }
     void Present() override {}
 
