@@ -63,6 +63,11 @@ void WindowClearMessages(ScreenState& s) {
 
 bool LogOn(const ScreenState& s) { return s.Transcript != nullptr; }
 
+// Before the game waits for the player, what the turn showed goes to the transcript's file.
+void FlushLog(ScreenState& s) {
+    if (LogOn(s)) FlushTextLog(*s.Transcript);
+}
+
 }  // namespace
 
 extern const FrontEnd WindowFrontEnd;
@@ -131,6 +136,7 @@ void FrontShowReply(ScreenState& s, const char* text) {
 void FrontClearMessages(ScreenState& s) { Of(s).clearMessages(s); }
 
 int FrontAskYesNo(ScreenState& s, const char* prompt, char yesLetter, char noLetter) {
+    FlushLog(s);
     const int answer = Of(s).askYesNo(s, prompt, yesLetter, noLetter);
     if (LogOn(s)) {
         const char typed[2] = {base::FoldCase(answer == 1 ? yesLetter : noLetter), '\0'};
@@ -140,21 +146,27 @@ int FrontAskYesNo(ScreenState& s, const char* prompt, char yesLetter, char noLet
 }
 
 int FrontAskChoice(ScreenState& s, const char* prompt, int count) {
+    FlushLog(s);
     const int answer = Of(s).askChoice(s, prompt, count);
     if (LogOn(s)) {
         const char typed[2] = {answer > 0 ? static_cast<char>('0' + answer) : '\0', '\0'};
-        LogAnswer(*s.Transcript, prompt != nullptr ? prompt : "", typed);
+        char fallback[16];
+        LogAnswer(*s.Transcript, ChoicePrompt(prompt, count, fallback, sizeof fallback), typed);
     }
     return answer;
 }
 
 int FrontReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
+    FlushLog(s);
     const int result = Of(s).readLine(s, prompt, buffer, maxLength);
     if (LogOn(s)) LogAnswer(*s.Transcript, prompt, result == LineTyped ? buffer : "");
     return result;
 }
 
-int FrontWaitKeyOrTime(ScreenState& s, int ticks) { return Of(s).waitKeyOrTime(s, ticks); }
+int FrontWaitKeyOrTime(ScreenState& s, int ticks) {
+    FlushLog(s);
+    return Of(s).waitKeyOrTime(s, ticks);
+}
 
 int FrontShowPicture(ScreenState& s, int key, const char* path, const char* name) {
     return Of(s).showPicture(s, key, path, name);

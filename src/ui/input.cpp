@@ -62,11 +62,21 @@ int AskYesNo(ScreenState& s, const char* prompt, char yesLetter, char noLetter) 
     }
 }
 
-int AskChoice(ScreenState& s, const char* prompt, int count) {
-    const bool escapeAllowed = count >= 0;
+int ChoiceLimit(int count) {
     if (count < 0) count = count < -9 ? 9 : -count;
     if (count > 9) count = 9;
-    if (count <= 1) count = 2;
+    return count <= 1 ? 2 : count;
+}
+
+const char* ChoicePrompt(const char* prompt, int count, char* fallback, size_t size) {
+    if (prompt != nullptr) return prompt;
+    std::snprintf(fallback, size, "(1:%d): ", ChoiceLimit(count));
+    return fallback;
+}
+
+int AskChoice(ScreenState& s, const char* prompt, int count) {
+    const bool escapeAllowed = count >= 0;
+    count = ChoiceLimit(count);
     char fallback[16];
     std::snprintf(fallback, sizeof fallback, "(1:%d): ", count);
     const int x = ShowPrompt(s, prompt, fallback);

@@ -129,6 +129,10 @@ int AskYesNo(ScreenState& s, const char* prompt, char yesLetter, char noLetter);
 // Returns the digit typed, 1 to count (at most 9), or 0 for Escape unless count is negative;
 // asks with prompt, "(1:count): " when there is none.
 int AskChoice(ScreenState& s, const char* prompt, int count);
+// Returns the highest digit a choice of count takes: 2 to 9 (a negative count: no Escape).
+int ChoiceLimit(int count);
+// Returns prompt, or when there is none the default "(1:N): " for count written into fallback.
+const char* ChoicePrompt(const char* prompt, int count, char* fallback, size_t size);
 // Returns 0 with the line the player typed after prompt in buffer (maxLength characters at most).
 int ReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength);
 // Returns the key read, or the ticks passed: waits for a key (0), for a key or ticks

@@ -11,8 +11,10 @@ namespace umb::ui {
 
 namespace {
 
-// Writes the characters of one line as UTF-8 and ends it.
+// Writes the characters of one line as UTF-8 and ends it; blanks at its end are not written,
+// as the window's rows keep none.
 void WriteLine(TextLog& log, const char* text, int length) {
+    while (length > 0 && text[length - 1] == ' ') --length;
     const std::string line = Cp850ToUtf8(text, static_cast<size_t>(std::max(length, 0)));
     std::fwrite(line.data(), 1, line.size(), log.out);
     std::fputc('\n', log.out);
@@ -75,6 +77,10 @@ void CloseTextLog(TextLog& log) {
     if (log.ownsFile) std::fclose(log.out);
     log.out = nullptr;
     log.ownsFile = false;
+}
+
+void FlushTextLog(TextLog& log) {
+    if (log.out != nullptr) std::fflush(log.out);
 }
 
 void LogText(TextLog& log, const char* text, bool literal) {

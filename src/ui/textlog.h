@@ -37,6 +37,9 @@ void LogLocation(TextLog& log, const LocationView& v);
 // Writes the prompt (the author's text) followed by what the player typed or the key answered,
 // as typed, then flushes: a turn is never lost when the program is killed.
 void LogAnswer(TextLog& log, const char* prompt, const char* typed);
+// Writes out what the log holds: called before the game waits for the player, so that a turn is
+// never lost when the program is killed.
+void FlushTextLog(TextLog& log);
 // Returns the UTF-8 form of a code page 850 text; bytes the code page leaves unused are dropped.
 std::string Cp850ToUtf8(const char* text, size_t length);
 
