@@ -105,7 +105,13 @@ int AskYesNo(ScreenState& s, const char* prompt, char yesLetter, char noLetter);
 // Returns the digit typed, 1 to count (at most 9), or 0 for Escape unless count is negative;
 // asks with prompt, "(1:count): " when there is none.
 int AskChoice(ScreenState& s, const char* prompt, int count);
-// Returns 0 with the line the player typed after prompt in buffer (maxLength characters at most).
+// What ReadLine returns: a line typed; the player asked to take back the last command; the
+// player asked to quit (Ctrl+C or end of input in a terminal).
+constexpr int LineTyped = 0;
+constexpr int LineUndo = 1;
+constexpr int LineQuit = 2;
+// Reads the line the player types after prompt into buffer (maxLength characters at most).
+// Returns LineTyped, or LineUndo for Ctrl+Z with buffer empty; the window never returns LineQuit.
 int ReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength);
 // Returns the key read, or the ticks passed: waits for a key (0), for a key or ticks
 // milliseconds (above 0), or -ticks milliseconds without reading keys (below 0).
