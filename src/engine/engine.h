@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -79,6 +80,42 @@ struct ScriptCoverage {
     std::vector<uint32_t> eventsReached, eventsRan, actionsReached, actionsRan;
 };
 
+// The run-time fields the undo journal puts back value by value; the player's location and the
+// carried count are kept whole with each step instead, as the runner and the actions set them.
+enum class UndoField : uint8_t {
+    ObjectPlace,   // index: the object
+    ExitOverride,  // index: location * 16 + direction - 1
+    Light,         // index: the location
+    Var,           // index: the variable
+};
+
+// One value as it was before a change made during a step.
+struct UndoChange {
+    int32_t index = 0;
+    int16_t old = 0;
+    UndoField field = UndoField::ObjectPlace;
+};
+
+// One command taken back whole: how many changes of the journal are its own, and the two fields
+// kept whole as they were before it.
+struct UndoStep {
+    size_t changes = 0;
+    int16_t location = 0;
+    int16_t carried = 0;
+};
+
+constexpr size_t UndoStepLimit = 64;         // commands the player can take back
+constexpr size_t UndoChangeLimit = 1000000;  // changes kept in all, whatever the steps
+
+// What changed during the last commands, newest at the back, so that each can be taken back.
+// Only changed values are kept, so a turn costs what it changes rather than the game's size.
+struct UndoJournal {
+    std::deque<UndoChange> changes;
+    std::deque<UndoStep> steps;
+    bool open = false;    // a step is being recorded: the accessors note what they change
+    bool enabled = true;  // off only to measure what the bookkeeping costs
+};
+
 // One game being played: the database, the screen, and the run-time state beside the tables.
 struct Game {
     db::GameDatabase* Db = nullptr;
@@ -94,6 +131,7 @@ struct Game {
     ScriptCoverage* Coverage = nullptr;
     // The next description is whole even in a text front end: the state was replaced at once.
     bool DescribeAgain = false;
+    UndoJournal Undo;  // the commands the player can take back
 };
 
 // Whether a location value means that the player has the object.
@@ -155,7 +193,8 @@ int OpenGameScreen(Game& g);
 int AskGameYesNo(Game& g, const char* prompt);
 // Returns like AskChoice, asking with the author's prompt (marks expanded) or the default.
 int AskGameChoice(Game& g, const char* prompt, int count);
-// Returns like ReadLine, the game's prompt (marks expanded) before the line.
+// Returns like ReadLine (LineTyped, LineUndo or LineQuit), the game's prompt (marks expanded)
+// before the line.
 int ReadGameLine(Game& g, char* buffer, int maxLength);
 // Returns like DisplayPicture, showing a picture text of the game under the game's image path.
 int DisplayGamePicture(Game& g, db::TextRef picture);
@@ -212,6 +251,25 @@ void PrintSysmsg(Game& g, int n);
 void ShowPicture(Game& g, int n);
 // Clears the whole message area.
 void ClearMessages(Game& g);
+
+// Undo: taking back the player's last commands.
+// Starts the step of a command about to run: the state now is what UndoLastCommand goes back to.
+// The oldest step goes past UndoStepLimit; nothing is kept while g.Undo.enabled is false.
+void BeginUndoStep(Game& g);
+// Keeps a field's value from before a change, while a step is open; the accessors call it when a
+// value actually changes. Past UndoChangeLimit the oldest steps go, and the open one too when it
+// alone holds that many (that command can then not be taken back).
+void NoteUndoChange(Game& g, UndoField field, int32_t index, int16_t old);
+// Puts the state back as it was before the newest step kept. Returns 0, or -1 when no step is
+// kept (at the start of a game, or past the oldest step) and nothing changed.
+int UndoLastCommand(Game& g);
+// Forgets every step: a new game or a restored one starts with nothing to take back.
+void ClearUndo(Game& g);
+// Returns 1 when line asks for undo: the word "undo" alone, in any case, with blanks around it
+// allowed, and no verb of that name in the game (its own verb wins); else 0.
+int IsUndoRequest(const Game& g, const char* line);
+// The bytes the journal's steps and changes take up.
+size_t UndoBytes(const Game& g);
 
 // Saved games.
 // The file of a slot, beside the game: its folder, the first 8 characters of its file name,

@@ -199,6 +199,7 @@ int RunActions(Game& g, int verb, int noun, int noun2, int noun3) {
 
 void NewGame(Game& g) {
     GameDatabase& db = *g.Db;
+    ClearUndo(g);
     g.CurrentLocation = db.StartLocation;
     ForgetPlaces(g);
     const int objects =
@@ -235,14 +236,23 @@ static void PlayOneGame(Game& g) {
         if (result != TurnNoTime && RunEvents(g, ScriptMode::Normal) == -1) return;
         DescribeLocation(g, g.CurrentLocation, g.DescribeAgain);
         g.DescribeAgain = false;
-        ReadGameLine(g, line, InputLineLength);
-        if (g.DebugMode && DebugCommand(g, line) == 1) {
+        const int read = ReadGameLine(g, line, InputLineLength);
+        if (read == LineQuit) {
+            if (ConfirmQuit(g) != 0) return;
+            result = TurnNoTime;
+        } else if (read == LineUndo || IsUndoRequest(g, line) == 1) {
+            // Takes no time: no events, and the location is described again, whole.
+            UndoLastCommand(g);
+            g.DescribeAgain = true;
+            result = TurnNoTime;
+        } else if (g.DebugMode && DebugCommand(g, line) == 1) {
             result = TurnNoTime;
         } else if (line[0] == '\0') {
             result = TurnNoTime;
         } else {
             int verb = 0, noun = 0, noun2 = 0, noun3 = 0;
             ParseInput(g, line, &verb, &noun, &noun2, &noun3);
+            BeginUndoStep(g);
             result = RunActions(g, verb, noun, noun2, noun3);
             if (result == TurnQuit) return;
         }

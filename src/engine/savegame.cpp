@@ -95,6 +95,7 @@ int ApplySavedGame(Game& g, const std::string& image) {
     if (const int checked = CheckSavedGame(image, l); checked != ReadOk) return checked;
     GameDatabase& db = *g.Db;
     ForgetPlaces(g);  // the whole state changes: rebuilt when next needed
+    ClearUndo(g);     // a restored game starts with nothing to take back
 
     for (int i = 0; i <= db.LastObject; ++i)
         MoveObject(g, i, i <= l.n ? Int16At(image, l.objects + 2 * static_cast<size_t>(i)) : Unset);

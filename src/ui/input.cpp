@@ -103,6 +103,12 @@ int ReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
         const int x = PrintTyped(s, prompt, shown, 0);
         const int key = GfxReadKey();
         if (key == KeyEnter) break;
+        if (key == KeyUndo) {
+            // What was typed stays on screen without the cursor mark, but is not sent.
+            PrintTyped(s, prompt, buffer, 0);
+            buffer[0] = '\0';
+            return LineUndo;
+        }
         if (key == KeyScreenshot) {
             SaveScreenshot();
         } else if (key == KeyPictureToggle) {
@@ -122,7 +128,7 @@ int ReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
     }
     PrintTyped(s, prompt, buffer, 0);
     HistoryAdd(s, buffer);
-    return 0;
+    return LineTyped;
 }
 
 int WaitKeyOrTime(ScreenState& s, int ticks) {

@@ -133,7 +133,8 @@ int AskChoice(ScreenState& s, const char* prompt, int count);
 int ChoiceLimit(int count);
 // Returns prompt, or when there is none the default "(1:N): " for count written into fallback.
 const char* ChoicePrompt(const char* prompt, int count, char* fallback, size_t size);
-// Returns 0 with the line the player typed after prompt in buffer (maxLength characters at most).
+// Reads the line the player types after prompt into buffer (maxLength characters at most).
+// Returns LineTyped, or LineUndo for Ctrl+Z with buffer empty; the window never returns LineQuit.
 int ReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength);
 // Returns the key read, or the ticks passed: waits for a key (0), for a key or ticks
 // milliseconds (above 0), or -ticks milliseconds without reading keys (below 0).

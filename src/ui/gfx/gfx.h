@@ -22,6 +22,7 @@ constexpr int GlyphHeight = 14;
 // Key codes: characters arrive in code page 850; other keys as 256 + the PC extended code.
 constexpr int KeyBackspace = 8;
 constexpr int KeyEnter = 13;
+constexpr int KeyUndo = 26;  // Ctrl+Z: take back the last command
 constexpr int KeyEscape = 27;
 constexpr int KeyUp = 328;
 constexpr int KeyDown = 336;

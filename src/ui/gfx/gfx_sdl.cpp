@@ -419,6 +419,8 @@ void WindowDriver::HandleEvent(const SDL_Event& e) {
             PushKey(KeyPictureToggle);
         } else if (key == SDLK_PRINTSCREEN && (mod & KMOD_CTRL) != 0) {
             PushKey(KeyScreenshot);
+        } else if (key == SDLK_z && (mod & KMOD_CTRL) != 0) {
+            PushKey(KeyUndo);  // SDL sends no text for a control key, so no "z" is typed
         }
         break;
     }
