@@ -1,4 +1,7 @@
-// bench_play.cpp - times whole headless play processes: start-up and the cost of one command.
+// bench_play.cpp - times whole headless play processes: start-up and the cost of one command;
+// and, in this process, what the undo journal adds to a command and how much it keeps.
+#include "compiler/compiler.h"
+#include "engine/engine.h"
 #include "maxsource.h"
 
 #include <fcntl.h>
@@ -16,6 +19,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fstream>
 #include <initializer_list>
 #include <iterator>
@@ -34,6 +38,7 @@ constexpr double SmallStartTargetMs = 5.0;
 constexpr double SmallCommandTargetUs = 200.0;
 constexpr double MaxCommandFactor = 20.0;     // the largest game may cost this many small commands
 constexpr double MaxCountingOverhead = 0.10;  // counting script lines for the coverage report
+constexpr double MaxUndoOverhead = 0.10;      // keeping the undo journal
 
 using Clock = std::chrono::steady_clock;
 
@@ -862,6 +867,89 @@ bool Measure(const std::string& dir, Game& g, const Options& opt) {
     return true;
 }
 
+// ---------------------------------------------------------------------------------------------
+// The undo journal, measured in this process: the engine plays the commands as the play loop
+// does, with the journal kept and switched off, so that only the bookkeeping differs.
+
+// A game compiled in memory, played headless with its output thrown away.
+struct InProcessGame {
+    umb::db::GameDatabase db;
+    umb::ui::ScreenState screen;
+    umb::engine::Game g;
+};
+
+double CpuMsNow() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+// Compiles source into game; false when it does not compile cleanly.
+bool CompileInProcess(InProcessGame& game, const std::string& source, FILE* sink) {
+    if (umb::db::AllocateTextHeap(game.db) != 0) return false;
+    umb::db::ResetDatabase(game.db);
+    umb::compiler::Compiler c;
+    umb::compiler::BeginCompile(c, game.db);
+    c.Out = sink;
+    if (umb::compiler::CompileSource(c, source.data(), source.size(), "bench.adv") != 0)
+        return false;
+    game.g.Db = &game.db;
+    game.g.Screen = &game.screen;
+    umb::engine::OpenGameScreen(game.g);
+    return true;
+}
+
+// Plays a new game of count commands as the play loop does (the events after a turn that took
+// time, the location described before each command, the step begun before the actions), the
+// journal kept or not; returns the CPU milliseconds the commands took.
+double PlayInProcess(InProcessGame& game, const std::vector<std::string>& commands, size_t count,
+                     bool keep) {
+    using namespace umb::engine;
+    umb::engine::Game& g = game.g;
+    g.Undo.enabled = keep;
+    NewGame(g);
+    int result = TurnNoTime;
+    const double start = CpuMsNow();
+    for (size_t i = 0; i < count && i < commands.size(); ++i) {
+        if (result != TurnNoTime && RunEvents(g, ScriptMode::Normal) == -1) NewGame(g);
+        DescribeLocation(g, g.CurrentLocation);
+        char line[InputLineLength + 1];
+        std::snprintf(line, sizeof line, "%s", commands[i].c_str());
+        int verb = 0, noun = 0, noun2 = 0, noun3 = 0;
+        ParseInput(g, line, &verb, &noun, &noun2, &noun3);
+        BeginUndoStep(g);
+        result = RunActions(g, verb, noun, noun2, noun3);
+        if (result == TurnQuit) {
+            NewGame(g);
+            result = TurnNoTime;
+        }
+    }
+    return CpuMsNow() - start;
+}
+
+struct UndoCost {
+    double keptUs = 0, offUs = 0;  // CPU per command, best of the runs
+    size_t bytes = 0;              // what the journal holds after a kept play
+    size_t steps = 0;              // and the commands it can take back
+};
+
+// Best of runs for the journal kept and off, interleaved so that a change of load hits both.
+UndoCost MeasureUndo(InProcessGame& game, const std::vector<std::string>& commands, size_t count,
+                     int runs) {
+    UndoCost cost;
+    for (int run = 0; run < runs; ++run) {
+        const double kept = PlayInProcess(game, commands, count, true);
+        cost.bytes = umb::engine::UndoBytes(game.g);
+        cost.steps = game.g.Undo.steps.size();
+        const double off = PlayInProcess(game, commands, count, false);
+        const double keptUs = kept * 1000.0 / static_cast<double>(count);
+        const double offUs = off * 1000.0 / static_cast<double>(count);
+        if (run == 0 || keptUs < cost.keptUs) cost.keptUs = keptUs;
+        if (run == 0 || offUs < cost.offUs) cost.offUs = offUs;
+    }
+    return cost;
+}
+
 void RemoveTree(const std::string& dir) {
     const std::string cmd = "rm -rf '" + dir + "'";
     if (std::system(cmd.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", dir.c_str());
@@ -968,6 +1056,36 @@ int main(int argc, char** argv) {
                     "ratio %.2f (target <= 1.00 of +%.0f %%): %s\n",
                     plain->label.c_str(), counted->CpuUsPerCommand(), plainUs, overhead * 100.0,
                     ratio, MaxCountingOverhead * 100.0, Verdict(ratio));
+    }
+
+    // The undo journal, in this process; any question a command asks is answered "n" or "1".
+    FILE* sink = std::fopen("/dev/null", "w");
+    FILE* noKeys = std::fopen("/dev/null", "r");
+    if (sink == nullptr || noKeys == nullptr) {
+        std::printf("FAIL: cannot open /dev/null\n");
+        return 1;
+    }
+    umb::gfx::GfxUseHeadless(true);
+    umb::gfx::GfxSetHeadlessStreams(noKeys, sink);
+    umb::gfx::GfxSetHeadlessEndKeys("n1", 2);
+    InProcessGame smallGame, maxGame;
+    if (!CompileInProcess(smallGame, SmallSource(), sink) ||
+        !CompileInProcess(maxGame, maxSource, sink)) {
+        std::printf("FAIL: the games do not compile in this process\n");
+        return 1;
+    }
+    const size_t undoCommands = opt.commands;
+    for (const auto& [plain, game] : {std::pair{&small, &smallGame}, {&max, &maxGame}}) {
+        const UndoCost cost = MeasureUndo(*game, plain->commands, undoCommands, opt.runs);
+        const double overhead = cost.keptUs / std::max(cost.offUs, 0.001) - 1.0;
+        const double ratio = (1.0 + overhead) / (1.0 + MaxUndoOverhead);
+        std::printf("%s: undo %.1f us/command (cpu, in process) against %.1f without: "
+                    "%+.1f %% per command, ratio %.2f (target <= 1.00 of +%.0f %%): %s\n",
+                    plain->label.c_str(), cost.keptUs, cost.offUs, overhead * 100.0, ratio,
+                    MaxUndoOverhead * 100.0, Verdict(ratio));
+        if (game == &maxGame)
+            std::printf("undo: %zu bytes kept after %zu commands of the maximum game (%zu steps)\n",
+                        cost.bytes, undoCommands, cost.steps);
     }
 
     if (opt.keep)

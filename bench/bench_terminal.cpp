@@ -87,8 +87,8 @@ double Seconds(std::chrono::steady_clock::time_point since) {
 }
 
 // Runs umb with args in dir, its input and output the given descriptors; returns its status.
-pid_t Spawn(const char* umb, const std::vector<const char*>& args, const char* dir, int in,
-            int out, bool headless) {
+pid_t Spawn(const char* umb, const std::vector<const char*>& args, const char* dir, int in, int out,
+            bool headless) {
     const pid_t child = fork();
     if (child != 0) return child;
     setsid();

@@ -140,6 +140,19 @@ TEST_F(ScreenTest, ReadLineShowsTheLineExactlyAsTyped) {
     EXPECT_EQ(MessageLine(0), "Sure? %");
 }
 
+// Ctrl+Z asks to take back the last command: nothing is sent, and the half-typed line stays on
+// screen as typed, without the cursor, and out of the history.
+TEST_F(ScreenTest, ReadLineHandsUpCtrlZ) {
+    Open("get co{undo}{up}\n\x1a");
+    char line[128];
+    EXPECT_EQ(ReadGameLine(game, line, 127), LineUndo);
+    EXPECT_STREQ(line, "");
+    EXPECT_EQ(MessageLine(0), ">get co");
+    EXPECT_EQ(ReadGameLine(game, line, 127), LineTyped);
+    EXPECT_STREQ(line, "");
+    EXPECT_EQ(ReadGameLine(game, line, 127), LineUndo);  // the key's own code in a key script
+}
+
 TEST_F(ScreenTest, ReadLineWalksTheHistoryAndFlipsPictures) {
     Open("north\nsouth\n{up}{up}{down}\n{up}{down}{down}\n{f12}\n{f12}\n");
     const struct {

@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -276,3 +278,98 @@ TEST_F(Program, OverlongGameNameIsRefused) {
 }
 
 }  // namespace
+
+TEST(CommandLine, FrontEndChoicesAndTheTranscriptsFile) {
+    Startup s = Parse({"umb", "--transcript", "cave", "game", "--plain", "--no-pictures"});
+    EXPECT_EQ(s.TranscriptPath, "cave");  // the file after --transcript is never the game
+    EXPECT_EQ(s.GameName, "game");
+    EXPECT_TRUE(s.Terminal && s.Plain && s.NoPictures && !s.StatusTop);
+    s = Parse({"umb", "--transcript=log.txt", "--status-top", "game"});
+    EXPECT_EQ(s.TranscriptPath, "log.txt");
+    EXPECT_TRUE(s.Terminal && s.StatusTop && !s.Plain);
+    EXPECT_FALSE(Parse({"umb", "game"}).Terminal);
+
+    std::string a0 = "umb", a1 = "--transcript";
+    char* argv[] = {a0.data(), a1.data()};
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ReadCommandLine(s, 2, argv), -2);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Option --transcript needs a file name\nU.M.B. 2.4.0\n");
+}
+
+// The transcript holds what the headless driver's transcript holds, in the same order and form,
+// and is added to rather than overwritten.
+TEST_F(Program, TranscriptHoldsEveryMessageLineInReadingOrder) {
+    const fs::path demo = fs::path(UMB_EXAMPLES) / "beacon";
+    fs::copy(demo, dir, fs::copy_options::recursive);
+    std::ifstream keysFile(dir / "beacon-win.keys");
+    const std::string keys{std::istreambuf_iterator<char>(keysFile), {}};
+    Write("t.txt", "an earlier session\n");
+    EXPECT_EQ(Run("beacon --transcript t.txt", keys), 0);
+    const std::string log = Read("t.txt");
+    ASSERT_EQ(log.rfind("an earlier session\n", 0), 0u);
+    std::istringstream headless(out);
+    size_t at = 0;
+    bool inDump = false;
+    int lines = 0;
+    for (std::string line; std::getline(headless, line);) {
+        if (line == "== screen ==") inDump = true;
+        if (!inDump) {
+            const size_t found = log.find(line + "\n", at);
+            ASSERT_NE(found, std::string::npos) << "missing or out of order: " << line;
+            at = found + line.size() + 1;
+            ++lines;
+        }
+        if (line == "== end ==") inDump = false;
+    }
+    EXPECT_GT(lines, 100);
+    EXPECT_NE(log.find("\nThe jetty\n"), std::string::npos);
+    EXPECT_NE(log.find("\nScore: 0/50  Turns: 0  Ship: 70 mi\n"), std::string::npos);
+
+    EXPECT_EQ(Run("beacon --transcript no/such/folder/t.txt", keys), 1);
+    EXPECT_EQ(err, "Error: Cannot write file no/such/folder/t.txt!\n");
+}
+
+// Every turn is in the transcript before the next command is read: a killed run loses nothing.
+TEST_F(Program, TranscriptOfAKilledRunHoldsEveryTurnBeforeTheKill) {
+    Write("game.adv", std::string(CleanSource) +
+                          "[Verbs]\n#30,shout\n[Messages]\n#1,Echoes answer: turn %count%.\n"
+                          "[Vars]\ncount\n[Actions]\nif verb shout\nthen add count 1 message 1\n");
+    int keys[2];
+    ASSERT_EQ(::pipe(keys), 0);
+    const std::string transcript = (dir / "t.txt").string();
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::dup2(keys[0], 0);
+        ::close(keys[1]);
+        ::chdir(dir.c_str());
+        ::setenv("UMB_DRIVER", "headless", 1);
+        ::freopen("/dev/null", "w", stdout);
+        ::execl(UMB_BINARY, UMB_BINARY, "game", "--transcript", transcript.c_str(), nullptr);
+        ::_exit(127);
+    }
+    ::close(keys[0]);
+    auto send = [&](const std::string& k) {
+        ASSERT_EQ(::write(keys[1], k.data(), k.size()), static_cast<ssize_t>(k.size()));
+    };
+    // Waits until the transcript holds text: the program has read up to there.
+    auto waitFor = [&](const std::string& text) {
+        for (int i = 0; i < 500 && Read("t.txt").find(text) == std::string::npos; ++i)
+            ::usleep(10000);
+        return Read("t.txt").find(text) != std::string::npos;
+    };
+    send("n");
+    for (int turn = 1; turn <= 5; ++turn) send("shout\n");
+    // The game now waits for the sixth command: all five turns must be in the file already.
+    ASSERT_TRUE(waitFor("Echoes answer: turn 5."));
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(keys[1]);
+    const std::string log = Read("t.txt");
+    for (int turn = 1; turn <= 5; ++turn)
+        EXPECT_NE(log.find("Echoes answer: turn " + std::to_string(turn) + "."), std::string::npos)
+            << log;
+    EXPECT_TRUE(WIFSIGNALED(status));
+}

@@ -183,9 +183,19 @@ class PtyTest : public ::testing::Test {
     // What the terminal shows so far: the front end's output is collected until it waits for a
     // key, so it is written out first.
     std::string Shown() {
-        if (s.Text != nullptr) TermFlush(s.Text->dev);
-        if (s.Text != nullptr && s.Text->log.out != nullptr) std::fflush(s.Text->log.out);
-        return Drain(master);
+        std::thread writer;
+        if (s.Text != nullptr) {
+            TermWrite(s.Text->dev, s.Text->held);  // what waits for a picture that may follow
+            s.Text->held.clear();
+            // Written while read: a picture is more than the terminal's buffer holds.
+            writer = std::thread([this] {
+                TermFlush(s.Text->dev);
+                if (s.Text->log.out != nullptr) std::fflush(s.Text->log.out);
+            });
+        }
+        std::string got = Drain(master);
+        if (writer.joinable()) writer.join();
+        return got + Drain(master, 5);
     }
     int ReadLine(std::string& typed) {
         char buffer[128];
@@ -229,9 +239,10 @@ TEST_F(PtyTest, ALocationIsShownWholeOnceThenOnlyWhatChanged) {
     TerminalFrontEnd.showLocation(s, v);
     const std::string first = Shown();
     EXPECT_NE(first.find("\x1b[1mLamp Room\x1b[0m"), std::string::npos);  // the name in bold
+    EXPECT_NE(first.find("\x1b[7mScore: 0\x1b[0m"), std::string::npos);   // the status reversed
     EXPECT_EQ(SplitLines(Visible(first)),
               (std::vector<std::string>{"", "Lamp Room", "Glass all round.", "You can see: a lamp.",
-                                        "Exits: down."}));
+                                        "Exits: down.", "Score: 0"}));
     v.texts[1] = "Exits: down.";  // the lamp was taken: nothing new to show
     v.textCount = 2;
     TerminalFrontEnd.showLocation(s, v);
@@ -243,17 +254,11 @@ TEST_F(PtyTest, ALocationIsShownWholeOnceThenOnlyWhatChanged) {
     EXPECT_EQ(Visible(Shown()), "You can see: a coat.\n");
     v.again = true;
     TerminalFrontEnd.showLocation(s, v);
-    EXPECT_EQ(SplitLines(Visible(Shown())).size(), 5u);
-
-    // The status line, changed, comes before the next prompt, in reverse video.
-    std::string typed;
-    WriteAll(master, "\r");
-    EXPECT_EQ(ReadLine(typed), LineTyped);
-    const std::string out = Shown();
-    EXPECT_NE(out.find("\x1b[7mScore: 0\x1b[0m"), std::string::npos) << out;
-    WriteAll(master, "\r");
-    EXPECT_EQ(ReadLine(typed), LineTyped);
-    EXPECT_EQ(Shown().find("Score"), std::string::npos);  // unchanged: not again
+    EXPECT_EQ(SplitLines(Visible(Shown())).size(), 5u);  // the status line is the same
+    v.again = false;
+    v.status = "Score: 5";
+    TerminalFrontEnd.showLocation(s, v);
+    EXPECT_EQ(Visible(Shown()), "Score: 5\n");
 }
 
 TEST_F(PtyTest, TheLineEditorKeepsHistoryAndTakesTheControlKeys) {
@@ -399,6 +404,37 @@ TEST_F(PtyTest, SignalsThatEndTheProgramPutTheModesBackFirst) {
     }
 }
 
+// A terminal that takes no more output must not keep SIGTERM from ending the program.
+TEST_F(PtyTest, SIGTERMEndsTheProgramWhileTheTerminalTakesNoOutput) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ScreenState own;
+        if (OpenTerminalOn(own, slave, slave) != 0) _exit(3);
+        TermWrite(own.Text->dev, std::string(1 << 20, 'x'));  // nobody reads the other end
+        TermFlush(own.Text->dev);
+        _exit(4);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    kill(child, SIGTERM);
+    int status = 0;
+    pid_t ended = 0;
+    for (int i = 0; i < 200 && ended == 0; ++i) {
+        ended = waitpid(child, &status, WNOHANG);
+        if (ended == 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (ended == 0) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+        FAIL() << "still running two seconds after SIGTERM";
+    }
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGTERM);
+    termios after{};
+    ASSERT_EQ(tcgetattr(slave, &after), 0);
+    EXPECT_TRUE(SameModes(before, after));
+}
+
 TEST(TerminalOpen, RefusesWhatIsNoTerminalUnlessPlain) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
@@ -476,6 +512,32 @@ TEST(PlainPipe, TheEndOfInputQuitsThenEnds) {
 }
 
 // --- Pictures ------------------------------------------------------------------------------------
+
+// A location's picture comes above its name; a picture asked for again draws nothing, and one
+// that cannot be shown is named for debug mode.
+TEST_F(PtyTest, PicturesComeAboveTheLocationAndFailuresAreNamed) {
+    setenv("COLORTERM", "truecolor", 1);
+    Open();
+    unsetenv("COLORTERM");
+    const std::string picture = std::string(UMB_EXAMPLES) + "/beacon/pictures/jetty.png";
+    LocationView v;
+    v.name = "Jetty";
+    TerminalFrontEnd.showLocation(s, v);
+    EXPECT_EQ(TerminalFrontEnd.showPicture(s, 7, picture.c_str(), "jetty.png"), 0);
+    EXPECT_STREQ(s.PictureFailure, "");
+    const std::string out = Shown();
+    const size_t block = out.find("\xe2\x96\x80"), name = out.find("Jetty");
+    ASSERT_NE(block, std::string::npos);
+    EXPECT_LT(block, name);
+    EXPECT_EQ(out.substr(0, 2), "\r\n");  // the blank line that opens the location
+    // 40 columns: 40 cells a row, 384 x 256 pixels scaled to 40 x 26, two pixel rows a line.
+    EXPECT_EQ(SplitLines(Visible(out)).size(), 1u + 13u + 1u);
+    EXPECT_EQ(TerminalFrontEnd.showPicture(s, 7, picture.c_str(), "jetty.png"), 0);
+    EXPECT_EQ(Shown(), "");
+    EXPECT_EQ(TerminalFrontEnd.showPicture(s, 8, UMB_README, "readme"), -1);
+    EXPECT_STREQ(s.PictureFailure, "picture readme: not a PNG file");
+    EXPECT_EQ(Shown(), "");
+}
 
 TEST(HalfBlocks, UpperRowIsTheForegroundLowerTheBackground) {
     const GfxColour red = GfxColourFromRgb(255, 0, 0), blue = GfxColourFromRgb(0, 0, 255);

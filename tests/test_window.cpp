@@ -407,6 +407,29 @@ TEST_F(WindowTest, TypedCommandPictureAndFramesShowAndClosingEndsTheGame) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 
+// Ctrl+Z asks to take back the last command: no "z" is typed and nothing is sent; the half-typed
+// line moves up as typed, without its cursor, and a fresh command line follows.
+TEST_F(WindowTest, CtrlZTypesNothingAndLeavesTheHalfTypedLine) {
+    StartGame();
+    for (const std::string& key : Game.opening) ASSERT_EQ(Xdo({"key", key}), 0);
+    const std::string half = Game.prompt + Game.command.substr(0, 2);
+    ASSERT_EQ(Xdo({"type", "--delay", "20", Game.command.substr(0, 2)}), 0);
+    ASSERT_EQ(Xdo({"key", "ctrl+z"}), 0);
+    const Image shown = Screenshot();
+    ASSERT_EQ(shown.width, ScreenWidth) << "no screenshot; the program said: " << Log();
+    const uint32_t ink = shown.At(ScreenWidth - 1, ScreenHeight - 1);
+    const uint32_t paper = shown.At(2, ScreenHeight - 3);
+    const int cursorEnd = CommandLineX + GlyphWidth * static_cast<int>(Game.prompt.size() + 1);
+    EXPECT_TRUE(ShowsText(shown, CommandLineX, CommandLineY, Game.prompt + "_", ink, paper));
+    EXPECT_EQ(
+        Differences(shown, cursorEnd, CommandLineY, 796, CommandLineY + GlyphHeight - 1, paper), "")
+        << "the command line is not empty after Ctrl+Z";
+    bool kept = false;
+    for (int y = CommandLineY - LineHeight; y >= 324 && !kept; y -= LineHeight)
+        kept = ShowsText(shown, CommandLineX, y, half + " ", ink, paper);
+    EXPECT_TRUE(kept) << "the message area does not show " << half << " without its cursor";
+}
+
 // A window destroyed under the program, or its display connection cut, ends the game as well.
 class WindowLost : public WindowTest, public ::testing::WithParamInterface<const char*> {};
 

@@ -2,4 +2,9 @@
 #include "app/startup.h"
 #include "ui/gfx/gfx.h"
 
-int main(int argc, char** argv) { return umb::gfx::GfxRun(umb::app::UmbMain, argc, argv); }
+int main(int argc, char** argv) {
+    // A game played in the terminal needs no window thread: the start-up runs on this one, and
+    // what would be a message box goes to standard error.
+    if (umb::app::WantsTerminal(argc, argv)) umb::gfx::GfxUseHeadless(true);
+    return umb::gfx::GfxRun(umb::app::UmbMain, argc, argv);
+}

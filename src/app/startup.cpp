@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <string>
 
@@ -84,6 +85,16 @@ int ParseOption(Startup& s, const char* arg) {
             s.Coverage = true;
         } else if (CompareNoCaseN(arg, "--timeout=", 10) == 0 && ReadSeconds(arg + 10, s) == 0) {
             // taken
+        } else if (CompareNoCase(arg, "--tty") == 0) {
+            s.Terminal = true;
+        } else if (CompareNoCase(arg, "--plain") == 0) {
+            s.Terminal = s.Plain = true;
+        } else if (CompareNoCase(arg, "--status-top") == 0) {
+            s.Terminal = s.StatusTop = true;
+        } else if (CompareNoCase(arg, "--no-pictures") == 0) {
+            s.NoPictures = true;
+        } else if (CompareNoCaseN(arg, "--transcript=", 13) == 0 && arg[13] != '\0') {
+            s.TranscriptPath = arg + 13;
         } else if (arg[2] != '\0') {
             // A mistyped long option must not be taken for something else and run on.
             std::fflush(stdout);
@@ -109,7 +120,20 @@ int ParseOption(Startup& s, const char* arg) {
 
 int ReadCommandLine(Startup& s, int argc, char** argv) {
     bool named = false;
+    if (const char* driver = std::getenv("UMB_DRIVER");
+        driver != nullptr && std::strcmp(driver, "tty") == 0)
+        s.Terminal = true;
     for (int i = 1; i < argc; ++i) {
+        // The transcript's file may follow as the next argument; it is never the game's name.
+        if (CompareNoCase(argv[i], "--transcript") == 0) {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                std::fflush(stdout);
+                std::fprintf(stderr, "Option --transcript needs a file name\n%s\n", VersionText);
+                return -2;
+            }
+            s.TranscriptPath = argv[++i];
+            continue;
+        }
         if (const int res = ParseOption(s, argv[i]); res != 0) return res;
         if (!named && argv[i][0] != '-') {
             s.GameName = argv[i];
@@ -172,6 +196,15 @@ void ShowMissing(const Startup& s, const std::string& sourcePath, const std::str
 
 }  // namespace
 
+bool WantsTerminal(int argc, char** argv) {
+    const char* driver = std::getenv("UMB_DRIVER");
+    if (driver != nullptr && std::strcmp(driver, "tty") == 0) return true;
+    for (int i = 1; i < argc; ++i)
+        for (const char* name : {"--tty", "--plain", "--status-top"})
+            if (CompareNoCase(argv[i], name) == 0) return true;
+    return false;
+}
+
 int UmbMain(int argc, char** argv) {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     Startup s;
@@ -226,7 +259,15 @@ int UmbMain(int argc, char** argv) {
         GfxMessageBox("U.M.B.", "Conversion complete");
         return ExitSuccess;
     }
-    PlayGames(db, s.GameName, s.DebugMode != 0, CoverageFromEnvironment());
+    PlayView view;
+    if (s.Terminal) view.Front = &ui::TerminalFrontEnd;
+    view.Options.Terminal = s.Terminal;
+    view.Options.Plain = s.Plain;
+    view.Options.StatusTop = s.StatusTop;
+    view.Options.NoPictures = s.NoPictures;
+    view.TranscriptPath = s.TranscriptPath;
+    if (PlayGames(db, s.GameName, s.DebugMode != 0, CoverageFromEnvironment(), view) != 0)
+        return ExitFailure;
     return ExitSuccess;
 }
 

@@ -25,6 +25,11 @@ struct Startup {
     bool Bless = false;     // --bless: walkthrough transcripts are written from the current game
     bool Coverage = false;  // --coverage: walkthroughs count the script lines they reach
     int TimeoutSeconds = DefaultTestTimeoutSeconds;  // --timeout=N: the limit of one walkthrough
+    bool Terminal = false;       // --tty or UMB_DRIVER=tty: played in the terminal
+    bool Plain = false;          // --plain: the terminal's plain lines, for screen readers
+    bool StatusTop = false;      // --status-top: the status line held on the terminal's top line
+    bool NoPictures = false;     // --no-pictures
+    std::string TranscriptPath;  // --transcript FILE: what is shown and typed is added to FILE
 };
 
 // The process's exit status: the run did what was asked; a file was missing, refused or not
@@ -44,6 +49,10 @@ void ShowVersion();
 // Settles the game name from the first non-option argument, else from the program's own name,
 // cut at the first point of its last path component. Returns 0, or ParseOption's -1 or -2.
 int ReadCommandLine(Startup& s, int argc, char** argv);
+
+// Whether the game is to be played in the terminal (--tty, --plain, --status-top or
+// UMB_DRIVER=tty): the program then needs no window system at all.
+bool WantsTerminal(int argc, char** argv);
 
 // The whole run: returns an ExitStatus, or -1 when the text heap cannot be allocated.
 int UmbMain(int argc, char** argv);

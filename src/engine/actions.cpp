@@ -1,6 +1,8 @@
 // actions.cpp - runs the statements of an action line; prints messages, system messages and shows.
 #include "engine/engine.h"
 
+#include "ui/frontend.h"
+
 #include <algorithm>
 
 #include <array>
@@ -68,7 +70,7 @@ void Sysmsg(Action& x, int16_t a, int16_t) { PrintSysmsg(x.g, a); }
 // show: presents show a.
 void Show(Action& x, int16_t a, int16_t) { ShowPicture(x.g, a); }
 // pause: waits for a key or a ticks (see WaitKeyOrTime).
-void Pause(Action& x, int16_t a, int16_t) { WaitKeyOrTime(*x.g.Screen, a); }
+void Pause(Action& x, int16_t a, int16_t) { FrontWaitKeyOrTime(*x.g.Screen, a); }
 
 // quit: the line ends the game.
 void Quit(Action& x, int16_t, int16_t) { x.result = ActQuit; }
@@ -101,7 +103,7 @@ void YesNoChoice(Action& x, int16_t a, int16_t) {
 }
 
 // redesc: the player's location is described again at once.
-void Redescribe(Action& x, int16_t, int16_t) { DescribeLocation(x.g, x.g.CurrentLocation); }
+void Redescribe(Action& x, int16_t, int16_t) { DescribeLocation(x.g, x.g.CurrentLocation, true); }
 // cls: the message area is cleared.
 void Cls(Action& x, int16_t, int16_t) { ClearMessages(x.g); }
 
@@ -141,12 +143,6 @@ constexpr std::array<ActionFn, CodeCount> MakeActionTable() {
 
 constexpr std::array<ActionFn, CodeCount> ActionTable = MakeActionTable();
 
-// Prints a text, if there is one, as a new line of the message area.
-void PrintNewLine(Game& g, const char* text) {
-    SelectArea(*g.Screen, AreaMessages, ModeNewLine);
-    if (text != nullptr) PrintGameText(g, text);
-}
-
 }  // namespace
 
 // Runs every slot of the line; returns the last result set (halt, continue, break, quit) or 0.
@@ -163,10 +159,10 @@ int ExecActionLine(Game& g, const ScriptLine& line) {
 }
 
 // Prints message n; an undefined message prints nothing.
-void PrintMessage(Game& g, int n) { PrintNewLine(g, MessageText(g, n)); }
+void PrintMessage(Game& g, int n) { ShowGameMessage(g, MessageText(g, n)); }
 
 // Prints system message n; an undefined one prints nothing.
-void PrintSysmsg(Game& g, int n) { PrintNewLine(g, SysmsgText(g, n)); }
+void PrintSysmsg(Game& g, int n) { ShowGameMessage(g, SysmsgText(g, n)); }
 
 // Shows entry n of the shows: its text, then its picture; an entry without a picture shows nothing.
 void ShowPicture(Game& g, int n) {
@@ -174,15 +170,12 @@ void ShowPicture(Game& g, int n) {
     if (n < 0 || n > db.LastShow || static_cast<size_t>(n) >= db.Shows.size()) return;
     const ShowRecord& show = db.Shows[static_cast<size_t>(n)];
     if (show.picture == NoText) return;
-    PrintNewLine(g, TextOf(db, show.text));
+    ShowGameMessage(g, TextOf(db, show.text));
     DisplayGamePicture(g, show.picture);
-    if (g.DebugMode) ReportPictureFailure(*g.Screen);
+    if (g.DebugMode) FrontReportPictureFailure(*g.Screen);
 }
 
 // Clears the whole message area.
-void ClearMessages(Game& g) {
-    SelectArea(*g.Screen, AreaMessages, ModeClearArea);
-    PrintText(*g.Screen, nullptr);
-}
+void ClearMessages(Game& g) { FrontClearMessages(*g.Screen); }
 
 }  // namespace umb::engine

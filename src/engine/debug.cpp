@@ -1,6 +1,8 @@
 // debug.cpp - debug mode's "%" commands, which report object locations and variable values.
 #include "engine/engine.h"
 
+#include "ui/frontend.h"
+
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -26,8 +28,7 @@ int DebugCommand(Game& g, const char* line) {
     else
         std::snprintf(reply, sizeof reply, "Location %d, Objects %d / %d", g.CurrentLocation,
                       g.CarriedCount, g.Db->MaxItems);
-    SelectArea(*g.Screen, AreaMessages, ModeRedrawLine);
-    PrintText(*g.Screen, reply);
+    FrontShowReply(*g.Screen, reply);
     return 1;
 }
 

@@ -1,6 +1,8 @@
 // describe.cpp - the location display, its object and exit lists, the inventory and examine.
 #include "engine/engine.h"
 
+#include "ui/frontend.h"
+
 #include <cstring>
 
 using namespace umb::db;
@@ -28,9 +30,16 @@ void Append(ListText& list, const char* text) {
     list.text[list.length] = '\0';
 }
 
-// Prints a text under the current area and mode; an absent text prints nothing.
-void PrintIfPresent(Game& g, const char* text) {
-    if (text != nullptr) PrintGameText(g, text);
+// The texts a location shows below its name, in reading order, their marks expanded.
+struct ContentTexts {
+    char texts[3][WorkBufferSize];
+    int count = 0;
+};
+
+// Adds a text (nothing when absent) with its marks expanded.
+void AddText(Game& g, ContentTexts& out, const char* text) {
+    if (text == nullptr || out.count >= 3) return;
+    ExpandText(*g.Db, text, out.texts[out.count++]);
 }
 
 // A list of what a location holds, gathered as one sentence: "heading first, second."
@@ -48,69 +57,77 @@ void AddName(NameList& list, const char* name) {
     ++list.named;
 }
 
-// Ends the list and prints it under the current area and mode; an empty list prints nothing.
-void PrintNameList(Game& g, NameList& list) {
+// Ends the list and adds it to the texts; an empty list adds nothing.
+void AddNameList(Game& g, ContentTexts& out, NameList& list) {
     if (list.named == 0) return;
     Append(list.text, ".");
-    PrintGameText(g, list.text.text);
+    AddText(g, out, list.text.text);
 }
 
-}  // namespace
-
-// Draws the title, status line, description area and picture of a location, or of the darkness
-// location while it is dark; returns -1 (nothing drawn) when the location has no name.
-int DescribeLocation(Game& g, int location) {
-    const LocationRecord& here = LocationAt(g, location);
-    if (TextOf(*g.Db, here.name) == nullptr) return -1;
-    const LocationRecord& shown = IsDark(g, location) != 0 ? LocationAt(g, 0) : here;
-    ScreenState& s = *g.Screen;
-
-    SelectArea(s, AreaTitle, ModeClearArea);
-    PrintGameText(g, TextOf(*g.Db, shown.name));
-    char status[sizeof g.Db->StatusLine + 1] = {};
-    std::memcpy(status, g.Db->StatusLine, sizeof g.Db->StatusLine);
-    if (status[0] != '\0') {
-        SelectArea(s, AreaTitle, ModeBottomLine);
-        PrintGameText(g, status);
-    }
-
-    SelectArea(s, AreaDescription, ModeClearArea);
-    PrintText(s, nullptr);
-    SelectArea(s, AreaDescription, ModeFlow);
-    ListContents(g, location);
-
-    DisplayGamePicture(g, shown.picture);
-    if (g.DebugMode) ReportPictureFailure(s);
-    return 0;
-}
-
-// Prints a location's description, its objects and its exits under the current area and mode;
-// while it is dark, the darkness location's description alone. A game without a named darkness
-// location lists nothing at all.
-void ListContents(Game& g, int location) {
+// Gathers a location's description, its objects and its exits; while it is dark, the darkness
+// location's description alone. A game without a named darkness location shows nothing at all.
+void GatherContents(Game& g, int location, ContentTexts& out) {
     if (TextOf(*g.Db, LocationAt(g, 0).name) == nullptr) return;
     if (IsDark(g, location) != 0) {
-        PrintIfPresent(g, TextOf(*g.Db, LocationAt(g, 0).description));
+        AddText(g, out, TextOf(*g.Db, LocationAt(g, 0).description));
         return;
     }
-    PrintIfPresent(g, TextOf(*g.Db, LocationAt(g, location).description));
+    AddText(g, out, TextOf(*g.Db, LocationAt(g, location).description));
 
     NameList objects{SysmsgText(g, SysmsgObjectsHeading), {}, 0};
     for (int i = 1; i <= g.Db->LastObject; ++i)
         if (ObjectLocation(g, i) == location) AddName(objects, TextOf(*g.Db, ObjectAt(g, i).name));
-    PrintNameList(g, objects);
+    AddNameList(g, out, objects);
 
     if (g.Db->ShowExits == 0) return;
     NameList exits{SysmsgText(g, SysmsgExitsHeading), {}, 0};
     for (int d = 1; d <= DirectionCount; ++d)
         if (EffectiveExit(g, location, d) != 0)
             AddName(exits, TextOf(*g.Db, g.Db->Directions[d - 1]));
-    PrintNameList(g, exits);
+    AddNameList(g, out, exits);
+}
+
+}  // namespace
+
+// Shows the name, status line, texts and picture of a location, or of the darkness location
+// while it is dark; returns -1 (nothing shown) when the location has no name.
+int DescribeLocation(Game& g, int location, bool again) {
+    const LocationRecord& here = LocationAt(g, location);
+    if (TextOf(*g.Db, here.name) == nullptr) return -1;
+    const LocationRecord& shown = IsDark(g, location) != 0 ? LocationAt(g, 0) : here;
+
+    LocationView v;
+    char name[WorkBufferSize];
+    ExpandText(*g.Db, TextOf(*g.Db, shown.name), name);
+    v.name = name;
+    char raw[sizeof g.Db->StatusLine + 1] = {};
+    std::memcpy(raw, g.Db->StatusLine, sizeof g.Db->StatusLine);
+    char status[WorkBufferSize];
+    if (raw[0] != '\0') {
+        ExpandText(*g.Db, raw, status);
+        v.status = status;
+    }
+    ContentTexts contents;
+    GatherContents(g, location, contents);
+    for (int i = 0; i < contents.count; ++i) v.texts[i] = contents.texts[i];
+    v.textCount = contents.count;
+    v.again = again;
+    FrontShowLocation(*g.Screen, v);
+
+    DisplayGamePicture(g, shown.picture);
+    if (g.DebugMode) FrontReportPictureFailure(*g.Screen);
+    return 0;
+}
+
+// Prints a location's description, its objects and its exits under the current area and mode.
+void ListContents(Game& g, int location) {
+    ContentTexts contents;
+    GatherContents(g, location, contents);
+    for (int i = 0; i < contents.count; ++i) PrintText(*g.Screen, contents.texts[i]);
 }
 
 // Prints the objects carried and worn as one text in the message area.
 void ShowInventory(Game& g) {
-    SelectArea(*g.Screen, AreaMessages, ModeNewLine);
     ListText list;
     Append(list, SysmsgText(g, SysmsgInventoryHeading));
     Append(list, " ");
@@ -124,17 +141,16 @@ void ShowInventory(Game& g) {
         ++named;
     }
     Append(list, named > 0 ? "." : SysmsgText(g, SysmsgCarryingNothing));
-    PrintGameText(g, list.text);
+    ShowGameMessage(g, list.text);
 }
 
 // Prints an object's description (SysmsgNoDescription when it has none) in the message area;
 // returns -1 when the object has no name.
 int ExamineObject(Game& g, int object) {
-    SelectArea(*g.Screen, AreaMessages, ModeNewLine);
     const ObjectRecord& o = ObjectAt(g, object);
     if (TextOf(*g.Db, o.name) == nullptr) return -1;
     const char* description = TextOf(*g.Db, o.description);
-    PrintIfPresent(g, description != nullptr ? description : SysmsgText(g, SysmsgNoDescription));
+    ShowGameMessage(g, description != nullptr ? description : SysmsgText(g, SysmsgNoDescription));
     return 0;
 }
 

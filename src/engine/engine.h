@@ -3,10 +3,12 @@
 
 #include "base/fileio.h"
 #include "db/database.h"
+#include "ui/frontend.h"
 #include "ui/screen.h"
 
 #include <cstdint>
 #include <cstdlib>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -78,6 +80,42 @@ struct ScriptCoverage {
     std::vector<uint32_t> eventsReached, eventsRan, actionsReached, actionsRan;
 };
 
+// The run-time fields the undo journal puts back value by value; the player's location and the
+// carried count are kept whole with each step instead, as the runner and the actions set them.
+enum class UndoField : uint8_t {
+    ObjectPlace,   // index: the object
+    ExitOverride,  // index: location * 16 + direction - 1
+    Light,         // index: the location
+    Var,           // index: the variable
+};
+
+// One value as it was before a change made during a step.
+struct UndoChange {
+    int32_t index = 0;
+    int16_t old = 0;
+    UndoField field = UndoField::ObjectPlace;
+};
+
+// One command taken back whole: how many changes of the journal are its own, and the two fields
+// kept whole as they were before it.
+struct UndoStep {
+    size_t changes = 0;
+    int16_t location = 0;
+    int16_t carried = 0;
+};
+
+constexpr size_t UndoStepLimit = 64;         // commands the player can take back
+constexpr size_t UndoChangeLimit = 1000000;  // changes kept in all, whatever the steps
+
+// What changed during the last commands, newest at the back, so that each can be taken back.
+// Only changed values are kept, so a turn costs what it changes rather than the game's size.
+struct UndoJournal {
+    std::deque<UndoChange> changes;
+    std::deque<UndoStep> steps;
+    bool open = false;    // a step is being recorded: the accessors note what they change
+    bool enabled = true;  // off only to measure what the bookkeeping costs
+};
+
 // One game being played: the database, the screen, and the run-time state beside the tables.
 struct Game {
     db::GameDatabase* Db = nullptr;
@@ -91,6 +129,9 @@ struct Game {
     int (*Random)() = std::rand;  // the random condition's numbers, 0 to RAND_MAX
     // Null unless the walkthrough tests count lines: then sized to the tables by PlayGames.
     ScriptCoverage* Coverage = nullptr;
+    // The next description is whole even in a text front end: the state was replaced at once.
+    bool DescribeAgain = false;
+    UndoJournal Undo;  // the commands the player can take back
 };
 
 // Whether a location value means that the player has the object.
@@ -138,28 +179,41 @@ const char* TextOrEmpty(const char* text);
 // it dropped; what goes past WorkBufferSize - 1 characters is cut off.
 size_t ExpandText(const db::GameDatabase& db, const char* text, char* out);
 // Returns like PrintText, printing the author's text (none clears or prints nothing, as there)
-// with its marks expanded.
+// with its marks expanded into the screen's current area.
 int PrintGameText(Game& g, const char* text);
+// Shows the author's text, its marks expanded, as a new message; none shows nothing.
+void ShowGameMessage(Game& g, const char* text);
 // Gives the screen the game's colours; the drawing colours follow at the next MakeUiColours.
 void UseGameColours(Game& g);
-// Opens the screen in the game's colours, with the game's title on the window.
-void OpenGameScreen(Game& g);
+// Opens the front end in the game's colours, with the game's title on the window. Returns 0, or
+// -1 when no front end could be opened (said on standard error).
+int OpenGameScreen(Game& g);
 // Returns like AskYesNo, asking with the author's prompt (marks expanded), or with "(y/n)? " in
 // the game's letters when there is none.
 int AskGameYesNo(Game& g, const char* prompt);
 // Returns like AskChoice, asking with the author's prompt (marks expanded) or the default.
 int AskGameChoice(Game& g, const char* prompt, int count);
-// Returns like ReadLine, the game's prompt (marks expanded) before the line.
+// Returns like ReadLine (LineTyped, LineUndo or LineQuit), the game's prompt (marks expanded)
+// before the line.
 int ReadGameLine(Game& g, char* buffer, int maxLength);
 // Returns like DisplayPicture, showing a picture text of the game under the game's image path.
 int DisplayGamePicture(Game& g, db::TextRef picture);
 
+// How the player sees the game: the front end (none: the window), its options, and the file a
+// transcript is added to (none when empty).
+struct PlayView {
+    const ui::FrontEnd* Front = nullptr;
+    ui::FrontOptions Options;
+    std::string TranscriptPath;
+};
+
 // The game loop.
-// Opens the screen and plays the game in db until the player declines another; the saved games
-// are named from gameName, and debugMode lets "%" lines through to DebugCommand; coverage, when
-// given, is sized to the tables and counts the script lines reached and run. Returns 0.
+// Opens the front end and plays the game in db until the player declines another; the saved
+// games are named from gameName, and debugMode lets "%" lines through to DebugCommand; coverage,
+// when given, is sized to the tables and counts the script lines reached and run. Returns 0, or
+// -1 when neither the front end nor the transcript could be opened (said on standard error).
 int PlayGames(db::GameDatabase& db, const std::string& gameName, bool debugMode,
-              ScriptCoverage* coverage = nullptr);
+              ScriptCoverage* coverage = nullptr, const PlayView& view = {});
 // Resets the run-time state to the game's start, runs the events once in ScriptMode::Begin (the
 // introduction) and offers to restore a saved game.
 void NewGame(Game& g);
@@ -198,6 +252,25 @@ void ShowPicture(Game& g, int n);
 // Clears the whole message area.
 void ClearMessages(Game& g);
 
+// Undo: taking back the player's last commands.
+// Starts the step of a command about to run: the state now is what UndoLastCommand goes back to.
+// The oldest step goes past UndoStepLimit; nothing is kept while g.Undo.enabled is false.
+void BeginUndoStep(Game& g);
+// Keeps a field's value from before a change, while a step is open; the accessors call it when a
+// value actually changes. Past UndoChangeLimit the oldest steps go, and the open one too when it
+// alone holds that many (that command can then not be taken back).
+void NoteUndoChange(Game& g, UndoField field, int32_t index, int16_t old);
+// Puts the state back as it was before the newest step kept. Returns 0, or -1 when no step is
+// kept (at the start of a game, or past the oldest step) and nothing changed.
+int UndoLastCommand(Game& g);
+// Forgets every step: a new game or a restored one starts with nothing to take back.
+void ClearUndo(Game& g);
+// Returns 1 when line asks for undo: the word "undo" alone, in any case, with blanks around it
+// allowed, and no verb of that name in the game (its own verb wins); else 0.
+int IsUndoRequest(const Game& g, const char* line);
+// The bytes the journal's steps and changes take up.
+size_t UndoBytes(const Game& g);
+
 // Saved games.
 // The file of a slot, beside the game: its folder, the first 8 characters of its file name,
 // ".sv" and the slot digit.
@@ -213,11 +286,13 @@ std::string BuildSavedGame(const Game& g);
 int ApplySavedGame(Game& g, const std::string& image);
 
 // Location description and listings.
-// Draws the title, status line, description area and picture of a location, or of the darkness
-// location while it is dark. Returns 0, or -1 (nothing drawn) when the location has no name.
-int DescribeLocation(Game& g, int location);
-// Prints a location's description, its objects and its exits under the current area and mode;
-// while it is dark, the darkness location's description alone; nothing without a darkness name.
+// Shows the name, status line, description, objects and exits and picture of a location, or of
+// the darkness location while it is dark; again when the location is shown anew on purpose (a
+// redescribe, an undo, a restore). Returns 0, or -1 (nothing shown) when the location has no name.
+int DescribeLocation(Game& g, int location, bool again = false);
+// Prints a location's description, its objects and its exits under the screen's current area and
+// mode; while it is dark, the darkness location's description alone; nothing without a darkness
+// name.
 void ListContents(Game& g, int location);
 // Prints the objects carried and worn as one text in the message area.
 void ShowInventory(Game& g);

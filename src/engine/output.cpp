@@ -3,6 +3,7 @@
 #include "engine/engine.h"
 
 #include "base/nocase.h"
+#include "ui/frontend.h"
 
 #include <cstdio>
 #include <cstring>
@@ -81,15 +82,19 @@ int PrintGameText(Game& g, const char* text) {
     return PrintText(*g.Screen, Expanded(g, text, buffer));
 }
 
+void ShowGameMessage(Game& g, const char* text) {
+    char buffer[WorkBufferSize];
+    FrontShowMessage(*g.Screen, Expanded(g, text, buffer));
+}
+
 void UseGameColours(Game& g) {
     g.Screen->Background = ColourOf(g.Db->BgColor, 0);
     g.Screen->Foreground = ColourOf(g.Db->FgColor, 15);
 }
 
-void OpenGameScreen(Game& g) {
+int OpenGameScreen(Game& g) {
     UseGameColours(g);
-    ScreenOpen(*g.Screen);
-    SetScreenTitle(*g.Screen, g.Db->Title);
+    return FrontOpen(*g.Screen, g.Db->Title);
 }
 
 int AskGameYesNo(Game& g, const char* prompt) {
@@ -101,18 +106,18 @@ int AskGameYesNo(Game& g, const char* prompt) {
         prompt = fallback;  // marks and all, like any prompt: a letter may be a "%"
     }
     char buffer[WorkBufferSize];
-    return AskYesNo(*g.Screen, Expanded(g, prompt, buffer), db.YesLetter, db.NoLetter);
+    return FrontAskYesNo(*g.Screen, Expanded(g, prompt, buffer), db.YesLetter, db.NoLetter);
 }
 
 int AskGameChoice(Game& g, const char* prompt, int count) {
     char buffer[WorkBufferSize];
-    return AskChoice(*g.Screen, Expanded(g, prompt, buffer), count);
+    return FrontAskChoice(*g.Screen, Expanded(g, prompt, buffer), count);
 }
 
 int ReadGameLine(Game& g, char* buffer, int maxLength) {
     // Expanded once for the whole line: no variable changes while the player types.
     char prompt[WorkBufferSize];
-    return ReadLine(*g.Screen, Expanded(g, g.Db->Prompt, prompt), buffer, maxLength);
+    return FrontReadLine(*g.Screen, Expanded(g, g.Db->Prompt, prompt), buffer, maxLength);
 }
 
 int DisplayGamePicture(Game& g, TextRef picture) {
@@ -125,7 +130,7 @@ int DisplayGamePicture(Game& g, TextRef picture) {
         if (folder > 0) path.assign(db.ImagePath, folder).push_back('/');
         path += name;
     }
-    return DisplayPicture(*g.Screen, PictureKey(picture), path.c_str(), name);
+    return FrontShowPicture(*g.Screen, PictureKey(picture), path.c_str(), name);
 }
 
 }  // namespace umb::engine

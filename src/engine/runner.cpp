@@ -1,6 +1,8 @@
 // runner.cpp - the game loop, the new-game reset and the two script runners.
 #include "engine/engine.h"
 
+#include "ui/textlog.h"
+
 #include <algorithm>
 #include <optional>
 
@@ -197,6 +199,7 @@ int RunActions(Game& g, int verb, int noun, int noun2, int noun3) {
 
 void NewGame(Game& g) {
     GameDatabase& db = *g.Db;
+    ClearUndo(g);
     g.CurrentLocation = db.StartLocation;
     ForgetPlaces(g);
     const int objects =
@@ -225,23 +228,31 @@ void NewGame(Game& g) {
 
 // Plays turns until the game ends.
 static void PlayOneGame(Game& g) {
-    ScreenState& screen = *g.Screen;
-    DrawFrames(screen);
+    FrontNewGame(*g.Screen);
     NewGame(g);
-    HistoryClear(screen);
     int result = TurnNoTime;
     char line[InputLineLength + 1];
     for (;;) {
         if (result != TurnNoTime && RunEvents(g, ScriptMode::Normal) == -1) return;
-        DescribeLocation(g, g.CurrentLocation);
-        ReadGameLine(g, line, InputLineLength);
-        if (g.DebugMode && DebugCommand(g, line) == 1) {
+        DescribeLocation(g, g.CurrentLocation, g.DescribeAgain);
+        g.DescribeAgain = false;
+        const int read = ReadGameLine(g, line, InputLineLength);
+        if (read == LineQuit) {
+            if (ConfirmQuit(g) != 0) return;
+            result = TurnNoTime;
+        } else if (read == LineUndo || IsUndoRequest(g, line) == 1) {
+            // Takes no time: no events, and the location is described again, whole.
+            UndoLastCommand(g);
+            g.DescribeAgain = true;
+            result = TurnNoTime;
+        } else if (g.DebugMode && DebugCommand(g, line) == 1) {
             result = TurnNoTime;
         } else if (line[0] == '\0') {
             result = TurnNoTime;
         } else {
             int verb = 0, noun = 0, noun2 = 0, noun3 = 0;
             ParseInput(g, line, &verb, &noun, &noun2, &noun3);
+            BeginUndoStep(g);
             result = RunActions(g, verb, noun, noun2, noun3);
             if (result == TurnQuit) return;
         }
@@ -249,8 +260,19 @@ static void PlayOneGame(Game& g) {
 }
 
 int PlayGames(GameDatabase& db, const std::string& gameName, bool debugMode,
-              ScriptCoverage* coverage) {
+              ScriptCoverage* coverage, const PlayView& view) {
     ScreenState screen;
+    screen.Front = view.Front;
+    screen.Options = view.Options;
+    TextLog transcript;
+    if (!view.TranscriptPath.empty()) {
+        if (OpenTextLog(transcript, view.TranscriptPath.c_str()) != 0) {
+            const std::string text = "Cannot write file " + view.TranscriptPath + "!";
+            gfx::GfxMessageBox("Error", text.c_str());
+            return -1;
+        }
+        screen.Transcript = &transcript;
+    }
     Game g;
     g.Db = &db;
     g.Screen = &screen;
@@ -263,11 +285,14 @@ int PlayGames(GameDatabase& db, const std::string& gameName, bool debugMode,
         coverage->actionsRan.resize(db.Actions.size());
         g.Coverage = coverage;
     }
-    OpenGameScreen(g);
+    if (OpenGameScreen(g) != 0) {
+        CloseTextLog(transcript);
+        return -1;
+    }
     do {
         PlayOneGame(g);
     } while (AskGameYesNo(g, SysmsgText(g, SysmsgPlayAgain)) == 1);
-    ScreenClose(screen);
+    FrontClose(screen);
     return 0;
 }
 

@@ -95,6 +95,7 @@ int ApplySavedGame(Game& g, const std::string& image) {
     if (const int checked = CheckSavedGame(image, l); checked != ReadOk) return checked;
     GameDatabase& db = *g.Db;
     ForgetPlaces(g);  // the whole state changes: rebuilt when next needed
+    ClearUndo(g);     // a restored game starts with nothing to take back
 
     for (int i = 0; i <= db.LastObject; ++i)
         MoveObject(g, i, i <= l.n ? Int16At(image, l.objects + 2 * static_cast<size_t>(i)) : Unset);
@@ -145,7 +146,10 @@ int RestoreGame(Game& g) {
         if (ReadWholeFile(f, image, MaxSavedGameSize) == 0) res = ApplySavedGame(g, image);
         std::fclose(f);
     }
-    if (res == ReadOk) return 0;
+    if (res == ReadOk) {
+        g.DescribeAgain = true;
+        return 0;
+    }
     PrintSysmsg(g, SysmsgCannotUseFile);
     return -1;
 }

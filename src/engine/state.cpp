@@ -68,6 +68,11 @@ std::vector<int32_t> TakePlace(PlaceIndex& x, int16_t place) {
     return list;
 }
 
+// Keeps the value before a change for undo; an unchanged value is no change.
+void Note(Game& g, UndoField field, int32_t index, int16_t old, int16_t now) {
+    if (old != now && g.Undo.open) NoteUndoChange(g, field, index, old);
+}
+
 template <typename T> bool InTable(const std::vector<T>& table, int index) {
     return index >= 0 && static_cast<size_t>(index) < table.size();
 }
@@ -112,7 +117,9 @@ int16_t CountCarried(const Game& g) {
 void MoveObject(Game& g, int object, int16_t location) {
     if (!InTable(g.Db->Objects, object) || object > g.Db->LastObject) return;
     if (CountsAsCarried(g, object)) --g.CarriedCount;
-    g.Db->Objects[static_cast<size_t>(object)].location = location;
+    int16_t& place = g.Db->Objects[static_cast<size_t>(object)].location;
+    Note(g, UndoField::ObjectPlace, object, place, location);
+    place = location;
     if (CountsAsCarried(g, object)) ++g.CarriedCount;
     AddPlace(g.ObjectsAt, ObjectLocation(g, object), object);
 }
@@ -125,7 +132,9 @@ int16_t EffectiveExit(const Game& g, int location, int direction) {
 void SetExitOverride(Game& g, int location, int direction, int16_t destination) {
     if (direction < 1 || direction > DirectionCount) return;
     if (!InTable(g.Db->Locations, location) || location > g.Db->LastLocation) return;
-    g.Db->Locations[static_cast<size_t>(location)].exitOverrides[direction - 1] = destination;
+    int16_t& exit = g.Db->Locations[static_cast<size_t>(location)].exitOverrides[direction - 1];
+    Note(g, UndoField::ExitOverride, location * 16 + direction - 1, exit, destination);
+    exit = destination;
     AddPlace(g.ExitsTo, EffectiveExit(g, location, direction), location * 16 + direction - 1);
 }
 
@@ -136,6 +145,7 @@ void SubstExits(Game& g, int16_t from, int16_t to) {
         LocationRecord& r = g.Db->Locations[static_cast<size_t>(entry / 16)];
         const int d = entry % 16;
         if (ExitOf(r, d) != from) continue;  // stale: this exit has moved on
+        Note(g, UndoField::ExitOverride, entry, r.exitOverrides[d], to);
         r.exitOverrides[d] = to;
         AddPlace(g.ExitsTo, ExitOf(r, d), entry);
     }
@@ -155,7 +165,9 @@ void ForgetPlaces(Game& g) {
 
 void SetLight(Game& g, int location, int16_t light) {
     if (!InTable(g.Db->Locations, location) || location > g.Db->LastLocation) return;
-    g.Db->Locations[static_cast<size_t>(location)].light = light;
+    int16_t& now = g.Db->Locations[static_cast<size_t>(location)].light;
+    Note(g, UndoField::Light, location, now, light);
+    now = light;
 }
 
 int16_t VarValue(const Game& g, int var) {
@@ -165,7 +177,9 @@ int16_t VarValue(const Game& g, int var) {
 
 void SetVar(Game& g, int var, int16_t value) {
     if (!InTable(g.Db->Vars, var) || var >= g.Db->VarCount) return;
-    g.Db->Vars[static_cast<size_t>(var)].value = value;
+    int16_t& now = g.Db->Vars[static_cast<size_t>(var)].value;
+    Note(g, UndoField::Var, var, now, value);
+    now = value;
 }
 
 const char* MessageText(const Game& g, int n) {

@@ -62,11 +62,21 @@ int AskYesNo(ScreenState& s, const char* prompt, char yesLetter, char noLetter) 
     }
 }
 
-int AskChoice(ScreenState& s, const char* prompt, int count) {
-    const bool escapeAllowed = count >= 0;
+int ChoiceLimit(int count) {
     if (count < 0) count = count < -9 ? 9 : -count;
     if (count > 9) count = 9;
-    if (count <= 1) count = 2;
+    return count <= 1 ? 2 : count;
+}
+
+const char* ChoicePrompt(const char* prompt, int count, char* fallback, size_t size) {
+    if (prompt != nullptr) return prompt;
+    std::snprintf(fallback, size, "(1:%d): ", ChoiceLimit(count));
+    return fallback;
+}
+
+int AskChoice(ScreenState& s, const char* prompt, int count) {
+    const bool escapeAllowed = count >= 0;
+    count = ChoiceLimit(count);
     char fallback[16];
     std::snprintf(fallback, sizeof fallback, "(1:%d): ", count);
     const int x = ShowPrompt(s, prompt, fallback);
@@ -93,6 +103,12 @@ int ReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
         const int x = PrintTyped(s, prompt, shown, 0);
         const int key = GfxReadKey();
         if (key == KeyEnter) break;
+        if (key == KeyUndo) {
+            // What was typed stays on screen without the cursor mark, but is not sent.
+            PrintTyped(s, prompt, buffer, 0);
+            buffer[0] = '\0';
+            return LineUndo;
+        }
         if (key == KeyScreenshot) {
             SaveScreenshot();
         } else if (key == KeyPictureToggle) {
@@ -112,7 +128,7 @@ int ReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
     }
     PrintTyped(s, prompt, buffer, 0);
     HistoryAdd(s, buffer);
-    return 0;
+    return LineTyped;
 }
 
 int WaitKeyOrTime(ScreenState& s, int ticks) {

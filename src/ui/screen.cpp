@@ -99,8 +99,8 @@ void DrawFrames(ScreenState& s) {
         GfxFrameBox(a.frameX1, a.frameY1, a.frameX2, a.frameY2, s.TextColour);
 }
 
-void ScreenOpen(ScreenState& s) {
-    GfxOpenScreen();
+int ScreenOpen(ScreenState& s) {
+    if (GfxOpenScreen(s.FrontFailure, sizeof s.FrontFailure) != 0) return -1;
     MakeUiColours(s, 0);
     s.TextStyle = GfxTextStyle{s.TextColour, s.BackgroundColour};
     const GfxTextArea areas[] = {
@@ -113,6 +113,7 @@ void ScreenOpen(ScreenState& s) {
     };
     GfxSetTextAreas(areas, 3);
     DrawFrames(s);
+    return 0;
 }
 
 void SetScreenTitle(ScreenState& s, const char* title) {

@@ -76,9 +76,9 @@ struct FrontOptions {
 struct ScreenState {
     const FrontEnd* Front = nullptr;  // who shows the game; none: the window
     FrontOptions Options;
-    TextFront* Text = nullptr;       // the terminal front end's own state while it is open
-    TextLog* Transcript = nullptr;   // --transcript: what is shown and typed, copied as text
-    char FrontFailure[256] = {};     // why the front end could not be opened
+    TextFront* Text = nullptr;      // the terminal front end's own state while it is open
+    TextLog* Transcript = nullptr;  // --transcript: what is shown and typed, copied as text
+    char FrontFailure[256] = {};    // why the front end could not be opened
     int CurrentArea = 0;
     int PrintMode = 0;
     int LineOffset = 0;
@@ -98,8 +98,9 @@ struct ScreenState {
 };
 
 // Screen and text output.
-// Opens the screen in s's colours and draws the empty frames.
-void ScreenOpen(ScreenState& s);
+// Opens the screen in s's colours and draws the empty frames. Returns 0, or -1 when the window
+// cannot be opened (the reason in s.FrontFailure).
+int ScreenOpen(ScreenState& s);
 // Puts title on the window; an empty or absent title keeps the window's own caption.
 void SetScreenTitle(ScreenState& s, const char* title);
 // Closes the screen after the last game.
@@ -128,7 +129,12 @@ int AskYesNo(ScreenState& s, const char* prompt, char yesLetter, char noLetter);
 // Returns the digit typed, 1 to count (at most 9), or 0 for Escape unless count is negative;
 // asks with prompt, "(1:count): " when there is none.
 int AskChoice(ScreenState& s, const char* prompt, int count);
-// Returns 0 with the line the player typed after prompt in buffer (maxLength characters at most).
+// Returns the highest digit a choice of count takes: 2 to 9 (a negative count: no Escape).
+int ChoiceLimit(int count);
+// Returns prompt, or when there is none the default "(1:N): " for count written into fallback.
+const char* ChoicePrompt(const char* prompt, int count, char* fallback, size_t size);
+// Reads the line the player types after prompt into buffer (maxLength characters at most).
+// Returns LineTyped, or LineUndo for Ctrl+Z with buffer empty; the window never returns LineQuit.
 int ReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength);
 // Returns the key read, or the ticks passed: waits for a key (0), for a key or ticks
 // milliseconds (above 0), or -ticks milliseconds without reading keys (below 0).

@@ -1,4 +1,4 @@
-// textlog.cpp - the game as plain lines of UTF-8 text (a stand-in until the shared writer lands).
+// textlog.cpp - the game as plain lines of UTF-8 text: transcripts and the terminal's plain mode.
 #include "ui/textlog.h"
 
 #include "ui/gfx/gfx.h"
@@ -9,30 +9,66 @@
 
 namespace umb::ui {
 
+namespace {
+
+// Writes the characters of one line as UTF-8 and ends it; blanks at its end are not written,
+// as the window's rows keep none.
+void WriteLine(TextLog& log, const char* text, int length) {
+    while (length > 0 && text[length - 1] == ' ') --length;
+    const std::string line = Cp850ToUtf8(text, static_cast<size_t>(std::max(length, 0)));
+    std::fwrite(line.data(), 1, line.size(), log.out);
+    std::fputc('\n', log.out);
+    log.wroteAnything = true;
+}
+
+// Wraps text (a backslash before marked breaks the line), then typed, and writes the lines.
+void WriteWrapped(TextLog& log, const char* text, const char* typed, bool literal) {
+    char buf[WorkBufferSize];
+    int n = static_cast<int>(strnlen(text, WorkBufferSize - 1));
+    std::memcpy(buf, text, static_cast<size_t>(n));
+    const int marked = literal ? 0 : n;
+    for (const char* t = typed; t != nullptr && *t != '\0' && n < int{WorkBufferSize} - 1; ++t)
+        buf[n++] = *t;
+    buf[n] = '\0';
+    if (n == 0) {
+        WriteLine(log, "", 0);
+        return;
+    }
+    const int width = std::max(log.width, 8);
+    WrapText(buf, n, marked, width, width,
+             [&](int from, int to, bool) { WriteLine(log, buf + from, to - from); });
+}
+
+}  // namespace
+
 std::string Cp850ToUtf8(const char* text, size_t length) {
     std::string out;
     out.reserve(length);
     for (size_t i = 0; i < length; ++i) {
-        const uint32_t cp = gfx::Cp850ToUnicode[static_cast<unsigned char>(text[i])];
-        if (cp == 0) continue;
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        const auto b = static_cast<unsigned char>(text[i]);
+        const uint32_t c = b < 0x80 ? b : gfx::Cp850ToUnicode[b];
+        // Control characters would move a terminal's cursor or ring its bell: never written.
+        if (c < 0x20 || c == 0x7F) continue;
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
         } else {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
         }
     }
     return out;
 }
 
 int OpenTextLog(TextLog& log, const char* path) {
-    log.out = std::fopen(path, "a");
-    log.ownsFile = log.out != nullptr;
-    return log.out != nullptr ? 0 : -1;
+    FILE* f = std::fopen(path, "a");
+    if (f == nullptr) return -1;
+    log.out = f;
+    log.ownsFile = true;
+    return 0;
 }
 
 void CloseTextLog(TextLog& log) {
@@ -40,52 +76,40 @@ void CloseTextLog(TextLog& log) {
     std::fflush(log.out);
     if (log.ownsFile) std::fclose(log.out);
     log.out = nullptr;
+    log.ownsFile = false;
+}
+
+void FlushTextLog(TextLog& log) {
+    if (log.out != nullptr) std::fflush(log.out);
 }
 
 void LogText(TextLog& log, const char* text, bool literal) {
     if (log.out == nullptr || text == nullptr) return;
-    log.wroteAnything = true;
-    char buf[2048];
-    int n = static_cast<int>(std::min(std::strlen(text), sizeof buf - 1));
-    std::memcpy(buf, text, static_cast<size_t>(n));
-    buf[n] = '\0';
-    if (n == 0) {
-        std::fputs("\n", log.out);
-        return;
-    }
-    WrapText(buf, n, literal ? 0 : n, log.width, log.width, [&](int from, int to, bool) {
-        const std::string line = Cp850ToUtf8(buf + from, static_cast<size_t>(to - from));
-        std::fputs(line.c_str(), log.out);
-        std::fputs("\n", log.out);
-    });
+    WriteWrapped(log, text, nullptr, literal);
 }
 
 void LogLocation(TextLog& log, const LocationView& v) {
-    if (log.out == nullptr) return;
-    std::vector<std::string> texts(v.texts, v.texts + std::max(0, std::min(v.textCount, 3)));
-    if (v.again || log.shownName != v.name) {
-        if (log.wroteAnything) std::fputs("\n", log.out);
+    if (log.out == nullptr || v.name == nullptr) return;
+    std::vector<std::string> texts(v.texts, v.texts + std::clamp(v.textCount, 0, 3));
+    const bool anew = v.again || log.shownName != v.name;
+    if (anew) {
+        if (log.wroteAnything) WriteLine(log, "", 0);
         LogText(log, v.name);
-        for (const std::string& t : texts) LogText(log, t.c_str());
-    } else {
-        for (const std::string& t : texts)
-            if (std::find(log.shownTexts.begin(), log.shownTexts.end(), t) == log.shownTexts.end())
-                LogText(log, t.c_str());
     }
+    for (const std::string& t : texts)
+        if (anew ||
+            std::find(log.shownTexts.begin(), log.shownTexts.end(), t) == log.shownTexts.end())
+            LogText(log, t.c_str());
     log.shownName = v.name;
-    log.shownTexts = texts;
-    if (v.status != nullptr && log.shownStatus != v.status) {
-        log.shownStatus = v.status;
-        LogText(log, v.status);
-    }
+    log.shownTexts = std::move(texts);
+    const std::string status = v.status != nullptr ? v.status : "";
+    if (status != log.shownStatus && !status.empty()) LogText(log, status.c_str());
+    log.shownStatus = status;
 }
 
 void LogAnswer(TextLog& log, const char* prompt, const char* typed) {
     if (log.out == nullptr) return;
-    std::string line = Cp850ToUtf8(prompt, std::strlen(prompt));
-    line += Cp850ToUtf8(typed, std::strlen(typed));
-    std::fputs(line.c_str(), log.out);
-    std::fputs("\n", log.out);
+    WriteWrapped(log, prompt != nullptr ? prompt : "", typed, false);
     std::fflush(log.out);
 }
 

@@ -16,9 +16,9 @@ struct TextLog {
     FILE* out = nullptr;
     bool ownsFile = false;  // opened by OpenTextLog, closed by CloseTextLog
     int width = 99;         // the characters a line holds: the window's message area by default
-    std::string shownName;                 // the location written last
-    std::vector<std::string> shownTexts;   // and its texts
-    std::string shownStatus;               // the status line written last
+    std::string shownName;  // the location written last
+    std::vector<std::string> shownTexts;  // and its texts
+    std::string shownStatus;              // the status line written last
     bool wroteAnything = false;
 };
 
@@ -37,6 +37,9 @@ void LogLocation(TextLog& log, const LocationView& v);
 // Writes the prompt (the author's text) followed by what the player typed or the key answered,
 // as typed, then flushes: a turn is never lost when the program is killed.
 void LogAnswer(TextLog& log, const char* prompt, const char* typed);
+// Writes out what the log holds: called before the game waits for the player, so that a turn is
+// never lost when the program is killed.
+void FlushTextLog(TextLog& log);
 // Returns the UTF-8 form of a code page 850 text; bytes the code page leaves unused are dropped.
 std::string Cp850ToUtf8(const char* text, size_t length);
 

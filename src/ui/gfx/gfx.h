@@ -22,6 +22,7 @@ constexpr int GlyphHeight = 14;
 // Key codes: characters arrive in code page 850; other keys as 256 + the PC extended code.
 constexpr int KeyBackspace = 8;
 constexpr int KeyEnter = 13;
+constexpr int KeyUndo = 26;  // Ctrl+Z: take back the last command
 constexpr int KeyEscape = 27;
 constexpr int KeyUp = 328;
 constexpr int KeyDown = 336;
@@ -51,8 +52,9 @@ struct GfxTextArea {
 // serves the window; headless on the calling thread. Returns the entry's result.
 int GfxRun(int (*entry)(int, char**), int argc, char** argv);
 
-// Opens the 800 x 600 screen (and the window, with the window driver), or closes it.
-void GfxOpenScreen();
+// Opens the 800 x 600 screen (and the window, with the window driver), or closes it. Returns 0,
+// or -1 when the window cannot be opened, the reason in why (whySize bytes at most).
+int GfxOpenScreen(char* why = nullptr, size_t whySize = 0);
 void GfxCloseScreen();
 
 GfxColour GfxColourFromRgb(int red, int green, int blue);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -154,14 +155,17 @@ int GfxRun(int (*entry)(int, char**), int argc, char** argv) {
     return Driver().Run(entry, argc, argv);
 }
 
-void GfxOpenScreen() {
+int GfxOpenScreen(char* why, size_t whySize) {
     {
         std::lock_guard<std::mutex> hold(GfxScreen().lock);
         std::fill(GfxScreen().pixels.begin(), GfxScreen().pixels.end(), 0);
         ClearCells();
     }
     current = nullptr;
-    Driver().Open();
+    std::string reason;
+    if (Driver().Open(reason)) return 0;
+    if (why != nullptr && whySize > 0) std::snprintf(why, whySize, "%s", reason.c_str());
+    return -1;
 }
 
 void GfxCloseScreen() { Driver().Close(); }

@@ -43,7 +43,7 @@ struct NamedKey {
 
 const NamedKey NamedKeys[] = {
     {"enter", KeyEnter}, {"bs", KeyBackspace},      {"esc", KeyEscape},      {"up", KeyUp},
-    {"down", KeyDown},   {"f12", KeyPictureToggle}, {"shot", KeyScreenshot},
+    {"down", KeyDown},   {"f12", KeyPictureToggle}, {"shot", KeyScreenshot}, {"undo", KeyUndo},
 };
 
 constexpr int ScreenToken = -2;  // {screen}: no key, a dump when the game asks for one
@@ -57,7 +57,7 @@ class HeadlessDriver : public DisplayDriver {
             keyLog = std::fopen(path, "w");
         return entry(argc, argv);
     }
-    void Open() override {}
+    bool Open(std::string&) override { return true; }
     void Close() override { WriteScreenDump(TextOut()); }
     void Present() override {}
 

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <mutex>
 #include <new>
+#include <string>
 #include <vector>
 
 #include <sys/mman.h>
@@ -27,7 +28,8 @@ class DisplayDriver {
     virtual ~DisplayDriver() = default;
     // Runs the entry: the window driver on a game thread, the headless one directly.
     virtual int Run(int (*entry)(int, char**), int argc, char** argv) = 0;
-    virtual void Open() = 0;
+    // Returns false when no window can be shown, the reason in why.
+    virtual bool Open(std::string& why) = 0;
     virtual void Close() = 0;
     // The screen changed; the caller does not hold the screen lock.
     virtual void Present() = 0;

@@ -163,7 +163,7 @@ void EndIfGameRunning() {
 class WindowDriver : public DisplayDriver {
   public:
     int Run(int (*entry)(int, char**), int argc, char** argv) override;
-    void Open() override { Ask(RequestKind::Open, "", ""); }
+    bool Open(std::string& why) override { return Ask(RequestKind::Open, "", "", &why); }
     void Close() override { Ask(RequestKind::Close, "", ""); }
     void Present() override {
         if (window_ready_ && !present_pending_.exchange(true)) Wake();
@@ -181,7 +181,9 @@ class WindowDriver : public DisplayDriver {
 
   private:
     // Game thread: hands a request to the window thread and waits until it is served.
-    bool Ask(RequestKind kind, const std::string& caption, const std::string& text);
+    // The reason of a failure, when asked for, comes back in why.
+    bool Ask(RequestKind kind, const std::string& caption, const std::string& text,
+             std::string* why = nullptr);
     void Wake();
     // Window thread.
     void ServeRequests();
@@ -245,13 +247,15 @@ int WindowDriver::Run(int (*entry)(int, char**), int argc, char** argv) {
     return game_result_;
 }
 
-bool WindowDriver::Ask(RequestKind kind, const std::string& caption, const std::string& text) {
+bool WindowDriver::Ask(RequestKind kind, const std::string& caption, const std::string& text,
+                       std::string* why) {
     Request r{kind, caption, text};
     std::unique_lock<std::mutex> hold(mutex_);
     requests_.push_back(&r);
     changed_.notify_all();
     if (window_ready_) Wake();
     changed_.wait(hold, [&r] { return r.done; });
+    if (why != nullptr) *why = r.text;
     return r.result;
 }
 
@@ -273,11 +277,9 @@ void WindowDriver::ServeRequests() {
         bool result = true;
         switch (r->kind) {
         case RequestKind::Open:
-            if (!OpenWindow()) {
-                std::fflush(stdout);
-                std::fprintf(stderr, "Cannot open the window: %s\n", SdlError());
-                EndNow(1);
-            }
+            // The caller says so, or lets the terminal take over.
+            result = OpenWindow();
+            if (!result) r->text = SdlError();
             break;
         case RequestKind::Close: CloseWindow(); break;
         case RequestKind::Title:
@@ -417,6 +419,8 @@ void WindowDriver::HandleEvent(const SDL_Event& e) {
             PushKey(KeyPictureToggle);
         } else if (key == SDLK_PRINTSCREEN && (mod & KMOD_CTRL) != 0) {
             PushKey(KeyScreenshot);
+        } else if (key == SDLK_z && (mod & KMOD_CTRL) != 0) {
+            PushKey(KeyUndo);  // SDL sends no text for a control key, so no "z" is typed
         }
         break;
     }

@@ -32,10 +32,19 @@ int Fail(ScreenState& s, const char* why) {
 // Plain mode writes through the log's stream, so that everything it shows has one form; the
 // terminal look collects its output in the device.
 void Emit(TextFront& tf, const std::string& bytes) {
-    if (!tf.plain)
+    if (tf.holding)
+        tf.held += bytes;
+    else if (!tf.plain)
         TermWrite(tf.dev, bytes);
     else if (tf.log.out != nullptr)
         std::fwrite(bytes.data(), 1, bytes.size(), tf.log.out);
+}
+
+// Writes the location held back for its picture.
+void Release(TextFront& tf) {
+    if (tf.held.empty()) return;
+    TermWrite(tf.dev, tf.held);
+    tf.held.clear();
 }
 
 void FlushOut(TextFront& tf) {
@@ -257,10 +266,6 @@ bool Printable(int key) { return (key >= 32 && key < 127) || (key >= 128 && key 
 int EditLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
     TextFront& tf = *s.Text;
     buffer[0] = '\0';
-    if (tf.statusPending) {
-        tf.statusPending = false;
-        if (!tf.shownStatus.empty()) WriteText(tf, tf.shownStatus.c_str(), false, Reverse);
-    }
     Editor ed{tf, WritePrompt(tf, prompt), {}};
     char recalled[HistoryLineSize];
     for (;;) {
@@ -274,7 +279,7 @@ int EditLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
             Emit(tf, "\n");
             return LineQuit;
         }
-        if (key == 26) {
+        if (key == KeyUndo) {
             Emit(tf, "\n");
             return LineUndo;
         }
@@ -313,6 +318,7 @@ int TfOpen(ScreenState& s, const char* title) {
 void TfClose(ScreenState& s) {
     if (s.Text == nullptr) return;
     TextFront* tf = s.Text;
+    Release(*tf);
     CloseTextLog(tf->log);
     TermClose(tf->dev);
     delete tf;
@@ -329,11 +335,11 @@ void TfNewGame(ScreenState& s) {
     s.LastPicture = NoPictureKey;
     if (s.Text == nullptr) return;
     TextFront& tf = *s.Text;
+    Release(tf);
     tf.shownName.clear();
     tf.shownTexts.clear();
     tf.locationShown = false;
     tf.shownStatus.clear();
-    tf.statusPending = false;
     tf.log.shownName.clear();
     tf.log.shownTexts.clear();
     tf.log.shownStatus.clear();
@@ -351,6 +357,8 @@ void TfShowLocation(ScreenState& s, const LocationView& v) {
     std::vector<std::string> texts;
     for (int i = 0; i < count; ++i) texts.emplace_back(v.texts[i] != nullptr ? v.texts[i] : "");
     const bool anew = v.again || !tf.locationShown || tf.shownName != v.name;
+    Release(tf);
+    tf.holding = true;
     if (anew) {
         Emit(tf, "\n");
         WriteText(tf, v.name, false, Bold);
@@ -362,18 +370,21 @@ void TfShowLocation(ScreenState& s, const LocationView& v) {
     tf.shownName = v.name;
     tf.shownTexts = std::move(texts);
     tf.locationShown = true;
+    // The engine describes the location after every turn: a changed status line shows then.
     if (v.status != nullptr && tf.shownStatus != v.status) {
         tf.shownStatus = v.status;
         if (tf.statusTop)
             DrawStatusTop(tf);
-        else
-            tf.statusPending = true;
+        else if (!tf.shownStatus.empty())
+            WriteText(tf, v.status, false, Reverse);
     }
+    tf.holding = false;
 }
 
 void ShowLine(ScreenState& s, const char* text, bool literal) {
     if (s.Text == nullptr || text == nullptr) return;
     TextFront& tf = *s.Text;
+    Release(tf);
     FollowResize(tf);
     if (tf.plain)
         LogText(tf.log, text, literal);
@@ -392,6 +403,7 @@ void TfClearMessages(ScreenState& s) {
 int TfAskYesNo(ScreenState& s, const char* prompt, char yesLetter, char noLetter) {
     if (s.Text == nullptr) return 0;
     TextFront& tf = *s.Text;
+    Release(tf);
     const int yes = static_cast<unsigned char>(base::FoldCase(yesLetter));
     const int no = static_cast<unsigned char>(base::FoldCase(noLetter));
     if (tf.plain) {
@@ -415,12 +427,11 @@ int TfAskYesNo(ScreenState& s, const char* prompt, char yesLetter, char noLetter
 int TfAskChoice(ScreenState& s, const char* prompt, int count) {
     if (s.Text == nullptr) return 0;
     TextFront& tf = *s.Text;
+    Release(tf);
     const bool escapeAllowed = count >= 0;
-    if (count < 0) count = count < -9 ? 9 : -count;
-    count = std::clamp(count, 2, 9);
     char fallback[16];
-    std::snprintf(fallback, sizeof fallback, "(1:%d): ", count);
-    if (prompt == nullptr) prompt = fallback;
+    prompt = ChoicePrompt(prompt, count, fallback, sizeof fallback);
+    count = ChoiceLimit(count);
     if (tf.plain) {
         char keys[24];
         std::snprintf(keys, sizeof keys, escapeAllowed ? "1-%d, 0 for none" : "1-%d", count);
@@ -448,6 +459,7 @@ int TfReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) 
     buffer[0] = '\0';
     if (s.Text == nullptr) return LineQuit;
     TextFront& tf = *s.Text;
+    Release(tf);
     FollowResize(tf);
     if (!tf.plain) return EditLine(s, prompt, buffer, maxLength);
     WritePrompt(tf, prompt);
@@ -463,6 +475,7 @@ int TfReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) 
 int TfWaitKeyOrTime(ScreenState& s, int ticks) {
     if (s.Text == nullptr) return 0;
     TextFront& tf = *s.Text;
+    Release(tf);
     const int64_t start = NowMs();
     auto elapsed = [&] { return static_cast<int>(NowMs() - start); };
     if (ticks < 0) {
@@ -486,16 +499,14 @@ int TfWaitKeyOrTime(ScreenState& s, int ticks) {
     }
 }
 
-int TfShowPicture(ScreenState& s, int key, const char* path, const char* name) {
-    s.PictureFailure[0] = '\0';
-    if (key == s.LastPicture) return 0;
-    s.LastPicture = key;
-    if (path == nullptr || path[0] == '\0' || s.Options.NoPictures) return -1;
+// Returns what LoadNamedPicture does, with the picture drawn where the terminal shows them.
+int DrawPicture(ScreenState& s, const char* path, const char* name) {
+    if (s.Options.NoPictures) return -1;
     MakeUiColours(s, 0);
     // Decoded even where it is not drawn, so that debug mode names a picture that is broken.
-    if (LoadNamedPicture(s, path, name) != 0) return -1;
+    const int result = LoadNamedPicture(s, path, name);
     TextFront* tf = s.Text;
-    if (tf == nullptr || !tf->pictures || tf->plain) return 0;
+    if (result != 0 || tf == nullptr || !tf->pictures || tf->plain) return result;
     FollowResize(*tf);
     std::vector<GfxColour> pixels(static_cast<size_t>(PictureWidth) * PictureHeight);
     GfxSelectSurface(nullptr);
@@ -503,9 +514,25 @@ int TfShowPicture(ScreenState& s, int key, const char* path, const char* name) {
         for (int x = 0; x < PictureWidth; ++x)
             pixels[static_cast<size_t>(y) * PictureWidth + static_cast<size_t>(x)] =
                 GfxReadPixel(x, y);
+    // Between the blank line that opens a location held back and the location's name.
+    const bool opening = !tf->held.empty() && tf->held[0] == '\n';
+    if (opening) tf->held.erase(0, 1);
     const int cells = std::min(MaxPictureCells, Width(*tf));
-    Emit(*tf, RenderHalfBlocks(pixels.data(), PictureWidth, PictureHeight, cells));
+    Emit(*tf, (opening ? "\n" : "") +
+                  RenderHalfBlocks(pixels.data(), PictureWidth, PictureHeight, cells));
     return 0;
+}
+
+int TfShowPicture(ScreenState& s, int key, const char* path, const char* name) {
+    s.PictureFailure[0] = '\0';
+    if (key == s.LastPicture) {
+        if (s.Text != nullptr) Release(*s.Text);
+        return 0;
+    }
+    s.LastPicture = key;
+    const int result = path != nullptr && path[0] != '\0' ? DrawPicture(s, path, name) : -1;
+    if (s.Text != nullptr) Release(*s.Text);
+    return result == 0 ? 0 : -1;
 }
 
 }  // namespace

@@ -25,7 +25,10 @@ struct TextFront {
     std::vector<std::string> shownTexts;
     bool locationShown = false;
     std::string shownStatus;  // the status line shown last
-    bool statusPending = false;
+    // A location is held back until the picture that follows it is drawn, so that the picture
+    // comes above the location's name; the next call of any other kind writes it.
+    std::string held;
+    bool holding = false;
     int endedReads = 0;  // reads in a row that found the input ended
 };
 

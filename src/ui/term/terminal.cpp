@@ -4,6 +4,7 @@
 #include "ui/gfx/gfx.h"
 #include "ui/textlog.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -41,13 +42,18 @@ constexpr int FatalSignals[] = {SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGSEGV,
 constexpr int HandledCount = static_cast<int>(sizeof FatalSignals / sizeof FatalSignals[0]) + 2;
 struct sigaction gOldActions[HandledCount];
 
-// Async-signal-safe: write and tcsetattr only.
+// Async-signal-safe: fcntl, write and tcsetattr only; never waits on the terminal.
 void RestoreNow(int when) {
     if (gOwned == 0) return;
     gOwned = 0;
     if (gRestoreLen > 0 && gOutFd >= 0) {
+        // A terminal that takes no output (stopped, or its reader gone) must not keep the
+        // program from ending: the bytes are offered once, without waiting.
+        const int flags = fcntl(gOutFd, F_GETFL);
+        if (flags >= 0) fcntl(gOutFd, F_SETFL, flags | O_NONBLOCK);
         const ssize_t written = write(gOutFd, gRestoreBytes, gRestoreLen);
         (void)written;
+        if (flags >= 0) fcntl(gOutFd, F_SETFL, flags);
     }
     if (gHaveModes) tcsetattr(gInFd, when, &gSaved);
 }
@@ -65,7 +71,7 @@ void OnInterrupt(int) { gInterrupted = 1; }
 
 void AtExit() {
     if (gDevice != nullptr) TermFlush(*gDevice);
-    RestoreNow(TCSADRAIN);
+    RestoreNow(TCSANOW);
 }
 
 void Install(int index, int sig, void (*handler)(int), int flags) {
@@ -246,7 +252,7 @@ int TermOpen(TermDevice& d, int in, int out, bool raw) {
 void TermClose(TermDevice& d) {
     if (gDevice != &d) return;
     TermFlush(d);
-    RestoreNow(TCSADRAIN);
+    RestoreNow(TCSANOW);
     RemoveHandlers();
     gDevice = nullptr;
     gRestoreLen = 0;

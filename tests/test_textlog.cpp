@@ -1,0 +1,81 @@
+// test_textlog.cpp - the game as plain lines: wrapping, code page 850 to UTF-8, and which parts of
+// a location are written again.
+#include "ui/textlog.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+using namespace umb::ui;
+
+namespace {
+
+// A log writing into a temporary file; Text() returns what it holds so far.
+struct Log {
+    TextLog log;
+    Log() { log.out = std::tmpfile(); }
+    ~Log() {
+        if (log.out != nullptr) std::fclose(log.out);
+    }
+    std::string Text() {
+        std::fflush(log.out);
+        std::string all;
+        std::rewind(log.out);
+        for (int c = std::fgetc(log.out); c != EOF; c = std::fgetc(log.out))
+            all.push_back(static_cast<char>(c));
+        return all;
+    }
+};
+
+LocationView View(const char* name, std::initializer_list<const char*> texts,
+                  const char* status = nullptr) {
+    LocationView v;
+    v.name = name;
+    v.status = status;
+    for (const char* t : texts) v.texts[v.textCount++] = t;
+    return v;
+}
+
+}  // namespace
+
+TEST(TextLog, WrapsAtTheWidthAndBreaksAtBackslashesOfAuthorTextOnly) {
+    Log l;
+    l.log.width = 10;
+    LogText(l.log, "one two three four\\five");
+    LogText(l.log, "a\\b", true);
+    LogText(l.log, "abcdefghijklmnop qr");  // a word too long keeps what fits
+    LogText(l.log, "");
+    EXPECT_EQ(l.Text(), "one two\nthree four\nfive\na\\b\nabcdefghij\nqr\n\n");
+}
+
+TEST(TextLog, CodePage850BecomesUtf8AndControlsAreDropped) {
+    const char text[] = "caf\x82 \x8A\x9C\x07\x1B[2J!";
+    EXPECT_EQ(Cp850ToUtf8(text, sizeof text - 1), "caf\xC3\xA9 \xC3\xA8\xC2\xA3[2J!");
+    EXPECT_EQ(Cp850ToUtf8("\xDB", 1), "\xE2\x96\x88");  // a full block, three bytes
+}
+
+TEST(TextLog, ALocationIsWrittenWholeOnceThenOnlyWhatChanged) {
+    Log l;
+    LogLocation(l.log, View("Hall", {"A bare hall.", "You see: lamp."}, "Score: 0"));
+    LogLocation(l.log, View("Hall", {"A bare hall.", "You see: lamp."}, "Score: 0"));
+    LogLocation(l.log, View("Hall", {"A bare hall."}, "Score: 1"));
+    LogLocation(l.log, View("Hall", {"A bare hall.", "You see: coin."}, "Score: 1"));
+    LocationView again = View("Hall", {"A bare hall."}, "Score: 1");
+    again.again = true;
+    LogLocation(l.log, again);
+    LogLocation(l.log, View("Yard", {}));
+    EXPECT_EQ(l.Text(), "Hall\nA bare hall.\nYou see: lamp.\nScore: 0\n"
+                        "Score: 1\n"
+                        "You see: coin.\n"
+                        "\nHall\nA bare hall.\n"
+                        "\nYard\n");
+}
+
+TEST(TextLog, AnAnswerFollowsItsPromptOnOneLine) {
+    Log l;
+    LogAnswer(l.log, "> ", "get lamp");
+    LogAnswer(l.log, "Sure\\really? ", "y");  // the prompt is the author's, the answer literal
+    LogAnswer(l.log, ">", "a\\b");
+    EXPECT_EQ(l.Text(), "> get lamp\nSure\nreally? y\n>a\\b\n");
+}
