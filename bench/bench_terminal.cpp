@@ -82,6 +82,14 @@ std::string Keys(const std::vector<std::string>& commands, size_t count) {
     return keys + "quit\rynn";
 }
 
+// How many commands a play's output shows prompted: a play cut short gives itself away.
+size_t Prompts(const std::string& shown) {
+    size_t n = 0;
+    for (size_t at = shown.find("\n>"); at != std::string::npos; at = shown.find("\n>", at + 1))
+        ++n;
+    return n;
+}
+
 double Seconds(std::chrono::steady_clock::time_point since) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
@@ -109,8 +117,8 @@ pid_t Spawn(const char* umb, const std::vector<const char*>& args, const char* d
     _exit(127);
 }
 
-// Seconds for one headless play of the keys, or -1.
-double PlayHeadless(const char* umb, const char* dir, const std::string& keys) {
+// Seconds for one headless play of the keys, or -1; shown receives its transcript.
+double PlayHeadless(const char* umb, const char* dir, const std::string& keys, std::string& shown) {
     const std::string keyFile = std::string(dir) + "/keys.txt";
     FILE* f = std::fopen(keyFile.c_str(), "w");
     if (f == nullptr) return -1;
@@ -119,7 +127,9 @@ double PlayHeadless(const char* umb, const char* dir, const std::string& keys) {
     std::fwrite(lines.data(), 1, lines.size(), f);
     std::fclose(f);
     const int in = open(keyFile.c_str(), O_RDONLY);
-    const int out = open("/dev/null", O_WRONLY);
+    const std::string outFile = std::string(dir) + "/shown.txt";
+    const int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    static char buf[65536];
     const auto start = std::chrono::steady_clock::now();
     const pid_t child = Spawn(umb, {"game"}, dir, in, out, true);
     int status = 0;
@@ -127,12 +137,18 @@ double PlayHeadless(const char* umb, const char* dir, const std::string& keys) {
     const double seconds = Seconds(start);
     close(in);
     close(out);
+    shown.clear();
+    if (FILE* g = std::fopen(outFile.c_str(), "r")) {
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, g)) > 0;) shown.append(buf, n);
+        std::fclose(g);
+    }
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seconds : -1;
 }
 
 // Seconds for one play in the terminal look: keys typed into a pseudo-terminal as fast as it
-// takes them, everything it shows read back; or -1.
-double PlayTerminal(const char* umb, const char* dir, const std::string& keys) {
+// takes them, everything it shows read back into shown; or -1.
+double PlayTerminal(const char* umb, const char* dir, const std::string& keys, std::string& shown) {
+    shown.clear();
     int master = -1, slave = -1;
     winsize ws{};
     ws.ws_col = 100;
@@ -155,6 +171,7 @@ double PlayTerminal(const char* umb, const char* dir, const std::string& keys) {
         }
         if ((p.revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
             const ssize_t r = read(master, buf, sizeof buf);
+            if (r > 0) shown.append(buf, static_cast<size_t>(r));
             if (r <= 0 && errno != EAGAIN) break;  // EIO: the program has ended
         }
     }
@@ -171,10 +188,21 @@ double PerCommandUs(Play play, const char* umb, const char* dir,
                     const std::vector<std::string>& commands, size_t n) {
     double best = -1;
     for (int run = 0; run < Runs; ++run) {
-        const double shortPlay = play(umb, dir, Keys(commands, n));
-        const double longPlay = play(umb, dir, Keys(commands, 2 * n));
-        if (shortPlay < 0 || longPlay < 0) return -1;
+        std::string shown;
+        const double shortPlay = play(umb, dir, Keys(commands, n), shown);
+        if (Prompts(shown) < n) return -1;
+        const double longPlay = play(umb, dir, Keys(commands, 2 * n), shown);
+        if (shortPlay < 0 || longPlay < 0 || Prompts(shown) < 2 * n) return -1;
         const double us = (longPlay - shortPlay) * 1e6 / static_cast<double>(n);
+        if (const char* dump = std::getenv("UMB_BENCH_DUMP")) {
+            if (FILE* d = std::fopen(dump, "w")) {
+                std::fwrite(shown.data(), 1, shown.size(), d);
+                std::fclose(d);
+            }
+        }
+        if (std::getenv("UMB_BENCH_VERBOSE") != nullptr)
+            std::printf("  %.4f s for %zu commands, %.4f s for %zu\n", shortPlay, n, longPlay,
+                        2 * n);
         if (best < 0 || us < best) best = us;
     }
     return std::max(best, 0.001);

@@ -330,6 +330,19 @@ TEST_F(Program, TranscriptHoldsEveryMessageLineInReadingOrder) {
     EXPECT_EQ(err, "Error: Cannot write file no/such/folder/t.txt!\n");
 }
 
+// Look describes the location whole again, as the window redraws it: text front ends and the
+// transcript show it once more rather than nothing.
+TEST_F(Program, LookShowsTheLocationWholeAgainInTheTranscript) {
+    Write("game.adv", std::string(CleanSource) + "[Verbs]\n#12,look\n");
+    EXPECT_EQ(Run("game --transcript t.txt", "n\nlook\nlook\n"), 0);
+    const std::string log = Read("t.txt");
+    int shown = 0;
+    for (size_t at = log.find("Hall\nA bare hall.\n"); at != std::string::npos;
+         at = log.find("Hall\nA bare hall.\n", at + 1))
+        ++shown;
+    EXPECT_EQ(shown, 3) << log;
+}
+
 // Every turn is in the transcript before the next command is read: a killed run loses nothing.
 TEST_F(Program, TranscriptOfAKilledRunHoldsEveryTurnBeforeTheKill) {
     Write("game.adv", std::string(CleanSource) +

@@ -105,7 +105,7 @@ int BuiltinCommand(Game& g, int verb, int noun) {
     }
     switch (verb) {
     case VerbInventory: ShowInventory(g); return TurnBuiltin;
-    case VerbLook: DescribeLocation(g, g.CurrentLocation); return TurnBuiltin;
+    case VerbLook: DescribeLocation(g, g.CurrentLocation, true); return TurnBuiltin;
     case VerbSysmsg9: PrintSysmsg(g, SysmsgVerb18); return TurnBuiltin;
     case VerbSave: SaveGame(g); return TurnNoTime;
     case VerbRestore:
