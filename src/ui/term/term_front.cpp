@@ -208,12 +208,6 @@ void EchoKey(TextFront& tf, int key) {
     Emit(tf, Cp850ToUtf8(&c, 1) + "\n");
 }
 
-int64_t NowMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
 // --- The line editor ----------------------------------------------------------------------------
 
 struct Editor {
@@ -476,8 +470,8 @@ int TfWaitKeyOrTime(ScreenState& s, int ticks) {
     if (s.Text == nullptr) return 0;
     TextFront& tf = *s.Text;
     Release(tf);
-    const int64_t start = NowMs();
-    auto elapsed = [&] { return static_cast<int>(NowMs() - start); };
+    const int64_t start = TermNowMs();
+    auto elapsed = [&] { return static_cast<int>(TermNowMs() - start); };
     if (ticks < 0) {
         TermSleep(tf.dev, ticks == INT32_MIN ? INT32_MAX : -ticks);
         return elapsed();

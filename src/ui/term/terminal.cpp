@@ -97,20 +97,14 @@ void RemoveHandlers() {
     sigaction(SIGINT, &gOldActions[i++], nullptr);
 }
 
-int64_t NowMs() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
-
 // Milliseconds left until deadline, -1 for no deadline.
 int Remaining(int64_t deadline) {
     if (deadline < 0) return -1;
-    const int64_t left = deadline - NowMs();
+    const int64_t left = deadline - TermNowMs();
     return left <= 0 ? 0 : static_cast<int>(left > 1000000000 ? 1000000000 : left);
 }
 
-int64_t DeadlineOf(int timeoutMs) { return timeoutMs < 0 ? -1 : NowMs() + timeoutMs; }
+int64_t DeadlineOf(int timeoutMs) { return timeoutMs < 0 ? -1 : TermNowMs() + timeoutMs; }
 
 // Returns 1 when input can be read, or TermNoKey, TermEnded, TermInterrupted.
 int WaitReadable(TermDevice& d, int64_t deadline) {
@@ -400,6 +394,12 @@ void ReadSize(TermDevice& d) {
 }
 
 }  // namespace
+
+int64_t TermNowMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
 
 int TermWidth(TermDevice& d) {
     ReadSize(d);

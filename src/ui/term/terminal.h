@@ -69,6 +69,8 @@ void TermWrite(TermDevice& d, const std::string& bytes);
 void TermWriteText(TermDevice& d, const char* text, size_t n);
 // Returns 0 when everything collected is written, -1 when the output failed.
 int TermFlush(TermDevice& d);
+// Returns the milliseconds of a steady clock.
+int64_t TermNowMs();
 // Returns the width in columns (80 when the terminal does not say), re-read after a resize.
 int TermWidth(TermDevice& d);
 // Returns the height in rows (24 when the terminal does not say).
