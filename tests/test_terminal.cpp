@@ -6,6 +6,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <pty.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
@@ -323,6 +324,29 @@ TEST_F(PtyTest, ALineLongerThanTheTerminalScrollsAndIsLeftWhole) {
     EXPECT_EQ(SplitLines(Visible(out.substr(end))),
               (std::vector<std::string>{">say the quick brown fox jumps over the",
                                         "lazy dog again and again"}));
+}
+
+// A resize while the player types redraws the line at once, for the new width.
+TEST_F(PtyTest, AResizeRedrawsTheLineBeingTyped) {
+    Open();
+    WriteAll(master, "open the door");
+    const pthread_t reader = pthread_self();
+    std::string redrawn;
+    std::thread player([&] {
+        Drain(master, 100);  // the prompt and the echo
+        winsize ws{};
+        ws.ws_col = 10;
+        ws.ws_row = 12;
+        ioctl(master, TIOCSWINSZ, &ws);
+        pthread_kill(reader, SIGWINCH);  // to the thread that waits for the key
+        redrawn = Drain(master, 100);
+        WriteAll(master, "\r");
+    });
+    std::string typed;
+    EXPECT_EQ(ReadLine(typed), LineTyped);
+    player.join();
+    EXPECT_EQ(typed, "open the door");
+    EXPECT_EQ(redrawn, "\r>the door\x1b[K");  // the end that fits 10 columns with the cursor
 }
 
 TEST_F(PtyTest, QuestionsTakeOneKeyAndEchoIt) {

@@ -263,11 +263,15 @@ int EditLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
     Editor ed{tf, WritePrompt(tf, prompt), {}};
     char recalled[HistoryLineSize];
     for (;;) {
+        // A resize redraws the line at once: the terminal may have rewrapped it.
+        tf.dev.wakeOnResize = true;
         const int key = NextKey(s, -1);
+        tf.dev.wakeOnResize = false;
         if (TermResized(tf.dev)) {
             if (tf.statusTop) SetScrollRegion(tf);
             ed.Redraw();
         }
+        if (key == TermResize) continue;
         if (key == TermEnded || key == TermInterrupted || key == 3 ||
             (key == 4 && ed.line.empty())) {
             Emit(tf, "\n");

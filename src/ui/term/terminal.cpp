@@ -119,6 +119,7 @@ int WaitReadable(TermDevice& d, int64_t deadline) {
         const int ready = poll(&p, 1, Remaining(deadline));
         if (ready > 0) return 1;
         if (ready == 0) return TermNoKey;
+        if (errno == EINTR && gResized != 0 && d.wakeOnResize) return TermResize;
         if (errno != EINTR && errno != EAGAIN) return TermEnded;
     }
 }

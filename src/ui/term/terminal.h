@@ -17,6 +17,7 @@ namespace umb::ui {
 constexpr int TermNoKey = -2;        // the time ran out before a key came
 constexpr int TermEnded = -1;        // the input has ended (or cannot be read any more)
 constexpr int TermInterrupted = -3;  // SIGINT arrived while waiting
+constexpr int TermResize = -4;       // the terminal was resized while waiting (when asked)
 
 // How long the rest of an escape sequence or of a UTF-8 character may lag behind its first byte;
 // an Escape key with nothing after it within this time is the Escape key itself.
@@ -32,6 +33,7 @@ struct TermDevice {
     int rows = 24;
     bool sizeKnown = false;
     bool resized = false;           // the size changed since TermResized last asked
+    bool wakeOnResize = false;      // a resize ends a wait for a key with TermResize
     unsigned char inBuf[256] = {};  // bytes read but not yet decoded
     int inPos = 0;
     int inLen = 0;
