@@ -459,6 +459,37 @@ TEST_F(PtyTest, SIGTERMEndsTheProgramWhileTheTerminalTakesNoOutput) {
     EXPECT_TRUE(SameModes(before, after));
 }
 
+// Stopped from outside, the program hands the terminal back as it was; continued, it takes its
+// own modes again.
+TEST_F(PtyTest, AStopHandsTheTerminalBackAndAContinueTakesItAgain) {
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ScreenState own;
+        if (OpenTerminalOn(own, slave, slave) != 0) _exit(3);
+        char buffer[128];
+        TerminalFrontEnd.readLine(own, ">", buffer, 127);
+        _exit(4);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    kill(child, SIGTSTP);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, WUNTRACED), child);
+    EXPECT_TRUE(WIFSTOPPED(status));
+    termios modes{};
+    ASSERT_EQ(tcgetattr(slave, &modes), 0);
+    EXPECT_TRUE(SameModes(before, modes));
+    kill(child, SIGCONT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_EQ(tcgetattr(slave, &modes), 0);
+    EXPECT_EQ(modes.c_lflag & (ICANON | ECHO | ISIG), 0u);
+    EXPECT_NE(Drain(master).find("\r>\x1b[K"), std::string::npos);  // the line shown anew
+    kill(child, SIGTERM);
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_EQ(tcgetattr(slave, &modes), 0);
+    EXPECT_TRUE(SameModes(before, modes));
+}
+
 TEST(TerminalOpen, RefusesWhatIsNoTerminalUnlessPlain) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);

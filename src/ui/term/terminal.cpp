@@ -30,6 +30,8 @@ int gInFd = -1;
 int gOutFd = -1;
 bool gHaveModes = false;
 termios gSaved{};
+termios gApplied{};  // the modes the device works in, put back after a stop
+volatile sig_atomic_t gContinued = 0;
 char gRestoreBytes[64] = {};
 size_t gRestoreLen = 0;
 TermDevice* gDevice = nullptr;
@@ -39,13 +41,11 @@ bool gExitHandlerSet = false;
 // course, so the parent sees the status it expects (128 + signal for a shell).
 constexpr int FatalSignals[] = {SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGSEGV,
                                 SIGBUS,  SIGFPE, SIGILL,  SIGABRT};
-constexpr int HandledCount = static_cast<int>(sizeof FatalSignals / sizeof FatalSignals[0]) + 2;
+constexpr int HandledCount = static_cast<int>(sizeof FatalSignals / sizeof FatalSignals[0]) + 4;
 struct sigaction gOldActions[HandledCount];
 
 // Async-signal-safe: fcntl, write and tcsetattr only; never waits on the terminal.
-void RestoreNow(int when) {
-    if (gOwned == 0) return;
-    gOwned = 0;
+void PutBack(int when) {
     if (gRestoreLen > 0 && gOutFd >= 0) {
         // A terminal that takes no output (stopped, or its reader gone) must not keep the
         // program from ending: the bytes are offered once, without waiting.
@@ -58,12 +58,41 @@ void RestoreNow(int when) {
     if (gHaveModes) tcsetattr(gInFd, when, &gSaved);
 }
 
+void RestoreNow(int when) {
+    if (gOwned == 0) return;
+    gOwned = 0;
+    PutBack(when);
+}
+
 void OnFatalSignal(int sig) {
     const int saved = errno;
     RestoreNow(TCSANOW);
     errno = saved;
     // SA_RESETHAND has put the default action back; the signal is blocked until we return.
     raise(sig);
+}
+
+// Stopped from outside (Ctrl+Z cannot stop it in raw mode), the program leaves the terminal as it
+// found it for the shell; continued, it takes its own modes again and shows its line anew.
+void OnStop(int sig) {
+    const int saved = errno;
+    if (gOwned != 0) PutBack(TCSANOW);
+    errno = saved;
+    raise(sig);  // the default action, put back by SA_RESETHAND: the stop itself
+}
+
+void OnContinue(int) {
+    if (gOwned == 0) return;
+    const int saved = errno;
+    if (gHaveModes) tcsetattr(gInFd, TCSANOW, &gApplied);
+    struct sigaction sa {};
+    sa.sa_handler = OnStop;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESETHAND;
+    sigaction(SIGTSTP, &sa, nullptr);
+    gContinued = 1;
+    gResized = 1;
+    errno = saved;
 }
 
 void OnResize(int) { gResized = 1; }
@@ -88,6 +117,8 @@ void InstallHandlers() {
     Install(i++, SIGWINCH, OnResize, SA_RESTART);
     // No SA_RESTART: a read waiting for the player returns so that the quit question is asked.
     Install(i++, SIGINT, OnInterrupt, 0);
+    Install(i++, SIGTSTP, OnStop, SA_RESETHAND);
+    Install(i++, SIGCONT, OnContinue, SA_RESTART);
 }
 
 void RemoveHandlers() {
@@ -95,6 +126,8 @@ void RemoveHandlers() {
     for (const int sig : FatalSignals) sigaction(sig, &gOldActions[i++], nullptr);
     sigaction(SIGWINCH, &gOldActions[i++], nullptr);
     sigaction(SIGINT, &gOldActions[i++], nullptr);
+    sigaction(SIGTSTP, &gOldActions[i++], nullptr);
+    sigaction(SIGCONT, &gOldActions[i++], nullptr);
 }
 
 // Milliseconds left until deadline, -1 for no deadline.
@@ -239,6 +272,7 @@ int TermOpen(TermDevice& d, int in, int out, bool raw) {
             t.c_iflag |= ICRNL;
             t.c_lflag |= ICANON | ECHO | ISIG;
         }
+        gApplied = t;
         tcsetattr(in, TCSADRAIN, &t);
     }
     return 0;
@@ -388,7 +422,9 @@ void ReadSize(TermDevice& d) {
         width = ws.ws_col;
         if (ws.ws_row > 0) rows = ws.ws_row;
     }
-    if (wasKnown && (width != d.width || rows != d.rows)) d.resized = true;
+    // After a stop the shell may have scrolled the screen: redrawn as after a resize.
+    if (wasKnown && (width != d.width || rows != d.rows || gContinued != 0)) d.resized = true;
+    gContinued = 0;
     d.width = width;
     d.rows = rows;
     d.sizeKnown = true;
