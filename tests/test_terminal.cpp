@@ -198,6 +198,15 @@ class PtyTest : public ::testing::Test {
         if (writer.joinable()) writer.join();
         return got + Drain(master, 5);
     }
+    // Returns the pid of a child process that opens the terminal on the slave end and plays.
+    template <typename Play> pid_t Player(Play play) {
+        const pid_t child = fork();
+        if (child != 0) return child;
+        ScreenState own;
+        if (OpenTerminalOn(own, slave, slave) != 0) _exit(3);
+        play(own);
+        _exit(4);
+    }
     int ReadLine(std::string& typed) {
         char buffer[128];
         const int r = TerminalFrontEnd.readLine(s, ">", buffer, 127);
@@ -410,14 +419,8 @@ TEST_F(PtyTest, TheStatusLineHeldOnTopIsUndoneOnClose) {
 // still tells which signal it was.
 TEST_F(PtyTest, SignalsThatEndTheProgramPutTheModesBackFirst) {
     for (const int sig : {SIGTERM, SIGHUP, SIGSEGV, SIGABRT}) {
-        const pid_t child = fork();
+        const pid_t child = Player([sig](ScreenState&) { raise(sig); });
         ASSERT_GE(child, 0);
-        if (child == 0) {
-            ScreenState own;
-            if (OpenTerminalOn(own, slave, slave) != 0) _exit(3);
-            raise(sig);
-            _exit(4);
-        }
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
         ASSERT_TRUE(WIFSIGNALED(status)) << sig << " " << status;
@@ -430,15 +433,11 @@ TEST_F(PtyTest, SignalsThatEndTheProgramPutTheModesBackFirst) {
 
 // A terminal that takes no more output must not keep SIGTERM from ending the program.
 TEST_F(PtyTest, SIGTERMEndsTheProgramWhileTheTerminalTakesNoOutput) {
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ScreenState own;
-        if (OpenTerminalOn(own, slave, slave) != 0) _exit(3);
+    const pid_t child = Player([](ScreenState& own) {
         TermWrite(own.Text->dev, std::string(1 << 20, 'x'));  // nobody reads the other end
         TermFlush(own.Text->dev);
-        _exit(4);
-    }
+    });
+    ASSERT_GE(child, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     kill(child, SIGTERM);
     int status = 0;
@@ -462,15 +461,11 @@ TEST_F(PtyTest, SIGTERMEndsTheProgramWhileTheTerminalTakesNoOutput) {
 // Stopped from outside, the program hands the terminal back as it was; continued, it takes its
 // own modes again.
 TEST_F(PtyTest, AStopHandsTheTerminalBackAndAContinueTakesItAgain) {
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ScreenState own;
-        if (OpenTerminalOn(own, slave, slave) != 0) _exit(3);
+    const pid_t child = Player([](ScreenState& own) {
         char buffer[128];
         TerminalFrontEnd.readLine(own, ">", buffer, 127);
-        _exit(4);
-    }
+    });
+    ASSERT_GE(child, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     kill(child, SIGTSTP);
     int status = 0;
