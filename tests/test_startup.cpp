@@ -121,6 +121,14 @@ class Program : public ::testing::Test {
     std::string err;
 };
 
+// How many times part occurs in text.
+size_t Occurrences(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
 const char* const CleanSource = "[Locations]\n#0,Dark,,0\n#1,Hall,,0\nA bare hall.\n";
 
 TEST_F(Program, HelpAndVersion) {
@@ -336,11 +344,7 @@ TEST_F(Program, LookShowsTheLocationWholeAgainInTheTranscript) {
     Write("game.adv", std::string(CleanSource) + "[Verbs]\n#12,look\n");
     EXPECT_EQ(Run("game --transcript t.txt", "n\nlook\nlook\n"), 0);
     const std::string log = Read("t.txt");
-    int shown = 0;
-    for (size_t at = log.find("Hall\nA bare hall.\n"); at != std::string::npos;
-         at = log.find("Hall\nA bare hall.\n", at + 1))
-        ++shown;
-    EXPECT_EQ(shown, 3) << log;
+    EXPECT_EQ(Occurrences(log, "Hall\nA bare hall.\n"), 3u) << log;
 }
 
 // Every turn is in the transcript before the next command is read: a killed run loses nothing.
@@ -385,4 +389,15 @@ TEST_F(Program, TranscriptOfAKilledRunHoldsEveryTurnBeforeTheKill) {
         EXPECT_NE(log.find("Echoes answer: turn " + std::to_string(turn) + "."), std::string::npos)
             << log;
     EXPECT_TRUE(WIFSIGNALED(status));
+}
+
+// Two places alike in every word are still two places: arriving at the other one shows it whole.
+TEST_F(Program, AMazeOfAlikeLocationsIsShownAtEveryMove) {
+    Write("maze.adv", "[Directions]\n#3,east\n#4,west\n[Verbs]\n#3,e\n#4,w\n"
+                      "[Locations]\n#0,Dark,,0\n#1,Maze,,0,0,0,2\nTwisty passages.\n"
+                      "#2,Maze,,0,0,0,0,1\nTwisty passages.\n");
+    EXPECT_EQ(Run("maze --transcript t.txt", "ne\nw\nw\n"), 0);
+    const std::string log = Read("t.txt");
+    // The start, east, west; walking into the wall shows nothing.
+    EXPECT_EQ(Occurrences(log, "Maze\nTwisty"), 3u) << log;
 }

@@ -111,7 +111,9 @@ int DescribeLocation(Game& g, int location, bool again) {
     GatherContents(g, location, contents);
     for (int i = 0; i < contents.count; ++i) v.texts[i] = contents.texts[i];
     v.textCount = contents.count;
-    v.again = again;
+    const int shownNumber = &shown == &here ? location : 0;
+    v.again = again || shownNumber != g.ShownLocation;
+    g.ShownLocation = shownNumber;
     FrontShowLocation(*g.Screen, v);
 
     DisplayGamePicture(g, shown.picture);

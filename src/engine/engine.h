@@ -131,6 +131,9 @@ struct Game {
     ScriptCoverage* Coverage = nullptr;
     // The next description is whole even in a text front end: the state was replaced at once.
     bool DescribeAgain = false;
+    // The location described last (0 while dark, -1 before any): arriving at another one shows
+    // it whole, even when its name and texts are those of the last (a maze).
+    int ShownLocation = -1;
     UndoJournal Undo;  // the commands the player can take back
 };
 

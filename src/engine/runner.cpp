@@ -200,6 +200,7 @@ int RunActions(Game& g, int verb, int noun, int noun2, int noun3) {
 void NewGame(Game& g) {
     GameDatabase& db = *g.Db;
     ClearUndo(g);
+    g.ShownLocation = -1;
     g.CurrentLocation = db.StartLocation;
     ForgetPlaces(g);
     const int objects =
