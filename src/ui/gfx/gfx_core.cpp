@@ -344,18 +344,29 @@ void GfxTextRow(int x1, int x2, int y, char* out, int size) {
 
 void GfxTranscript(const char* line) { Driver().Transcript(line); }
 void GfxScreenDump() { Driver().ScreenDump(); }
+void GfxFileWritten(const char* path, int kind) { Driver().FileWritten(path, kind); }
 
-void WriteScreenDump(FILE* out) {
-    std::fprintf(out, "== screen ==\n");
+void ForEachScreenDumpLine(void (*emit)(const char* line, void* context), void* context) {
+    emit("== screen ==", context);
     char row[ScreenWidth / GlyphWidth + 2];
+    std::string heading;
     for (const GfxTextArea& a : GfxScreen().areas) {
-        std::fprintf(out, "-- %s --\n", a.name);
+        heading = std::string("-- ") + a.name + " --";
+        emit(heading.c_str(), context);
         for (int y = a.y1; y <= a.y2; ++y) {
             GfxTextRow(a.x1, a.x2, y, row, static_cast<int>(sizeof row));
-            if (row[0] != '\0') std::fprintf(out, "%s\n", row);
+            if (row[0] != '\0') emit(row, context);
         }
     }
-    std::fprintf(out, "== end ==\n");
+    emit("== end ==", context);
+}
+
+void WriteScreenDump(FILE* out) {
+    ForEachScreenDumpLine(
+        [](const char* line, void* context) {
+            std::fprintf(static_cast<FILE*>(context), "%s\n", line);
+        },
+        out);
     std::fflush(out);
 }
 

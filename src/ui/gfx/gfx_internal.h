@@ -41,10 +41,24 @@ class DisplayDriver {
     virtual bool MessageBox(const char* caption, const char* text) = 0;
     virtual void Transcript(const char* line) = 0;
     virtual void ScreenDump() = 0;
+    // A file of the player's was written (FileScreenshot, FileSavedGame); only the browser
+    // driver has anything to do then.
+    virtual void FileWritten(const char* path, int kind) {
+        (void)path;
+        (void)kind;
+    }
 };
 
 DisplayDriver* MakeHeadlessDriver();
+// The window: an SDL window natively, the page's canvas in a browser.
 DisplayDriver* MakeWindowDriver();
+
+// What a browser key press asks for besides the game's key codes.
+constexpr int WebKeyNone = 0;         // nothing: the browser keeps the key
+constexpr int WebKeyFullScreen = -1;  // F11 or Alt+Enter: full screen on or off
+// Returns the game's key code for a browser's key press, given its DOM key name ("Enter", "a",
+// "é") and modifiers, as the window maps the same keys, or one of the two values above.
+int WebKeyFromDom(const char* key, bool ctrl, bool alt, bool meta);
 
 // A character drawn on the screen: the x of its glyph cell's top-left corner and its code.
 struct GfxCell {
@@ -83,6 +97,8 @@ struct GfxScreenState {
 
 GfxScreenState& GfxScreen();
 
+// Hands each line of the screen dump of the registered areas to emit, in order.
+void ForEachScreenDumpLine(void (*emit)(const char* line, void* context), void* context);
 // Writes the screen dump of the registered areas to out.
 void WriteScreenDump(FILE* out);
 
