@@ -34,8 +34,9 @@ cmake --build "$native" -j2 --target umb
 # zlib's C source, the version of the zlib1g-dev the native build uses, from Debian's source
 # package: fetched with a private apt configuration that adds the matching source lines.
 zlib_version="$(dpkg-query -W -f='${Version}' zlib1g-dev)"
-zlib_src="$web/zlib-src"
-if [ ! -f "$zlib_src/$zlib_version/inflate.c" ]; then
+# The folder is named after the version without the epoch's colon, which make cannot take.
+zlib_src="$web/zlib-src/${zlib_version//:/_}"
+if [ ! -f "$zlib_src/inflate.c" ]; then
   fetch="$web/zlib-fetch"
   rm -rf "$fetch"
   mkdir -p "$fetch/lists/partial" "$fetch/parts"
@@ -46,21 +47,21 @@ if [ ! -f "$zlib_src/$zlib_version/inflate.c" ]; then
     [ -f "$f" ] && sed -n 's/^deb \(.*\)/deb-src \1/p' "$f" >>"$fetch/parts/sources.list"
   done
   apt_opts=(-q -o "Dir::Etc::SourceList=/dev/null" -o "Dir::Etc::SourceParts=$fetch/parts"
-    -o "Dir::State::Lists=$fetch/lists")
+    -o "Dir::State::Lists=$fetch/lists" -o "APT::Sandbox::User=$(id -un)")
   apt-get "${apt_opts[@]}" update >/dev/null
   (cd "$fetch" && apt-get "${apt_opts[@]}" source --download-only "zlib=$zlib_version" >/dev/null)
   orig=("$fetch"/zlib_*.orig.tar.*)
   [ -f "${orig[0]}" ] || { echo "zlib's source for $zlib_version was not fetched" >&2; exit 1; }
-  rm -rf "$zlib_src/$zlib_version"
-  mkdir -p "$zlib_src/$zlib_version"
-  tar -xf "${orig[0]}" -C "$zlib_src/$zlib_version" --strip-components=1
+  rm -rf "$zlib_src"
+  mkdir -p "$zlib_src"
+  tar -xf "${orig[0]}" -C "$zlib_src" --strip-components=1
   rm -rf "$fetch"
 fi
 
 # The player: one build serves every game.
 if [ ! -f "$web/CMakeCache.txt" ]; then
   emcmake cmake -S "$root" -B "$web" -DCMAKE_BUILD_TYPE=Release \
-    -DUMB_ZLIB_SOURCE="$zlib_src/$zlib_version" -DUMB_FONT_CPP="$native/generated/font_cp850.cpp"
+    -DUMB_ZLIB_SOURCE="$zlib_src" -DUMB_FONT_CPP="$native/generated/font_cp850.cpp"
 fi
 cmake --build "$web" -j2 --target umb
 

@@ -25,6 +25,7 @@
   let saveFolder = '';
   let syncing = false; // a copy to IndexedDB is under way
   let syncAgain = false; // and another save came meanwhile
+  let firstScreen = null; // when the game first showed its screen and when it first asked
   let firstPrompt = null;
 
   // What a test (or a curious player, from the console) can look at.
@@ -37,7 +38,11 @@
     Module._umb_screen_dump();
   };
   window.umbTimes = function () {
-    return { firstPromptMs: firstPrompt, busyMs: phase === 'loading' ? 0 : Module._umb_busy_ms() };
+    return {
+      firstScreenMs: firstScreen,
+      firstPromptMs: firstPrompt,
+      busyMs: phase === 'loading' ? 0 : Module._umb_busy_ms(),
+    };
   };
   window.umbSavesPending = function () {
     return syncing || syncAgain;
@@ -176,9 +181,12 @@
     },
     // What the player's browser driver (gfx_web.cpp) calls.
     umbPage: {
-      show: function (rgba, width, height) {
+      // The screen's bytes stay in the player's memory; only the part that changed is copied.
+      show: function (rgba, x, y, width, height) {
         const pixels = new Uint8ClampedArray(rgba.buffer, rgba.byteOffset, rgba.length);
-        context.putImageData(new ImageData(pixels, width, height), 0, 0);
+        context.putImageData(new ImageData(pixels, ScreenWidth, ScreenHeight), 0, 0, x, y, width,
+          height);
+        if (firstScreen === null) firstScreen = performance.now();
       },
       transcript: function (line) {
         window.umbTranscript.push(line);

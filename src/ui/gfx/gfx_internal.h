@@ -31,8 +31,9 @@ class DisplayDriver {
     // Returns false when no window can be shown, the reason in why.
     virtual bool Open(std::string& why) = 0;
     virtual void Close() = 0;
-    // The screen changed; the caller does not hold the screen lock.
-    virtual void Present() = 0;
+    // The screen changed inside x1,y1-x2,y2 (corners included, on the screen); the caller does
+    // not hold the screen lock.
+    virtual void Present(int x1, int y1, int x2, int y2) = 0;
     // Waits for a key: ms < 0 without end; returns the code, or 0 when the time passed first.
     virtual int ReadKey(int ms) = 0;
     virtual void Sleep(int ms) = 0;

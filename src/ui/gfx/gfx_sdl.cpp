@@ -165,7 +165,7 @@ class WindowDriver : public DisplayDriver {
     int Run(int (*entry)(int, char**), int argc, char** argv) override;
     bool Open(std::string& why) override { return Ask(RequestKind::Open, "", "", &why); }
     void Close() override { Ask(RequestKind::Close, "", ""); }
-    void Present() override {
+    void Present(int, int, int, int) override {
         if (window_ready_ && !present_pending_.exchange(true)) Wake();
     }
     int ReadKey(int ms) override;

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -19,8 +20,9 @@ namespace umb::gfx {
 namespace {
 
 // clang-format off
-EM_JS(void, PageShow, (const void* rgba, int width, int height), {
-    Module.umbPage.show(HEAPU8.subarray(rgba, rgba + width * height * 4), width, height);
+// The whole screen as RGBA bytes, and the part of it to show.
+EM_JS(void, PageShow, (const void* rgba, int x, int y, int width, int height), {
+    Module.umbPage.show(HEAPU8.subarray(rgba, rgba + 800 * 600 * 4), x, y, width, height);
 });
 EM_JS(void, PageTranscript, (const char16_t* line), {
     Module.umbPage.transcript(UTF16ToString(line));
@@ -72,7 +74,7 @@ class WebDriver : public DisplayDriver {
             emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, 1, OnKeyDown);
             listening_ = true;
         }
-        dirty_ = true;
+        Present(0, 0, ScreenWidth - 1, ScreenHeight - 1);
         return true;
     }
 
@@ -85,7 +87,12 @@ class WebDriver : public DisplayDriver {
         PageEnded();
     }
 
-    void Present() override { dirty_ = true; }
+    void Present(int x1, int y1, int x2, int y2) override {
+        dirtyX1_ = std::min(dirtyX1_, x1);
+        dirtyY1_ = std::min(dirtyY1_, y1);
+        dirtyX2_ = std::max(dirtyX2_, x2);
+        dirtyY2_ = std::max(dirtyY2_, y2);
+    }
 
     int ReadKey(int ms) override {
         const double start = emscripten_get_now();
@@ -99,18 +106,23 @@ class WebDriver : public DisplayDriver {
                     ScreenDump();
                     continue;
                 }
-                Busy();
+                asking_ = false;
                 return key;
             }
             if (ms >= 0 && slept && emscripten_get_now() - start >= ms) return 0;
-            Idle();
-            emscripten_sleep(ms < 0 ? PollMs : static_cast<unsigned>(std::min(ms, PollMs)));
+            Show();
+            // Only a wait without end asks the player: a pause goes by on its own.
+            if (ms < 0 && !asking_) {
+                asking_ = true;
+                PageWaiting();
+            }
+            Nap(ms < 0 ? PollMs : std::min(ms, PollMs));
         }
     }
 
     void Sleep(int ms) override {
         Show();
-        emscripten_sleep(ms > 0 ? static_cast<unsigned>(ms) : 0);
+        Nap(ms);
     }
 
     void SetTitle(const char* title) override { PageTitle(ToUtf16(title).c_str()); }
@@ -140,8 +152,8 @@ class WebDriver : public DisplayDriver {
         else
             keys_.push_back(DumpRequest);
     }
-    bool Waiting() const { return waiting_ && keys_.empty(); }
-    double BusyMs() const { return busyMs_ + (waiting_ ? 0.0 : emscripten_get_now() - busySince_); }
+    bool Asking() const { return asking_ && keys_.empty(); }
+    double BusyMs() const { return emscripten_get_now() - started_ - napping_; }
 
   private:
     static EM_BOOL OnKeyDown(int, const EmscriptenKeyboardEvent* e, void* self) {
@@ -155,41 +167,45 @@ class WebDriver : public DisplayDriver {
         return EM_TRUE;  // the browser does nothing else with the key
     }
 
-    // The screen goes to the canvas only when the game is about to wait, in one piece.
+    // The screen goes to the canvas only when the game is about to wait: what changed since it
+    // last went, in one piece.
     void Show() {
-        if (!dirty_) return;
-        dirty_ = false;
+        if (dirtyX1_ > dirtyX2_ || dirtyY1_ > dirtyY2_) return;
         const auto& pixels = GfxScreen().pixels;
         rgba_.resize(pixels.size());
         // The canvas wants red, green, blue and an opaque alpha, byte by byte: the colour values
         // lack only the alpha.
-        for (size_t i = 0; i < pixels.size(); ++i) rgba_[i] = pixels[i] | 0xFF000000u;
-        PageShow(rgba_.data(), ScreenWidth, ScreenHeight);
+        for (int y = dirtyY1_; y <= dirtyY2_; ++y) {
+            const size_t row = static_cast<size_t>(y) * ScreenWidth;
+            for (size_t i = row + static_cast<size_t>(dirtyX1_);
+                 i <= row + static_cast<size_t>(dirtyX2_); ++i)
+                rgba_[i] = pixels[i] | 0xFF000000u;
+        }
+        PageShow(rgba_.data(), dirtyX1_, dirtyY1_, dirtyX2_ - dirtyX1_ + 1,
+                 dirtyY2_ - dirtyY1_ + 1);
+        dirtyX1_ = dirtyY1_ = std::numeric_limits<int>::max();
+        dirtyX2_ = dirtyY2_ = -1;
     }
 
-    // The game has done all it can and waits for the player.
-    void Idle() {
-        Show();
-        if (waiting_) return;
-        waiting_ = true;
-        busyMs_ += emscripten_get_now() - busySince_;
-        PageWaiting();
-    }
-
-    void Busy() {
-        if (!waiting_) return;
-        waiting_ = false;
-        busySince_ = emscripten_get_now();
+    // Hands the page to the browser for ms milliseconds (0: one turn of its event loop).
+    void Nap(int ms) {
+        const double start = emscripten_get_now();
+        emscripten_sleep(ms > 0 ? static_cast<unsigned>(ms) : 0);
+        napping_ += emscripten_get_now() - start;
     }
 
     std::deque<int> keys_;
     std::vector<uint32_t> rgba_;
     bool listening_ = false;
-    bool dirty_ = false;
+    // What changed on the screen since it was last shown; empty when x1 > x2.
+    int dirtyX1_ = std::numeric_limits<int>::max();
+    int dirtyY1_ = std::numeric_limits<int>::max();
+    int dirtyX2_ = -1;
+    int dirtyY2_ = -1;
     bool ended_ = false;
-    bool waiting_ = false;
-    double busySince_ = emscripten_get_now();
-    double busyMs_ = 0;
+    bool asking_ = false;  // waiting for a key without end: the game asks the player
+    const double started_ = emscripten_get_now();
+    double napping_ = 0;  // the time given to the browser while waiting or pausing
 };
 
 }  // namespace
@@ -211,12 +227,13 @@ EMSCRIPTEN_KEEPALIVE void umb_press_key(int code) {
     if (umb::gfx::active != nullptr && code > 0) umb::gfx::active->Queue(code);
 }
 
-// Returns 1 while the game waits for a key with none queued, else 0.
+// Returns 1 while the game waits for the player's key, none being queued, else 0 (also during
+// a timed pause).
 EMSCRIPTEN_KEEPALIVE int umb_waiting() {
-    return umb::gfx::active != nullptr && umb::gfx::active->Waiting() ? 1 : 0;
+    return umb::gfx::active != nullptr && umb::gfx::active->Asking() ? 1 : 0;
 }
 
-// Returns the milliseconds the game has spent working rather than waiting for keys.
+// Returns the milliseconds the game has spent working, rather than waiting or pausing.
 EMSCRIPTEN_KEEPALIVE double umb_busy_ms() {
     return umb::gfx::active != nullptr ? umb::gfx::active->BusyMs() : 0.0;
 }

@@ -1,0 +1,422 @@
+// web-player.test.js - the browser player in a real browser: the demo published with
+// tools/publish-web.sh, served over HTTP, played in Debian's chromium by its winning
+// walkthrough, and checked against what the native program does with the same keys.
+//
+// Checks: the page's transcript of the walkthrough equals the blessed one; the screen after the
+// first location (the canvas, and the screenshot the page offers as a download) equals the
+// native program's screenshot; a game saved in the page, the page reloaded, and the game
+// restored is where the native program's restore puts it. Prints the player's sizes, the time
+// from page load to the first prompt, and the time per command against the native program.
+'use strict';
+
+const assert = require('node:assert/strict');
+const childProcess = require('node:child_process');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+const zlib = require('node:zlib');
+const puppeteer = require('puppeteer-core');
+
+const root = path.resolve(__dirname, '..', '..');
+const nativeBuild = process.env.UMB_NATIVE_BUILD || path.join(root, 'build');
+const umb = path.join(nativeBuild, 'umb');
+const example = path.join(root, 'examples', 'beacon');
+const keysFile = path.join(example, 'beacon-win.keys');
+const blessedFile = path.join(example, 'beacon-win.txt');
+const chromium = process.env.UMB_CHROMIUM || '/usr/bin/chromium';
+const StepTimeout = 30000;
+
+// The picture area with its frame (gfx: Areas[AreaPicture]).
+const Picture = { x1: 0, y1: 0, x2: 384, y2: 256 };
+const ScreenWidth = 800;
+const ScreenHeight = 600;
+
+const work = fs.mkdtempSync(path.join(os.tmpdir(), 'umb-web-'));
+const results = [];
+
+// ----- Key scripts, as the headless driver reads them -----
+
+const NamedKeys = {
+  enter: { press: 'Enter' },
+  bs: { press: 'Backspace' },
+  esc: { press: 'Escape' },
+  up: { press: 'ArrowUp' },
+  down: { press: 'ArrowDown' },
+  f12: { press: 'F12' },
+  undo: { press: 'z', modifiers: ['Control'] },
+  shot: { press: 's', modifiers: ['Control', 'Alt'] },
+};
+
+// Turns a key script into steps: { press, modifiers } for a key, { dump: true } for {screen}.
+function parseKeys(text) {
+  const steps = [];
+  for (let i = 0; i < text.length; ++i) {
+    const c = text[i];
+    if (c === '\r') continue;
+    if (c === '\n') {
+      steps.push({ press: 'Enter' });
+      continue;
+    }
+    if (c !== '{') {
+      steps.push({ press: c });
+      continue;
+    }
+    if (text[i + 1] === '{') {
+      steps.push({ press: '{' });
+      ++i;
+      continue;
+    }
+    const end = text.indexOf('}', i);
+    const name = end > i ? text.substring(i + 1, end) : '';
+    if (name === 'screen') {
+      steps.push({ dump: true });
+    } else if (NamedKeys[name]) {
+      steps.push(NamedKeys[name]);
+    } else if (/^[0-9]{1,5}$/.test(name) && Number(name) >= 32 && Number(name) < 127) {
+      steps.push({ press: String.fromCharCode(Number(name)) });
+    } else {
+      throw new Error('the key script has a key this test cannot press: {' + name + '}');
+    }
+    i = end;
+  }
+  return steps;
+}
+
+// ----- The native program -----
+
+function copyExample(name) {
+  const folder = path.join(work, name);
+  fs.cpSync(example, folder, { recursive: true });
+  for (const f of fs.readdirSync(folder))
+    if (/\.(sv[1-9]|umb)$/.test(f) || f === 'scrshot.bmp') fs.rmSync(path.join(folder, f));
+  return folder;
+}
+
+// Plays the game headless in folder with keys; returns the transcript and the milliseconds.
+function playNative(folder, keys) {
+  const start = process.hrtime.bigint();
+  const run = childProcess.spawnSync(umb, ['beacon'], {
+    cwd: folder,
+    input: keys,
+    env: { ...process.env, UMB_DRIVER: 'headless' },
+    maxBuffer: 16 << 20,
+  });
+  const ms = Number(process.hrtime.bigint() - start) / 1e6;
+  if (run.status !== 0) throw new Error('umb ended with ' + run.status + ': ' + run.stderr);
+  return { transcript: run.stdout.toString('latin1'), ms: ms };
+}
+
+function median(values) {
+  const sorted = [...values].sort(function (a, b) {
+    return a - b;
+  });
+  return sorted[Math.floor(sorted.length / 2)];
+}
+
+// The pixels of a 24-bit bottom-up bitmap (as the screenshot is written) as RGBA rows.
+function bitmapPixels(bytes) {
+  assert.equal(bytes.toString('latin1', 0, 2), 'BM');
+  const offset = bytes.readUInt32LE(10);
+  const width = bytes.readInt32LE(18);
+  const height = bytes.readInt32LE(22);
+  assert.equal(bytes.readUInt16LE(28), 24);
+  const rgba = Buffer.alloc(width * height * 4);
+  const stride = Math.ceil((width * 3) / 4) * 4;
+  for (let y = 0; y < height; ++y) {
+    const row = offset + (height - 1 - y) * stride;
+    for (let x = 0; x < width; ++x) {
+      const at = (y * width + x) * 4;
+      rgba[at] = bytes[row + x * 3 + 2];
+      rgba[at + 1] = bytes[row + x * 3 + 1];
+      rgba[at + 2] = bytes[row + x * 3];
+      rgba[at + 3] = 255;
+    }
+  }
+  return { width: width, height: height, rgba: rgba };
+}
+
+// The number of pixels of the box that differ between two RGBA screens.
+function differingPixels(a, b, box) {
+  let count = 0;
+  for (let y = box.y1; y <= box.y2; ++y) {
+    for (let x = box.x1; x <= box.x2; ++x) {
+      const at = (y * ScreenWidth + x) * 4;
+      if (a[at] !== b[at] || a[at + 1] !== b[at + 1] || a[at + 2] !== b[at + 2]) ++count;
+    }
+  }
+  return count;
+}
+
+// Where two transcripts part, for the failure message.
+function firstDifference(got, expected) {
+  const a = got.split('\n');
+  const b = expected.split('\n');
+  for (let i = 0; i < Math.max(a.length, b.length); ++i) {
+    if (a[i] !== b[i])
+      return 'line ' + (i + 1) + ':\n  page:     ' + JSON.stringify(a[i]) + '\n  expected: ' +
+        JSON.stringify(b[i]);
+  }
+  return 'none';
+}
+
+// ----- The page -----
+
+async function waitForState(page, states) {
+  await page.waitForFunction(function (wanted) {
+    return typeof window.umbState === 'function' && wanted.includes(window.umbState());
+  }, { polling: 2, timeout: StepTimeout }, states);
+  return page.evaluate(function () {
+    return window.umbState();
+  });
+}
+
+async function press(page, step) {
+  for (const m of step.modifiers || []) await page.keyboard.down(m);
+  await page.keyboard.press(step.press);
+  for (const m of [...(step.modifiers || [])].reverse()) await page.keyboard.up(m);
+}
+
+// Asks for a dump at the next key the game asks for, as {screen} does, and for the dump the
+// headless driver writes at the end of its input.
+async function requestDump(page) {
+  await page.evaluate(function () {
+    window.umbScreenDump();
+  });
+}
+
+async function transcriptOf(page) {
+  return page.evaluate(function () {
+    return window.umbTranscript.join('\n') + '\n';
+  });
+}
+
+// Waits until the page's transcript ends with a whole screen dump.
+async function waitForDumpEnd(page, count) {
+  await page.waitForFunction(function (n) {
+    return window.umbTranscript.filter(function (l) {
+      return l === '== end ==';
+    }).length >= n;
+  }, { polling: 5, timeout: StepTimeout }, count);
+}
+
+async function waitForFile(file) {
+  const until = Date.now() + StepTimeout;
+  while (Date.now() < until) {
+    if (fs.existsSync(file)) return fs.readFileSync(file);
+    await new Promise(function (resolve) {
+      setTimeout(resolve, 20);
+    });
+  }
+  throw new Error('no download of ' + path.basename(file) + ' came');
+}
+
+async function check(name, body) {
+  try {
+    await body();
+    results.push({ name: name, ok: true });
+    console.log('PASS ' + name);
+  } catch (error) {
+    results.push({ name: name, ok: false });
+    console.log('FAIL ' + name + '\n' + (error && error.stack ? error.stack : error));
+  }
+}
+
+function startServer(folder) {
+  return new Promise(function (resolve, reject) {
+    const server = childProcess.spawn('python3',
+      ['-u', '-m', 'http.server', '--bind', '127.0.0.1', '0', '--directory', folder],
+      { stdio: ['ignore', 'pipe', 'pipe'] });
+    let said = '';
+    server.stdout.on('data', function (data) {
+      said += data;
+      const m = /port (\d+)/.exec(said);
+      if (m) resolve({ server: server, port: Number(m[1]) });
+    });
+    server.stderr.on('data', function () {}); // the request log
+    server.on('exit', function (code) {
+      reject(new Error('the web server ended with ' + code + ': ' + said));
+    });
+  });
+}
+
+async function main() {
+  const out = path.join(work, 'out');
+  const publish = childProcess.spawnSync(path.join(root, 'tools', 'publish-web.sh'),
+    [path.join(example, 'beacon'), out], { stdio: 'inherit' });
+  if (publish.status !== 0) throw new Error('tools/publish-web.sh failed: ' + publish.status);
+
+  const keys = fs.readFileSync(keysFile, 'latin1');
+  const blessed = fs.readFileSync(blessedFile, 'latin1');
+  const steps = parseKeys(keys);
+  const commands = steps.filter(function (s) {
+    return s.press === 'Enter';
+  }).length;
+  const firstAnswer = steps[0]; // "n": no saved game restored; the first location is shown
+
+  // What the native program does: the walkthrough (which saves slot 1), the first screen, the
+  // restore of slot 1, and the start up to the first location alone, to take its time off.
+  const nativeWalk = copyExample('native-walk');
+  const walkTimes = [];
+  const startTimes = [];
+  let nativeTranscript = '';
+  for (let i = 0; i < 5; ++i) {
+    const w = playNative(nativeWalk, keys);
+    walkTimes.push(w.ms);
+    nativeTranscript = w.transcript;
+    startTimes.push(playNative(nativeWalk, firstAnswer.press).ms);
+  }
+  assert.equal(nativeTranscript, blessed, 'the native walkthrough reads as blessed');
+  const nativeShotFolder = copyExample('native-shot');
+  playNative(nativeShotFolder, firstAnswer.press + '{shot}');
+  const nativeShot = fs.readFileSync(path.join(nativeShotFolder, 'scrshot.bmp'));
+  const restoreKeys = 'y1';
+  const nativeRestore = playNative(nativeWalk, restoreKeys).transcript;
+
+  const { server, port } = await startServer(out);
+  const downloads = path.join(work, 'downloads');
+  fs.mkdirSync(downloads);
+  let browser;
+  try {
+    // Failing to start the browser fails the test: it is never skipped.
+    browser = await puppeteer.launch({
+      executablePath: chromium,
+      headless: true,
+      userDataDir: path.join(work, 'profile'),
+      args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+        '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+    });
+    const cdp = await browser.target().createCDPSession();
+    await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
+    const page = await browser.newPage();
+    await page.setViewport({ width: 1000, height: 700 });
+    const problems = [];
+    page.on('dialog', async function (dialog) {
+      problems.push('dialog: ' + dialog.message());
+      await dialog.dismiss();
+    });
+    page.on('pageerror', function (error) {
+      problems.push('page error: ' + error.message);
+    });
+    page.on('console', function (message) {
+      if (message.type() === 'error') problems.push('console: ' + message.text());
+    });
+    const url = 'http://127.0.0.1:' + port + '/index.html';
+
+    let firstScreenMs = 0;
+    let firstPromptMs = 0;
+    let browserMsPerCommand = 0;
+    await check('the walkthrough in the page reads as the blessed transcript', async function () {
+      await page.goto(url);
+      await waitForState(page, ['waiting']);
+      const times = await page.evaluate(function () {
+        return window.umbTimes();
+      });
+      firstScreenMs = times.firstScreenMs;
+      firstPromptMs = times.firstPromptMs;
+      let busyBefore = 0;
+      for (let i = 0; i < steps.length; ++i) {
+        // As the headless driver hands out keys: one to each question, none to a pause.
+        await waitForState(page, ['waiting']);
+        const step = steps[i];
+        if (step.dump) await requestDump(page);
+        else await press(page, step);
+        // The first location: its screen is checked below, then the walkthrough goes on.
+        if (i === 0) {
+          await waitForState(page, ['waiting']);
+          await check('the first screen equals the native one, on the canvas and downloaded',
+            async function () {
+              await checkFirstScreen(page, nativeShot, downloads);
+            });
+          busyBefore = (await page.evaluate(function () {
+            return window.umbTimes();
+          })).busyMs;
+        }
+      }
+      const state = await waitForState(page, ['waiting', 'ended']);
+      const busyAfter = (await page.evaluate(function () {
+        return window.umbTimes();
+      })).busyMs;
+      browserMsPerCommand = (busyAfter - busyBefore) / commands;
+      // The headless driver's last dump at the end of its input; a game that ended made it.
+      if (state === 'waiting') await requestDump(page);
+      const dumps = (blessed.match(/^== end ==$/gm) || []).length;
+      await waitForDumpEnd(page, dumps);
+      const got = await transcriptOf(page);
+      assert.ok(got === blessed, 'transcripts differ at ' + firstDifference(got, blessed));
+    });
+
+    await check('a game saved in the page is restored after a reload', async function () {
+      await page.waitForFunction(function () {
+        return !window.umbSavesPending();
+      }, { timeout: StepTimeout });
+      await page.reload();
+      await waitForState(page, ['waiting']);
+      for (const step of parseKeys(restoreKeys)) {
+        await waitForState(page, ['waiting']);
+        await press(page, step);
+      }
+      await waitForState(page, ['waiting']);
+      await requestDump(page);
+      await waitForDumpEnd(page, 1);
+      const got = await transcriptOf(page);
+      // The walkthrough saved in the lamp room with 45 points after 45 turns: the restored game
+      // is there again, not at the start.
+      assert.match(got, /-- title --\nLamp room\nScore: 45\/50  Turns: 45  /);
+      assert.ok(got === nativeRestore, 'the restore differs at ' + firstDifference(got,
+        nativeRestore));
+    });
+
+    await check('no dialog, page error or console error', async function () {
+      assert.deepEqual(problems, []);
+    });
+
+    const nativeMsPerCommand = (median(walkTimes) - median(startTimes)) / commands;
+    const sizes = ['umb.wasm', 'umb.js'].map(function (name) {
+      const bytes = fs.readFileSync(path.join(out, name));
+      return name + ' ' + bytes.length + ' bytes (gzip -9: ' +
+        zlib.gzipSync(bytes, { level: 9 }).length + ')';
+    });
+    console.log('Sizes: ' + sizes.join(', '));
+    console.log('Page load to the first screen: ' + firstScreenMs.toFixed(0) +
+      ' ms; to the first question (after the introduction\'s pause): ' +
+      firstPromptMs.toFixed(0) + ' ms');
+    console.log('Per command (' + commands + ' commands): browser ' +
+      browserMsPerCommand.toFixed(3) + ' ms, native headless ' + nativeMsPerCommand.toFixed(3) +
+      ' ms, ratio ' + (browserMsPerCommand / nativeMsPerCommand).toFixed(2) + ' (target: 3)');
+  } finally {
+    if (browser) await browser.close();
+    server.kill();
+  }
+}
+
+// The screen after the first location: the canvas's picture area, and the screenshot the page
+// offers as a download, against the native program's screenshot at the same point.
+async function checkFirstScreen(page, nativeShot, downloads) {
+  const expected = bitmapPixels(nativeShot);
+  assert.equal(expected.width, ScreenWidth);
+  assert.equal(expected.height, ScreenHeight);
+  const canvas = Buffer.from(await page.evaluate(function () {
+    const c = document.getElementById('screen');
+    return Array.from(c.getContext('2d').getImageData(0, 0, c.width, c.height).data);
+  }));
+  assert.equal(differingPixels(canvas, expected.rgba, Picture), 0, 'the picture area differs');
+  assert.equal(differingPixels(canvas, expected.rgba,
+    { x1: 0, y1: 0, x2: ScreenWidth - 1, y2: ScreenHeight - 1 }), 0, 'the screen differs');
+  await press(page, NamedKeys.shot);
+  await waitForState(page, ['waiting']);
+  const shot = await waitForFile(path.join(downloads, 'scrshot.bmp'));
+  assert.ok(shot.equals(nativeShot), 'the downloaded screenshot differs from the native one');
+}
+
+main().then(function () {
+  const failed = results.filter(function (r) {
+    return !r.ok;
+  }).length;
+  console.log((results.length - failed) + ' passed, ' + failed + ' failed');
+  fs.rmSync(work, { recursive: true, force: true });
+  process.exit(failed === 0 && results.length > 0 ? 0 : 1);
+}, function (error) {
+  console.log('FAIL ' + (error && error.stack ? error.stack : error));
+  console.log('0 passed, 1 failed');
+  process.exit(1);
+});
