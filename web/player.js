@@ -17,7 +17,9 @@
   const SaveRoot = '/saves';
 
   const canvas = document.getElementById('screen');
-  const context = canvas.getContext('2d');
+  // Drawn straight to the screen: the page shows each change at once, without a copy of the
+  // canvas for every frame.
+  const context = canvas.getContext('2d', { desynchronized: true });
   const note = document.getElementById('note');
 
   let phase = 'loading'; // loading, playing, ended, failed
@@ -42,6 +44,7 @@
       firstScreenMs: firstScreen,
       firstPromptMs: firstPrompt,
       busyMs: phase === 'loading' ? 0 : Module._umb_busy_ms(),
+      showingMs: phase === 'loading' ? 0 : Module._umb_showing_ms(),
     };
   };
   window.umbSavesPending = function () {
@@ -181,11 +184,10 @@
     },
     // What the player's browser driver (gfx_web.cpp) calls.
     umbPage: {
-      // The screen's bytes stay in the player's memory; only the part that changed is copied.
+      // Only the part of the screen that changed comes, straight from the player's memory.
       show: function (rgba, x, y, width, height) {
         const pixels = new Uint8ClampedArray(rgba.buffer, rgba.byteOffset, rgba.length);
-        context.putImageData(new ImageData(pixels, ScreenWidth, ScreenHeight), 0, 0, x, y, width,
-          height);
+        context.putImageData(new ImageData(pixels, width, height), x, y);
         if (firstScreen === null) firstScreen = performance.now();
       },
       transcript: function (line) {

@@ -10,6 +10,7 @@
 #include <emscripten/html5.h>
 
 #include <algorithm>
+#include <cstring>
 #include <deque>
 #include <limits>
 #include <string>
@@ -20,9 +21,9 @@ namespace umb::gfx {
 namespace {
 
 // clang-format off
-// The whole screen as RGBA bytes, and the part of it to show.
+// A part of the screen, width x height RGBA pixels row after row, to show at x, y.
 EM_JS(void, PageShow, (const void* rgba, int x, int y, int width, int height), {
-    Module.umbPage.show(HEAPU8.subarray(rgba, rgba + 800 * 600 * 4), x, y, width, height);
+    Module.umbPage.show(HEAPU8.subarray(rgba, rgba + width * height * 4), x, y, width, height);
 });
 EM_JS(void, PageTranscript, (const char16_t* line), {
     Module.umbPage.transcript(UTF16ToString(line));
@@ -153,7 +154,11 @@ class WebDriver : public DisplayDriver {
             keys_.push_back(DumpRequest);
     }
     bool Asking() const { return asking_ && keys_.empty(); }
-    double BusyMs() const { return emscripten_get_now() - started_ - napping_; }
+    double ShowingMs() const { return showing_; }
+    double BusyMs() const {
+        // A nap under way is not work either.
+        return (napSince_ > 0 ? napSince_ : emscripten_get_now()) - started_ - napping_;
+    }
 
   private:
     static EM_BOOL OnKeyDown(int, const EmscriptenKeyboardEvent* e, void* self) {
@@ -171,31 +176,41 @@ class WebDriver : public DisplayDriver {
     // last went, in one piece.
     void Show() {
         if (dirtyX1_ > dirtyX2_ || dirtyY1_ > dirtyY2_) return;
-        const auto& pixels = GfxScreen().pixels;
-        rgba_.resize(pixels.size());
+        const double start = emscripten_get_now();
+        const int width = dirtyX2_ - dirtyX1_ + 1;
+        const int height = dirtyY2_ - dirtyY1_ + 1;
+        const GfxColour* pixels = GfxScreen().pixels.data();
         // The canvas wants red, green, blue and an opaque alpha, byte by byte: the colour values
-        // lack only the alpha.
+        // lack only the alpha, which is set two pixels at a time.
+        uint32_t* out = rgba_.data();
         for (int y = dirtyY1_; y <= dirtyY2_; ++y) {
-            const size_t row = static_cast<size_t>(y) * ScreenWidth;
-            for (size_t i = row + static_cast<size_t>(dirtyX1_);
-                 i <= row + static_cast<size_t>(dirtyX2_); ++i)
-                rgba_[i] = pixels[i] | 0xFF000000u;
+            const GfxColour* in = pixels + y * ScreenWidth + dirtyX1_;
+            int x = 0;
+            for (; x + 1 < width; x += 2, out += 2) {
+                uint64_t pair;
+                std::memcpy(&pair, in + x, sizeof pair);
+                pair |= 0xFF000000FF000000u;
+                std::memcpy(out, &pair, sizeof pair);
+            }
+            if (x < width) *out++ = in[x] | 0xFF000000u;
         }
-        PageShow(rgba_.data(), dirtyX1_, dirtyY1_, dirtyX2_ - dirtyX1_ + 1,
-                 dirtyY2_ - dirtyY1_ + 1);
+        PageShow(rgba_.data(), dirtyX1_, dirtyY1_, width, height);
+        showing_ += emscripten_get_now() - start;
         dirtyX1_ = dirtyY1_ = std::numeric_limits<int>::max();
         dirtyX2_ = dirtyY2_ = -1;
     }
 
     // Hands the page to the browser for ms milliseconds (0: one turn of its event loop).
     void Nap(int ms) {
-        const double start = emscripten_get_now();
+        napSince_ = emscripten_get_now();
         emscripten_sleep(ms > 0 ? static_cast<unsigned>(ms) : 0);
-        napping_ += emscripten_get_now() - start;
+        napping_ += emscripten_get_now() - napSince_;
+        napSince_ = 0;
     }
 
     std::deque<int> keys_;
-    std::vector<uint32_t> rgba_;
+    // The part of the screen being shown, RGBA; the whole screen fits.
+    std::vector<uint32_t> rgba_ = std::vector<uint32_t>(ScreenWidth * ScreenHeight);
     bool listening_ = false;
     // What changed on the screen since it was last shown; empty when x1 > x2.
     int dirtyX1_ = std::numeric_limits<int>::max();
@@ -205,7 +220,9 @@ class WebDriver : public DisplayDriver {
     bool ended_ = false;
     bool asking_ = false;  // waiting for a key without end: the game asks the player
     const double started_ = emscripten_get_now();
-    double napping_ = 0;  // the time given to the browser while waiting or pausing
+    double napping_ = 0;   // the time given to the browser while waiting or pausing
+    double napSince_ = 0;  // when the nap under way began; 0: none is
+    double showing_ = 0;   // the part of the work spent showing the screen
 };
 
 }  // namespace
@@ -236,5 +253,10 @@ EMSCRIPTEN_KEEPALIVE int umb_waiting() {
 // Returns the milliseconds the game has spent working, rather than waiting or pausing.
 EMSCRIPTEN_KEEPALIVE double umb_busy_ms() {
     return umb::gfx::active != nullptr ? umb::gfx::active->BusyMs() : 0.0;
+}
+
+// Returns the part of umb_busy_ms spent putting the screen on the canvas.
+EMSCRIPTEN_KEEPALIVE double umb_showing_ms() {
+    return umb::gfx::active != nullptr ? umb::gfx::active->ShowingMs() : 0.0;
 }
 }
