@@ -99,25 +99,48 @@
     }, 60000);
   }
 
-  // Copies the saves to IndexedDB; one copy at a time, and one more when a save came meanwhile.
+  // Copies the saves made here to IndexedDB, one copy at a time. What another tab of the same
+  // game saved meanwhile is fetched first, so that the copy keeps it rather than deleting it, and
+  // goes beside the game too: as with one folder shared by two players, the last save of a slot
+  // is the one restored.
+  const savesToKeep = new Map();
   function flushSaves() {
     if (syncing) {
       syncAgain = true;
       return;
     }
     syncing = true;
-    FS.syncfs(false, function (error) {
-      syncing = false;
-      if (error) say('This browser could not keep the saved game for a later visit (' + error + ').');
-      if (syncAgain) {
-        syncAgain = false;
-        flushSaves();
+    FS.syncfs(true, function (pullError) {
+      try {
+        // Fetching drops what IndexedDB lacks, the game's folder too before its first save.
+        if (!FS.analyzePath(saveFolder).exists) FS.mkdir(saveFolder);
+        if (!pullError) {
+          for (const name of FS.readdir(saveFolder)) {
+            if (/\.sv[1-9]$/.test(name) && !savesToKeep.has(name))
+              FS.writeFile(GameFolder + '/' + name, FS.readFile(saveFolder + '/' + name));
+          }
+        }
+        for (const [name, data] of savesToKeep) FS.writeFile(saveFolder + '/' + name, data);
+      } catch (error) {
+        pullError = pullError || error;
       }
+      savesToKeep.clear();
+      FS.syncfs(false, function (error) {
+        syncing = false;
+        if (pullError || error) {
+          say('This browser could not keep the saved game for a later visit (' +
+            (pullError || error) + ').');
+        }
+        if (syncAgain) {
+          syncAgain = false;
+          flushSaves();
+        }
+      });
     });
   }
 
   function keepSave(path) {
-    FS.writeFile(saveFolder + '/' + baseName(path), FS.readFile(path));
+    savesToKeep.set(baseName(path), FS.readFile(path));
     flushSaves();
   }
 

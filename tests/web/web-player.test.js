@@ -177,6 +177,17 @@ async function press(page, step) {
   for (const m of [...(step.modifiers || [])].reverse()) await page.keyboard.up(m);
 }
 
+// Presses the keys of a key script as the headless driver hands them out: each when the game
+// asks for a key, none during a pause; returns when the game asks again.
+async function playKeys(page, keys) {
+  for (const step of parseKeys(keys)) {
+    await waitForState(page, ['waiting']);
+    if (step.dump) await requestDump(page);
+    else await press(page, step);
+  }
+  await waitForState(page, ['waiting']);
+}
+
 // Asks for a dump at the next key the game asks for, as {screen} does, and for the dump the
 // headless driver writes at the end of its input.
 async function requestDump(page) {
@@ -367,11 +378,7 @@ async function main() {
       }, { timeout: StepTimeout });
       await page.reload();
       await waitForState(page, ['waiting']);
-      for (const step of parseKeys(restoreKeys)) {
-        await waitForState(page, ['waiting']);
-        await press(page, step);
-      }
-      await waitForState(page, ['waiting']);
+      await playKeys(page, restoreKeys);
       await requestDump(page);
       await waitForDumpEnd(page, 1);
       const got = await transcriptOf(page);
@@ -380,6 +387,29 @@ async function main() {
       assert.match(got, /-- title --\nLamp room\nScore: 45\/50  Turns: 45  /);
       assert.ok(got === nativeRestore, 'the restore differs at ' + firstDifference(got,
         nativeRestore));
+    });
+
+    await check('saves from two tabs of the game are both kept', async function () {
+      // The first tab plays on from the restored game; a second one starts afresh.
+      const other = await browser.newPage();
+      await other.goto(url);
+      await waitForState(other, ['waiting']);
+      await playKeys(other, 'n\nsave\n2');
+      await playKeys(page, 'save\n3');
+      for (const p of [other, page]) {
+        await p.waitForFunction(function () {
+          return !window.umbSavesPending();
+        }, { timeout: StepTimeout });
+      }
+      await other.close();
+      await page.reload();
+      await waitForState(page, ['waiting']);
+      const saves = await page.evaluate(function () {
+        return Module.FS.readdir('/game').filter(function (name) {
+          return /\.sv[1-9]$/.test(name);
+        }).sort();
+      });
+      assert.deepEqual(saves, ['beacon.sv1', 'beacon.sv2', 'beacon.sv3']);
     });
 
     await check('no dialog, page error or console error', async function () {

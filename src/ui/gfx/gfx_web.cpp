@@ -85,6 +85,9 @@ class WebDriver : public DisplayDriver {
         Show();
         ScreenDump();
         ended_ = true;
+        // The keys are the page's own again.
+        emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, 1, nullptr);
+        listening_ = false;
         PageEnded();
     }
 
