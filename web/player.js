@@ -205,6 +205,9 @@
     printErr: function (text) {
       console.warn(text);
     },
+    onAbort: function (what) {
+      fail('The player stopped: ' + what);
+    },
     // What the player's browser driver (gfx_web.cpp) calls.
     umbPage: {
       // Only the part of the screen that changed comes, straight from the player's memory.

@@ -162,13 +162,21 @@ function firstDifference(got, expected) {
 
 // ----- The page -----
 
+// Waits until the page's state is one of states; a page that failed fails at once.
 async function waitForState(page, states) {
   await page.waitForFunction(function (wanted) {
-    return typeof window.umbState === 'function' && wanted.includes(window.umbState());
+    return typeof window.umbState === 'function' &&
+      (wanted.includes(window.umbState()) || window.umbState() === 'failed');
   }, { polling: 2, timeout: StepTimeout }, states);
-  return page.evaluate(function () {
+  const state = await page.evaluate(function () {
     return window.umbState();
   });
+  if (state === 'failed') {
+    throw new Error('the page failed: ' + await page.evaluate(function () {
+      return document.getElementById('note').textContent;
+    }));
+  }
+  return state;
 }
 
 async function press(page, step) {
@@ -395,6 +403,8 @@ async function main() {
       await other.goto(url);
       await waitForState(other, ['waiting']);
       await playKeys(other, 'n\nsave\n2');
+      // A tab in the background gets its timers slowed down to one a second.
+      await page.bringToFront();
       await playKeys(page, 'save\n3');
       for (const p of [other, page]) {
         await p.waitForFunction(function () {
@@ -414,6 +424,27 @@ async function main() {
 
     await check('no dialog, page error or console error', async function () {
       assert.deepEqual(problems, []);
+    });
+
+    await check('a damaged game file is reported in a dialog', async function () {
+      const damaged = path.join(out, 'damaged');
+      fs.mkdirSync(damaged);
+      for (const f of ['index.html', 'player.js', 'umb.js', 'umb.wasm'])
+        fs.copyFileSync(path.join(out, f), path.join(damaged, f));
+      const game = fs.readFileSync(path.join(out, 'beacon.umb'));
+      fs.writeFileSync(path.join(damaged, 'beacon.umb'), game.subarray(0, game.length >> 1));
+      fs.writeFileSync(path.join(damaged, 'files.json'),
+        JSON.stringify({ game: 'beacon', files: ['beacon.umb'] }));
+      const tab = await browser.newPage();
+      const said = new Promise(function (resolve) {
+        tab.on('dialog', async function (dialog) {
+          resolve(dialog.message());
+          await dialog.dismiss();
+        });
+      });
+      await tab.goto('http://127.0.0.1:' + port + '/damaged/index.html');
+      assert.equal(await said, 'Error: File beacon.umb is damaged or is not a game file!');
+      await tab.close();
     });
 
     const nativeMsPerCommand = (median(walkTimes) - median(startTimes)) / commands;

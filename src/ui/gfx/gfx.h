@@ -52,7 +52,8 @@ struct GfxTextArea {
 };
 
 // Runs the program's entry: with the window driver on a game thread while the first thread
-// serves the window; headless on the calling thread. Returns the entry's result.
+// serves the window; headless, and in a browser, on the calling thread. Returns the entry's
+// result.
 int GfxRun(int (*entry)(int, char**), int argc, char** argv);
 
 // Opens the 800 x 600 screen (and the window, with the window driver), or closes it. Returns 0,

@@ -21,12 +21,13 @@ struct GfxSurface {
     std::vector<GfxColour> pixels;
 };
 
-// The display-driver seam: the window driver shows the screen and delivers keys from a window;
-// the headless driver reads keys from a stream and writes transcripts and screen dumps.
+// The display-driver seam: the window driver shows the screen and delivers keys from a window
+// (natively an SDL window, in a browser the page's canvas); the headless driver reads keys from
+// a stream and writes transcripts and screen dumps.
 class DisplayDriver {
   public:
     virtual ~DisplayDriver() = default;
-    // Runs the entry: the window driver on a game thread, the headless one directly.
+    // Runs the entry: the native window driver on a game thread, the others directly.
     virtual int Run(int (*entry)(int, char**), int argc, char** argv) = 0;
     // Returns false when no window can be shown, the reason in why.
     virtual bool Open(std::string& why) = 0;
