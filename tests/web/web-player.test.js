@@ -3,10 +3,12 @@
 // walkthrough, and checked against what the native program does with the same keys.
 //
 // Checks: the page's transcript of the walkthrough equals the blessed one; the screen after the
-// first location (the canvas, and the screenshot the page offers as a download) equals the
-// native program's screenshot; a game saved in the page, the page reloaded, and the game
-// restored is where the native program's restore puts it. Prints the player's sizes, the time
-// from page load to the first prompt, and the time per command against the native program.
+// first location (the canvas, and the screenshot the page offers as a download) and at the
+// walkthrough's first {screen} equals the native program's screenshot; a game saved in the
+// page, the page reloaded, and the game restored is where the native program's restore puts
+// it; saves from two tabs are both kept; a damaged game file is reported; the screen scales and
+// goes full screen. Prints the player's sizes, the time from page load to the first screen and
+// question, and the time per command against the native program.
 'use strict';
 
 const assert = require('node:assert/strict');
@@ -446,6 +448,25 @@ async function main() {
       assert.equal(await said, 'Error: File beacon.umb is damaged or is not a game file!');
       await tab.close();
     });
+
+    await check('the screen scales by whole multiples, and F11 makes it full screen',
+      async function () {
+        const tab = await browser.newPage();
+        await tab.setViewport({ width: 1700, height: 1300 });
+        await tab.goto(url);
+        await tab.waitForFunction(function () {
+          return window.umbTimes().firstScreenMs !== null;
+        }, { timeout: StepTimeout });
+        const width = function () {
+          return getComputedStyle(document.getElementById('screen')).width;
+        };
+        assert.equal(await tab.evaluate(width), '1600px');
+        await tab.keyboard.press('F11');
+        await tab.waitForFunction(function () {
+          return document.fullscreenElement !== null;
+        }, { timeout: StepTimeout });
+        await tab.close();
+      });
 
     const nativeMsPerCommand = (median(walkTimes) - median(startTimes)) / commands;
     const sizes = ['umb.wasm', 'umb.js'].map(function (name) {
