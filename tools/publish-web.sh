@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # publish-web.sh - publishes a game for the browser: GAME (its path without extension, e.g.
-# examples/beacon/beacon) is compiled with the native umb, and OUTDIR receives the player page
+# examples/beacon/beacon) is compiled with the native umb (or, without a source, its compiled
+# game file is taken as it is), and OUTDIR receives the player page
 # (index.html, player.js, umb.js, umb.wasm), the compiled game, its pictures and files.json,
 # ready for any static web host.
 #
@@ -14,9 +15,13 @@ if [ $# -ne 2 ]; then
   exit 2
 fi
 root="$(cd "$(dirname "$0")/.." && pwd)"
-game_dir="$(cd "$(dirname "$1")" && pwd)"
 game="$(basename "$1")"
 game="${game%%.*}"
+if [ ! -f "$(dirname "$1")/$game.adv" ] && [ ! -f "$(dirname "$1")/$game.umb" ]; then
+  echo "neither $(dirname "$1")/$game.adv nor $(dirname "$1")/$game.umb is there" >&2
+  exit 1
+fi
+game_dir="$(cd "$(dirname "$1")" && pwd)"
 out="$2"
 native="${UMB_NATIVE_BUILD:-$root/build}"
 web="${UMB_WEB_BUILD:-$root/build-web}"
@@ -58,24 +63,25 @@ if [ ! -f "$zlib_src/inflate.c" ]; then
   rm -rf "$fetch"
 fi
 
-# The player: one build serves every game.
-if [ ! -f "$web/CMakeCache.txt" ]; then
-  emcmake cmake -S "$root" -B "$web" -DCMAKE_BUILD_TYPE=Release \
-    -DUMB_ZLIB_SOURCE="$zlib_src" -DUMB_FONT_CPP="$native/generated/font_cp850.cpp"
-fi
+# The player: one build serves every game. Configured each time, so that a new zlib version or
+# another native build is picked up; an up-to-date build then costs a few seconds.
+emcmake cmake -S "$root" -B "$web" -DCMAKE_BUILD_TYPE=Release \
+  -DUMB_ZLIB_SOURCE="$zlib_src" -DUMB_FONT_CPP="$native/generated/font_cp850.cpp" >/dev/null
 cmake --build "$web" -j2 --target umb
 
 # The game, compiled in a scratch copy of its folder so that nothing is written beside the
-# author's source.
+# author's source; a game handed out without its source is published as it is.
 stage="$(mktemp -d)"
 trap 'rm -rf "$stage"' EXIT
 cp -R "$game_dir/." "$stage/"
 rm -f "$stage"/*.sv[1-9]
-(cd "$stage" && "$native/umb" -c "$game" >"$stage/compile.log" 2>&1) || {
-  cat "$stage/compile.log" >&2
-  echo "compiling $game failed" >&2
-  exit 1
-}
+if [ -f "$stage/$game.adv" ]; then
+  (cd "$stage" && "$native/umb" -c "$game" >"$stage/compile.log" 2>&1) || {
+    cat "$stage/compile.log" >&2
+    echo "compiling $game failed" >&2
+    exit 1
+  }
+fi
 
 mkdir -p "$out"
 cp "$root/web/index.html" "$root/web/player.js" "$web/umb.js" "$web/umb.wasm" "$out/"
