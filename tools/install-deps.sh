@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
 # install-deps.sh - installs the Debian packages the build and the tests need, when missing.
 # With --fuzz it adds what the fuzz build needs: clang, and libFuzzer with the sanitizer runtimes,
-# which clang only recommends and so does not bring with --no-install-recommends.
+# which clang only recommends and so does not bring with --no-install-recommends. --web adds
+# what builds the browser player, --browser what tests it in a real browser.
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config zlib1g-dev libgtest-dev googletest gzip
   libsdl2-dev console-data libpng-dev libx11-dev xvfb xdotool libgraphviz-dev librsvg2-bin tmux)
-if [ "${1:-}" = "--fuzz" ]; then
-  packages+=(clang libclang-rt-14-dev)
-fi
+for arg in "$@"; do
+  case "$arg" in
+    --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    # The browser player: Debian's emscripten builds it, Debian's chromium runs its tests.
+    --web) packages+=(emscripten) ;;
+    --browser) packages+=(chromium) ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,4 +1,4 @@
-// gamefile.cpp - write the game database as a gzip-compressed image and load such images back.
+// gamefile.cpp - the game database as an image, and such images loaded back from game files.
 #include "db/gamefile.h"
 #include "base/fileio.h"
 #include "base/littleendian.h"
@@ -21,8 +21,8 @@ namespace {
 constexpr char CurrentMagic[] = "UMBv23";
 static_assert(GameFileVersion == 23, "the magic names the version written");
 constexpr size_t MagicLength = 6;
-constexpr size_t ReadCap = 16u << 20;  // far above the largest legal image (about 9.5 MB)
-constexpr size_t IoChunk = 4u << 20;   // a few large gzread calls keep zlib busy
+constexpr size_t ReadCap = MaxGameImageSize;
+constexpr size_t IoChunk = 4u << 20;  // a few large gzread calls keep zlib busy
 constexpr size_t FirstReadChunk = 64u << 10;
 constexpr unsigned GzReadBuffer = 256u << 10;
 
@@ -324,39 +324,6 @@ std::vector<uint8_t> BuildGameImage(const GameDatabase& db) {
     return out;
 }
 
-int CompressGameImage(const std::vector<uint8_t>& image, std::vector<uint8_t>& out) {
-    out.clear();
-    if (image.size() > ReadCap) return -1;  // larger than any image, and than one zlib call takes
-    z_stream z{};
-    // 15 window bits plus 16: a gzip header and trailer around the deflate data, as zlib's gzip
-    // file functions write them, at the default level.
-    if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        return -1;
-    const uLong bound = deflateBound(&z, static_cast<uLong>(image.size()));
-    out.resize(bound);
-    // The input fits in one call (the largest image is about 9.5 MB) and so does the output,
-    // which deflateBound sizes for the whole stream.
-    z.next_in = const_cast<Bytef*>(image.data());
-    z.avail_in = static_cast<uInt>(image.size());
-    z.next_out = out.data();
-    z.avail_out = static_cast<uInt>(out.size());
-    const int rc = deflate(&z, Z_FINISH);
-    const uLong written = z.total_out;
-    if (deflateEnd(&z) != Z_OK || rc != Z_STREAM_END) {
-        out.clear();
-        return -1;
-    }
-    out.resize(written);
-    return 0;
-}
-
-int WriteGameFile(const GameDatabase& db, const char* path) {
-    if (path == nullptr || *path == '\0') return -1;
-    std::vector<uint8_t> file;
-    if (CompressGameImage(BuildGameImage(db), file) != 0) return -1;
-    return WriteFileAtomically(path, file.data(), file.size());
-}
-
 int ParseGameImage(GameDatabase& db, const uint8_t* data, size_t size) {
     if (data == nullptr) return ReadNotFormat;
     ImageReader r{data, size, 0};
@@ -431,8 +398,9 @@ int ReadGameFile(GameDatabase& db, const char* path) {
 
     std::vector<uint8_t> data;
     int res = ReadStream(f, data);
-    // Closing reports a stream that ended inside its compressed data as well.
-    if (gzclose(f) != Z_OK && res == 0) res = ReadBadContent;
+    // Closing reports a stream that ended inside its compressed data as well. The file is only
+    // read: closing it as such needs none of zlib's compressor.
+    if (gzclose_r(f) != Z_OK && res == 0) res = ReadBadContent;
     if (res == 0) res = ParseGameImage(db, data.data(), data.size());
     return res;
 }

@@ -12,6 +12,8 @@
 namespace umb::db {
 
 constexpr int GameFileVersion = 23;
+// The largest image read or written: far above the largest legal one (about 9.5 MB).
+constexpr size_t MaxGameImageSize = 16u << 20;
 
 // Builds the uncompressed image of the database, version 23, reserved bytes and fillers zero.
 std::vector<uint8_t> BuildGameImage(const GameDatabase& db);

@@ -3,6 +3,7 @@
 
 #include "base/fileio.h"
 #include "base/littleendian.h"
+#include "ui/gfx/gfx.h"
 
 #include <cstdio>
 #include <cstring>
@@ -127,10 +128,12 @@ int SaveGame(Game& g) {
     const int slot = AskSlot(g, SysmsgSaveSlot);
     if (slot == 0) return -1;
     const std::string image = BuildSavedGame(g);
-    if (WriteFileAtomically(SaveFileName(g.GameName, slot), image.data(), image.size()) != 0) {
+    const std::string path = SaveFileName(g.GameName, slot);
+    if (WriteFileAtomically(path, image.data(), image.size()) != 0) {
         PrintSysmsg(g, SysmsgCannotUseFile);
         return -1;
     }
+    gfx::GfxFileWritten(path.c_str(), gfx::FileSavedGame);
     return 0;
 }
 

@@ -51,7 +51,9 @@ int SaveScreenshotTo(const char* path) {
         }
 
     // An earlier screenshot stays whole unless the new one is complete.
-    return WriteFileAtomically(path, file.data(), file.size());
+    if (WriteFileAtomically(path, file.data(), file.size()) != 0) return -1;
+    GfxFileWritten(path, FileScreenshot);
+    return 0;
 }
 
 int SaveScreenshot() { return SaveScreenshotTo("scrshot.bmp"); }

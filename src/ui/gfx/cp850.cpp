@@ -103,4 +103,24 @@ int UnicodeToCp850(uint32_t codePoint) {
     return it->byte;
 }
 
+int32_t NextUtf8(const char** text) {
+    const auto* p = reinterpret_cast<const unsigned char*>(*text);
+    uint32_t cp = *p;
+    int extra = 0;
+    if (cp >= 0xF0) {
+        cp &= 0x07;
+        extra = 3;
+    } else if (cp >= 0xE0) {
+        cp &= 0x0F;
+        extra = 2;
+    } else if (cp >= 0xC0) {
+        cp &= 0x1F;
+        extra = 1;
+    }
+    ++p;
+    for (; extra > 0 && (*p & 0xC0) == 0x80; --extra, ++p) cp = (cp << 6) | (*p & 0x3Fu);
+    *text = reinterpret_cast<const char*>(p);
+    return extra != 0 ? -1 : static_cast<int32_t>(cp);
+}
+
 }  // namespace umb::gfx

@@ -33,6 +33,9 @@ constexpr int KeyPictureToggle = 390;
 // page lacks it): the game's texts and keys are code page 850, terminals and files speak Unicode.
 extern const uint16_t Cp850ToUnicode[256];
 int UnicodeToCp850(uint32_t codePoint);
+// Returns the code point of the UTF-8 character at *text and moves *text past it; a broken
+// sequence returns -1, having moved past its lead byte and the continuation bytes it had.
+int32_t NextUtf8(const char** text);
 
 struct GfxSurface;
 
@@ -49,7 +52,8 @@ struct GfxTextArea {
 };
 
 // Runs the program's entry: with the window driver on a game thread while the first thread
-// serves the window; headless on the calling thread. Returns the entry's result.
+// serves the window; headless, and in a browser, on the calling thread. Returns the entry's
+// result.
 int GfxRun(int (*entry)(int, char**), int argc, char** argv);
 
 // Opens the 800 x 600 screen (and the window, with the window driver), or closes it. Returns 0,
@@ -105,10 +109,18 @@ void GfxSetTextAreas(const GfxTextArea* areas, int count);
 // The text of the cells whose top-left corner lies at row y between x1 and x2, placed at column
 // (x - x1) / 8, trailing blanks removed; writes at most size - 1 characters and a NUL.
 void GfxTextRow(int x1, int x2, int y, char* out, int size);
-// Headless: writes a transcript line to standard output. The window driver ignores it.
+// Headless: writes a transcript line to standard output; the browser keeps it in the page. The
+// window driver ignores it.
 void GfxTranscript(const char* line);
-// Headless: writes a screen dump of the registered areas.
+// Headless: writes a screen dump of the registered areas (the browser: to the page's transcript).
 void GfxScreenDump();
+
+// The files the program writes for the player: a driver may hand them on (the browser offers a
+// screenshot as a download and keeps saved games across visits to the page).
+constexpr int FileScreenshot = 1;
+constexpr int FileSavedGame = 2;
+// Tells the driver that the file at path, of one of the kinds above, was just written whole.
+void GfxFileWritten(const char* path, int kind);
 
 // Headless streams, for tests: keys are read from in, transcripts and dumps go to out.
 void GfxSetHeadlessStreams(FILE* in, FILE* out);

@@ -42,22 +42,28 @@ Target TargetOf(GfxSurface* s) {
     return {s->pixels.data(), s->width, s->height, false};
 }
 
-// Holds the screen lock while drawing on the screen, and tells the driver afterwards.
+// Holds the screen lock while drawing on the screen, and tells the driver afterwards which part
+// of the screen the drawing may have changed: the rectangle x1,y1-x2,y2, corners in any order,
+// cut to the screen (nothing, when it lies outside).
 class ScreenGuard {
   public:
-    explicit ScreenGuard(bool screen) : screen_(screen) {
+    ScreenGuard(bool screen, int x1, int y1, int x2, int y2)
+        : screen_(screen), x1_(std::max(std::min(x1, x2), 0)), y1_(std::max(std::min(y1, y2), 0)),
+          x2_(std::min(std::max(x1, x2), ScreenWidth - 1)),
+          y2_(std::min(std::max(y1, y2), ScreenHeight - 1)) {
         if (screen_) GfxScreen().lock.lock();
     }
     ~ScreenGuard() {
         if (!screen_) return;
         GfxScreen().lock.unlock();
-        Driver().Present();
+        if (x1_ <= x2_ && y1_ <= y2_) Driver().Present(x1_, y1_, x2_, y2_);
     }
     ScreenGuard(const ScreenGuard&) = delete;
     ScreenGuard& operator=(const ScreenGuard&) = delete;
 
   private:
     bool screen_;
+    int x1_, y1_, x2_, y2_;
 };
 
 // Clips a rectangle to a target; false when nothing of it is left.
@@ -106,7 +112,11 @@ void Copy(GfxSurface* dstSurface, int x, int y, GfxSurface* srcSurface, int x1, 
     if (x1 > x2 || y1 > y2) return;
     const int w = x2 - x1 + 1;
     const int h = y2 - y1 + 1;
-    ScreenGuard guard(dst.screen || src.screen);
+    // A copy from the screen to a surface reads the screen under the lock and changes none of
+    // it: its rectangle then lies off the screen.
+    const bool changes = dst.screen;
+    ScreenGuard guard(dst.screen || src.screen, changes ? x : -1, changes ? y : -1,
+                      changes ? x + w - 1 : -1, changes ? y + h - 1 : -1);
     // memmove row by row in the right order keeps overlapping copies a move.
     const bool upward = dst.pixels == src.pixels && y > y1;
     for (int i = 0; i < h; ++i) {
@@ -200,7 +210,7 @@ void GfxSelectSurface(GfxSurface* s) { current = s; }
 
 void GfxClearSurface(GfxColour c) {
     const Target t = TargetOf(current);
-    ScreenGuard guard(t.screen);
+    ScreenGuard guard(t.screen, 0, 0, t.width - 1, t.height - 1);
     std::fill_n(t.pixels, t.width * t.height, c);
     if (t.screen) ClearCells();
 }
@@ -214,7 +224,7 @@ void GfxClearScreen(GfxColour c) {
 
 void GfxFillBox(int x1, int y1, int x2, int y2, GfxColour c) {
     const Target t = TargetOf(current);
-    ScreenGuard guard(t.screen);
+    ScreenGuard guard(t.screen, x1, y1, x2, y2);
     Fill(t, x1, y1, x2, y2, c);
     if (t.screen)
         RemoveCells(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2));
@@ -222,7 +232,7 @@ void GfxFillBox(int x1, int y1, int x2, int y2, GfxColour c) {
 
 void GfxFrameBox(int x1, int y1, int x2, int y2, GfxColour c) {
     const Target t = TargetOf(current);
-    ScreenGuard guard(t.screen);
+    ScreenGuard guard(t.screen, x1, y1, x2, y2);
     Fill(t, x1, y1, x2, y1, c);
     Fill(t, x1, y2, x2, y2, c);
     Fill(t, x1, y1, x1, y2, c);
@@ -233,7 +243,7 @@ void GfxPlotPixel(int x, int y, GfxColour c) {
     const Target t = TargetOf(current);
     if (x < 0 || y < 0 || x >= t.width || y >= t.height) return;
     if (t.screen) {
-        ScreenGuard guard(true);
+        ScreenGuard guard(true, x, y, x, y);
         t.pixels[y * t.width + x] = c;
     } else {
         t.pixels[y * t.width + x] = c;
@@ -248,7 +258,7 @@ void GfxPlotRow(int x, int y, const GfxColour* colours, int count) {
     const long long end = std::min<long long>(count, static_cast<long long>(t.width) - x);
     if (first >= end) return;
     const long long at = static_cast<long long>(y) * t.width + x + first;
-    ScreenGuard guard(t.screen);
+    ScreenGuard guard(t.screen, static_cast<int>(x + first), y, static_cast<int>(x + end - 1), y);
     std::memcpy(t.pixels + at, colours + first,
                 static_cast<size_t>(end - first) * sizeof(GfxColour));
 }
@@ -266,7 +276,7 @@ void GfxCopyArea(GfxSurface* dst, int x, int y, GfxSurface* src, int x1, int y1,
 void GfxDrawText(const char* text, int count, int x, int y, const GfxTextStyle& style) {
     if (count <= 0) return;
     const Target t = TargetOf(current);
-    ScreenGuard guard(t.screen);
+    ScreenGuard guard(t.screen, x, y, x + count * GlyphWidth - 1, y + GlyphHeight - 1);
     if (t.screen) RemoveCells(x, y, x + count * GlyphWidth - 1, y + GlyphHeight - 1);
     // Text lies inside its surface nearly always: then no pixel needs its own bounds check.
     const bool inside =
@@ -344,18 +354,29 @@ void GfxTextRow(int x1, int x2, int y, char* out, int size) {
 
 void GfxTranscript(const char* line) { Driver().Transcript(line); }
 void GfxScreenDump() { Driver().ScreenDump(); }
+void GfxFileWritten(const char* path, int kind) { Driver().FileWritten(path, kind); }
 
-void WriteScreenDump(FILE* out) {
-    std::fprintf(out, "== screen ==\n");
+void ForEachScreenDumpLine(void (*emit)(const char* line, void* context), void* context) {
+    emit("== screen ==", context);
     char row[ScreenWidth / GlyphWidth + 2];
+    std::string heading;
     for (const GfxTextArea& a : GfxScreen().areas) {
-        std::fprintf(out, "-- %s --\n", a.name);
+        heading = std::string("-- ") + a.name + " --";
+        emit(heading.c_str(), context);
         for (int y = a.y1; y <= a.y2; ++y) {
             GfxTextRow(a.x1, a.x2, y, row, static_cast<int>(sizeof row));
-            if (row[0] != '\0') std::fprintf(out, "%s\n", row);
+            if (row[0] != '\0') emit(row, context);
         }
     }
-    std::fprintf(out, "== end ==\n");
+    emit("== end ==", context);
+}
+
+void WriteScreenDump(FILE* out) {
+    ForEachScreenDumpLine(
+        [](const char* line, void* context) {
+            std::fprintf(static_cast<FILE*>(context), "%s\n", line);
+        },
+        out);
     std::fflush(out);
 }
 

@@ -59,7 +59,7 @@ class HeadlessDriver : public DisplayDriver {
     }
     bool Open(std::string&) override { return true; }
     void Close() override { WriteScreenDump(TextOut()); }
-    void Present() override {}
+    void Present(int, int, int, int) override {}
 
     int ReadKey(int ms) override {
         if (ms >= 0) return 0;  // time is not real: a timed pause ends at once

@@ -21,18 +21,20 @@ struct GfxSurface {
     std::vector<GfxColour> pixels;
 };
 
-// The display-driver seam: the window driver shows the screen and delivers keys from a window;
-// the headless driver reads keys from a stream and writes transcripts and screen dumps.
+// The display-driver seam: the window driver shows the screen and delivers keys from a window
+// (natively an SDL window, in a browser the page's canvas); the headless driver reads keys from
+// a stream and writes transcripts and screen dumps.
 class DisplayDriver {
   public:
     virtual ~DisplayDriver() = default;
-    // Runs the entry: the window driver on a game thread, the headless one directly.
+    // Runs the entry: the native window driver on a game thread, the others directly.
     virtual int Run(int (*entry)(int, char**), int argc, char** argv) = 0;
     // Returns false when no window can be shown, the reason in why.
     virtual bool Open(std::string& why) = 0;
     virtual void Close() = 0;
-    // The screen changed; the caller does not hold the screen lock.
-    virtual void Present() = 0;
+    // The screen changed inside x1,y1-x2,y2 (corners included, on the screen); the caller does
+    // not hold the screen lock.
+    virtual void Present(int x1, int y1, int x2, int y2) = 0;
     // Waits for a key: ms < 0 without end; returns the code, or 0 when the time passed first.
     virtual int ReadKey(int ms) = 0;
     virtual void Sleep(int ms) = 0;
@@ -41,10 +43,24 @@ class DisplayDriver {
     virtual bool MessageBox(const char* caption, const char* text) = 0;
     virtual void Transcript(const char* line) = 0;
     virtual void ScreenDump() = 0;
+    // A file of the player's was written (FileScreenshot, FileSavedGame); only the browser
+    // driver has anything to do then.
+    virtual void FileWritten(const char* path, int kind) {
+        (void)path;
+        (void)kind;
+    }
 };
 
 DisplayDriver* MakeHeadlessDriver();
+// The window: an SDL window natively, the page's canvas in a browser.
 DisplayDriver* MakeWindowDriver();
+
+// What a browser key press asks for besides the game's key codes.
+constexpr int WebKeyNone = 0;         // nothing: the browser keeps the key
+constexpr int WebKeyFullScreen = -1;  // F11 or Alt+Enter: full screen on or off
+// Returns the game's key code for a browser's key press, given its DOM key name ("Enter", "a",
+// "é") and modifiers, as the window maps the same keys, or one of the two values above.
+int WebKeyFromDom(const char* key, bool ctrl, bool alt, bool meta);
 
 // A character drawn on the screen: the x of its glyph cell's top-left corner and its code.
 struct GfxCell {
@@ -83,6 +99,8 @@ struct GfxScreenState {
 
 GfxScreenState& GfxScreen();
 
+// Hands each line of the screen dump of the registered areas to emit, in order.
+void ForEachScreenDumpLine(void (*emit)(const char* line, void* context), void* context);
 // Writes the screen dump of the registered areas to out.
 void WriteScreenDump(FILE* out);
 

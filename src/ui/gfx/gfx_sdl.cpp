@@ -165,7 +165,7 @@ class WindowDriver : public DisplayDriver {
     int Run(int (*entry)(int, char**), int argc, char** argv) override;
     bool Open(std::string& why) override { return Ask(RequestKind::Open, "", "", &why); }
     void Close() override { Ask(RequestKind::Close, "", ""); }
-    void Present() override {
+    void Present(int, int, int, int) override {
         if (window_ready_ && !present_pending_.exchange(true)) Wake();
     }
     int ReadKey(int ms) override;
@@ -367,24 +367,10 @@ void WindowDriver::PushKey(int key) {
 
 // Typed text arrives as UTF-8; each character the code page has becomes its byte.
 void WindowDriver::PushText(const char* utf8) {
-    const auto* p = reinterpret_cast<const unsigned char*>(utf8);
-    while (*p != 0) {
-        uint32_t cp = *p;
-        int extra = 0;
-        if (cp >= 0xF0) {
-            cp &= 0x07;
-            extra = 3;
-        } else if (cp >= 0xE0) {
-            cp &= 0x0F;
-            extra = 2;
-        } else if (cp >= 0xC0) {
-            cp &= 0x1F;
-            extra = 1;
-        }
-        ++p;
-        for (; extra > 0 && (*p & 0xC0) == 0x80; --extra, ++p) cp = (cp << 6) | (*p & 0x3Fu);
-        if (extra != 0) continue;  // a broken sequence types nothing
-        if (const int byte = UnicodeToCp850(cp); byte != 0) PushKey(byte);
+    while (*utf8 != '\0') {
+        const int32_t cp = NextUtf8(&utf8);
+        if (cp < 0) continue;  // a broken sequence types nothing
+        if (const int byte = UnicodeToCp850(static_cast<uint32_t>(cp)); byte != 0) PushKey(byte);
     }
 }
 

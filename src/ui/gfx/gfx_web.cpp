@@ -1,0 +1,265 @@
+// gfx_web.cpp - the browser driver: the screen on the page's canvas, keys from the page.
+//
+// The game runs on the page's only thread. Where it waits for a key it yields to the browser
+// (the build's asyncify lets emscripten_sleep return to the event loop and resume later), so
+// key presses, drawing and everything else on the page go on meanwhile. The page (player.js)
+// supplies Module.umbPage, which does the DOM side: the canvas, dialogs, downloads, storage.
+#include "ui/gfx/gfx_internal.h"
+
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace umb::gfx {
+
+namespace {
+
+// clang-format off
+// A part of the screen, width x height RGBA pixels row after row, to show at x, y.
+EM_JS(void, PageShow, (const void* rgba, int x, int y, int width, int height), {
+    Module.umbPage.show(HEAPU8.subarray(rgba, rgba + width * height * 4), x, y, width, height);
+});
+EM_JS(void, PageTranscript, (const char16_t* line), {
+    Module.umbPage.transcript(UTF16ToString(line));
+});
+EM_JS(void, PageTitle, (const char16_t* title), { Module.umbPage.title(UTF16ToString(title)); });
+EM_JS(void, PageAlert, (const char16_t* caption, const char16_t* text), {
+    Module.umbPage.alert(UTF16ToString(caption), UTF16ToString(text));
+});
+EM_JS(void, PageFileWritten, (const char* path, int kind), {
+    Module.umbPage.fileWritten(UTF8ToString(path), kind);
+});
+EM_JS(void, PageWaiting, (), { Module.umbPage.waiting(); });
+EM_JS(void, PageEnded, (), { Module.umbPage.ended(); });
+EM_JS(void, PageFullScreen, (), { Module.umbPage.fullScreen(); });
+// clang-format on
+
+// A request queued with the keys: a screen dump when the game next asks for a key, as the
+// headless driver's {screen}.
+constexpr int DumpRequest = -2;
+
+// How long the game sleeps between looks at the keys while it waits: short enough that a key
+// shows at once, long enough to cost nothing while the page is idle.
+constexpr int PollMs = 10;
+
+// Texts on the screen are code page 850; the page speaks Unicode.
+std::u16string ToUtf16(const char* text) {
+    std::u16string out;
+    for (const char* p = text; *p != '\0'; ++p) {
+        const auto b = static_cast<unsigned char>(*p);
+        out.push_back(static_cast<char16_t>(b < 0x80 ? b : Cp850ToUnicode[b]));
+    }
+    return out;
+}
+
+class WebDriver;
+WebDriver* active = nullptr;  // the page's one driver, for the calls from the page
+
+class WebDriver : public DisplayDriver {
+  public:
+    WebDriver() { active = this; }
+    ~WebDriver() override {
+        if (active == this) active = nullptr;
+    }
+
+    int Run(int (*entry)(int, char**), int argc, char** argv) override { return entry(argc, argv); }
+
+    bool Open(std::string&) override {
+        if (!listening_) {
+            emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, 1, OnKeyDown);
+            listening_ = true;
+        }
+        Present(0, 0, ScreenWidth - 1, ScreenHeight - 1);
+        return true;
+    }
+
+    // The game is over: the page shows the last screen and, as the headless driver, the
+    // transcript ends with a dump of it.
+    void Close() override {
+        Show();
+        ScreenDump();
+        ended_ = true;
+        // The keys are the page's own again.
+        emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, 1, nullptr);
+        listening_ = false;
+        PageEnded();
+    }
+
+    void Present(int x1, int y1, int x2, int y2) override {
+        dirtyX1_ = std::min(dirtyX1_, x1);
+        dirtyY1_ = std::min(dirtyY1_, y1);
+        dirtyX2_ = std::max(dirtyX2_, x2);
+        dirtyY2_ = std::max(dirtyY2_, y2);
+    }
+
+    int ReadKey(int ms) override {
+        const double start = emscripten_get_now();
+        // A timed wait yields at least once, so that even a game polling the keys leaves the
+        // page alive.
+        for (bool slept = false;; slept = true) {
+            while (!keys_.empty()) {
+                const int key = keys_.front();
+                keys_.pop_front();
+                if (key == DumpRequest) {
+                    ScreenDump();
+                    continue;
+                }
+                asking_ = false;
+                return key;
+            }
+            if (ms >= 0 && slept && emscripten_get_now() - start >= ms) return 0;
+            Show();
+            // Only a wait without end asks the player: a pause goes by on its own.
+            if (ms < 0 && !asking_) {
+                asking_ = true;
+                PageWaiting();
+            }
+            Nap(ms < 0 ? PollMs : std::min(ms, PollMs));
+        }
+    }
+
+    void Sleep(int ms) override {
+        Show();
+        Nap(ms);
+    }
+
+    void SetTitle(const char* title) override { PageTitle(ToUtf16(title).c_str()); }
+
+    bool MessageBox(const char* caption, const char* text) override {
+        Show();
+        PageAlert(ToUtf16(caption).c_str(), ToUtf16(text).c_str());
+        return true;
+    }
+
+    void Transcript(const char* line) override { PageTranscript(ToUtf16(line).c_str()); }
+
+    void ScreenDump() override {
+        ForEachScreenDumpLine(
+            [](const char* line, void* self) { static_cast<WebDriver*>(self)->Transcript(line); },
+            this);
+    }
+
+    void FileWritten(const char* path, int kind) override { PageFileWritten(path, kind); }
+
+    // From the page.
+    void Queue(int key) { keys_.push_back(key); }
+    void RequestDump() {
+        // Once the game is over no key is asked for again: the dump is made at once.
+        if (ended_)
+            ScreenDump();
+        else
+            keys_.push_back(DumpRequest);
+    }
+    bool Asking() const { return asking_ && keys_.empty(); }
+    double ShowingMs() const { return showing_; }
+    double BusyMs() const {
+        // A nap under way is not work either.
+        return (napSince_ > 0 ? napSince_ : emscripten_get_now()) - started_ - napping_;
+    }
+
+  private:
+    static EM_BOOL OnKeyDown(int, const EmscriptenKeyboardEvent* e, void* self) {
+        const int code = WebKeyFromDom(e->key, e->ctrlKey != 0, e->altKey != 0, e->metaKey != 0);
+        if (code == WebKeyNone) return EM_FALSE;
+        // Asked for while the key is being pressed: browsers allow full screen only then.
+        if (code == WebKeyFullScreen)
+            PageFullScreen();
+        else
+            static_cast<WebDriver*>(self)->Queue(code);
+        return EM_TRUE;  // the browser does nothing else with the key
+    }
+
+    // The screen goes to the canvas only when the game is about to wait: what changed since it
+    // last went, in one piece.
+    void Show() {
+        if (dirtyX1_ > dirtyX2_ || dirtyY1_ > dirtyY2_) return;
+        const double start = emscripten_get_now();
+        const int width = dirtyX2_ - dirtyX1_ + 1;
+        const int height = dirtyY2_ - dirtyY1_ + 1;
+        const GfxColour* pixels = GfxScreen().pixels.data();
+        // The canvas wants red, green, blue and an opaque alpha, byte by byte: the colour values
+        // lack only the alpha, which is set two pixels at a time.
+        uint32_t* out = rgba_.data();
+        for (int y = dirtyY1_; y <= dirtyY2_; ++y) {
+            const GfxColour* in = pixels + y * ScreenWidth + dirtyX1_;
+            int x = 0;
+            for (; x + 1 < width; x += 2, out += 2) {
+                uint64_t pair;
+                std::memcpy(&pair, in + x, sizeof pair);
+                pair |= 0xFF000000FF000000u;
+                std::memcpy(out, &pair, sizeof pair);
+            }
+            if (x < width) *out++ = in[x] | 0xFF000000u;
+        }
+        PageShow(rgba_.data(), dirtyX1_, dirtyY1_, width, height);
+        showing_ += emscripten_get_now() - start;
+        dirtyX1_ = dirtyY1_ = std::numeric_limits<int>::max();
+        dirtyX2_ = dirtyY2_ = -1;
+    }
+
+    // Hands the page to the browser for ms milliseconds (0: one turn of its event loop).
+    void Nap(int ms) {
+        napSince_ = emscripten_get_now();
+        emscripten_sleep(ms > 0 ? static_cast<unsigned>(ms) : 0);
+        napping_ += emscripten_get_now() - napSince_;
+        napSince_ = 0;
+    }
+
+    std::deque<int> keys_;
+    // The part of the screen being shown, RGBA; the whole screen fits.
+    std::vector<uint32_t> rgba_ = std::vector<uint32_t>(ScreenWidth * ScreenHeight);
+    bool listening_ = false;
+    // What changed on the screen since it was last shown; empty when x1 > x2.
+    int dirtyX1_ = std::numeric_limits<int>::max();
+    int dirtyY1_ = std::numeric_limits<int>::max();
+    int dirtyX2_ = -1;
+    int dirtyY2_ = -1;
+    bool ended_ = false;
+    bool asking_ = false;  // waiting for a key without end: the game asks the player
+    const double started_ = emscripten_get_now();
+    double napping_ = 0;   // the time given to the browser while waiting or pausing
+    double napSince_ = 0;  // when the nap under way began; 0: none is
+    double showing_ = 0;   // the part of the work spent showing the screen
+};
+
+}  // namespace
+
+DisplayDriver* MakeWindowDriver() { return new WebDriver; }
+
+}  // namespace umb::gfx
+
+// What the page calls.
+extern "C" {
+
+// Asks for a screen dump in the transcript when the game next asks for a key.
+EMSCRIPTEN_KEEPALIVE void umb_screen_dump() {
+    if (umb::gfx::active != nullptr) umb::gfx::active->RequestDump();
+}
+
+// Hands the game a key code, as pressing the key would (the page's own buttons).
+EMSCRIPTEN_KEEPALIVE void umb_press_key(int code) {
+    if (umb::gfx::active != nullptr && code > 0) umb::gfx::active->Queue(code);
+}
+
+// Returns 1 while the game waits for the player's key, none being queued, else 0 (also during
+// a timed pause).
+EMSCRIPTEN_KEEPALIVE int umb_waiting() {
+    return umb::gfx::active != nullptr && umb::gfx::active->Asking() ? 1 : 0;
+}
+
+// Returns the milliseconds the game has spent working, rather than waiting or pausing.
+EMSCRIPTEN_KEEPALIVE double umb_busy_ms() {
+    return umb::gfx::active != nullptr ? umb::gfx::active->BusyMs() : 0.0;
+}
+
+// Returns the part of umb_busy_ms spent putting the screen on the canvas.
+EMSCRIPTEN_KEEPALIVE double umb_showing_ms() {
+    return umb::gfx::active != nullptr ? umb::gfx::active->ShowingMs() : 0.0;
+}
+}
