@@ -210,7 +210,7 @@
     },
     // What the player's browser driver (gfx_web.cpp) calls.
     umbPage: {
-      // Only the part of the screen that changed comes, straight from the player's memory.
+      // Only the part of the screen that changed comes, once a frame at most.
       show: function (rgba, x, y, width, height) {
         const pixels = new Uint8ClampedArray(rgba.buffer, rgba.byteOffset, rgba.length);
         context.putImageData(new ImageData(pixels, width, height), x, y);

@@ -456,8 +456,10 @@ async function main() {
   }
 }
 
-// What the page's canvas shows, as RGBA bytes.
+// What the page's canvas shows, as RGBA bytes, once the browser has drawn its next frame (the
+// screen reaches the canvas at a frame).
 async function canvasPixels(page) {
+  await page.evaluate(() => new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done))));
   return Buffer.from(await page.evaluate(function () {
     const c = document.getElementById('screen');
     return Array.from(c.getContext('2d').getImageData(0, 0, c.width, c.height).data);

@@ -21,9 +21,32 @@ namespace umb::gfx {
 namespace {
 
 // clang-format off
-// A part of the screen, width x height RGBA pixels row after row, to show at x, y.
-EM_JS(void, PageShow, (const void* rgba, int x, int y, int width, int height), {
-    Module.umbPage.show(HEAPU8.subarray(rgba, rgba + width * height * 4), x, y, width, height);
+// A part of the screen changed: the rectangle at x, y of the 800-pixel-wide screen whose colour
+// values (red, green, blue bytes and one unused) start at screen. The page takes it when the
+// browser next draws a frame, all that changed by then in one piece: the game never waits for
+// the canvas, and a run of quick waits costs one copy, not one each.
+EM_JS(void, PageShow, (const void* screen, int x, int y, int width, int height), {
+    var due = Module.umbDue;
+    if (due) {
+        var right = Math.max(due.x + due.w, x + width), bottom = Math.max(due.y + due.h, y + height);
+        due.x = Math.min(due.x, x);
+        due.y = Math.min(due.y, y);
+        due.w = right - due.x;
+        due.h = bottom - due.y;
+        return;
+    }
+    Module.umbDue = {x: x, y: y, w: width, h: height};
+    requestAnimationFrame(function () {
+        var d = Module.umbDue;
+        Module.umbDue = null;
+        var rgba = new Uint8ClampedArray(d.w * d.h * 4);
+        for (var row = 0; row < d.h; ++row) {
+            var from = screen + ((d.y + row) * 800 + d.x) * 4;
+            rgba.set(HEAPU8.subarray(from, from + d.w * 4), row * d.w * 4);
+        }
+        for (var i = 3; i < rgba.length; i += 4) rgba[i] = 255;
+        Module.umbPage.show(rgba, d.x, d.y, d.w, d.h);
+    });
 });
 EM_JS(void, PageTranscript, (const char16_t* line), {
     Module.umbPage.transcript(UTF16ToString(line));
@@ -175,29 +198,14 @@ class WebDriver : public DisplayDriver {
         return EM_TRUE;  // the browser does nothing else with the key
     }
 
-    // The screen goes to the canvas only when the game is about to wait: what changed since it
-    // last went, in one piece.
+    // What changed on the screen goes to the page only when the game is about to wait, in one
+    // piece; the page puts it on the canvas at its next frame.
     void Show() {
         if (dirtyX1_ > dirtyX2_ || dirtyY1_ > dirtyY2_) return;
         const double start = emscripten_get_now();
         const int width = dirtyX2_ - dirtyX1_ + 1;
         const int height = dirtyY2_ - dirtyY1_ + 1;
-        const GfxColour* pixels = GfxScreen().pixels.data();
-        // The canvas wants red, green, blue and an opaque alpha, byte by byte: the colour values
-        // lack only the alpha, which is set two pixels at a time.
-        uint32_t* out = rgba_.data();
-        for (int y = dirtyY1_; y <= dirtyY2_; ++y) {
-            const GfxColour* in = pixels + y * ScreenWidth + dirtyX1_;
-            int x = 0;
-            for (; x + 1 < width; x += 2, out += 2) {
-                uint64_t pair;
-                std::memcpy(&pair, in + x, sizeof pair);
-                pair |= 0xFF000000FF000000u;
-                std::memcpy(out, &pair, sizeof pair);
-            }
-            if (x < width) *out++ = in[x] | 0xFF000000u;
-        }
-        PageShow(rgba_.data(), dirtyX1_, dirtyY1_, width, height);
+        PageShow(GfxScreen().pixels.data(), dirtyX1_, dirtyY1_, width, height);
         showing_ += emscripten_get_now() - start;
         dirtyX1_ = dirtyY1_ = std::numeric_limits<int>::max();
         dirtyX2_ = dirtyY2_ = -1;
@@ -212,8 +220,6 @@ class WebDriver : public DisplayDriver {
     }
 
     std::deque<int> keys_;
-    // The part of the screen being shown, RGBA; the whole screen fits.
-    std::vector<uint32_t> rgba_ = std::vector<uint32_t>(ScreenWidth * ScreenHeight);
     bool listening_ = false;
     // What changed on the screen since it was last shown; empty when x1 > x2.
     int dirtyX1_ = std::numeric_limits<int>::max();
