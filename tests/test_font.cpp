@@ -55,3 +55,26 @@ TEST(Cp850, CharactersOutsideTheCodePageGiveZero) {
     EXPECT_EQ(UnicodeToCp850(0x00B6), 0xF4);
     EXPECT_EQ(UnicodeToCp850(0x00A7), 0xF5);
 }
+
+// Every front end decodes typed UTF-8 the same way: only well-formed characters count.
+TEST(Utf8, OneDecoderRefusesWhatIsNoCharacter) {
+    const char* text = "a\xC3\xA8\xA9z\xC0\xAF\xE2\x82";
+    EXPECT_EQ(NextUtf8(&text), 'a');
+    EXPECT_EQ(NextUtf8(&text), 0xE8);  // è
+    EXPECT_EQ(NextUtf8(&text), -1);    // a stray continuation byte is no character
+    EXPECT_EQ(NextUtf8(&text), 'z');
+    EXPECT_EQ(NextUtf8(&text), -1);  // an overlong "/": a lead byte that starts nothing
+    EXPECT_EQ(NextUtf8(&text), -1);
+    EXPECT_EQ(NextUtf8(&text), -1);  // cut short by the end of the text
+    EXPECT_EQ(*text, '\0');
+
+    int32_t cp = 0;
+    const unsigned char partial[] = {0xE2, 0x82};
+    EXPECT_EQ(Utf8Character(partial, 2, &cp), 0);  // more bytes may yet come
+    const unsigned char surrogate[] = {0xED, 0xA0, 0x80};
+    EXPECT_EQ(Utf8Character(surrogate, 3, &cp), 3);
+    EXPECT_EQ(cp, -1);
+    const unsigned char euro[] = {0xE2, 0x82, 0xAC};
+    EXPECT_EQ(Utf8Character(euro, 3, &cp), 3);
+    EXPECT_EQ(cp, 0x20AC);
+}

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstring>
 
 namespace umb::gfx {
 
@@ -103,24 +104,42 @@ int UnicodeToCp850(uint32_t codePoint) {
     return it->byte;
 }
 
+int Utf8Continuations(int lead) {
+    if (lead >= 0xC2 && lead <= 0xDF) return 1;
+    if (lead >= 0xE0 && lead <= 0xEF) return 2;
+    if (lead >= 0xF0 && lead <= 0xF4) return 3;
+    return -1;
+}
+
+int Utf8Character(const unsigned char* p, size_t n, int32_t* codePoint) {
+    *codePoint = -1;
+    if (n == 0) return 0;
+    if (p[0] < 0x80) {
+        *codePoint = p[0];
+        return 1;
+    }
+    const int more = Utf8Continuations(p[0]);
+    if (more < 0) return 1;
+    uint32_t cp = p[0] & (0x3Fu >> more);
+    for (int k = 1; k <= more; ++k) {
+        if (static_cast<size_t>(k) >= n) return 0;
+        if ((p[k] & 0xC0) != 0x80) return k;  // cut short: the bytes before the intruder go
+        cp = (cp << 6) | (p[k] & 0x3Fu);
+    }
+    const uint32_t least[] = {0, 0x80, 0x800, 0x10000};
+    if (cp >= least[more] && cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF))
+        *codePoint = static_cast<int32_t>(cp);
+    return more + 1;
+}
+
 int32_t NextUtf8(const char** text) {
     const auto* p = reinterpret_cast<const unsigned char*>(*text);
-    uint32_t cp = *p;
-    int extra = 0;
-    if (cp >= 0xF0) {
-        cp &= 0x07;
-        extra = 3;
-    } else if (cp >= 0xE0) {
-        cp &= 0x0F;
-        extra = 2;
-    } else if (cp >= 0xC0) {
-        cp &= 0x1F;
-        extra = 1;
-    }
-    ++p;
-    for (; extra > 0 && (*p & 0xC0) == 0x80; --extra, ++p) cp = (cp << 6) | (*p & 0x3Fu);
-    *text = reinterpret_cast<const char*>(p);
-    return extra != 0 ? -1 : static_cast<int32_t>(cp);
+    int32_t cp = -1;
+    const size_t n = strnlen(*text, 4);
+    const int used = Utf8Character(p, n, &cp);
+    // Cut short by the end of the text: all that is left goes.
+    *text += used > 0 ? static_cast<size_t>(used) : n;
+    return used > 0 ? cp : -1;
 }
 
 }  // namespace umb::gfx

@@ -175,16 +175,6 @@ int ReadByte(TermDevice& d, int64_t deadline) {
     }
 }
 
-// Bytes following a UTF-8 lead byte, -1 for a byte that starts no character.
-int Utf8Continuations(int lead) {
-    if (lead >= 0xC2 && lead <= 0xDF) return 1;
-    if (lead >= 0xE0 && lead <= 0xEF) return 2;
-    if (lead >= 0xF0 && lead <= 0xF4) return 3;
-    return -1;
-}
-
-bool IsContinuation(int b) { return (b & 0xC0) == 0x80; }
-
 // The rest of an escape sequence after ESC; returns the key it names, or 0 when it names none
 // (swallowed whole, or cut short).
 int ReadEscapeSequence(TermDevice& d, int introducer) {
@@ -217,25 +207,16 @@ int ReadEscapeSequence(TermDevice& d, int introducer) {
 
 int DecodeUtf8(const unsigned char* p, size_t n, int* cp850) {
     *cp850 = 0;
-    if (n == 0) return 0;
-    if (p[0] < 0x80) {
-        if (p[0] >= 0x20 && p[0] < 0x7F) *cp850 = p[0];
-        return 1;
+    int32_t cp = -1;
+    const int used = Utf8Character(p, n, &cp);
+    if (cp >= 0x20 && cp < 0x7F) {
+        *cp850 = cp;
+    } else if (cp >= 0x80) {
+        // Only the upper half: a character that maps to a control byte would be a key in disguise.
+        const int b = UnicodeToCp850(static_cast<uint32_t>(cp));
+        if (b >= 0x80) *cp850 = b;
     }
-    const int more = Utf8Continuations(p[0]);
-    if (more < 0) return 1;
-    uint32_t cp = p[0] & (0x3F >> more);
-    for (int k = 1; k <= more; ++k) {
-        if (static_cast<size_t>(k) >= n) return 0;
-        if (!IsContinuation(p[k])) return k;  // cut short: the bytes before the intruder go
-        cp = (cp << 6) | (p[k] & 0x3Fu);
-    }
-    const uint32_t least[] = {0, 0x80, 0x800, 0x10000};
-    if (cp < least[more] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return more + 1;
-    const int b = UnicodeToCp850(cp);
-    // Only the upper half: a character that maps to a control byte would be a key in disguise.
-    if (b >= 0x80) *cp850 = b;
-    return more + 1;
+    return used;
 }
 
 int TermOpen(TermDevice& d, int in, int out, bool raw) {
@@ -325,8 +306,8 @@ int TermReadKey(TermDevice& d, int timeoutMs) {
         while (got <= more) {
             const int c = ReadByte(d, DeadlineOf(TermSequenceMs));
             if (c < 0) break;
-            if (!IsContinuation(c)) {
-                --d.inPos;  // the start of the next key
+            if ((c & 0xC0) != 0x80) {  // no continuation byte
+                --d.inPos;             // the start of the next key
                 break;
             }
             seq[got++] = static_cast<unsigned char>(c);
