@@ -70,7 +70,11 @@ void FlushLog(ScreenState& s) {
 
 }  // namespace
 
-extern const FrontEnd WindowFrontEnd;
+const FrontEnd WindowFrontEnd = {
+    "window",          WindowOpen,      ScreenClose,    WindowNewGame,       WindowShowLocation,
+    WindowShowMessage, WindowShowReply, WindowShowNote, WindowClearMessages, AskYesNo,
+    AskChoice,         ReadLine,        WaitKeyOrTime,  DisplayPicture,
+};
 
 namespace {
 
@@ -78,12 +82,6 @@ namespace {
 const FrontEnd& Of(const ScreenState& s) { return s.Front != nullptr ? *s.Front : WindowFrontEnd; }
 
 }  // namespace
-
-const FrontEnd WindowFrontEnd = {
-    "window",          WindowOpen,      ScreenClose,    WindowNewGame,       WindowShowLocation,
-    WindowShowMessage, WindowShowReply, WindowShowNote, WindowClearMessages, AskYesNo,
-    AskChoice,         ReadLine,        WaitKeyOrTime,  DisplayPicture,
-};
 
 int FrontOpen(ScreenState& s, const char* title) {
     if (s.Front == nullptr) s.Front = &WindowFrontEnd;
@@ -112,9 +110,7 @@ void FrontNewGame(ScreenState& s) {
     Of(s).newGame(s);
     if (LogOn(s)) {
         // The first location of the new game is written whole, even when it is the last one seen.
-        s.Transcript->shownName.clear();
-        s.Transcript->shownTexts.clear();
-        s.Transcript->shownStatus.clear();
+        s.Transcript->shown = ShownLocation{};
     }
 }
 

@@ -88,23 +88,34 @@ void LogText(TextLog& log, const char* text, bool literal) {
     WriteWrapped(log, text, nullptr, literal);
 }
 
+LocationNews TakeLocationNews(ShownLocation& shown, const LocationView& v) {
+    LocationNews news;
+    const int count = std::clamp(v.textCount, 0, 3);
+    std::vector<std::string> texts;
+    for (int i = 0; i < count; ++i) texts.emplace_back(v.texts[i] != nullptr ? v.texts[i] : "");
+    news.anew = v.again || !shown.any || shown.name != v.name;
+    for (int i = 0; i < count; ++i)
+        news.fresh[i] = news.anew || std::find(shown.texts.begin(), shown.texts.end(),
+                                               texts[static_cast<size_t>(i)]) == shown.texts.end();
+    const std::string status = v.status != nullptr ? v.status : "";
+    news.statusChanged = status != shown.status;
+    shown.any = true;
+    shown.name = v.name;
+    shown.texts = std::move(texts);
+    shown.status = status;
+    return news;
+}
+
 void LogLocation(TextLog& log, const LocationView& v) {
     if (log.out == nullptr || v.name == nullptr) return;
-    std::vector<std::string> texts(v.texts, v.texts + std::clamp(v.textCount, 0, 3));
-    const bool anew = v.again || log.shownName != v.name;
-    if (anew) {
+    const LocationNews news = TakeLocationNews(log.shown, v);
+    if (news.anew) {
         if (log.wroteAnything) WriteLine(log, "", 0);
         LogText(log, v.name);
     }
-    for (const std::string& t : texts)
-        if (anew ||
-            std::find(log.shownTexts.begin(), log.shownTexts.end(), t) == log.shownTexts.end())
-            LogText(log, t.c_str());
-    log.shownName = v.name;
-    log.shownTexts = std::move(texts);
-    const std::string status = v.status != nullptr ? v.status : "";
-    if (status != log.shownStatus && !status.empty()) LogText(log, status.c_str());
-    log.shownStatus = status;
+    for (int i = 0; i < 3; ++i)
+        if (news.fresh[i]) LogText(log, v.texts[i]);
+    if (news.statusChanged && !log.shown.status.empty()) LogText(log, v.status);
 }
 
 void LogAnswer(TextLog& log, const char* prompt, const char* typed) {

@@ -10,15 +10,32 @@
 
 namespace umb::ui {
 
+// What a text front end has shown of the location the player is at, so that a location is
+// shown whole when the player arrives and later only what changed in it.
+struct ShownLocation {
+    bool any = false;  // a location was shown since the game began
+    std::string name;
+    std::vector<std::string> texts;
+    std::string status;  // the status line shown last
+};
+
+// What of a location is to be shown.
+struct LocationNews {
+    bool anew = false;   // the name and every text: the player arrived, or asked again
+    bool fresh[3] = {};  // which of the texts are to be shown
+    bool statusChanged = false;
+};
+
+// Returns what of v is new against shown, which then holds v.
+LocationNews TakeLocationNews(ShownLocation& shown, const LocationView& v);
+
 // Where the lines go and what was written last, so that a location is written again only when
 // what it shows changed.
 struct TextLog {
     FILE* out = nullptr;
     bool ownsFile = false;  // opened by OpenTextLog, closed by CloseTextLog
     int width = 99;         // the characters a line holds: the window's message area by default
-    std::string shownName;  // the location written last
-    std::vector<std::string> shownTexts;  // and its texts
-    std::string shownStatus;              // the status line written last
+    ShownLocation shown;
     bool wroteAnything = false;
 };
 

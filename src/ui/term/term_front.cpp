@@ -97,7 +97,7 @@ std::string WritePrompt(TextFront& tf, const char* prompt) {
 
 void DrawStatusTop(TextFront& tf) {
     const int width = Width(tf);
-    std::string line = tf.shownStatus.substr(0, static_cast<size_t>(width));
+    std::string line = tf.shown.status.substr(0, static_cast<size_t>(width));
     line.resize(static_cast<size_t>(width), ' ');
     // Drawn at the top and the cursor put back where the text flows on.
     Emit(tf, std::string("\x1b"
@@ -334,13 +334,8 @@ void TfNewGame(ScreenState& s) {
     if (s.Text == nullptr) return;
     TextFront& tf = *s.Text;
     Release(tf);
-    tf.shownName.clear();
-    tf.shownTexts.clear();
-    tf.locationShown = false;
-    tf.shownStatus.clear();
-    tf.log.shownName.clear();
-    tf.log.shownTexts.clear();
-    tf.log.shownStatus.clear();
+    tf.shown = ShownLocation{};
+    tf.log.shown = ShownLocation{};
 }
 
 void TfShowLocation(ScreenState& s, const LocationView& v) {
@@ -351,29 +346,20 @@ void TfShowLocation(ScreenState& s, const LocationView& v) {
         LogLocation(tf.log, v);
         return;
     }
-    const int count = std::clamp(v.textCount, 0, 3);
-    std::vector<std::string> texts;
-    for (int i = 0; i < count; ++i) texts.emplace_back(v.texts[i] != nullptr ? v.texts[i] : "");
-    const bool anew = v.again || !tf.locationShown || tf.shownName != v.name;
+    const LocationNews news = TakeLocationNews(tf.shown, v);
     Release(tf);
     tf.holding = true;
-    if (anew) {
+    if (news.anew) {
         Emit(tf, "\n");
         WriteText(tf, v.name, false, Bold);
     }
-    for (const std::string& t : texts) {
-        if (anew || std::find(tf.shownTexts.begin(), tf.shownTexts.end(), t) == tf.shownTexts.end())
-            WriteText(tf, t.c_str(), false);
-    }
-    tf.shownName = v.name;
-    tf.shownTexts = std::move(texts);
-    tf.locationShown = true;
+    for (int i = 0; i < 3; ++i)
+        if (news.fresh[i]) WriteText(tf, v.texts[i], false);
     // The engine describes the location after every turn: a changed status line shows then.
-    if (v.status != nullptr && tf.shownStatus != v.status) {
-        tf.shownStatus = v.status;
+    if (news.statusChanged) {
         if (tf.statusTop)
             DrawStatusTop(tf);
-        else if (!tf.shownStatus.empty())
+        else if (!tf.shown.status.empty())
             WriteText(tf, v.status, false, Reverse);
     }
     tf.holding = false;

@@ -21,10 +21,7 @@ struct TextFront {
     bool statusTop = false;  // the status line held on the top line, the rest scrolling below
     bool pictures = false;   // 24-bit colour half blocks may be drawn
     TextLog log;             // plain mode writes through it
-    std::string shownName;   // the location shown last, and its texts
-    std::vector<std::string> shownTexts;
-    bool locationShown = false;
-    std::string shownStatus;  // the status line shown last
+    ShownLocation shown;     // what the look with colours shows of the location
     // A location is held back until the picture that follows it is drawn, so that the picture
     // comes above the location's name; the next call of any other kind writes it.
     std::string held;
