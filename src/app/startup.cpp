@@ -77,6 +77,8 @@ int ParseOption(Startup& s, const char* arg) {
             s.Tool = ToolMap;
         } else if (CompareNoCase(arg, "--test") == 0) {
             s.Tool = ToolTest;
+        } else if (CompareNoCase(arg, "--pictures") == 0) {
+            s.Tool = ToolPictures;
         } else if (CompareNoCase(arg, "--png") == 0) {
             s.Png = true;
         } else if (CompareNoCase(arg, "--bless") == 0) {
@@ -194,6 +196,17 @@ void ShowMissing(const Startup& s, const std::string& sourcePath, const std::str
     GfxMessageBox("Error", text.c_str());
 }
 
+// Reads UMB_SEED=N (0 to 4294967295); returns whether it named a seed.
+bool SeedFromEnvironment(unsigned& seed) {
+    const char* text = std::getenv("UMB_SEED");
+    if (text == nullptr || *text < '0' || *text > '9') return false;
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(text, &end, 10);
+    if (*end != '\0' || value > 0xFFFFFFFFull) return false;
+    seed = static_cast<unsigned>(value);
+    return true;
+}
+
 }  // namespace
 
 bool WantsTerminal(int argc, char** argv) {
@@ -206,10 +219,12 @@ bool WantsTerminal(int argc, char** argv) {
 }
 
 int UmbMain(int argc, char** argv) {
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
     Startup s;
+    s.Seeded = SeedFromEnvironment(s.Seed);
     if (const int res = ReadCommandLine(s, argc, argv); res != 0)
         return res == -2 ? ExitUsage : ExitSuccess;
+    // A fixed seed makes a game that draws random numbers play the same way every time.
+    std::srand(s.Seeded ? s.Seed : static_cast<unsigned>(std::time(nullptr)));
     const std::string sourcePath = s.GameName + ".adv";
     const std::string gamePath = s.GameName + ".umb";
     if (sourcePath.size() > MaxPathLength) {
@@ -222,6 +237,7 @@ int UmbMain(int argc, char** argv) {
     case ToolCheck: return RunCheck(s);
     case ToolMap: return RunMap(s);
     case ToolTest: return RunWalkthroughs(s);
+    case ToolPictures: return RunPictureList(s);
     default: break;
     }
 

@@ -12,7 +12,7 @@ constexpr const char* VersionText = "U.M.B. 2.4.0";
 constexpr size_t MaxPathLength = 255;  // the game name and both file names must fit
 
 // The author's tools, run instead of playing or compiling.
-enum AuthorTool { ToolNone = 0, ToolCheck = 1, ToolMap = 2, ToolTest = 3 };
+enum AuthorTool { ToolNone = 0, ToolCheck = 1, ToolMap = 2, ToolTest = 3, ToolPictures = 4 };
 
 constexpr int DefaultTestTimeoutSeconds = 10;
 
@@ -30,6 +30,8 @@ struct Startup {
     bool StatusTop = false;      // --status-top: the status line held on the terminal's top line
     bool NoPictures = false;     // --no-pictures
     std::string TranscriptPath;  // --transcript FILE: what is shown and typed is added to FILE
+    bool Seeded = false;         // --seed N or UMB_SEED=N: the random numbers repeat run to run
+    unsigned Seed = 0;
 };
 
 // The process's exit status: the run did what was asked; a file was missing, refused or not

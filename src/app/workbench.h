@@ -28,6 +28,11 @@ int RunMap(const Startup& s);
 // transcripts instead) and prints "N passed, M failed". Returns ExitSuccess when none failed.
 int RunWalkthroughs(const Startup& s);
 
+// Prints the picture files the compiled game names (locations, shows, scripts), one a line as
+// the game opens them, each once; names one that is missing on standard error. Returns
+// ExitSuccess when every one is there, else ExitFailure.
+int RunPictureList(const Startup& s);
+
 // Returns the line counters a game played under the walkthrough tests fills, written at the
 // process's exit to the file UMB_COVERAGE names; nullptr when it names none.
 engine::ScriptCoverage* CoverageFromEnvironment();
