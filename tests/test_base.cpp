@@ -119,6 +119,25 @@ TEST_F(AtomicWrite, FailuresKeepTheEarlierFileAndLeaveNoTemporaryFile) {
     EXPECT_EQ(Read("keep.txt"), "later");
 }
 
+// The temporary name fits the file system's 255 bytes whenever the target's does, stays in the
+// target's folder, and differs between long targets that share a beginning.
+TEST_F(AtomicWrite, TemporaryNamesOfLongTargetsFit) {
+    for (const size_t length : {size_t{200}, size_t{251}, size_t{252}, size_t{255}}) {
+        const std::string name = "sub/" + std::string(length, 'n');
+        const std::string tmp = TempPathFor(name);
+        EXPECT_EQ(tmp.rfind("sub/", 0), 0u);
+        EXPECT_LE(tmp.size() - 4, 255u) << length;
+        EXPECT_NE(tmp, name);
+        EXPECT_EQ(TempPathFor(name), tmp) << "one fixed name per target";
+    }
+    EXPECT_NE(TempPathFor(std::string(254, 'n') + "a"), TempPathFor(std::string(254, 'n') + "b"));
+    fs::create_directory("sub");
+    const std::string longest(255, 'n');
+    ASSERT_EQ(Write("sub/" + longest, "whole"), 0);
+    EXPECT_EQ(Read("sub/" + longest), "whole");
+    EXPECT_EQ(Names("sub"), std::vector<std::string>{longest});
+}
+
 TEST_F(AtomicWrite, LeftoversOfAnInterruptedWriteAreReplacedNotPiledUp) {
     // A run killed while writing left its temporary file, part written.
     ASSERT_EQ(Write("game.sv1", "saved"), 0);

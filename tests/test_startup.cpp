@@ -53,24 +53,72 @@ TEST(CommandLine, GameNameIsCutAtThePointOfItsLastComponent) {
 
 TEST(CommandLine, AuthorToolsAndTheirOptions) {
     const Startup s = Parse(
-        {"umb", "--check", "--TEST", "--png", "--bless", "--coverage", "--timeout=25", "cave"});
+        {"umb", "--check", "--TEST", "--bless", "--coverage", "--timeout=25", "cave"});
     EXPECT_EQ(s.Tool, ToolTest);
-    EXPECT_TRUE(s.Png && s.Bless && s.Coverage);
+    EXPECT_TRUE(s.Bless && s.Coverage);
     EXPECT_EQ(s.TimeoutSeconds, 25);
     EXPECT_EQ(s.GameName, "cave");
-    EXPECT_EQ(Parse({"umb", "--map"}).TimeoutSeconds, DefaultTestTimeoutSeconds);
+    EXPECT_TRUE(Parse({"umb", "--map", "--png", "cave"}).Png);
+    EXPECT_EQ(Parse({"umb", "--map", "cave"}).TimeoutSeconds, DefaultTestTimeoutSeconds);
 }
 
-TEST(CommandLine, UnknownLongOptionsEndTheRun) {
-    for (const char* arg : {"--bogus", "--debugx", "--compile=yes", "--timeout=0", "--timeout=",
-                            "--timeout=5s", "--timeout=86401", "--timeout=99999999999999999999"}) {
+// Every switch that takes a value takes it joined by '=' or as the next argument, which is then
+// never the game's name.
+TEST(CommandLine, ValuedSwitchesTakeTheirValueEitherWay) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"umb", "--test", "--timeout", "2", "--seed", "7", "--transcript", "t.txt", "cave"},
+             {"umb", "--test", "--timeout=2", "--seed=7", "--transcript=t.txt", "cave"},
+             {"umb", "--TEST", "--Timeout=2", "--SEED", "7", "--Transcript", "t.txt", "cave"}}) {
+        const Startup s = Parse(args);
+        EXPECT_EQ(s.TimeoutSeconds, 2);
+        EXPECT_TRUE(s.Seeded);
+        EXPECT_EQ(s.Seed, 7u);
+        EXPECT_EQ(s.TranscriptPath, "t.txt");
+        EXPECT_EQ(s.GameName, "cave");
+    }
+    EXPECT_EQ(Parse({"umb", "--seed", "4294967295", "cave"}).Seed, 4294967295u);
+    EXPECT_FALSE(Parse({"umb", "cave"}).Seeded);
+}
+
+// A wrong command line ends the run with what was wrong and the usage line, before anything
+// else happens: nothing is ignored while a game starts.
+TEST(CommandLine, UsageErrorsSayWhatWasWrong) {
+    const std::string usage = "\nUsage: umb [switches] [game name]   (umb -h lists them)\n";
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--bogus"}, "Unknown option --bogus"},
+        {{"--debugx"}, "Unknown option --debugx"},
+        {{"--compile=yes"}, "Unknown option --compile=yes"},
+        {{"--test", "g", "--timeout=0"},
+         "Option --timeout takes a number of seconds from 1 to 86400, not \"0\""},
+        {{"--test", "g", "--timeout=5s"},
+         "Option --timeout takes a number of seconds from 1 to 86400, not \"5s\""},
+        {{"--test", "g", "--timeout", "86401"},
+         "Option --timeout takes a number of seconds from 1 to 86400, not \"86401\""},
+        {{"--test", "g", "--timeout=99999999999999999999"},
+         "Option --timeout takes a number of seconds from 1 to 86400, not "
+         "\"99999999999999999999\""},
+        {{"g", "--seed=-1"}, "Option --seed takes a number from 0 to 4294967295, not \"-1\""},
+        {{"g", "--seed", "4294967296"},
+         "Option --seed takes a number from 0 to 4294967295, not \"4294967296\""},
+        {{"--test", "g", "--timeout"}, "Option --timeout needs a value: --timeout N"},
+        {{"g", "--transcript"}, "Option --transcript needs a value: --transcript FILE"},
+        {{"g", "--transcript="}, "Option --transcript needs a file name"},
+        {{"--bless", "g"}, "--bless needs --test"},
+        {{"--coverage", "g"}, "--coverage needs --test"},
+        {{"--timeout", "5", "g"}, "--timeout needs --test"},
+        {{"--check", "--png", "g"}, "--png needs --map"},
+        {{"--check"}, "No game named"},
+        {{"--test", "--bless"}, "No game named"},
+    };
+    for (const auto& [args, said] : cases) {
+        std::vector<std::string> all = {"umb"};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& a : all) argv.push_back(a.data());
         Startup s;
-        std::string a = arg;
-        char* argv[] = {a.data(), a.data()};
         testing::internal::CaptureStderr();
-        EXPECT_EQ(ReadCommandLine(s, 2, argv), -2) << arg;
-        EXPECT_EQ(testing::internal::GetCapturedStderr(),
-                  std::string("Unknown option ") + arg + "\nU.M.B. 2.4.0\n");
+        EXPECT_EQ(ReadCommandLine(s, static_cast<int>(argv.size()), argv.data()), -2) << said;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), said + usage);
     }
 }
 
@@ -142,15 +190,46 @@ TEST_F(Program, HelpAndVersion) {
                              "              -b, --binary    : Force binary file\n"
                              "See documentation for more info.\n";
     EXPECT_EQ(Run("-h"), 0);
-    EXPECT_EQ(out, help);
+    EXPECT_EQ(out.rfind(help, 0), 0u) << out;
+    const std::string page = out;
     Run("--HELP game");
-    EXPECT_EQ(out, help);
+    EXPECT_EQ(out, page);
     Run("-hv");
-    EXPECT_EQ(out, help);
+    EXPECT_EQ(out, page);
     EXPECT_EQ(err, "");
     Run("-v");
     EXPECT_EQ(out, "U.M.B. 2.4.0\n");
-    EXPECT_EQ(err, "U.M.B.: U.M.B. 2.4.0\n");
+    EXPECT_EQ(err, "");  // once, on standard output
+}
+
+// The help page keeps the lines a game always had and then lists every switch there is.
+TEST_F(Program, HelpListsEverySwitch) {
+    EXPECT_EQ(Run("-h"), 0);
+    for (const char* name : {"-h, --help", "-v, --version", "-d, --debug", "-c, --compile",
+                             "-t, --text", "-b, --binary", "--tty", "--plain", "--status-top",
+                             "--no-pictures", "--transcript FILE", "--seed N", "--check", "--map",
+                             "--png", "--test", "--bless", "--coverage", "--timeout N",
+                             "--pictures"})
+        EXPECT_NE(out.find(std::string("  ") + name + " "), std::string::npos) << name;
+    EXPECT_EQ(out.rfind("See documentation for more info.\n\n"), out.find("See documentation"));
+}
+
+// The same seed gives the same game; the seed comes from the switch or the environment.
+TEST_F(Program, ASeedRepeatsTheRandomNumbers) {
+    Write("dice.adv", "[Vars]\nroll\n[Messages]\n#1,Heads.\n#2,Tails.\n[Locations]\n#0,Dark,,0\n"
+                      "#1,Hall,,0\nA hall.\n[Events]\nif random 1 2\nmessage 1\n");
+    std::string keys = "n";
+    for (int i = 0; i < 40; ++i) keys += "z\n";
+    ASSERT_EQ(Run("dice --seed 12345", keys), 0) << err;
+    const std::string first = out;
+    EXPECT_EQ(Run("dice --seed=12345", keys), 0);
+    EXPECT_EQ(out, first);
+    EXPECT_EQ(Run("dice", keys, "UMB_DRIVER=headless UMB_SEED=12345"), 0);
+    EXPECT_EQ(out, first);
+    EXPECT_GT(Occurrences(first, "Heads."), 5u);
+    EXPECT_LT(Occurrences(first, "Heads."), 35u);
+    Run("dice --seed 54321", keys);
+    EXPECT_NE(out, first);
 }
 
 TEST_F(Program, MissingFilesAreNamedByMode) {
@@ -168,7 +247,7 @@ TEST_F(Program, MissingFilesAreNamedByMode) {
 TEST_F(Program, UnknownLongOptionIsAUsageError) {
     EXPECT_EQ(Run("--bogus game"), 2);
     EXPECT_EQ(out, "");
-    EXPECT_EQ(err, "Unknown option --bogus\nU.M.B. 2.4.0\n");
+    EXPECT_EQ(err, "Unknown option --bogus\nUsage: umb [switches] [game name]   (umb -h lists them)\n");
     EXPECT_EQ(Run("-xz --help"), 0);  // unknown letters in short switches stay ignored
 }
 
@@ -195,20 +274,20 @@ TEST_F(Program, NoDisplayEndsWithAMessageInsteadOfWaiting) {
 TEST_F(Program, CompileWritesOnlyCleanSources) {
     Write("game.adv", CleanSource);
     EXPECT_EQ(Run("-c game.adv"), 0);
-    EXPECT_EQ(out, "");
+    EXPECT_EQ(out, "game.adv: compiled into game.umb\n");  // the file read is named
     EXPECT_EQ(err, "U.M.B.: Conversion complete\n");
     ASSERT_TRUE(fs::exists(dir / "game.umb"));
     fs::remove(dir / "game.umb");
 
     Write("game.adv", std::string("stray\n") + CleanSource);
     EXPECT_EQ(Run("-c game"), 1);
-    EXPECT_EQ(out, "Warning 1 at line 1 in file game.adv:\nstray\n");
+    EXPECT_EQ(out, "Warning 1 at line 1 in file game.adv:\nstray\ngame.adv: warnings, nothing written\n");
     EXPECT_EQ(err, "");
     EXPECT_FALSE(fs::exists(dir / "game.umb"));
 
     Write("game.adv", std::string("[Object]\n") + CleanSource);
     EXPECT_EQ(Run("-c game"), 1);
-    EXPECT_EQ(out, "Error 1 at line 1 in file game.adv:\n[Object]\n");
+    EXPECT_EQ(out, "Error 1 at line 1 in file game.adv:\n[Object]\ngame.adv: errors, nothing written\n");
     EXPECT_FALSE(fs::exists(dir / "game.umb"));
 }
 
@@ -285,6 +364,20 @@ TEST_F(Program, OverlongGameNameIsRefused) {
     EXPECT_EQ(err, "Error: Game name " + name + " is too long!\n");
 }
 
+// A name the file system takes is compiled, up to the longest: its temporary file fits too.
+TEST_F(Program, LongestLegalGameNamesCompile) {
+    for (const size_t length : {size_t{248}, size_t{251}}) {
+        const std::string name(length, 'l');
+        Write(name + ".adv", CleanSource);
+        EXPECT_EQ(Run("-c " + name), 0) << length << ": " << err;
+        EXPECT_TRUE(fs::exists(dir / (name + ".umb"))) << length;
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 5)
+            << "a temporary file was left";  // keys, out, err, source, game
+        fs::remove(dir / (name + ".adv"));
+        fs::remove(dir / (name + ".umb"));
+    }
+}
+
 }  // namespace
 
 TEST(CommandLine, FrontEndChoicesAndTheTranscriptsFile) {
@@ -302,7 +395,8 @@ TEST(CommandLine, FrontEndChoicesAndTheTranscriptsFile) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(ReadCommandLine(s, 2, argv), -2);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
-              "Option --transcript needs a file name\nU.M.B. 2.4.0\n");
+              "Option --transcript needs a value: --transcript FILE\n"
+              "Usage: umb [switches] [game name]   (umb -h lists them)\n");
 }
 
 // The transcript holds what the headless driver's transcript holds, in the same order and form,

@@ -448,4 +448,20 @@ INSTANTIATE_TEST_SUITE_P(Xdotool, WindowLost, ::testing::Values("windowclose", "
                              return TestNameOf(c.param);
                          });
 
+// With a display there, a run from a terminal says at the terminal what a box would show and
+// goes on: nothing waits for a click, so a script or a build never hangs on one.
+TEST_F(WindowTest, ARunFromATerminalNeverWaitsOnABox) {
+    std::ofstream("boxed.adv") << "[Locations]\n#0,Dark,,0\n#1,Hall,,0\nA hall.\n";
+    const std::string program = std::string("'") + UMB_BINARY + "'";
+    std::string said;
+    EXPECT_EQ(RunTool({"script", "-qec", program + " -c boxed", "/dev/null"}, 8000, &said), 0)
+        << said;
+    EXPECT_NE(said.find("Conversion complete"), std::string::npos) << said;
+    EXPECT_TRUE(fs::exists("boxed.umb"));
+    EXPECT_EQ(RunTool({"script", "-qec", program + " --version", "/dev/null"}, 8000, &said), 0);
+    EXPECT_EQ(said.find("U.M.B. 2.4.0"), said.rfind("U.M.B. 2.4.0")) << "printed twice: " << said;
+    // The author's tools show no box even without a terminal.
+    EXPECT_EQ(RunTool({UMB_BINARY, "--check", "missing"}, 8000, &said), 1) << said;
+}
+
 }  // namespace

@@ -24,7 +24,8 @@ struct Startup {
     bool Png = false;       // --png: the map is also written as a PNG
     bool Bless = false;     // --bless: walkthrough transcripts are written from the current game
     bool Coverage = false;  // --coverage: walkthroughs count the script lines they reach
-    int TimeoutSeconds = DefaultTestTimeoutSeconds;  // --timeout=N: the limit of one walkthrough
+    int TimeoutSeconds = DefaultTestTimeoutSeconds;  // --timeout N: the limit of one walkthrough
+    bool TimeoutGiven = false;
     bool Terminal = false;       // --tty or UMB_DRIVER=tty: played in the terminal
     bool Plain = false;          // --plain: the terminal's plain lines, for screen readers
     bool StatusTop = false;      // --status-top: the status line held on the terminal's top line
@@ -39,8 +40,8 @@ struct Startup {
 // command line was wrong.
 enum ExitStatus { ExitSuccess = 0, ExitFailure = 1, ExitUsage = 2 };
 
-// Applies one argument; returns 0 to go on, -1 when help or version was shown, -2 for an
-// unknown long option (said on standard error).
+// Applies one argument (a switch's value joined with '='); returns 0 to go on, -1 when help or
+// version was shown, -2 for a usage error (said on standard error).
 int ParseOption(Startup& s, const char* arg);
 
 // Print the usage page, or the version, to standard output; the version also goes to a message
@@ -48,8 +49,11 @@ int ParseOption(Startup& s, const char* arg);
 void ShowHelp();
 void ShowVersion();
 
-// Settles the game name from the first non-option argument, else from the program's own name,
-// cut at the first point of its last path component. Returns 0, or ParseOption's -1 or -2.
+// Reads every argument (a switch's value may be the next one) and settles the game name from
+// the first other argument, else from the program's own name, cut at the first point of its
+// last path component. Returns 0, or -1 when help or version was shown, or -2 for a usage
+// error: an unknown switch, a value missing or out of range, a switch without the one it
+// belongs to, or an author's tool without a game named.
 int ReadCommandLine(Startup& s, int argc, char** argv);
 
 // Whether the game is to be played in the terminal (--tty, --plain, --status-top or

@@ -76,7 +76,21 @@ int SyncFolder(const std::string& folder) {
 
 }  // namespace
 
-std::string TempPathFor(const std::string& path) { return path + ".tmp"; }
+std::string TempPathFor(const std::string& path) {
+    // A file system takes names of at most 255 bytes: a target whose name is near that still
+    // gets a temporary name that fits, made unique to it by a hash of the whole name.
+    constexpr size_t MaxName = 255;
+    const size_t slash = path.rfind('/');
+    const size_t start = slash == std::string::npos ? 0 : slash + 1;
+    if (path.size() - start + 4 <= MaxName) return path + ".tmp";
+    uint64_t hash = 1469598103934665603ull;  // FNV-1a
+    for (const char c : path) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    static const char Hex[] = "0123456789abcdef";
+    std::string tail = "~";
+    for (int shift = 60; shift >= 0; shift -= 4) tail += Hex[(hash >> shift) & 15u];
+    tail += ".tmp";
+    return path.substr(0, start + MaxName - tail.size()) + tail;
+}
 
 int WriteFileAtomically(const std::string& path, const void* data, size_t size) {
     if (path.empty() || (data == nullptr && size > 0)) return -1;

@@ -108,8 +108,13 @@ uint64_t GfxTicks();
 void GfxSetWindowTitle(const char* title);
 
 // Shows a modal message box with one OK button and returns when it is closed; where no box can
-// be shown the text goes to standard error as "Caption: text".
+// be shown, or boxes are not wanted, the text goes to standard error as "Caption: text".
 void GfxMessageBox(const char* caption, const char* text);
+// Shows the box only: returns whether it was shown (and closed). Nothing goes elsewhere.
+bool GfxShowBox(const char* caption, const char* text);
+// Boxes are wanted only by a program with no terminal at all (started from a file manager): a
+// box must never hold up a script or a user at a terminal. The author's tools turn them off.
+void GfxAllowBoxes(bool allowed);
 
 // The characters on the screen, kept by cell for transcripts and screen dumps.
 // Registers the areas a screen dump lists, in order.

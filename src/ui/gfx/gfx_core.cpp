@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <unistd.h>
 
 namespace umb::gfx {
 
@@ -15,6 +16,7 @@ namespace {
 
 std::unique_ptr<DisplayDriver> driver;
 int forcedHeadless = -1;  // -1: the environment decides
+int boxesAllowed = -1;    // -1: whether the program has a terminal decides
 GfxSurface* current = nullptr;
 
 DisplayDriver& Driver() {
@@ -324,10 +326,23 @@ uint64_t GfxTicks() {
 
 void GfxSetWindowTitle(const char* title) { Driver().SetTitle(title); }
 
-void GfxMessageBox(const char* caption, const char* text) {
+void GfxAllowBoxes(bool allowed) { boxesAllowed = allowed ? 1 : 0; }
+
+bool GfxShowBox(const char* caption, const char* text) {
+    if (boxesAllowed < 0) {
+#ifdef __EMSCRIPTEN__
+        boxesAllowed = 1;  // the page's dialogs
+#else
+        boxesAllowed = !isatty(STDIN_FILENO) && !isatty(STDOUT_FILENO) && !isatty(STDERR_FILENO);
+#endif
+    }
     // What was printed before the box (the version, diagnostics) shows before it, not after.
     std::fflush(stdout);
-    if (Driver().MessageBox(caption, text)) return;
+    return boxesAllowed == 1 && Driver().MessageBox(caption, text);
+}
+
+void GfxMessageBox(const char* caption, const char* text) {
+    if (GfxShowBox(caption, text)) return;
     std::fprintf(stderr, "%s: %s\n", caption, text);
     std::fflush(stderr);
 }
