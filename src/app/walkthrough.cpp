@@ -1,4 +1,5 @@
 // walkthrough.cpp - the author's walkthrough tests: key scripts replayed against their transcripts.
+#include "app/walkthrough.h"
 #include "app/workbench.h"
 #include "base/fileio.h"
 #include "compiler/compiler.h"
@@ -35,9 +36,11 @@ namespace {
 
 constexpr size_t MaxTranscript = 16u << 20;  // a runaway game's output is cut here
 constexpr size_t MaxCoverageFile = 64u << 20;
-constexpr int DiffContext = 3;
-constexpr size_t DiffLinesShown = 6;  // of each side's changed lines
+constexpr size_t DiffContext = 3;
+constexpr size_t MaxDiffLines = 30;  // of a failure's diff, context lines included
+constexpr long MaxEdits = 1000;      // past this many changed lines the diff stops aligning
 constexpr const char* CoverageHeader = "umb coverage 1";
+constexpr unsigned WalkthroughSeed = 1;  // the random numbers every walkthrough plays with
 
 // Reads a whole file of at most limit bytes; returns 0, or -1 when it cannot be read whole.
 int ReadTextFile(const fs::path& path, std::string& text, size_t limit) {
@@ -133,13 +136,15 @@ int PlayChild(const std::string& folder, const std::vector<std::string>& args,
         return -1;
     }
     // The child's environment is ours with the extra variables in place of any of the same names
-    // (an author's own UMB_COVERAGE must not leak into a run that does not count).
+    // (an author's own UMB_COVERAGE must not leak into a run that does not count, nor the
+    // author's UMB_SEED into a walkthrough's random numbers).
     std::vector<std::string> envStore;
     for (char** e = environ; *e != nullptr; ++e) {
         const char* eq = std::strchr(*e, '=');
         const size_t nameLength = eq != nullptr ? static_cast<size_t>(eq - *e) : std::strlen(*e);
         const std::string name(*e, nameLength);
-        if (name != "UMB_DRIVER" && name != "UMB_KEYLOG" && name != "UMB_COVERAGE")
+        if (name != "UMB_DRIVER" && name != "UMB_KEYLOG" && name != "UMB_COVERAGE" &&
+            name != "UMB_SEED")
             envStore.emplace_back(*e);
     }
     envStore.insert(envStore.end(), environment.begin(), environment.end());
@@ -219,66 +224,182 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
-// The command lines a transcript shows before line (inclusive): the lines that begin with the
-// game's prompt.
-int CommandsUpTo(const std::vector<std::string>& lines, size_t line, const std::string& prompt) {
-    int commands = 0;
-    for (size_t i = 0; i <= line && i < lines.size(); ++i)
-        if (!prompt.empty() && lines[i].compare(0, prompt.size(), prompt) == 0) ++commands;
-    return commands;
+// Whether a transcript line is a command line: one that begins with the game's prompt.
+bool IsCommandLine(const std::string& line, const std::string& prompt) {
+    return !prompt.empty() && line.compare(0, prompt.size(), prompt) == 0;
 }
 
-// Appends to report a unified diff of the first place where got parts from want, with the
-// number of the command there; labels name the two sides.
+// One line of an edit script: kept in both transcripts, only in the expected one, only in the
+// new one. a and b are its place on each side; a line of one side only has, on the other, the
+// number of that side's lines before it.
+enum EditKind { EditSame, EditRemoved, EditAdded };
+struct Edit {
+    EditKind kind;
+    size_t a;
+    size_t b;
+};
+
+// The furthest reaches of each step of Myers' algorithm: at(d, k) is the furthest x on the
+// diagonal k = x - y that d edits reach.
+struct Reaches {
+    std::vector<std::vector<long>> rows;
+    long at(long d, long k) const {
+        return rows[static_cast<size_t>(d)][static_cast<size_t>(k + d)];
+    }
+    // The diagonal step d came from to reach diagonal k: down from k + 1 (a line added) or
+    // across from k - 1 (a line removed), whichever reached further.
+    long from(long d, long k) const {
+        return k == -d || (k != d && at(d - 1, k - 1) < at(d - 1, k + 1)) ? k + 1 : k - 1;
+    }
+};
+
+// Appends the shortest edit script turning a[a0, a1) into b[b0, b1) (Myers' greedy algorithm,
+// walked back from its end through every step's reaches). Returns false, appending nothing,
+// when it takes more than MaxEdits edits.
+bool ShortestEdits(const std::vector<std::string>& a, size_t a0, size_t a1,
+                   const std::vector<std::string>& b, size_t b0, size_t b1,
+                   std::vector<Edit>& edits) {
+    const long n = static_cast<long>(a1 - a0), m = static_cast<long>(b1 - b0);
+    auto same = [&](long x, long y) {
+        return a[a0 + static_cast<size_t>(x)] == b[b0 + static_cast<size_t>(y)];
+    };
+    Reaches r;
+    long needed = -1;
+    for (long d = 0; d <= std::min<long>(n + m, MaxEdits) && needed < 0; ++d) {
+        r.rows.emplace_back(static_cast<size_t>(2 * d + 1));
+        for (long k = -d; k <= d; k += 2) {
+            long x = d == 0                  ? 0
+                     : r.from(d, k) == k + 1 ? r.at(d - 1, k + 1)
+                                             : r.at(d - 1, k - 1) + 1;
+            long y = x - k;
+            while (x < n && y < m && same(x, y)) ++x, ++y;
+            r.rows.back()[static_cast<size_t>(k + d)] = x;
+            if (x >= n && y >= m) needed = d;
+        }
+    }
+    if (needed < 0) return false;
+    std::vector<Edit> back;
+    long x = n, y = m;
+    for (long d = needed; d >= 0; --d) {
+        const long k = x - y;
+        const long fromK = d == 0 ? 0 : r.from(d, k);
+        const long fromX = d == 0 ? 0 : r.at(d - 1, fromK), fromY = fromX - fromK;
+        const long snakeX = d == 0 || fromK == k + 1 ? fromX : fromX + 1;
+        for (; x > snakeX; --x, --y)
+            back.push_back(
+                {EditSame, a0 + static_cast<size_t>(x - 1), b0 + static_cast<size_t>(y - 1)});
+        if (d > 0)
+            back.push_back({fromK == k + 1 ? EditAdded : EditRemoved,
+                            a0 + static_cast<size_t>(fromX), b0 + static_cast<size_t>(fromY)});
+        x = fromX;
+        y = fromY;
+    }
+    edits.insert(edits.end(), back.rbegin(), back.rend());
+    return true;
+}
+
+// The edit script of two transcripts: their common head and tail, and between them the
+// shortest script, or, past MaxEdits, every line removed and then every line added.
+std::vector<Edit> DiffLines(const std::vector<std::string>& a, const std::vector<std::string>& b,
+                            bool& aligned) {
+    size_t head = 0, tail = 0;
+    while (head < a.size() && head < b.size() && a[head] == b[head]) ++head;
+    while (tail < a.size() - head && tail < b.size() - head &&
+           a[a.size() - 1 - tail] == b[b.size() - 1 - tail])
+        ++tail;
+    std::vector<Edit> edits;
+    for (size_t i = 0; i < head; ++i) edits.push_back({EditSame, i, i});
+    const size_t aStop = a.size() - tail, bStop = b.size() - tail;
+    aligned = ShortestEdits(a, head, aStop, b, head, bStop, edits);
+    if (!aligned) {
+        for (size_t i = head; i < aStop; ++i) edits.push_back({EditRemoved, i, head});
+        for (size_t j = head; j < bStop; ++j) edits.push_back({EditAdded, aStop, j});
+    }
+    for (size_t i = 0; i < tail; ++i) edits.push_back({EditSame, aStop + i, bStop + i});
+    return edits;
+}
+
+// Appends the lines of a unified diff of edits, hunk by hunk, each change with DiffContext kept
+// lines around it (changes nearer than twice that share a hunk) and its removed lines before
+// its added ones. Header lines begin with "@".
+void UnifiedLines(const std::vector<Edit>& edits, const std::vector<std::string>& a,
+                  const std::vector<std::string>& b, std::vector<std::string>& lines) {
+    for (size_t i = 0; i < edits.size(); ++i) {
+        if (edits[i].kind == EditSame) continue;
+        size_t end = i;  // past the hunk's last change
+        for (size_t run = i; run < edits.size();) {
+            while (run < edits.size() && edits[run].kind != EditSame) ++run;
+            end = run;
+            while (run < edits.size() && edits[run].kind == EditSame) ++run;
+            if (run == edits.size() || run - end > 2 * DiffContext) break;
+        }
+        const size_t from = i > DiffContext ? i - DiffContext : 0;
+        const size_t to = std::min(edits.size(), end + DiffContext);
+        size_t aCount = 0, bCount = 0;
+        for (size_t e = from; e < to; ++e) {
+            aCount += edits[e].kind != EditAdded ? 1 : 0;
+            bCount += edits[e].kind != EditRemoved ? 1 : 0;
+        }
+        // An empty side is numbered by the line before it, as diff -u does.
+        lines.push_back("@@ -" + std::to_string(edits[from].a + (aCount > 0 ? 1 : 0)) + "," +
+                        std::to_string(aCount) + " +" +
+                        std::to_string(edits[from].b + (bCount > 0 ? 1 : 0)) + "," +
+                        std::to_string(bCount) + " @@");
+        for (size_t e = from; e < to;) {
+            if (edits[e].kind == EditSame) {
+                lines.push_back(" " + a[edits[e].a]);
+                ++e;
+                continue;
+            }
+            size_t changeEnd = e;
+            while (changeEnd < to && edits[changeEnd].kind != EditSame) ++changeEnd;
+            for (size_t c = e; c < changeEnd; ++c)
+                if (edits[c].kind == EditRemoved) lines.push_back("-" + a[edits[c].a]);
+            for (size_t c = e; c < changeEnd; ++c)
+                if (edits[c].kind == EditAdded) lines.push_back("+" + b[edits[c].b]);
+            e = changeEnd;
+        }
+        i = end;
+    }
+}
+
+}  // namespace
+
 void DiffTranscripts(const std::string& want, const std::string& got, const std::string& wantName,
                      const std::string& gotName, const std::string& prompt, std::string& report) {
     const std::vector<std::string> a = SplitLines(want), b = SplitLines(got);
-    size_t first = 0;
-    while (first < a.size() && first < b.size() && a[first] == b[first]) ++first;
-    size_t tail = 0;  // equal lines at both ends, after the difference
-    while (tail < a.size() - first && tail < b.size() - first &&
-           a[a.size() - 1 - tail] == b[b.size() - 1 - tail])
-        ++tail;
-    // Where the two agree again soon at the same offset, the changed lines end there; else they
-    // run to the common tail.
-    size_t aStop = a.size() - tail, bStop = b.size() - tail;
-    const long delta = static_cast<long>(b.size()) - static_cast<long>(a.size());
-    for (size_t e = first + 1; e <= first + DiffLinesShown && e < a.size(); ++e) {
-        const long be = static_cast<long>(e) + delta;
-        if (be < static_cast<long>(first) || static_cast<size_t>(be) >= b.size()) continue;
-        bool again = true;
-        for (size_t k = 0; k < DiffContext && again; ++k)
-            again = e + k < a.size() ? (static_cast<size_t>(be) + k < b.size() &&
-                                        a[e + k] == b[static_cast<size_t>(be) + k])
-                                     : static_cast<size_t>(be) + k >= b.size();
-        if (again) {
-            aStop = e;
-            bStop = static_cast<size_t>(be);
-            tail = std::min(a.size() - e, b.size() - bStop);
-            break;
-        }
-    }
-    const size_t from = first > DiffContext ? first - DiffContext : 0;
-    const size_t aChanged = std::min(aStop - first, DiffLinesShown);
-    const size_t bChanged = std::min(bStop - first, DiffLinesShown);
-    const size_t after = std::min<size_t>(tail, DiffContext);
-    const bool cut = aChanged < aStop - first || bChanged < bStop - first;
-    const size_t aEnd = first + aChanged + (cut ? 0 : after);
-    const size_t bEnd = first + bChanged + (cut ? 0 : after);
-    report += "    the transcripts part at command " +
-              std::to_string(std::max(1, CommandsUpTo(a, first, prompt))) + "\n";
-    report += "    --- " + wantName + "\n    +++ " + gotName + "\n";
-    report += "    @@ -" + std::to_string(from + 1) + "," + std::to_string(aEnd - from) + " +" +
-              std::to_string(from + 1) + "," + std::to_string(bEnd - from) + " @@\n";
-    for (size_t i = from; i < first; ++i) report += "     " + a[i] + "\n";
-    for (size_t i = first; i < first + aChanged; ++i) report += "    -" + a[i] + "\n";
-    for (size_t i = first; i < first + bChanged; ++i) report += "    +" + b[i] + "\n";
-    if (cut) {
-        report += "    ...\n";
+    bool aligned = true;
+    const std::vector<Edit> edits = DiffLines(a, b, aligned);
+    const auto first =
+        std::find_if(edits.begin(), edits.end(), [](const Edit& e) { return e.kind != EditSame; });
+    if (first == edits.end()) {
+        report += "    the transcripts differ only in the line break at their end\n";
         return;
     }
-    for (size_t i = first + aChanged; i < aEnd; ++i) report += "     " + a[i] + "\n";
+    // The lines before the first change are the same on both sides.
+    int command = 0;
+    for (size_t i = 0; i < first->a; ++i) command += IsCommandLine(a[i], prompt) ? 1 : 0;
+    const std::string& parted = first->kind == EditRemoved ? a[first->a] : b[first->b];
+    command += IsCommandLine(parted, prompt) ? 1 : 0;
+    report += "    the transcripts part at command " + std::to_string(std::max(1, command)) + "\n";
+    if (!aligned)
+        report += "    (over " + std::to_string(MaxEdits) +
+                  " lines differ: every line from there is shown as changed)\n";
+    report += "    --- " + wantName + "\n    +++ " + gotName + "\n";
+    std::vector<std::string> lines;
+    UnifiedLines(edits, a, b, lines);
+    size_t shown = 0;
+    for (const std::string& line : lines) {
+        if (shown == MaxDiffLines) {
+            report += "    ...\n";
+            return;
+        }
+        shown += line[0] == '@' ? 0 : 1;
+        report += "    " + line + "\n";
+    }
 }
+
+namespace {
 
 // The last line of a key log: the command the game was given last, and how many there were.
 std::string LastCommand(const std::string& keyLogPath, int& commands) {
@@ -310,6 +431,7 @@ struct Walkthrough {
 struct TestRun {
     fs::path folder;        // the game's folder ("." for none)
     std::string game;       // the game's name within it
+    std::string source;     // the source's path as the author names it, for messages
     fs::path work;          // the scratch folder, removed at the end
     fs::path compiledGame;  // the game file compiled from the source, in work
     std::string prompt;
@@ -339,7 +461,10 @@ int PlayForm(const Startup& s, TestRun& t, const Walkthrough& w, bool compiled, 
     const std::string keyLog = (t.work / "keys.log").string();
     const std::string coverageFile = (t.work / "counts").string();
     fs::remove(coverageFile, ec);
-    std::vector<std::string> environment = {"UMB_DRIVER=headless", "UMB_KEYLOG=" + keyLog};
+    // Every play starts the random numbers from the same seed, so a game that draws them gives
+    // the same transcript each time, from the source and compiled alike.
+    std::vector<std::string> environment = {"UMB_DRIVER=headless", "UMB_KEYLOG=" + keyLog,
+                                            "UMB_SEED=" + std::to_string(WalkthroughSeed)};
     const bool counting = s.Coverage && !compiled;
     if (counting) environment.push_back("UMB_COVERAGE=" + coverageFile);
     const std::vector<std::string> args = {compiled ? "-b" : "-t", t.game};
@@ -416,14 +541,28 @@ int RunOne(const Startup& s, TestRun& t, const Walkthrough& w, bool progress) {
     return failed ? 0 : 1;
 }
 
-// The walkthroughs beside the game: GAME*.keys, sorted by name.
+// Whether the key script named stem (its file name without ".keys") is one of game's: GAME
+// itself or GAME-something, and not a walkthrough of a game with a longer name beside it
+// ("mill-2-win" is mill-2's when mill-2.adv is there).
+bool IsWalkthroughOf(const fs::path& folder, const std::string& game, const std::string& stem) {
+    if (stem == game) return true;
+    if (stem.size() <= game.size() + 1 || stem.compare(0, game.size(), game) != 0 ||
+        stem[game.size()] != '-')
+        return false;
+    for (size_t dash = stem.find('-', game.size() + 1);; dash = stem.find('-', dash + 1)) {
+        std::error_code ec;
+        if (fs::is_regular_file(folder / (stem.substr(0, dash) + ".adv"), ec)) return false;
+        if (dash == std::string::npos) return true;
+    }
+}
+
+// The walkthroughs beside the game: GAME.keys and GAME-*.keys, sorted by name.
 std::vector<Walkthrough> FindWalkthroughs(const fs::path& folder, const std::string& game) {
     std::vector<Walkthrough> found;
     std::error_code ec;
     for (const fs::directory_entry& e : fs::directory_iterator(folder, ec)) {
-        const std::string name = e.path().filename().string();
-        if (name.size() <= game.size() + 5 || name.compare(0, game.size(), game) != 0 ||
-            e.path().extension() != ".keys" || !e.is_regular_file())
+        if (e.path().extension() != ".keys" || !e.is_regular_file() ||
+            !IsWalkthroughOf(folder, game, e.path().stem().string()))
             continue;
         fs::path transcript = e.path();
         transcript.replace_extension(".txt");
@@ -447,8 +586,9 @@ int CompileForTests(TestRun& t) {
     }
     const std::string source = t.game + ".adv";
     FILE* file = std::fopen(source.c_str(), "r");
+    const bool opened = file != nullptr;
     int result = -1;
-    if (file != nullptr) {
+    if (opened) {
         Compiler c;
         BeginCompile(c, *t.db);
         c.Out = nullptr;  // the author reads diagnostics from --check
@@ -457,9 +597,13 @@ int CompileForTests(TestRun& t) {
         std::fclose(file);
     }
     fs::current_path(before, ec);
+    if (!opened) {
+        std::fprintf(stderr, "%s: cannot open the source\n", t.source.c_str());
+        return -1;
+    }
     if (result < 0) {
         std::fprintf(stderr, "%s: the source cannot be compiled (umb --check names the errors)\n",
-                     source.c_str());
+                     t.source.c_str());
         return -1;
     }
     // Played from such a source, the game shows its warnings and waits for a key first, which
@@ -468,7 +612,7 @@ int CompileForTests(TestRun& t) {
         std::fprintf(stderr,
                      "%s: the source has warnings, which take the first key of each walkthrough "
                      "played from it (umb --check names them)\n",
-                     source.c_str());
+                     t.source.c_str());
     if (WriteGameFile(*t.db, t.compiledGame.c_str()) != 0) {
         std::fprintf(stderr, "%s: cannot write the compiled game\n", t.compiledGame.c_str());
         return -1;
@@ -596,12 +740,16 @@ int RunWalkthroughs(const Startup& s) {
     const fs::path game(s.GameName);
     t.folder = game.has_parent_path() ? game.parent_path() : fs::path(".");
     t.game = game.filename().string();
+    // The game name was cut at its first point: naming the source read shows which file that is.
+    t.source = (t.folder / (t.game + ".adv")).lexically_normal().string();
     const std::vector<Walkthrough> walks = FindWalkthroughs(t.folder, t.game);
     if (walks.empty()) {
-        std::fprintf(stderr, "%s: no walkthroughs (%s*.keys) beside the game\n", s.GameName.c_str(),
-                     t.game.c_str());
+        std::fprintf(stderr, "%s: no walkthroughs (%s.keys or %s-*.keys) beside it\n",
+                     t.source.c_str(), t.game.c_str(), t.game.c_str());
         return ExitFailure;
     }
+    std::printf("%s: %zu walkthrough%s\n", t.source.c_str(), walks.size(),
+                walks.size() == 1 ? "" : "s");
     char work[] = "/tmp/umb-test-XXXXXX";
     const char* made = ::mkdtemp(work);
     if (made == nullptr) {

@@ -24,8 +24,9 @@ int CheckGame(const std::string& sourcePath, compiler::CheckLog& log);
 // when written, else ExitFailure with the reason on standard error.
 int RunMap(const Startup& s);
 
-// Plays every walkthrough GAME*.keys beside the game against its transcript (--bless writes the
-// transcripts instead) and prints "N passed, M failed". Returns ExitSuccess when none failed.
+// Plays every walkthrough GAME.keys, GAME-*.keys beside the game against its transcript (--bless
+// writes the transcripts instead); prints the source's name first and "N passed, M failed" last.
+// Returns ExitSuccess when none failed.
 int RunWalkthroughs(const Startup& s);
 
 // Prints the picture files the compiled game names (locations, shows, scripts), one a line as
