@@ -171,8 +171,8 @@ void ExpectLabelsClear(const std::string& svg) {
     for (size_t i = 0; i < d.labels.size(); ++i) {
         const Rect& label = d.labels[i];
         for (size_t j = i + 1; j < d.labels.size(); ++j)
-            EXPECT_FALSE(Overlap(label, d.labels[j])) << label.what << " runs into "
-                                                      << d.labels[j].what;
+            EXPECT_FALSE(Overlap(label, d.labels[j]))
+                << label.what << " runs into " << d.labels[j].what;
         for (const std::vector<Rect>* others : {&d.arrowheads, &d.places})
             for (const Rect& other : *others)
                 EXPECT_FALSE(Overlap(label, other)) << label.what << " covers " << other.what;

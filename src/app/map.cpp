@@ -305,8 +305,10 @@ bool Crosses(const Segment& s, const Box& b) {
             continue;
         }
         const double t = q[i] / p[i];
-        if (p[i] < 0) t0 = std::max(t0, t);
-        else t1 = std::min(t1, t);
+        if (p[i] < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
         if (t0 > t1) return false;
     }
     return true;
@@ -315,7 +317,7 @@ bool Crosses(const Segment& s, const Box& b) {
 // The boxes nothing may cover (places, arrowheads, labels) and the arrows' lines, which labels
 // rather keep off, filed by the cells of a grid so that a thousand places stay fast.
 struct Obstacles {
-    static constexpr double Cell = 48;
+    double cellSize = 48;  // points; larger on huge drawings, so that the grid stays small
     Box area{};
     int columns = 1;
     int rows = 1;
@@ -328,10 +330,10 @@ struct Obstacles {
 
     void Cells(const Box& b, int& c0, int& r0, int& c1, int& r1) const {
         auto column = [&](double x) {
-            return std::clamp(static_cast<int>((x - area.x0) / Cell), 0, columns - 1);
+            return std::clamp(static_cast<int>((x - area.x0) / cellSize), 0, columns - 1);
         };
         auto row = [&](double y) {
-            return std::clamp(static_cast<int>((y - area.y0) / Cell), 0, rows - 1);
+            return std::clamp(static_cast<int>((y - area.y0) / cellSize), 0, rows - 1);
         };
         c0 = column(b.x0);
         c1 = column(b.x1);
@@ -340,8 +342,11 @@ struct Obstacles {
     }
     void Start(const Box& drawing) {
         area = drawing;
-        columns = std::max(1, static_cast<int>((area.x1 - area.x0) / Cell) + 1);
-        rows = std::max(1, static_cast<int>((area.y1 - area.y0) / Cell) + 1);
+        const double width = area.x1 - area.x0;
+        const double height = area.y1 - area.y0;
+        cellSize = std::max(cellSize, std::sqrt(width * height / 1e6));
+        columns = std::max(1, static_cast<int>(width / cellSize) + 1);
+        rows = std::max(1, static_cast<int>(height / cellSize) + 1);
         boxesIn.assign(static_cast<size_t>(columns * rows), {});
         segmentsIn.assign(static_cast<size_t>(columns * rows), {});
     }
@@ -353,7 +358,8 @@ struct Obstacles {
     }
     void AddBox(const Box& b) {
         boxes.push_back(b);
-        ForCells(b, [&](size_t cell) { boxesIn[cell].push_back(static_cast<int>(boxes.size() - 1)); });
+        ForCells(b,
+                 [&](size_t cell) { boxesIn[cell].push_back(static_cast<int>(boxes.size() - 1)); });
     }
     void AddSegment(const Segment& s) {
         segments.push_back(s);
@@ -383,8 +389,9 @@ struct Obstacles {
     }
 };
 
-constexpr double Gap = 2;         // points kept clear around every label
-constexpr double ArrowWidth = 0.35;  // half an arrowhead's width for its length, as Graphviz draws it
+constexpr double Gap = 2;  // points kept clear around every label
+constexpr double ArrowWidth =
+    0.35;  // half an arrowhead's width for its length, as Graphviz draws it
 
 // An edge's drawn line as points, its Bezier pieces cut into straight steps.
 std::vector<pointf> Polyline(Agedge_t* e) {
@@ -426,7 +433,8 @@ double Length(pointf a, pointf b) { return std::hypot(b.x - a.x, b.y - a.y); }
 pointf HalfSize(const textlabel_t* lp) {
     size_t characters = 0;
     for (const char* c = lp->text; *c != '\0'; ++c) characters += (*c & 0xC0) != 0x80 ? 1 : 0;
-    const double width = std::max(lp->dimen.x, 0.6 * lp->fontsize * static_cast<double>(characters));
+    const double width =
+        std::max(lp->dimen.x, 0.6 * lp->fontsize * static_cast<double>(characters));
     const double height = std::max(lp->dimen.y, 1.2 * lp->fontsize);
     return {width / 2 + Gap, height / 2 + Gap};
 }
@@ -515,7 +523,8 @@ std::vector<EndLabel> Survey(Agraph_t* g, Obstacles& o) {
             if (last.eflag) path.push_back(last.ep);
             // Layouts may hand a line over from the head to the tail: the nearer end is the
             // tail's.
-            if (Length(path.front(), ND_coord(agtail(e))) > Length(path.back(), ND_coord(agtail(e))))
+            if (Length(path.front(), ND_coord(agtail(e))) >
+                Length(path.back(), ND_coord(agtail(e))))
                 std::reverse(path.begin(), path.end());
             if (textlabel_t* t = ED_tail_label(e); t != nullptr && t->text[0] != '\0')
                 ends.push_back({t, path});

@@ -94,9 +94,8 @@ int RunPictureList(const Startup& s) {
         struct stat info {};
         // The game opens no path longer than it takes, nor a folder.
         const char* why = path.size() > ui::MaxPicturePath ? "is longer than the game opens"
-                          : stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)
-                              ? "is missing"
-                              : nullptr;
+                          : stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ? "is missing"
+                                                                                     : nullptr;
         if (why == nullptr) continue;
         std::fflush(stdout);
         std::fprintf(stderr, "Picture %s %s\n", path.c_str(), why);
