@@ -164,12 +164,21 @@ Drawn Geometry(const std::string& svg) {
     return d;
 }
 
-// Every label of an arrow can be read: it covers no other label, no arrowhead and no place.
+// Every label of an arrow can be read: it lies inside the picture and covers no other label,
+// no arrowhead and no place.
 void ExpectLabelsClear(const std::string& svg) {
     const Drawn d = Geometry(svg);
     ASSERT_FALSE(d.labels.empty());
+    // The graph's coordinates are moved into the view box by the group's translation.
+    const Rect view = Bounds(Attribute(svg, svg.find("<svg"), "viewBox"), "view");
+    const size_t move = svg.find("translate(");
+    ASSERT_NE(move, std::string::npos);
+    const Rect by = Bounds(svg.substr(move, svg.find(')', move) - move), "translation");
     for (size_t i = 0; i < d.labels.size(); ++i) {
         const Rect& label = d.labels[i];
+        EXPECT_TRUE(label.x0 + by.x0 >= view.x0 && label.x1 + by.x0 <= view.x1 &&
+                    label.y0 + by.y0 >= view.y0 && label.y1 + by.y0 <= view.y1)
+            << label.what << " lies outside the picture";
         for (size_t j = i + 1; j < d.labels.size(); ++j)
             EXPECT_FALSE(Overlap(label, d.labels[j]))
                 << label.what << " runs into " << d.labels[j].what;
@@ -257,6 +266,10 @@ TEST_F(MapTest, LabelsAreClearOfEachOtherAndOfArrowheads) {
         SCOPED_TRACE(world);
         ExpectLabelsClear(Svg(directions + world));
     }
+    // Labels far wider than the places they leave must still fit in the picture.
+    ExpectLabelsClear(Svg("[Directions]\n#1,the long way round by the old mill\n"
+                          "#2,back along the river past the weir\n"
+                          "[Locations]\n#1,A,,0,2\n#2,B,,0,0,1\n"));
 }
 
 // Past the layered engine's limit the map is still whole: every place, every pair of exits.
