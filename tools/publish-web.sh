@@ -2,8 +2,8 @@
 # publish-web.sh - publishes a game for the browser: GAME (its path without extension, e.g.
 # examples/beacon/beacon) is compiled with the native umb (or, without a source, its compiled
 # game file is taken as it is), and OUTDIR receives the player page
-# (index.html, player.js, umb.js, umb.wasm), the compiled game, its pictures and files.json,
-# ready for any static web host.
+# (index.html, player.js, umb.js, umb.wasm), the compiled game, the pictures it opens and
+# files.json, ready for any static web host.
 #
 # Installs what is missing (Debian's emscripten), fetches zlib's C source as Debian's source
 # package of the zlib the native build uses into the web build folder, and builds the native
@@ -76,28 +76,45 @@ trap 'rm -rf "$stage"' EXIT
 cp -R "$game_dir/." "$stage/"
 rm -f "$stage"/*.sv[1-9]
 if [ -f "$stage/$game.adv" ]; then
-  (cd "$stage" && "$native/umb" -c "$game" >"$stage/compile.log" 2>&1) || {
+  # The headless driver: "Conversion complete" is a line in the log, never a box that waits.
+  (cd "$stage" && UMB_DRIVER=headless "$native/umb" -c "$game" >"$stage/compile.log" 2>&1) || {
     cat "$stage/compile.log" >&2
     echo "compiling $game failed" >&2
     exit 1
   }
 fi
 
+# The pictures: those the game opens (its locations', and the shows its scripts present), as
+# umb --pictures lists them from the game itself; the folder's other files (the author's map,
+# unused or spoiler pictures, sources, key scripts, transcripts) stay behind. A picture the game
+# names that is not there fails the publishing, named, before anything is written.
+pictures="$(mktemp)"
+trap 'rm -rf "$stage" "$pictures"' EXIT
+listed=0
+(cd "$stage" && "$native/umb" --pictures "$game" >"$pictures" </dev/null) || listed=$?
+while IFS= read -r picture; do
+  # The page serves the game's folder only: a picture outside it could not be loaded.
+  case "/$picture/" in
+    //* | */../*)
+      echo "cannot publish $game: picture $picture lies outside the game's folder" >&2
+      exit 1
+      ;;
+  esac
+done <"$pictures"
+if [ "$listed" -ne 0 ]; then
+  echo "cannot publish $game: its pictures are not all there (above)" >&2
+  exit 1
+fi
+
 mkdir -p "$out"
 cp "$root/web/index.html" "$root/web/player.js" "$web/umb.js" "$web/umb.wasm" "$out/"
 cp "$stage/$game.umb" "$out/"
 files=("$game.umb")
-# The pictures: every file in the game's folder and below it that is a PNG by its content (as
-# the program takes them, whatever their names end in); sources, key scripts and transcripts stay
-# behind.
-png_signature="$(printf '\211PNG\r\n\032\n' | od -An -tx1)"
-while IFS= read -r -d '' picture; do
-  [ "$(head -c 8 "$picture" | od -An -tx1)" = "$png_signature" ] || continue
-  rel="${picture#"$stage"/}"
-  mkdir -p "$out/$(dirname "$rel")"
-  cp "$picture" "$out/$rel"
-  files+=("$rel")
-done < <(find "$stage" -type f -print0 | sort -z)
+while IFS= read -r picture; do
+  mkdir -p "$out/$(dirname "$picture")"
+  cp "$stage/$picture" "$out/$picture"
+  files+=("$picture")
+done <"$pictures"
 
 # files.json: the names go in as JSON strings, so a name JSON would need escapes in is refused.
 for f in "$game" "${files[@]}"; do

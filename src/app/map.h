@@ -11,10 +11,16 @@ namespace umb::app {
 // took 17 s on a 200-place grid.
 constexpr int LayeredMapLimit = 100;
 
+// The PNG's resolution; the SVG is drawn in points, 72 an inch.
+constexpr double PngDotsPerInch = 144;
+
 struct MapImages {
     std::string svg;
     std::string png;  // drawn only when asked for
 };
+
+// The locations the map shows: every numbered one the source defines (not the darkness, 0).
+int CountPlaces(const db::GameDatabase& db);
 
 // Returns 0 with the map of db's world in out (the PNG too when png is set); -1 when Graphviz
 // could not lay it out or draw it, with its reason on standard error.

@@ -201,6 +201,9 @@ int AskGameChoice(Game& g, const char* prompt, int count);
 int ReadGameLine(Game& g, char* buffer, int maxLength);
 // Returns like DisplayPicture, showing a picture text of the game under the game's image path.
 int DisplayGamePicture(Game& g, db::TextRef picture);
+// The path the game opens for a picture name: under ImagePath when the game sets one; empty for
+// no name or an empty one, which shows no picture.
+std::string GamePicturePath(const db::GameDatabase& db, const char* name);
 
 // How the player sees the game: the front end (none: the window), its options, and the file a
 // transcript is added to (none when empty).

@@ -120,9 +120,7 @@ int ReadGameLine(Game& g, char* buffer, int maxLength) {
     return FrontReadLine(*g.Screen, Expanded(g, g.Db->Prompt, prompt), buffer, maxLength);
 }
 
-int DisplayGamePicture(Game& g, TextRef picture) {
-    const GameDatabase& db = *g.Db;
-    const char* name = TextOf(db, picture);
+std::string GamePicturePath(const GameDatabase& db, const char* name) {
     std::string path;
     if (name != nullptr && name[0] != '\0') {
         // Under the game's image path, or where the name alone says when it has none.
@@ -130,6 +128,12 @@ int DisplayGamePicture(Game& g, TextRef picture) {
         if (folder > 0) path.assign(db.ImagePath, folder).push_back('/');
         path += name;
     }
+    return path;
+}
+
+int DisplayGamePicture(Game& g, TextRef picture) {
+    const char* name = TextOf(*g.Db, picture);
+    const std::string path = GamePicturePath(*g.Db, name);
     return FrontShowPicture(*g.Screen, PictureKey(picture), path.c_str(), name);
 }
 
