@@ -409,7 +409,7 @@ TEST_F(CheckTool, SaysWhatBecomesOfUtf8Characters) {
     std::string out;
     CheckLines(folder, "plain", WithRooms({"Un caff\xC3\xA8."}), out);
     EXPECT_NE(out.find("plain.adv:4: warning: the file is saved as UTF-8 (\"\xC3\xA8\" (U+00E8) "
-                       "here) but its [System] has no CharSet=u"),
+                       "here) but does not say CharSet=u"),
               std::string::npos)
         << out;
     CheckLines(folder, "marked",

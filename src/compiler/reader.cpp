@@ -465,7 +465,7 @@ void NoteCharacters(Compiler& c, const SourceReader& r, const char* data, size_t
     Utf8Character(reinterpret_cast<const unsigned char*>(data + first), size - first, &cp);
     k.findings.push_back({at, SeverityWarning,
                           "the file is saved as UTF-8 (" + CharacterName(cp) +
-                              " here) but its [System] has no CharSet=u: its accented letters "
+                              " here) but does not say CharSet=u: its accented letters "
                               "show as pairs of other characters"});
 }
 
