@@ -287,8 +287,8 @@ TEST_F(CheckTool, ConditionWithNoTestLeftIsAnError) {
     std::string out;
     EXPECT_EQ(CheckLines(folder, "lost",
                          WithRooms({"[Verbs]", "#30,help", "[Events]", "if carrid 1", "[Actions]",
-                                    "if verb\thelp", "then redesc", "if verb help",
-                                    "and carrid 1", "if verb hlep", "if carried 1 cls"}),
+                                    "if verb\thelp", "then redesc", "if verb help", "and carrid 1",
+                                    "if verb hlep", "if carried 1 cls"}),
                          out),
               1);
     const char* const expected[] = {
@@ -323,7 +323,8 @@ TEST_F(CheckTool, FindsWhatTheCompilerLetsThrough) {
          "\"yes\" makes 'y' yes and 'e' no"},
         {"exit", WithRooms({"#2,Yard,,0,five"}),
          "4: warning: exit 1 \"five\" is not a number: it reads as 0"},
-        {"record", {"[Locations]", "#0,Dark,,0", "#one,Hall,,0"},
+        {"record",
+         {"[Locations]", "#0,Dark,,0", "#one,Hall,,0"},
          "3: warning: the record number \"one\" is not a number: it reads as 0"},
         {"place", WithRooms({"[Objects]", "#1,lamp,hall,1"}),
          "5: warning: the object's place \"hall\" is not a number: it reads as 0"},
@@ -334,7 +335,8 @@ TEST_F(CheckTool, FindsWhatTheCompilerLetsThrough) {
          "player's word finds first: it never gives verb 31"},
         {"nouns", WithRooms({"[Nouns]", "#1,lamp", "#2,lamp"}),
          "6: warning: the word \"lamp\" is already noun 1 (at nouns.adv:5)"},
-        {"empty", {"[System]", "Title=Nothing"},
+        {"empty",
+         {"[System]", "Title=Nothing"},
          "1: error: the game has no locations ([Locations] with #1,name,,0 and more): it cannot "
          "be played"},
         {"header", WithRooms({"[Object]", "#1,lamp,1,1", "text %nobody%", "[Messages]"}),

@@ -620,9 +620,15 @@ TEST(EditDistance, CountsASwapAsOneSlip) {
         const char* b;
         size_t limit, distance;
     } const cases[] = {
-        {"hlep", "help", 2, 1},   {"HELP", "help", 2, 0},     {"mchoice", "mchoiche", 2, 1},
-        {"ab", "ba", 2, 1},       {"abc", "cab", 3, 2},       {"take", "kate", 3, 2},
-        {"lantern", "x", 2, 3},   {"[Object]", "[Objects]", 2, 1}, {"", "abc", 5, 3},
+        {"hlep", "help", 2, 1},
+        {"HELP", "help", 2, 0},
+        {"mchoice", "mchoiche", 2, 1},
+        {"ab", "ba", 2, 1},
+        {"abc", "cab", 3, 2},
+        {"take", "kate", 3, 2},
+        {"lantern", "x", 2, 3},
+        {"[Object]", "[Objects]", 2, 1},
+        {"", "abc", 5, 3},
     };
     for (const Case& c : cases)
         EXPECT_EQ(EditDistance(c.a, c.b, c.limit), c.distance) << c.a << " " << c.b;

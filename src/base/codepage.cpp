@@ -70,8 +70,9 @@ struct Cp850Entry {
     unsigned char byte;
 };
 
-// The upper half sorted by code point, for typed characters and UTF-8 sources. The lower half needs no table: its
-// printable part is ASCII, and a keyboard never types the graphic characters of the control bytes.
+// The upper half sorted by code point, for typed characters and UTF-8 sources. The lower half needs
+// no table: its printable part is ASCII, and a keyboard never types the graphic characters of the
+// control bytes.
 constexpr std::array<Cp850Entry, 128> BuildUpperHalf() {
     std::array<Cp850Entry, 128> entries{};
     for (std::size_t i = 0; i < entries.size(); ++i) {

@@ -326,9 +326,9 @@ void EndUnknownHeader(Compiler& c, SourceReader& r, int last) {
     if (r.unknownHeader < 0) return;
     Finding& f = k.findings[static_cast<size_t>(r.unknownHeader)];
     if (r.linesUnder > 0) {
-        const std::string lines = r.linesUnder == 1 ? "the line below it is"
-                                                    : "the " + std::to_string(r.linesUnder) +
-                                                          " lines below it are";
+        const std::string lines =
+            r.linesUnder == 1 ? "the line below it is"
+                              : "the " + std::to_string(r.linesUnder) + " lines below it are";
         f.reason += "; " + lines +
                     (r.section == Section::None
                          ? std::string(" ignored")

@@ -313,8 +313,8 @@ size_t EditDistance(const std::string& a, const std::string& b, size_t limit) {
     for (size_t i = 1; i <= n; ++i) {
         cur[0] = i;
         for (size_t j = 1; j <= m; ++j) {
-            cur[j] = std::min({prev[j] + 1, cur[j - 1] + 1,
-                               prev[j - 1] + (same(a[i - 1], b[j - 1]) ? 0 : 1)});
+            cur[j] = std::min(
+                {prev[j] + 1, cur[j - 1] + 1, prev[j - 1] + (same(a[i - 1], b[j - 1]) ? 0 : 1)});
             if (i > 1 && j > 1 && same(a[i - 1], b[j - 2]) && same(a[i - 2], b[j - 1]))
                 cur[j] = std::min(cur[j], before[j - 2] + 1);
         }
