@@ -424,6 +424,11 @@ TEST_F(CheckTool, SaysWhatBecomesOfUtf8Characters) {
               std::string::npos)
         << out;
     EXPECT_EQ(out.find("saved as UTF-8"), std::string::npos) << out;
+    std::ofstream("bom.adv", std::ios::binary) << "\xEF\xBB\xBF[System]\nCharSet=u\n";
+    Check(folder.dir, "bom", out);
+    EXPECT_NE(out.find("bom.adv:1: warning: the file starts with a UTF-8 byte order mark"),
+              std::string::npos)
+        << out;
     // A file in code page 850 itself is no UTF-8.
     CheckLines(folder, "cp850", WithRooms({"Un caff\x8A."}), out);
     EXPECT_EQ(out.find("UTF-8"), std::string::npos) << out;

@@ -448,6 +448,12 @@ size_t FirstUtf8Character(const char* data, size_t size) {
 void NoteCharacters(Compiler& c, const SourceReader& r, const char* data, size_t size,
                     bool utf8Declared) {
     CheckLog& k = *c.Check;
+    if (size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0)
+        k.findings.push_back({{k.current.file, 1},
+                              SeverityWarning,
+                              "the file starts with a UTF-8 byte order mark, which the reader "
+                              "takes as part of the first line (a header there is not seen): "
+                              "save it without one"});
     if (r.unmapped > 0) {
         std::string reason = CharacterName(r.firstUnmapped) +
                              " is not in code page 850, the game's character set: it shows as "
