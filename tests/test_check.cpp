@@ -186,15 +186,17 @@ TEST_F(CheckTool, FindsEachPlantedMistakeOnItsLine) {
         errors += lines[i].find(": error: ") != std::string::npos;
         warnings += lines[i].find(": warning: ") != std::string::npos;
     }
-    EXPECT_EQ(lines.back(), std::to_string(errors) + " error" + (errors == 1 ? "" : "s") + ", " +
-                                std::to_string(warnings) + " warnings");
+    EXPECT_EQ(lines.back(), "planted.adv: " + std::to_string(errors) + " error" +
+                                (errors == 1 ? "" : "s") + ", " + std::to_string(warnings) +
+                                " warnings");
 }
 
 // Pieces of an over-long line share its physical line, and an included file is named itself.
 TEST_F(CheckTool, NamesPhysicalLinesAndIncludedFiles) {
     std::ofstream("part.adv", std::ios::binary) << "[Messages]\n#1,Hi %nobody%.\n";
     std::ofstream("long.adv", std::ios::binary)
-        << "[System]\nTitle=" << std::string(600, 'x') << "\n@part.adv\nBogus=1\n";
+        << "[System]\nTitle=" << std::string(600, 'x') << "\n@part.adv\nBogus=1\n"
+        << "[Locations]\n#0,Dark,,0\n#1,Hall,,0\n";
     std::string out;
     EXPECT_EQ(Check(folder.dir, "long", out), 0) << out;
     EXPECT_NE(out.find("long.adv:4: warning: [System] key \"Bogus=\""), std::string::npos) << out;
@@ -247,7 +249,7 @@ TEST_F(CheckTool, DemoAndReadmeExampleHaveNoWarnings) {
     std::string out;
     EXPECT_EQ(Check(fs::path(UMB_EXAMPLES) / "beacon", "beacon", out), 0);
     EXPECT_EQ(out.find("warning:"), std::string::npos) << out;
-    EXPECT_EQ(Lines(out).back(), "0 errors, 0 warnings") << out;
+    EXPECT_EQ(Lines(out).back(), "beacon.adv: 0 errors, 0 warnings") << out;
 
     const std::string readme = ReadText(UMB_README);
     const std::string open = "<!-- example shed.adv -->\n```\n";
@@ -258,7 +260,178 @@ TEST_F(CheckTool, DemoAndReadmeExampleHaveNoWarnings) {
     std::ofstream("shed.adv", std::ios::binary)
         << readme.substr(from + open.size(), to - from - open.size());
     EXPECT_EQ(Check(folder.dir, "shed", out), 0);
-    EXPECT_EQ(out, "0 errors, 0 warnings\n");
+    EXPECT_EQ(out, "shed.adv: 0 errors, 0 warnings\n");
+}
+
+// Writes name.adv from lines, one a line, and checks it.
+int CheckLines(const TempFolder& folder, const std::string& name,
+               const std::vector<std::string>& lines, std::string& out) {
+    std::ofstream source(name + ".adv", std::ios::binary);
+    for (const std::string& line : lines) source << line << "\n";
+    source.close();
+    return Check(folder.dir, name, out);
+}
+
+// The lines every small game below starts with: a darkness location and a room.
+const std::vector<std::string> Rooms = {"[Locations]", "#0,Dark,,0", "#1,Hall,,0"};
+
+std::vector<std::string> WithRooms(const std::vector<std::string>& more) {
+    std::vector<std::string> lines = Rooms;
+    lines.insert(lines.end(), more.begin(), more.end());
+    return lines;
+}
+
+// A misspelt or tab-joined condition word leaves its line testing nothing: an error, since the
+// actions under it then run every time.
+TEST_F(CheckTool, ConditionWithNoTestLeftIsAnError) {
+    std::string out;
+    EXPECT_EQ(CheckLines(folder, "lost",
+                         WithRooms({"[Verbs]", "#30,help", "[Events]", "if carrid 1", "[Actions]",
+                                    "if verb\thelp", "then redesc", "if verb help", "and carrid 1",
+                                    "if verb hlep", "if carried 1 cls"}),
+                         out),
+              1);
+    const char* const expected[] = {
+        "lost.adv:7: error: the condition has no test left: the actions below run on every turn",
+        "lost.adv:9: warning: a tab inside a script line: words are separated by blanks only, "
+        "so \"verb<tab>help\" is read as one word",
+        "lost.adv:9: error: the condition has no test left: the actions below run on every "
+        "command",
+        "lost.adv:12: error: the condition has no test left: this line adds nothing",
+        // A swapped pair of letters is one slip.
+        "lost.adv:13: warning: unknown word \"hlep\" skipped; did you mean \"help\"?",
+    };
+    for (const char* want : expected) EXPECT_NE(out.find(want), std::string::npos) << want << out;
+    // The verb test stays (with verb 0), and an action word in a condition is skipped alone.
+    EXPECT_EQ(out.find("lost.adv:13: error"), std::string::npos) << out;
+    EXPECT_EQ(out.find("lost.adv:14: error"), std::string::npos) << out;
+}
+
+// Each mistake the compiler lets through quietly, found on its line.
+TEST_F(CheckTool, FindsWhatTheCompilerLetsThrough) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> lines;
+        std::string want;  // a finding, after "NAME.adv:"
+    };
+    const std::string longText(1200, 'x');
+    std::string words;
+    for (int i = 0; i < 200; ++i) words += "word ";
+    const Case cases[] = {
+        {"boolean", WithRooms({"[System]", "Boolean=yes"}),
+         "5: warning: Boolean= takes two letters, the yes letter then the no letter (\"yn\"): "
+         "\"yes\" makes 'y' yes and 'e' no"},
+        {"exit", WithRooms({"#2,Yard,,0,five"}),
+         "4: warning: exit 1 \"five\" is not a number: it reads as 0"},
+        {"record",
+         {"[Locations]", "#0,Dark,,0", "#one,Hall,,0"},
+         "3: warning: the record number \"one\" is not a number: it reads as 0"},
+        {"place", WithRooms({"[Objects]", "#1,lamp,hall,1"}),
+         "5: warning: the object's place \"hall\" is not a number: it reads as 0"},
+        {"mark", WithRooms({"The score is %score."}),
+         "4: warning: \"%score.\" has no closing \"%\": the text ends there"},
+        {"verbs", WithRooms({"[Verbs]", "#30,open", "#31,push,open"}),
+         "6: warning: the word \"open\" is already verb 30 (at verbs.adv:5), which the "
+         "player's word finds first: it never gives verb 31"},
+        {"nouns", WithRooms({"[Nouns]", "#1,lamp", "#2,lamp"}),
+         "6: warning: the word \"lamp\" is already noun 1 (at nouns.adv:5)"},
+        {"empty",
+         {"[System]", "Title=Nothing"},
+         "1: error: the game has no locations ([Locations] with #1,name,,0 and more): it cannot "
+         "be played"},
+        {"header", WithRooms({"[Object]", "#1,lamp,1,1", "text %nobody%", "[Messages]"}),
+         "4: error: section header \"[Object]\" is not known (did you mean \"[Objects]\"?); "
+         "the 2 lines below it are read as [Locations] lines [Error 1]"},
+        {"long", WithRooms({words}),
+         "3: warning: the description takes 20 lines of the description area's 19 and leaves no "
+         "room for the object and exit lists: shorten it by 2 lines"},
+    };
+    for (const Case& c : cases) {
+        std::string out;
+        CheckLines(folder, c.name, c.lines, out);
+        const std::string want = std::string(c.name) + ".adv:" + c.want;
+        EXPECT_NE(out.find(want), std::string::npos) << want << "\n" << out;
+    }
+    // Lines under an unknown header are not reported one by one: not the unknown %nobody%.
+    std::string out;
+    CheckLines(folder, "header", cases[8].lines, out);
+    EXPECT_EQ(out.find("nobody"), std::string::npos) << out;
+    EXPECT_EQ(out.find("header.adv:5:"), std::string::npos) << out;
+    // A description that leaves a line for the lists is fine.
+    CheckLines(folder, "short", WithRooms({words.substr(0, 900)}), out);
+    EXPECT_EQ(out.find("description takes"), std::string::npos) << out;
+}
+
+TEST_F(CheckTool, WarnsOfAnUnnamedDarknessLocationAtItsHeader) {
+    std::string out;
+    CheckLines(folder, "nodark", {"[System]", "Title=x", "[Locations]", "#1,Hall,,0"}, out);
+    EXPECT_NE(out.find("nodark.adv:3: warning: location 0 (the darkness location) has no name: "
+                       "no location's description, objects or exits are shown"),
+              std::string::npos)
+        << out;
+    CheckLines(folder, "dark", Rooms, out);
+    EXPECT_EQ(out.find("location 0"), std::string::npos) << out;
+}
+
+// A compiled game or any binary file gives one finding, not one for each of its "lines".
+TEST_F(CheckTool, ABinaryFileGivesOneFinding) {
+    std::string bytes;
+    for (int i = 0; i < 4000; ++i) bytes += static_cast<char>((i * 7919) % 256);
+    std::ofstream("binary.adv", std::ios::binary) << "\x1f\x8b" << bytes;
+    std::string out;
+    EXPECT_EQ(Check(folder.dir, "binary", out), 1);
+    EXPECT_EQ(out,
+              "binary.adv:1: error: this does not look like an adventure source: it holds many "
+              "control bytes (it reads like a compiled game)\nbinary.adv: 1 error, 0 warnings\n");
+}
+
+// The same finding many times shows three times and a count of the rest; the total counts all.
+TEST_F(CheckTool, FoldsRepeatedFindings) {
+    std::vector<std::string> lines = WithRooms({"[Messages]"});
+    for (int i = 1; i <= 12; ++i) lines.push_back("#" + std::to_string(i) + ",100% sure");
+    lines.push_back("[Actions]");
+    for (int i = 1; i <= 12; ++i) lines.push_back("message " + std::to_string(i));
+    lines.push_back("message 1 message 99");  // one more, different: not folded
+    std::string out;
+    CheckLines(folder, "fold", lines, out);
+    const std::string mark = "has no closing";
+    size_t shown = 0;
+    for (const std::string& line : Lines(out)) shown += line.find(mark) != std::string::npos;
+    EXPECT_EQ(shown, 3u) << out;
+    EXPECT_NE(out.find("fold.adv:7: warning: \"% sure\" has no closing \"%\": the text ends "
+                       "there (write %% for a percent sign)\n... and 9 more like this\n"),
+              std::string::npos)
+        << out;
+    EXPECT_NE(out.find("message names message 99"), std::string::npos) << out;
+    EXPECT_NE(out.find("fold.adv: 0 errors, 14 warnings\n"), std::string::npos) << out;
+}
+
+// A source saved as UTF-8: said when it lacks CharSet=u; with it, what code page 850 lacks.
+TEST_F(CheckTool, SaysWhatBecomesOfUtf8Characters) {
+    std::string out;
+    CheckLines(folder, "plain", WithRooms({"Un caff\xC3\xA8."}), out);
+    EXPECT_NE(out.find("plain.adv:4: warning: the file is saved as UTF-8 (\"\xC3\xA8\" (U+00E8) "
+                       "here) but does not say CharSet=u"),
+              std::string::npos)
+        << out;
+    CheckLines(folder, "marked",
+               {"[System]", "CharSet=u", "[Locations]", "#0,Dark,,0", "#1,Caff\xC3\xA8,,0",
+                "Costs 2\xE2\x82\xAC, or 3\xE2\x82\xAC, or \xFF."},
+               out);
+    EXPECT_NE(out.find("marked.adv:6: warning: \"\xE2\x82\xAC\" (U+20AC) is not in code page "
+                       "850, the game's character set: it shows as \"?\" (2 more in this file do "
+                       "too)"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(out.find("saved as UTF-8"), std::string::npos) << out;
+    std::ofstream("bom.adv", std::ios::binary) << "\xEF\xBB\xBF[System]\nCharSet=u\n";
+    Check(folder.dir, "bom", out);
+    EXPECT_NE(out.find("bom.adv:1: warning: the file starts with a UTF-8 byte order mark"),
+              std::string::npos)
+        << out;
+    // A file in code page 850 itself is no UTF-8.
+    CheckLines(folder, "cp850", WithRooms({"Un caff\x8A."}), out);
+    EXPECT_EQ(out.find("UTF-8"), std::string::npos) << out;
 }
 
 }  // namespace

@@ -596,3 +596,40 @@ TEST_F(IncludeTest, ScriptLinesKeepTheirFileAndPhysicalLine) {
     EXPECT_EQ(places(log.actions), "acts.adv:3 acts.adv:5 ");
     EXPECT_EQ(log.events.size(), static_cast<size_t>(db.EventCount));
 }
+
+// CharSet=u: the lines after it are UTF-8, read into code page 850; what the code page lacks,
+// and bytes that are no UTF-8, become '?'. A line split into pieces is never cut inside a
+// character. The lines before the setting stay as they are.
+TEST_F(CompileTest, Utf8SourceIsReadIntoCodePage850) {
+    const std::string longLine = "#3," + std::string(506, 'a') + "\xC3\xA8\xC3\xA8";
+    EXPECT_EQ(Compile("[Messages]\n#1,caff\xC3\xA8\n[System]\nCharSet=u\n[Messages]\n"
+                      "#2,Caff\xC3\xA8 \xC2\xA3 \xC3\x87 \xE2\x82\xAC \xFF \xC3|\n" +
+                      longLine + "\n"),
+              0);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(Text(db.Messages[1]), "caff\xC3\xA8");
+    EXPECT_EQ(Text(db.Messages[2]), "Caff\x8A \x9C \x80 ? ? ?");
+    // The first piece ends before the first è, which its 510 bytes would cut.
+    EXPECT_EQ(Text(db.Messages[3]), std::string(506, 'a') + "\x8A\x8A");
+}
+
+// Swapping two neighbouring letters is one slip; the distance stops early above its limit.
+TEST(EditDistance, CountsASwapAsOneSlip) {
+    struct Case {
+        const char* a;
+        const char* b;
+        size_t limit, distance;
+    } const cases[] = {
+        {"hlep", "help", 2, 1},
+        {"HELP", "help", 2, 0},
+        {"mchoice", "mchoiche", 2, 1},
+        {"ab", "ba", 2, 1},
+        {"abc", "cab", 3, 2},
+        {"take", "kate", 3, 2},
+        {"lantern", "x", 2, 3},
+        {"[Object]", "[Objects]", 2, 1},
+        {"", "abc", 5, 3},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(EditDistance(c.a, c.b, c.limit), c.distance) << c.a << " " << c.b;
+}

@@ -102,33 +102,14 @@ bool ParsePsf1Table(const char* path, const std::vector<unsigned char>& data, st
     return true;
 }
 
-// Decodes one UTF-8 character at data[pos]; returns its length, or 0 when it is malformed.
+// Decodes one UTF-8 character at data[pos] with the program's one decoder; returns its length,
+// or 0 when it is malformed (cut short, overlong, a surrogate or past U+10FFFF).
 std::size_t DecodeUtf8(const std::vector<unsigned char>& data, std::size_t pos, uint32_t& cp) {
-    unsigned char lead = data[pos];
-    if (lead < 0x80) {
-        cp = lead;
-        return 1;
-    }
-    std::size_t length = 0;
-    if ((lead & 0xE0) == 0xC0)
-        length = 2;
-    else if ((lead & 0xF0) == 0xE0)
-        length = 3;
-    else if ((lead & 0xF8) == 0xF0)
-        length = 4;
-    else
-        return 0;
-    // Overlong forms are refused: they would let one code point hide behind another spelling.
-    static constexpr uint32_t Minimum[5] = {0, 0, 0x80, 0x800, 0x10000};
-    cp = lead & (0x7Fu >> length);
-    if (data.size() - pos < length) return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        unsigned char c = data[pos + i];
-        if ((c & 0xC0) != 0x80) return 0;
-        cp = cp << 6 | (c & 0x3Fu);
-    }
-    if (cp < Minimum[length] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
-    return length;
+    int32_t code = -1;
+    const int used = Utf8Character(data.data() + pos, data.size() - pos, &code);
+    if (used <= 0 || code < 0) return 0;
+    cp = static_cast<uint32_t>(code);
+    return static_cast<std::size_t>(used);
 }
 
 // Version 2 table: UTF-8; 0xFE opens the multi-character sequences of a glyph, 0xFF ends its

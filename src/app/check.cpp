@@ -1,16 +1,21 @@
 // check.cpp - the author's checker: compiles a source and reports what would break the game.
 #include "app/workbench.h"
 #include "app/world.h"
+#include "base/fileio.h"
+#include "base/nocase.h"
 #include "compiler/compiler.h"
 #include "db/codes.h"
+#include "engine/engine.h"
 #include "ui/picture.h"
 #include "ui/screen.h"
+#include "ui/wrap.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
+#include <unordered_map>
 
 using namespace umb::db;
 using namespace umb::compiler;
@@ -21,6 +26,12 @@ namespace {
 
 // Verbs 1 to 23 are the directions and the engine's own verbs: always in use.
 constexpr int LastBuiltinVerb = 23;
+
+// A repeated finding is shown this many times, then folded into one line that counts the rest.
+constexpr int FoldAfter = 3;
+
+// Sources are read whole, as the compiler reads them.
+constexpr size_t MaxCheckedSourceSize = size_t{256} << 20;
 
 // The system messages the engine prints by itself (the others are the author's).
 const int EnginePrintedSysmsgs[] = {1,  2,  3,  4,  5,  7,  8,  10, 11, 12,
@@ -220,15 +231,77 @@ struct Checker {
             Add(p, SeverityWarning, "picture " + path + ": " + known->second);
     }
 
+    // A description that fills the description area leaves the object and exit lists, which
+    // flow on below it, out of sight. Measured as the window wraps it, with variables at 0.
+    void CheckDescriptionLength(SourcePlace p, TextRef description) {
+        const char* text = TextOf(db, description);
+        if (text == nullptr) return;
+        char buf[ui::WorkBufferSize];
+        int n = static_cast<int>(engine::ExpandText(db, text, buf));
+        const ui::AreaBox& a = ui::Areas[ui::AreaDescription];
+        const int room = (a.x2 - a.x1) / gfx::GlyphWidth;
+        const int rows = (a.y2 - a.y1) / ui::LineHeight;
+        int lines = 0;
+        ui::WrapText(buf, n, n, room, room, [&](int, int, bool) { ++lines; });
+        if (lines < rows) return;
+        Add(p, SeverityWarning,
+            "the description takes " + std::to_string(lines) + " lines of the description area's " +
+                std::to_string(rows) +
+                " and leaves no room for the object and exit lists: shorten it by " +
+                std::to_string(lines - rows + 1) + (lines - rows + 1 == 1 ? " line" : " lines"));
+    }
+
+    // The same word given to two verbs (or two nouns): the player's word finds the first.
+    void CheckSameWords(const std::vector<WordRecord>& table, const std::vector<SourcePlace>& at,
+                        const char* what) {
+        std::unordered_map<uint64_t, size_t> first;
+        for (size_t i = 0; i < table.size() && i < at.size(); ++i) {
+            char word[WordLength + 1] = {};
+            std::memcpy(word, table[i].word, WordLength);
+            const auto [seen, fresh] = first.emplace(base::WordKey(word), i);
+            if (fresh || table[seen->second].number == table[i].number) continue;
+            Add(at[i], SeverityWarning,
+                "the word \"" + std::string(word) + "\" is already " + what + " " +
+                    std::to_string(table[seen->second].number) + " (at " +
+                    PlaceOf(at[seen->second]) + "), which the player's word finds first: it " +
+                    "never gives " + what + " " + std::to_string(table[i].number));
+        }
+    }
+
+    std::string PlaceOf(SourcePlace p) const {
+        if (p.file < 0) return "?";
+        return log.files[static_cast<size_t>(p.file)] + ":" + std::to_string(p.line);
+    }
+
+    // Locations at all, and a named darkness location, without which none shows its texts.
+    void CheckLocationZero() {
+        if (db.LastLocation < 0) {
+            Add(SourcePlace{0, 1}, SeverityError,
+                "the game has no locations ([Locations] with #1,name,,0 and more): it cannot be "
+                "played");
+            return;
+        }
+        if (TextOf(db, db.Locations[0].name) != nullptr) return;
+        const SourcePlace at =
+            log.locationsHeader.file >= 0 ? log.locationsHeader : SourcePlace{0, 1};
+        Add(at, SeverityWarning,
+            "location 0 (the darkness location) has no name: no location's description, "
+            "objects or exits are shown (add #0,Darkness,,0 with the text shown in the dark)");
+    }
+
     void CheckSettingsAndTables() {
+        CheckLocationZero();
+        CheckSameWords(db.Verbs, log.verbs, "verb");
+        CheckSameWords(db.Nouns, log.nouns, "noun");
         const SourcePlace start =
             log.startLocation.file >= 0 ? log.startLocation : SourcePlace{0, 1};
-        Refer(start, locations, db.StartLocation, "StartLocation names");
+        if (db.LastLocation >= 0) Refer(start, locations, db.StartLocation, "StartLocation names");
         for (int n = 0; n <= db.LastLocation; ++n) {
             if (!Defined(locations, n)) continue;
             const SourcePlace p = (*locations.places)[static_cast<size_t>(n)];
             const LocationRecord& l = db.Locations[static_cast<size_t>(n)];
             CheckPicture(p, l.picture);
+            if (n > 0) CheckDescriptionLength(p, l.description);
             for (int d = 0; d < DirectionCount; ++d)
                 if (l.exits[d] != 0)
                     Refer(p, locations, l.exits[d],
@@ -323,7 +396,9 @@ struct Checker {
     }
 };
 
-void Print(const CheckLog& log) {
+// Prints the findings by file and line, a repeated one only FoldAfter times and then how many
+// more there are, and last the file read with the counts of all errors and warnings.
+void Print(const CheckLog& log, const std::string& sourcePath) {
     std::vector<const Finding*> sorted;
     for (const Finding& f : log.findings) sorted.push_back(&f);
     // Files in the order they were first read, then lines; findings of one line keep their order.
@@ -333,17 +408,45 @@ void Print(const CheckLog& log) {
         if (fa != fb) return fa < fb;
         return a->place.line < b->place.line;
     });
+    std::map<std::pair<int, std::string>, int> total, shown;
+    for (const Finding* f : sorted) ++total[{f->severity, f->reason}];
     static const char* const Kinds[] = {"error", "warning", "note"};
     int errors = 0, warnings = 0;
     for (const Finding* f : sorted) {
+        errors += f->severity == SeverityError;
+        warnings += f->severity == SeverityWarning;
+        const std::pair<int, std::string> key{f->severity, f->reason};
+        const int all = total[key];
+        const int count = ++shown[key];
+        // Folding one would take the line it saves.
+        if (all > FoldAfter + 1 && count > FoldAfter) continue;
         const std::string& file = log.files[static_cast<size_t>(std::max(f->place.file, 0))];
         std::printf("%s:%d: %s: %s\n", file.c_str(), f->place.line, Kinds[f->severity],
                     f->reason.c_str());
-        errors += f->severity == SeverityError;
-        warnings += f->severity == SeverityWarning;
+        if (all > FoldAfter + 1 && count == FoldAfter)
+            std::printf("... and %d more like this\n", all - FoldAfter);
     }
-    std::printf("%d error%s, %d warning%s\n", errors, errors == 1 ? "" : "s", warnings,
-                warnings == 1 ? "" : "s");
+    std::printf("%s: %d error%s, %d warning%s\n", sourcePath.c_str(), errors,
+                errors == 1 ? "" : "s", warnings, warnings == 1 ? "" : "s");
+}
+
+// Whether the bytes read look like a text at all: a compiled game, a picture or an archive
+// would otherwise give a finding for nearly every line.
+bool LooksLikeText(const std::string& data) {
+    size_t controls = 0;
+    for (const char ch : data) {
+        const auto b = static_cast<unsigned char>(ch);
+        // Tabs, line ends, form feeds, the scrambling marker's 0x15 and an old end-of-file mark.
+        if (b < 0x20 && b != '\t' && b != '\n' && b != '\r' && b != '\f' && b != 0x15 && b != 0x1A)
+            ++controls;
+    }
+    return controls < 8 || controls * 50 < data.size();
+}
+
+bool Muted(const CheckLog& log, const Finding& f) {
+    for (const CheckLog::Muted& m : log.muted)
+        if (f.place.file == m.file && f.place.line >= m.from && f.place.line <= m.to) return true;
+    return false;
 }
 
 }  // namespace
@@ -354,13 +457,26 @@ int CheckGame(const std::string& sourcePath, CheckLog& log) {
     ResetDatabase(db);
     FILE* file = std::fopen(sourcePath.c_str(), "r");
     if (file == nullptr) return -1;
+    std::string data;
+    const int read = base::ReadWholeFile(file, data, MaxCheckedSourceSize);
+    std::fclose(file);
+    if (read != 0) return -1;
+    if (!LooksLikeText(data)) {
+        log.files.push_back(sourcePath);
+        const bool compiled = data.size() >= 2 && static_cast<unsigned char>(data[0]) == 0x1F &&
+                              static_cast<unsigned char>(data[1]) == 0x8B;
+        log.findings.push_back({{0, 1},
+                                SeverityError,
+                                std::string("this does not look like an adventure source: it "
+                                            "holds many control bytes") +
+                                    (compiled ? " (it reads like a compiled game)" : "")});
+        return 0;
+    }
     Compiler c;
     BeginCompile(c, db);
     c.Check = &log;
     c.Out = nullptr;  // the findings say it all, in words
-    const int result = CompileSourceFile(c, file, sourcePath.c_str());
-    std::fclose(file);
-    if (result == base::ReadNotFormat) return -1;
+    CompileSource(c, data.data(), data.size(), sourcePath.c_str());
     FinishCheck(c);
 
     Checker k{db,
@@ -387,6 +503,7 @@ int CheckGame(const std::string& sourcePath, CheckLog& log) {
     k.CheckShows();
     k.CheckWorld();
     k.CheckUnused();
+    std::erase_if(log.findings, [&](const Finding& f) { return Muted(log, f); });
     return 0;
 }
 
@@ -397,7 +514,7 @@ int RunCheck(const Startup& s) {
         std::fprintf(stderr, "Cannot read file %s!\n", sourcePath.c_str());
         return ExitFailure;
     }
-    Print(log);
+    Print(log, sourcePath);
     for (const Finding& f : log.findings)
         if (f.severity == SeverityError) return ExitFailure;
     return ExitSuccess;

@@ -83,6 +83,13 @@ struct CheckLog {
     std::vector<UnknownWord> unknownWords;
     std::vector<TextMark> textMarks;
     std::vector<SourcePlace> openBlocks[2];  // openers not yet closed: events, actions
+    SourcePlace locationsHeader;
+    // Lines under an unknown section header, from..to of a file: the header's own finding
+    // speaks for them, so findings placed there are dropped.
+    struct Muted {
+        int file, from, to;
+    };
+    std::vector<Muted> muted;
 };
 
 // Compile state shared by every file of one compilation (an included file continues it).
@@ -113,6 +120,16 @@ struct SourceReader {
     char charSet = ' ';
     Section section = Section::None;
     int result = 0;
+    // Under CharSet=u: characters code page 850 lacks (shown as '?'), the first of them (-1 for
+    // a byte that is no UTF-8) and its line.
+    int unmapped = 0;
+    int32_t firstUnmapped = -1;
+    SourcePlace firstUnmappedAt;
+    // For the checker: the finding of an unknown header whose lines are being read, the number
+    // of those lines and the line of the first.
+    int unknownHeader = -1;
+    int linesUnder = 0;
+    int underFrom = 0;
 };
 
 // Starts a compilation into db, which the caller has reset.
@@ -136,6 +153,12 @@ void ReportDiagnostic(const Compiler& c, const char* line, int code, int lineNum
 void NoteSkippedWord(Compiler& c, const char* word, bool condition);
 // Records a finding at the line being compiled; does nothing without a check log.
 void AddFinding(Compiler& c, int severity, std::string reason);
+// For the checker: a field that should be a number but is not written as one ("five", "5a"); a
+// blank field is the usual way to write 0. what names the field in the finding.
+void CheckNumberField(Compiler& c, const char* field, const char* what);
+// The edit distance of two words without regard to case, a swap of two neighbouring letters
+// counting as one slip; stops early above limit (returns limit + 1).
+size_t EditDistance(const std::string& a, const std::string& b, size_t limit);
 // Ends a checking compile: reports unknown words (with the nearest known name, or that the name
 // is declared later), blocks left open and %name% marks naming no variable. Returns 0.
 int FinishCheck(Compiler& c);

@@ -2,6 +2,7 @@
 #include "compiler/compiler.h"
 
 #include <cstring>
+#include <string>
 
 using namespace umb::db;
 
@@ -18,11 +19,13 @@ struct RecordLine {
 };
 
 // Grammar: '#' number [',' field]... ; splits off field 1 of a copy of the line.
-void OpenRecord(RecordLine& rec, const char* line) {
+void OpenRecord(Compiler& c, RecordLine& rec, const char* line) {
     std::strncpy(rec.copy, line + 1, sizeof rec.copy - 1);
     rec.copy[sizeof rec.copy - 1] = '\0';
     rec.fields.next = rec.copy;
-    rec.number = ReadNumber(SplitField(rec.fields));
+    const char* number = SplitField(rec.fields);
+    rec.number = ReadNumber(number);
+    CheckNumberField(c, number, "the record number");
     rec.rest = rec.fields.next;
 }
 
@@ -32,7 +35,7 @@ void OpenRecord(RecordLine& rec, const char* line) {
 // hold the record, current naming it and its text not begun.
 int OpenNumberedRecord(Compiler& c, RecordLine& rec, const char* line, long low, long high,
                        void (*grow)(GameDatabase&, int), int& current, bool* textBegun) {
-    OpenRecord(rec, line);
+    OpenRecord(c, rec, line);
     current = -1;
     if (rec.number < low || rec.number > high) return DiagWarning1;
     grow(*c.Db, static_cast<int>(rec.number));
@@ -45,7 +48,7 @@ int OpenNumberedRecord(Compiler& c, RecordLine& rec, const char* line, long low,
 int HandleFixedText(Compiler& c, const char* line, TextRef* table, long high, long firstIndex) {
     if (line[0] != '#') return DiagWarning1;
     RecordLine rec;
-    OpenRecord(rec, line);
+    OpenRecord(c, rec, line);
     if (rec.number < 1 || rec.number > high) return DiagWarning1;
     if (rec.rest == nullptr) return DiagWarning2;
     table[rec.number - firstIndex] = StoreSourceText(c, rec.rest, false);
@@ -103,10 +106,15 @@ int HandleLocation(Compiler& c, const char* line) {
     const char* flags = SplitField(rec.fields);
     if (flags == nullptr) return DiagWarning2;
     loc.flags = ReadNumber16(flags);
+    CheckNumberField(c, flags, "the flags");
     for (int16_t& exit : loc.exits) {
         const char* field = SplitField(rec.fields);
         if (field == nullptr) break;
         exit = ReadNumber16(field);
+        if (c.Check != nullptr) {
+            const std::string what = "exit " + std::to_string(&exit - loc.exits + 1);
+            CheckNumberField(c, field, what.c_str());
+        }
     }
     return DiagOk;
 }
@@ -128,9 +136,11 @@ int HandleObject(Compiler& c, const char* line) {
     const char* where = SplitField(rec.fields);
     if (where == nullptr) return DiagWarning2;
     obj.initialLocation = ReadNumber16(where);
+    CheckNumberField(c, where, "the object's place");
     const char* attributes = SplitField(rec.fields);
     if (attributes == nullptr) return DiagWarning2;
     obj.attributes = ReadNumber16(attributes);
+    CheckNumberField(c, attributes, "the attributes");
     const char* noun = SplitField(rec.fields);
     if (noun == nullptr) {
         obj.noun = static_cast<int16_t>(rec.number);
@@ -169,7 +179,7 @@ int HandleMessage(Compiler& c, const char* line) {
 int HandleWords(Compiler& c, const char* line, bool verbs) {
     if (line[0] != '#') return DiagWarning1;
     RecordLine rec;
-    OpenRecord(rec, line);
+    OpenRecord(c, rec, line);
     if (rec.number < 1 || rec.number > 32766) return DiagWarning1;
     if (rec.rest == nullptr) return DiagWarning2;
     const auto number = static_cast<int16_t>(rec.number);

@@ -1,4 +1,5 @@
 // reader.cpp - source reader: pieces of lines, scrambling, comments, includes, headers, [System].
+#include "base/codepage.h"
 #include "base/fileio.h"
 #include "base/nocase.h"
 #include "compiler/compiler.h"
@@ -73,8 +74,10 @@ bool IsBlankLine(const char* s) {
 
 // Copies the next piece of a line into buf: up to and including the line end, at most 510
 // characters; a piece that fills the buffer without a line end gets the split marker, and
-// split tells that the line goes on in the next piece. Returns the number of bytes consumed.
-size_t NextPiece(const char* data, size_t size, size_t pos, char (&buf)[512], bool& split) {
+// split tells that the line goes on in the next piece. With wholeUtf8 a piece never ends inside
+// a UTF-8 character: it ends before the character instead. Returns the bytes consumed.
+size_t NextPiece(const char* data, size_t size, size_t pos, char (&buf)[512], bool& split,
+                 bool wholeUtf8) {
     size_t n = 0;
     bool lineEnd = false;
     while (pos + n < size && n < PieceLimit) {
@@ -85,11 +88,46 @@ size_t NextPiece(const char* data, size_t size, size_t pos, char (&buf)[512], bo
             break;
         }
     }
-    size_t len = n;
     split = !lineEnd && n == PieceLimit;
+    if (split && wholeUtf8 && pos + n < size) {
+        size_t back = n;
+        // At most three continuation bytes follow a lead byte.
+        while (back > n - 4 && (static_cast<unsigned char>(data[pos + back]) & 0xC0) == 0x80)
+            --back;
+        if ((static_cast<unsigned char>(data[pos + back]) & 0xC0) != 0x80) n = back;
+    }
+    size_t len = n;
     if (split) buf[len++] = SplitMarker;
     buf[len] = '\0';
     return n;
+}
+
+// Turns a piece of a UTF-8 source into code page 850 in place; characters the code page lacks,
+// and bytes that are no UTF-8, become '?' and are counted in r. A split marker at the end stays.
+void ConvertUtf8(char* buf, bool split, SourceReader& r, const Compiler& c) {
+    size_t n = std::strlen(buf);
+    const bool marker = split && n > 0 && buf[n - 1] == SplitMarker;
+    if (marker) --n;
+    size_t out = 0;
+    for (size_t i = 0; i < n;) {
+        const auto* p = reinterpret_cast<const unsigned char*>(buf + i);
+        if (*p < 0x80) {
+            buf[out++] = buf[i++];
+            continue;
+        }
+        int32_t cp = -1;
+        const int used = Utf8Character(p, n - i, &cp);
+        i += used > 0 ? static_cast<size_t>(used) : n - i;
+        const int byte = cp > 0 ? UnicodeToCp850(static_cast<uint32_t>(cp)) : 0;
+        buf[out++] = static_cast<char>(byte != 0 ? byte : '?');
+        if (byte != 0) continue;
+        if (r.unmapped++ == 0) {
+            r.firstUnmapped = cp;
+            if (c.Check != nullptr) r.firstUnmappedAt = c.Check->current;
+        }
+    }
+    if (marker) buf[out++] = SplitMarker;
+    buf[out] = '\0';
 }
 
 int CompileInclude(Compiler& c, const char* name) {
@@ -163,6 +201,23 @@ std::string DiagnosticReason(Section section, int code, const char* line) {
     return where + " a text line with no record before it";
 }
 
+// What a [System] line accepted but reads otherwise than its author likely meant.
+void NoteSetting(Compiler& c, const char* line) {
+    auto key = [line](const char* k) { return CompareNoCaseN(line, k, std::strlen(k)) == 0; };
+    const char* eq = std::strchr(line, '=');
+    if (eq == nullptr) return;
+    const char* value = eq + 1;
+    if (key("StartLocation=")) c.Check->startLocation = c.Check->current;
+    if (key("BgColor=") || key("FgColor=")) CheckNumberField(c, value, "the colour");
+    auto letter = [](char ch) { return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z'); };
+    const size_t n = std::strlen(value);
+    if (key("Boolean=") && n >= 2 && (n > 2 || !letter(value[0]) || !letter(value[1])))
+        AddFinding(c, SeverityWarning,
+                   "Boolean= takes two letters, the yes letter then the no letter (\"yn\"): \"" +
+                       std::string(value) + "\" makes '" + value[0] + "' yes and '" + value[1] +
+                       "' no");
+}
+
 // Remembers where the record or script line the line just made was written.
 void NotePlaces(Compiler& c, const SourceReader& r, const char* line) {
     CheckLog& k = *c.Check;
@@ -177,9 +232,7 @@ void NotePlaces(Compiler& c, const SourceReader& r, const char* line) {
     };
     const bool header = line[0] == '#';
     switch (r.section) {
-    case Section::System:
-        if (CompareNoCaseN(line, "StartLocation=", 14) == 0) k.startLocation = k.current;
-        break;
+    case Section::System: NoteSetting(c, line); break;
     case Section::Sysmsg:
         if (header) {
             const long n = ReadNumber(line + 1);
@@ -215,7 +268,13 @@ void NotePlaces(Compiler& c, const SourceReader& r, const char* line) {
             continue;
         }
         const char* close = std::strchr(p + 1, '%');
-        if (close == nullptr) break;
+        if (close == nullptr) {
+            AddFinding(c, SeverityWarning,
+                       "\"" + std::string(p, strnlen(p, 12)) +
+                           "\" has no closing \"%\": the text ends there (write %% for a "
+                           "percent sign)");
+            break;
+        }
         k.textMarks.push_back({k.current, std::string(p + 1, static_cast<size_t>(close - p - 1))});
         p = close;
     }
@@ -233,6 +292,187 @@ int ReadSettingNumber(const char* value, long low, long high, bool allowZero, in
     if (v < low || v > high || (!allowZero && v == 0)) return DiagWarning1;
     out = static_cast<int16_t>(v);
     return DiagOk;
+}
+
+const char* ReaderHeaderName(const char* line) {
+    for (const Header& h : Headers)
+        if (CompareNoCaseN(line, h.text, std::strlen(h.text)) == 0) return h.text;
+    return nullptr;
+}
+
+// The known header nearest to an unknown one, or nullptr when none is near enough to be a slip.
+const char* NearestHeader(const char* line) {
+    const char* close = std::strchr(line, ']');
+    const std::string name(line + 1, close != nullptr ? static_cast<size_t>(close - line - 1)
+                                                      : std::strlen(line + 1));
+    const size_t limit = name.size() <= 4 ? 1 : 2;
+    const char* best = nullptr;
+    size_t bestDistance = limit + 1;
+    for (const Header& h : Headers) {
+        const std::string known(h.text + 1, std::strlen(h.text) - 2);
+        const size_t d = EditDistance(name, known, limit);
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = h.text;
+        }
+    }
+    return best;
+}
+
+// Closes the stretch of lines under an unknown header, which ends at line last: they are muted,
+// and the header's finding says what became of them.
+void EndUnknownHeader(Compiler& c, SourceReader& r, int last) {
+    CheckLog& k = *c.Check;
+    if (r.unknownHeader < 0) return;
+    Finding& f = k.findings[static_cast<size_t>(r.unknownHeader)];
+    if (r.linesUnder > 0) {
+        const std::string lines =
+            r.linesUnder == 1 ? "the line below it is"
+                              : "the " + std::to_string(r.linesUnder) + " lines below it are";
+        f.reason += "; " + lines +
+                    (r.section == Section::None
+                         ? std::string(" ignored")
+                         : std::string(" read as ") + SectionName(r.section) + " lines");
+        k.muted.push_back({k.current.file, r.underFrom, last});
+    }
+    f.reason += " [Error 1]";
+    r.unknownHeader = -1;
+}
+
+// A header line: makes its section current, or reports an unknown one (the section stays).
+int HandleHeader(Compiler& c, SourceReader& r, const char* buf) {
+    const char* known = ReaderHeaderName(buf);
+    if (c.Check != nullptr) {
+        EndUnknownHeader(c, r, c.Check->current.line - 1);
+        if (known == nullptr) {
+            std::string reason = std::string("section header \"") + buf + "\" is not known";
+            if (const char* near = NearestHeader(buf))
+                reason += std::string(" (did you mean \"") + near + "\"?)";
+            AddFinding(c, SeverityError, std::move(reason));
+            r.unknownHeader = static_cast<int>(c.Check->findings.size()) - 1;
+            r.linesUnder = 0;
+        }
+    }
+    if (known == nullptr) return DiagError1;
+    for (const Header& h : Headers) {
+        if (h.text != known) continue;
+        r.section = h.section;
+        if (c.Check != nullptr && h.section == Section::Sysmsg)
+            c.Check->sysmsgHeader = c.Check->current;
+        if (c.Check != nullptr && h.section == Section::Locations &&
+            c.Check->locationsHeader.file < 0)
+            c.Check->locationsHeader = c.Check->current;
+    }
+    return DiagOk;
+}
+
+// Compiles one piece that is neither a comment nor blank, and reports what its handler said.
+void CompilePiece(Compiler& c, SourceReader& r, char* buf, const char* path) {
+    int code = DiagOk;
+    const bool header = buf[0] == '[';
+    if (header) {
+        code = HandleHeader(c, r, buf);
+    } else {
+        if (c.Check != nullptr && r.unknownHeader >= 0 && r.linesUnder++ == 0)
+            r.underFrom = c.Check->current.line;
+        if (buf[0] == '@') {
+            code = CompileInclude(c, buf + 1);
+        } else {
+            c.HeapFull = false;
+            code = HandleLine(c, r, buf);
+            if (c.HeapFull) code = DiagError2;
+            if (c.Check != nullptr) NotePlaces(c, r, buf);
+        }
+    }
+    if (code != DiagOk && c.Check != nullptr && !header) {
+        // The line was cut in place by its handler; the reason is read from the source.
+        // An include that fails as a whole repeats what its own lines already said.
+        int severity = code < 0 ? SeverityError : SeverityWarning;
+        if (buf[0] == '@' && code != DiagError3) severity = SeverityNote;
+        std::string reason = DiagnosticReason(r.section, code, buf);
+        reason += code < 0 ? " [Error " + std::to_string(-code) + "]"
+                           : " [Warning " + std::to_string(code) + "]";
+        AddFinding(c, severity, std::move(reason));
+    }
+    if (code != DiagOk) {
+        ReportDiagnostic(c, buf, code, r.lineNumber, path);
+        if (code < 0) r.result = -1;
+        if (r.result == 0) r.result = 1;
+    }
+}
+
+// The character itself (as UTF-8) and its code point, for a finding.
+std::string CharacterName(int32_t cp) {
+    if (cp < 0) return "a byte that is not UTF-8";
+    char utf8[5] = {};
+    const auto u = static_cast<uint32_t>(cp);
+    if (u < 0x800) {
+        utf8[0] = static_cast<char>(0xC0 | (u >> 6));
+        utf8[1] = static_cast<char>(0x80 | (u & 0x3F));
+    } else if (u < 0x10000) {
+        utf8[0] = static_cast<char>(0xE0 | (u >> 12));
+        utf8[1] = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+        utf8[2] = static_cast<char>(0x80 | (u & 0x3F));
+    } else {
+        utf8[0] = static_cast<char>(0xF0 | (u >> 18));
+        utf8[1] = static_cast<char>(0x80 | ((u >> 12) & 0x3F));
+        utf8[2] = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+        utf8[3] = static_cast<char>(0x80 | (u & 0x3F));
+    }
+    char code[16];
+    std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(u));
+    return std::string("\"") + utf8 + "\" (" + code + ")";
+}
+
+// The position of the first character above ASCII when all of data is valid UTF-8 and has one;
+// size otherwise.
+size_t FirstUtf8Character(const char* data, size_t size) {
+    size_t first = size;
+    for (size_t i = 0; i < size;) {
+        const auto* p = reinterpret_cast<const unsigned char*>(data + i);
+        if (*p < 0x80) {
+            ++i;
+            continue;
+        }
+        int32_t cp = -1;
+        const int used = Utf8Character(p, size - i, &cp);
+        if (used <= 0 || cp < 0) return size;
+        if (first == size) first = i;
+        i += static_cast<size_t>(used);
+    }
+    return first;
+}
+
+// For the checker, at the end of a file: the characters CharSet=u could not show, or a file
+// saved as UTF-8 without CharSet=u, whose accented letters would show as pairs of others.
+void NoteCharacters(Compiler& c, const SourceReader& r, const char* data, size_t size,
+                    bool utf8Declared) {
+    CheckLog& k = *c.Check;
+    if (size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0)
+        k.findings.push_back({{k.current.file, 1},
+                              SeverityWarning,
+                              "the file starts with a UTF-8 byte order mark, which the reader "
+                              "takes as part of the first line (a header there is not seen): "
+                              "save it without one"});
+    if (r.unmapped > 0) {
+        std::string reason = CharacterName(r.firstUnmapped) +
+                             " is not in code page 850, the game's character set: it shows as "
+                             "\"?\"";
+        if (r.unmapped > 1)
+            reason += " (" + std::to_string(r.unmapped - 1) + " more in this file do too)";
+        k.findings.push_back({r.firstUnmappedAt, SeverityWarning, std::move(reason)});
+    }
+    if (utf8Declared) return;
+    const size_t first = FirstUtf8Character(data, size);
+    if (first == size) return;
+    SourcePlace at{k.current.file, 1};
+    for (size_t i = 0; i < first; ++i) at.line += data[i] == '\n';
+    int32_t cp = -1;
+    Utf8Character(reinterpret_cast<const unsigned char*>(data + first), size - first, &cp);
+    k.findings.push_back({at, SeverityWarning,
+                          "the file is saved as UTF-8 (" + CharacterName(cp) +
+                              " here) but does not say CharSet=u: its accented letters "
+                              "show as pairs of other characters"});
 }
 
 }  // namespace
@@ -298,7 +538,8 @@ int CompileSource(Compiler& c, const char* data, size_t size, const char* path) 
     char buf[512];
     size_t pos = 0;
     bool inComment = false;  // a '|' earlier in the same line made the rest of it a comment
-    SourcePlace outer;       // the including file's line, restored at the end
+    bool utf8Declared = false;
+    SourcePlace outer;  // the including file's line, restored at the end
     if (c.Check != nullptr) {
         outer = c.Check->current;
         c.Check->files.emplace_back(path);
@@ -309,7 +550,7 @@ int CompileSource(Compiler& c, const char* data, size_t size, const char* path) 
     while (pos < size) {
         bool split = false;
         if (pieceEndedLine) ++physicalLine;
-        const size_t used = NextPiece(data, size, pos, buf, split);
+        const size_t used = NextPiece(data, size, pos, buf, split, r.charSet == 'u');
         pieceEndedLine = data[pos + used - 1] == '\n';
         pos += used;
         if (c.Check != nullptr) c.Check->current.line = physicalLine;
@@ -328,46 +569,17 @@ int CompileSource(Compiler& c, const char* data, size_t size, const char* path) 
         if (r.charSet == 'w')
             for (char* p = buf; *p != '\0'; ++p)
                 *p = static_cast<char>(ConvertCharSet(static_cast<unsigned char>(*p)));
-
-        int code = DiagOk;
-        if (buf[0] == '@') {
-            code = CompileInclude(c, buf + 1);
-        } else if (IsBlankLine(buf)) {
-            continue;
-        } else if (buf[0] == '[') {
-            code = DiagError1;
-            for (const Header& h : Headers) {
-                if (CompareNoCaseN(buf, h.text, std::strlen(h.text)) == 0) {
-                    r.section = h.section;
-                    code = DiagOk;
-                    if (c.Check != nullptr && h.section == Section::Sysmsg)
-                        c.Check->sysmsgHeader = c.Check->current;
-                    break;
-                }
-            }
-        } else {
-            c.HeapFull = false;
-            code = HandleLine(c, r, buf);
-            if (c.HeapFull) code = DiagError2;
-            if (c.Check != nullptr) NotePlaces(c, r, buf);
-        }
-        if (code != DiagOk && c.Check != nullptr) {
-            // The line was cut in place by its handler; the reason is read from the source.
-            // An include that fails as a whole repeats what its own lines already said.
-            int severity = code < 0 ? SeverityError : SeverityWarning;
-            if (buf[0] == '@' && code != DiagError3) severity = SeverityNote;
-            std::string reason = DiagnosticReason(r.section, code, buf);
-            reason += code < 0 ? " [Error " + std::to_string(-code) + "]"
-                               : " [Warning " + std::to_string(code) + "]";
-            AddFinding(c, severity, std::move(reason));
-        }
-        if (code != DiagOk) {
-            ReportDiagnostic(c, buf, code, r.lineNumber, path);
-            if (code < 0) r.result = -1;
-            if (r.result == 0) r.result = 1;
-        }
+        else if (r.charSet == 'u')
+            ConvertUtf8(buf, split, r, c);
+        if (buf[0] != '@' && IsBlankLine(buf)) continue;
+        CompilePiece(c, r, buf, path);
+        utf8Declared = utf8Declared || r.charSet == 'u';
     }
-    if (c.Check != nullptr) c.Check->current = outer;
+    if (c.Check != nullptr) {
+        EndUnknownHeader(c, r, c.Check->current.line);
+        NoteCharacters(c, r, data, size, utf8Declared);
+        c.Check->current = outer;
+    }
     return r.result;
 }
 

@@ -172,23 +172,6 @@ const char* const ForeignControlWords[] = {"else",  "elseif", "elif",   "endif",
                                            "until", "repeat", "wend",   "endwhile", "loop",
                                            "for",   "next",   "switch", "case"};
 
-// The edit distance of two words without regard to case, stopping early above limit.
-size_t EditDistance(const std::string& a, const std::string& b, size_t limit) {
-    const size_t n = a.size(), m = b.size();
-    if ((n > m ? n - m : m - n) > limit) return limit + 1;
-    std::vector<size_t> prev(m + 1), cur(m + 1);
-    for (size_t j = 0; j <= m; ++j) prev[j] = j;
-    for (size_t i = 1; i <= n; ++i) {
-        cur[0] = i;
-        for (size_t j = 1; j <= m; ++j) {
-            const size_t same = FoldCase(a[i - 1]) == FoldCase(b[j - 1]) ? 0 : 1;
-            cur[j] = std::min({prev[j] + 1, cur[j - 1] + 1, prev[j - 1] + same});
-        }
-        std::swap(prev, cur);
-    }
-    return prev[m];
-}
-
 const char* NameOf(const WordRecord& w) { return w.word; }
 const char* NameOf(const VarRecord& v) { return v.name; }
 
@@ -285,10 +268,80 @@ void NoteBlock(Compiler& c, LineKind kind, int script) {
     }
 }
 
+// A condition line whose every word was skipped tests nothing, and a line that tests nothing
+// holds: the actions under it run whatever the player typed.
+void NoteLostCondition(Compiler& c, LineKind kind, bool events) {
+    if (c.Check == nullptr) return;
+    const std::string when = events ? "every turn" : "every command";
+    if (kind == KindAnd)
+        AddFinding(c, SeverityError,
+                   "the condition has no test left: this line adds nothing to the one above");
+    else
+        AddFinding(c, SeverityError,
+                   "the condition has no test left: the actions below run on " + when);
+}
+
+// Words are separated by blanks only: a tab joins the words on either side into one.
+void NoteTab(Compiler& c, const char* text) {
+    const char* tab = std::strchr(text, '\t');
+    if (c.Check == nullptr || tab == nullptr) return;
+    const char* from = tab;
+    while (from > text && from[-1] != ' ') --from;
+    const char* to = tab;
+    while (*to != '\0' && *to != ' ') ++to;
+    std::string word;
+    for (const char* p = from; p < to; ++p) {
+        if (*p == '\t')
+            word += "<tab>";
+        else
+            word += *p;
+    }
+    AddFinding(c, SeverityWarning,
+               "a tab inside a script line: words are separated by blanks only, so \"" + word +
+                   "\" is read as one word");
+}
+
 }  // namespace
 
+size_t EditDistance(const std::string& a, const std::string& b, size_t limit) {
+    const size_t n = a.size(), m = b.size();
+    if ((n > m ? n - m : m - n) > limit) return limit + 1;
+    // Three rows: a swap of neighbours looks back two rows ("hlep" is one slip from "help").
+    std::vector<size_t> before(m + 1), prev(m + 1), cur(m + 1);
+    for (size_t j = 0; j <= m; ++j) prev[j] = j;
+    auto same = [](char x, char y) { return FoldCase(x) == FoldCase(y); };
+    for (size_t i = 1; i <= n; ++i) {
+        cur[0] = i;
+        for (size_t j = 1; j <= m; ++j) {
+            cur[j] = std::min(
+                {prev[j] + 1, cur[j - 1] + 1, prev[j - 1] + (same(a[i - 1], b[j - 1]) ? 0 : 1)});
+            if (i > 1 && j > 1 && same(a[i - 1], b[j - 2]) && same(a[i - 2], b[j - 1]))
+                cur[j] = std::min(cur[j], before[j - 2] + 1);
+        }
+        std::swap(before, prev);
+        std::swap(prev, cur);
+    }
+    return std::min(prev[m], limit + 1);
+}
+
+void CheckNumberField(Compiler& c, const char* field, const char* what) {
+    if (c.Check == nullptr || field == nullptr) return;
+    const char* p = field;
+    while (*p == ' ' || *p == '\t') ++p;
+    if (*p == '\0') return;
+    if (*p == '+' || *p == '-') ++p;
+    const bool digits = *p >= '0' && *p <= '9';
+    while (*p >= '0' && *p <= '9') ++p;
+    while (*p == ' ' || *p == '\t') ++p;
+    if (digits && *p == '\0') return;
+    AddFinding(c, SeverityWarning,
+               std::string(what) + " \"" + field + "\" is not a number: it reads as " +
+                   std::to_string(ReadNumber16(field)));
+}
+
 void NoteSkippedWord(Compiler& c, const char* word, bool condition) {
-    if (c.Check == nullptr || IsNumberWord(word)) return;
+    // A word joined by a tab has a finding of its own (NoteTab).
+    if (c.Check == nullptr || IsNumberWord(word) || std::strchr(word, '\t') != nullptr) return;
     const GameDatabase& db = *c.Db;
     c.Check->unknownWords.push_back(
         {c.Check->current, word, condition, db.Verbs.size(), db.Nouns.size(), db.Vars.size()});
@@ -348,6 +401,7 @@ int CompileStatement(Compiler& c, const char* text, LineKind kind, std::vector<S
     const Keyword* statement = nullptr;  // the statement of the current slot
     int operands = 0;
     bool negative = false;
+    bool skipped = false;
     for (size_t w = 0; w < wordCount; ++w) {
         const char* word = words[w];
         if (CompareNoCase(word, "not") == 0) {
@@ -394,10 +448,12 @@ int CompileStatement(Compiler& c, const char* text, LineKind kind, std::vector<S
                 operands = 2;  // no operand follows
             } else {
                 NoteSkippedWord(c, word, condition);
+                skipped = true;
             }
         }
         negative = false;
     }
+    if (condition && slot < 0 && skipped) NoteLostCondition(c, kind, &table == &c.Db->Events);
     return DiagOk;
 }
 
@@ -407,6 +463,7 @@ int CompileScriptLine(Compiler& c, char* line, std::vector<ScriptLine>& table, i
     while (len > 0 && IsBlankOrTab(line[len - 1])) line[--len] = '\0';
     const char* text = line;
     while (IsBlankOrTab(*text)) ++text;
+    NoteTab(c, text);
 
     for (const BlockWord& b : BlockWords) {
         const bool same =

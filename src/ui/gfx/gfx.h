@@ -5,6 +5,8 @@
 // the program sees nothing but these functions.
 #pragma once
 
+#include "base/codepage.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -29,21 +31,12 @@ constexpr int KeyDown = 336;
 constexpr int KeyScreenshot = 370;
 constexpr int KeyPictureToggle = 390;
 
-// Unicode code point of each code page 850 byte, and the byte of a code point (0 when the code
-// page lacks it): the game's texts and keys are code page 850, terminals and files speak Unicode.
-extern const uint16_t Cp850ToUnicode[256];
-int UnicodeToCp850(uint32_t codePoint);
-// UTF-8, decoded once for every front end: the window's typed text, the browser's keys and the
-// terminal's bytes.
-// Returns the continuation bytes that follow a lead byte, -1 for a byte that starts no character.
-int Utf8Continuations(int lead);
-// Returns the bytes the UTF-8 character at p takes of the n there, 0 when the n bytes end inside
-// it; *codePoint receives the character, or -1 when the bytes are none (a stray or cut-short
-// sequence, an overlong or surrogate form, past U+10FFFF), which the caller then passes over.
-int Utf8Character(const unsigned char* p, size_t n, int32_t* codePoint);
-// Returns the code point of the UTF-8 character at *text and moves *text past it; a broken
-// sequence returns -1, having moved past its lead byte and the continuation bytes it had.
-int32_t NextUtf8(const char** text);
+// Code page 850 and UTF-8 (base/codepage.h): one table and one decoder for every front end.
+using base::Cp850ToUnicode;
+using base::NextUtf8;
+using base::UnicodeToCp850;
+using base::Utf8Character;
+using base::Utf8Continuations;
 
 struct GfxSurface;
 

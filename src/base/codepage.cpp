@@ -1,12 +1,12 @@
-// cp850.cpp - code page 850, the character set of texts and keys, and Unicode.
-#include "ui/gfx/gfx_internal.h"
+// codepage.cpp - code page 850, the character set of texts and keys, and UTF-8 decoding.
+#include "base/codepage.h"
 
 #include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstring>
 
-namespace umb::gfx {
+namespace umb::base {
 
 // The bytes below 0x20 and 0x7F carry the PC's graphic characters rather than control names,
 // since that is what the font shows for them.
@@ -70,8 +70,9 @@ struct Cp850Entry {
     unsigned char byte;
 };
 
-// The upper half sorted by code point, for typed characters. The lower half needs no table: its
-// printable part is ASCII, and a keyboard never types the graphic characters of the control bytes.
+// The upper half sorted by code point, for typed characters and UTF-8 sources. The lower half needs
+// no table: its printable part is ASCII, and a keyboard never types the graphic characters of the
+// control bytes.
 constexpr std::array<Cp850Entry, 128> BuildUpperHalf() {
     std::array<Cp850Entry, 128> entries{};
     for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -142,4 +143,4 @@ int32_t NextUtf8(const char** text) {
     return used > 0 ? cp : -1;
 }
 
-}  // namespace umb::gfx
+}  // namespace umb::base
