@@ -68,6 +68,28 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
+// Waits for the child to change as options say (waitpid's), at most two seconds; a child still
+// running then is killed, so that a test fails rather than hangs.
+bool WaitChild(pid_t child, int& status, int options = 0) {
+    for (int i = 0; i < 200; ++i) {
+        const pid_t got = waitpid(child, &status, options | WNOHANG);
+        if (got == child) return true;
+        if (got < 0) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    return false;
+}
+
+// How many times part occurs in text.
+size_t Occurrences(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}
+
 bool SameModes(const termios& a, const termios& b) {
     return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
            a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
@@ -76,20 +98,31 @@ bool SameModes(const termios& a, const termios& b) {
 // --- The device on pipes: keys as bytes arrive
 // ----------------------------------------------------
 
-class KeyTest : public ::testing::Test {
+// Keys typed into one pipe, what is shown read from another.
+class PipeTest : public ::testing::Test {
   protected:
     int keys[2] = {-1, -1};
     int shown[2] = {-1, -1};
-    TermDevice dev;
     void SetUp() override {
         ASSERT_EQ(pipe(keys), 0);
         ASSERT_EQ(pipe(shown), 0);
+    }
+    void TearDown() override {
+        for (int fd : {keys[0], keys[1], shown[0], shown[1]})
+            if (fd >= 0) close(fd);
+    }
+};
+
+class KeyTest : public PipeTest {
+  protected:
+    TermDevice dev;
+    void SetUp() override {
+        PipeTest::SetUp();
         ASSERT_EQ(TermOpen(dev, keys[0], shown[1], true), 0);
     }
     void TearDown() override {
         TermClose(dev);
-        for (int fd : {keys[0], keys[1], shown[0], shown[1]})
-            if (fd >= 0) close(fd);
+        PipeTest::TearDown();
     }
 };
 
@@ -174,10 +207,10 @@ class PtyTest : public ::testing::Test {
         close(slave);
     }
     void Open() { ASSERT_EQ(OpenTerminalOn(s, slave, slave), 0) << s.FrontFailure; }
-    void Resize(int cols) {
+    void Resize(int cols, int rows = 12) {
         winsize ws{};
         ws.ws_col = static_cast<unsigned short>(cols);
-        ws.ws_row = 12;
+        ws.ws_row = static_cast<unsigned short>(rows);
         ASSERT_EQ(ioctl(master, TIOCSWINSZ, &ws), 0);
         raise(SIGWINCH);  // the terminal's own signal goes to its foreground group, not to us
     }
@@ -198,10 +231,15 @@ class PtyTest : public ::testing::Test {
         if (writer.joinable()) writer.join();
         return got + Drain(master, 5);
     }
-    // Returns the pid of a child process that opens the terminal on the slave end and plays.
-    template <typename Play> pid_t Player(Play play) {
+    // Returns the pid of a child process that opens the terminal on the slave end and plays. As
+    // a shell starts a job, the child has a process group of its own (unless ownGroup is false):
+    // the system stops it on SIGTSTP even where the tests themselves run without a controlling
+    // terminal (under setsid), whose process group no shell could continue.
+    template <typename Play> pid_t Player(Play play, bool ownGroup = true) {
         const pid_t child = fork();
+        if (child > 0 && ownGroup) setpgid(child, child);  // set on both sides: no race
         if (child != 0) return child;
+        if (ownGroup) setpgid(0, 0);
         ScreenState own;
         if (OpenTerminalOn(own, slave, slave) != 0) _exit(3);
         play(own);
@@ -469,7 +507,7 @@ TEST_F(PtyTest, AStopHandsTheTerminalBackAndAContinueTakesItAgain) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     kill(child, SIGTSTP);
     int status = 0;
-    ASSERT_EQ(waitpid(child, &status, WUNTRACED), child);
+    ASSERT_TRUE(WaitChild(child, status, WUNTRACED)) << "not stopped by SIGTSTP";
     EXPECT_TRUE(WIFSTOPPED(status));
     termios modes{};
     ASSERT_EQ(tcgetattr(slave, &modes), 0);
@@ -480,9 +518,31 @@ TEST_F(PtyTest, AStopHandsTheTerminalBackAndAContinueTakesItAgain) {
     EXPECT_EQ(modes.c_lflag & (ICANON | ECHO | ISIG), 0u);
     EXPECT_NE(Drain(master).find("\r>\x1b[K"), std::string::npos);  // the line shown anew
     kill(child, SIGTERM);
-    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WaitChild(child, status));
     ASSERT_EQ(tcgetattr(slave, &modes), 0);
     EXPECT_TRUE(SameModes(before, modes));
+}
+
+// Where no shell could continue the program (its process group orphaned), the system drops the
+// stop: the program goes on, in its own modes again, and a later stop is handled as well.
+TEST_F(PtyTest, AStopTheSystemDropsLeavesTheGameItsModes) {
+    const pid_t child = Player(
+        [](ScreenState& own) {
+            if (setsid() < 0) _exit(20);  // a session of its own: nobody to continue it
+            for (int i = 0; i < 2; ++i) {
+                raise(SIGTSTP);
+                termios now{};
+                if (tcgetattr(own.Text->dev.in, &now) != 0) _exit(21);
+                if ((now.c_lflag & (ICANON | ECHO | ISIG)) != 0) _exit(22 + i);
+            }
+            _exit(0);
+        },
+        false);
+    ASSERT_GE(child, 0);
+    int status = 0;
+    ASSERT_TRUE(WaitChild(child, status));
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 TEST(TerminalOpen, RefusesWhatIsNoTerminalUnlessPlain) {
@@ -532,7 +592,7 @@ TEST_F(PtyTest, PlainLinesHoldNoEscapeSequence) {
     const size_t asked = out.find("Light the lamp? [y/n] ");
     ASSERT_NE(asked, std::string::npos) << out;
     EXPECT_NE(out.find("Light the lamp? [y/n] ", asked + 1), std::string::npos) << out;
-    EXPECT_NE(out.find("Slot? [1-3, 0 for none] "), std::string::npos) << out;
+    EXPECT_NE(out.find("Slot? (1-3, 0 for none) "), std::string::npos) << out;
     TerminalFrontEnd.close(s);
     termios after{};
     ASSERT_EQ(tcgetattr(slave, &after), 0);
@@ -561,6 +621,142 @@ TEST(PlainPipe, TheEndOfInputQuitsThenEnds) {
     EXPECT_EXIT(PlayUntilTheInputEnds(), testing::ExitedWithCode(0), "");
 }
 
+// Plain lines on pipes, as a screen reader's user plays with the input typed ahead.
+class PlainTest : public PipeTest {
+  protected:
+    ScreenState s;
+    void SetUp() override {
+        PipeTest::SetUp();
+        s.Options.Plain = true;
+        ASSERT_EQ(OpenTerminalOn(s, keys[0], shown[1]), 0) << s.FrontFailure;
+    }
+    void TearDown() override {
+        TerminalFrontEnd.close(s);
+        PipeTest::TearDown();
+    }
+    std::string Output() {
+        std::fflush(s.Text->log.out);
+        return Drain(shown[0], 5);
+    }
+    std::string ReadLine() {
+        char buffer[128];
+        EXPECT_EQ(TerminalFrontEnd.readLine(s, ">", buffer, 127), LineTyped);
+        return buffer;
+    }
+};
+
+// A pause ends on Enter alone, which it takes; a line typed ahead ends it but is left for the
+// command it was typed for.
+TEST_F(PlainTest, APauseLeavesALineTypedAheadToThePrompt) {
+    // The lines after "east" only keep a pause that took too much from waiting for ever.
+    WriteAll(keys[1], "north\n\n\neast\nspare\nspare\n");
+    TerminalFrontEnd.waitKeyOrTime(s, 5000);
+    TerminalFrontEnd.waitKeyOrTime(s, 0);
+    EXPECT_EQ(ReadLine(), "north");
+    EXPECT_EQ(TerminalFrontEnd.waitKeyOrTime(s, 0), KeyEnter);
+    EXPECT_EQ(TerminalFrontEnd.waitKeyOrTime(s, 5000), KeyEnter);
+    EXPECT_EQ(ReadLine(), "east");
+}
+
+// The keys a question takes are said once, after the game's own text, in the same words.
+TEST_F(PlainTest, AQuestionSaysItsKeysOnce) {
+    struct Case {
+        const char* prompt;
+        int count;  // 0: a yes/no question
+        const char* asked;
+    };
+    const Case cases[] = {
+        {nullptr, 3, "(1-3, 0 for none) "},  // in place of the window's "(1:3): "
+        {"Which glass? ", 3, "Which glass? (1-3, 0 for none) "},
+        {"Slot?", -4, "Slot? (1-4) "},  // no 0 where Escape is refused
+        {"Play again? ", 0, "Play again? [y/n] "},
+        {"(y/n)? ", 0, "(y/n)? "},  // the game's own default says it already
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.asked);
+        const char* answer = c.count == 0 ? "y" : "1";
+        WriteAll(keys[1], std::string(answer) + "\n");
+        if (c.count == 0)
+            EXPECT_EQ(TerminalFrontEnd.askYesNo(s, c.prompt, 'y', 'n'), 1);
+        else
+            EXPECT_EQ(TerminalFrontEnd.askChoice(s, c.prompt, c.count), 1);
+        EXPECT_EQ(Output(), std::string(c.asked) + answer + "\n");  // the answer's echo
+    }
+}
+
+// The status line is read out when it changes other than by the turn counter alone, and on
+// the word "status" unless the game has a verb of that name.
+TEST_F(PlainTest, TheStatusLineIsReadWhenItHasNews) {
+    struct Step {
+        const char* status;
+        bool read;
+    };
+    const Step steps[] = {
+        {"Score: 0  Turns: 0", true},
+        {"Score: 0  Turns: 1", false},
+        {"Score: 0  Turns: 2", false},
+        {"Score: 0  Turns: 2", false},
+        {"Score: 5  Turns: 3", true},
+        {"Score: 5  Turns: 4", false},
+        {"Score: 5  Turns: 2", true},  // taken back, or restored: the counter starts again
+        {"Score: 5  Turns: 3", false},
+        {"Score: 5  Turns: 4  Lamp: lit", true},
+        {"Score: 5  Turns: 5  Lamp: lit", false},
+    };
+    LocationView v;
+    v.name = "Lamp Room";
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.status);
+        v.status = step.status;
+        TerminalFrontEnd.showLocation(s, v);
+        const std::string out = Output();
+        EXPECT_EQ(out.find(step.status) != std::string::npos, step.read) << out;
+    }
+    WriteAll(keys[1], " Status \nlook\nstatus\n");
+    EXPECT_EQ(ReadLine(), "look");
+    std::string out = Output();
+    EXPECT_EQ(Occurrences(out, "Score: 5  Turns: 5  Lamp: lit\n"), 1u) << out;
+    EXPECT_LT(out.find("Lamp: lit"), out.find("look")) << out;
+    s.GameHasStatusVerb = true;  // the game's own "status" comes first
+    EXPECT_EQ(ReadLine(), "status");
+    TerminalFrontEnd.newGame(s);
+    v.status = "Score: 0  Turns: 1";
+    TerminalFrontEnd.showLocation(s, v);
+    EXPECT_NE(Output().find("Score: 0  Turns: 1"), std::string::npos);  // a new game reads it
+}
+
+// At the end of the input the question waiting is asked once, and the output ends its line.
+TEST(PlainPipe, TheEndOfInputAsksTheLastQuestionOnce) {
+    int keys[2], shown[2];
+    ASSERT_EQ(pipe(keys), 0);
+    ASSERT_EQ(pipe(shown), 0);
+    std::fflush(stdout);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        close(keys[1]);
+        close(shown[0]);
+        ScreenState s;
+        s.Options.Plain = true;
+        if (OpenTerminalOn(s, keys[0], shown[1]) != 0) _exit(5);
+        TerminalFrontEnd.askYesNo(s, "Play again? ", 'y', 'n');
+        _exit(6);
+    }
+    close(keys[0]);
+    close(shown[1]);
+    close(keys[1]);  // nothing is typed at all
+    std::string out;
+    char buf[256];
+    for (ssize_t n; (n = read(shown[0], buf, sizeof buf)) > 0;)
+        out.append(buf, static_cast<size_t>(n));
+    close(shown[0]);
+    int status = 0;
+    ASSERT_TRUE(WaitChild(child, status));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(out, "Play again? [y/n] \n");
+}
+
 // --- Pictures ------------------------------------------------------------------------------------
 
 // A location's picture comes above its name; a picture asked for again draws nothing, and one
@@ -580,8 +776,8 @@ TEST_F(PtyTest, PicturesComeAboveTheLocationAndFailuresAreNamed) {
     ASSERT_NE(block, std::string::npos);
     EXPECT_LT(block, name);
     EXPECT_EQ(out.substr(0, 2), "\r\n");  // the blank line that opens the location
-    // 40 columns: 40 cells a row, 384 x 256 pixels scaled to 40 x 26, two pixel rows a line.
-    EXPECT_EQ(SplitLines(Visible(out)).size(), 1u + 13u + 1u);
+    // 40 x 12: a third of the rows, 4 lines of two pixel rows, 12 cells wide for the shape.
+    EXPECT_EQ(SplitLines(Visible(out)).size(), 1u + 4u + 1u);
     EXPECT_EQ(TerminalFrontEnd.showPicture(s, 7, picture.c_str(), "jetty.png"), 0);
     EXPECT_EQ(Shown(), "");
     EXPECT_EQ(TerminalFrontEnd.showPicture(s, 8, UMB_README, "readme"), -1);
@@ -589,18 +785,65 @@ TEST_F(PtyTest, PicturesComeAboveTheLocationAndFailuresAreNamed) {
     EXPECT_EQ(Shown(), "");
 }
 
+// A picture takes at most a third of the terminal's rows and fits its width, so that the
+// location it comes with and the prompt after it stay on the screen.
+TEST_F(PtyTest, APictureLeavesRoomForItsLocation) {
+    struct Size {
+        int cols, rows, lines, cells;
+    };
+    // 384 x 256 pixels: two pixel rows a line, cells as wide as keeps the shape, 96 at most.
+    const Size sizes[] = {{80, 24, 8, 24}, {100, 32, 10, 30}, {200, 100, 32, 96}, {20, 60, 7, 20}};
+    const std::string picture = std::string(UMB_EXAMPLES) + "/beacon/pictures/jetty.png";
+    for (const Size& size : sizes) {
+        SCOPED_TRACE(std::to_string(size.cols) + " x " + std::to_string(size.rows));
+        Resize(size.cols, size.rows);
+        setenv("COLORTERM", "truecolor", 1);
+        Open();
+        unsetenv("COLORTERM");
+        LocationView v;
+        v.name = "Jetty";
+        v.status = "Score: 0";
+        v.texts[0] = "Planks over black water. The lighthouse stands at the end of the jetty, "
+                     "its door ajar.";
+        v.texts[1] = "You can see: a rope.";
+        v.texts[2] = "Exits: north.";
+        v.textCount = 3;
+        TerminalFrontEnd.showLocation(s, v);
+        ASSERT_EQ(TerminalFrontEnd.showPicture(s, 7, picture.c_str(), "jetty.png"), 0);
+        std::string out = Shown();  // more than the terminal holds before it is read
+        WriteAll(master, "\r");
+        std::string typed;
+        ReadLine(typed);
+        out += Shown();
+        const std::vector<std::string> lines = SplitLines(Visible(out));
+        int drawn = 0;
+        for (const std::string& line : lines) {
+            if (line.find("\xe2\x96\x80") == std::string::npos) continue;
+            ++drawn;
+            EXPECT_EQ(line.size(), static_cast<size_t>(size.cells) * 3);
+        }
+        EXPECT_EQ(drawn, size.lines);
+        EXPECT_LE(lines.size(), static_cast<size_t>(size.rows));  // the prompt's line ended
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back(), ">");
+        TerminalFrontEnd.close(s);
+        s = ScreenState{};
+    }
+}
+
 TEST(HalfBlocks, UpperRowIsTheForegroundLowerTheBackground) {
     const GfxColour red = GfxColourFromRgb(255, 0, 0), blue = GfxColourFromRgb(0, 0, 255);
     const GfxColour tiny[] = {red, red, blue, blue};  // 2 x 2: a red row over a blue one
-    EXPECT_EQ(RenderHalfBlocks(tiny, 2, 2, 2),
+    EXPECT_EQ(RenderHalfBlocks(tiny, 2, 2, 2, 1),
               "\x1b[38;2;255;0;0;48;2;0;0;255m\xe2\x96\x80\xe2\x96\x80\x1b[0m\n");
 
     // 4 x 4 into 2 cells: each cell averages a 2 x 2 box of the pixels.
     const GfxColour white = GfxColourFromRgb(255, 255, 255), black = 0;
     const GfxColour checks[] = {white, black, red,  red,  black, white, red,  red,
                                 blue,  blue,  blue, blue, blue,  blue,  blue, blue};
-    EXPECT_EQ(RenderHalfBlocks(checks, 4, 4, 2), "\x1b[38;2;128;128;128;48;2;0;0;255m\xe2\x96\x80"
-                                                 "\x1b[38;2;255;0;0m\xe2\x96\x80\x1b[0m\n");
+    EXPECT_EQ(RenderHalfBlocks(checks, 4, 4, 2, 1),
+              "\x1b[38;2;128;128;128;48;2;0;0;255m\xe2\x96\x80"
+              "\x1b[38;2;255;0;0m\xe2\x96\x80\x1b[0m\n");
 }
 
 }  // namespace

@@ -94,6 +94,7 @@ void UseGameColours(Game& g) {
 
 int OpenGameScreen(Game& g) {
     UseGameColours(g);
+    g.Screen->GameHasStatusVerb = FindVerb(*g.Db, "status") != 0;
     return FrontOpen(*g.Screen, g.Db->Title);
 }
 

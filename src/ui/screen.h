@@ -76,6 +76,8 @@ struct FrontOptions {
 struct ScreenState {
     const FrontEnd* Front = nullptr;  // who shows the game; none: the window
     FrontOptions Options;
+    // The game has a verb "status" of its own: the plain lines leave the word to it.
+    bool GameHasStatusVerb = false;
     TextFront* Text = nullptr;      // the terminal front end's own state while it is open
     TextLog* Transcript = nullptr;  // --transcript: what is shown and typed, copied as text
     char FrontFailure[256] = {};    // why the front end could not be opened

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # tmux_play.sh - plays games in a real terminal (a private tmux server): the demo's winning
-# walkthrough in the terminal look and in plain lines, accented letters both ways, and the
-# terminal's modes as the game leaves them (at its end, and killed by SIGTERM and SIGHUP).
+# walkthrough in the terminal look and in plain lines, the status line read out on request in
+# plain lines, accented letters both ways, and the terminal's modes as the game leaves them (at
+# its end, and killed by SIGTERM and SIGHUP).
 # Usage: tmux_play.sh UMB EXAMPLES_DIR. Exits 77 (skipped) when tmux is missing.
 set -u
 
@@ -187,12 +188,21 @@ play plain "$keys" 1 Enter ">"
 wait_dead plain
 shown=$(history_of plain)
 expect_in "--plain" "$shown" "Gallery" "Score: 50/50" "*** You have saved the ship! ***" \
-    "Play again? [y/n]"
+    "Play again? [y/n]" "(1-3, 0 for none) 2"
+! grep -qF "(1:3)" <<< "$shown" || fail "--plain: a choice names its keys twice"
 expect_in "--plain output" "$(cat "$work/plain.out")" "Gallery" "*** You have saved the ship! ***"
 escapes=$(t capture-pane -p -e -S - -t umb:plain | grep -c $'\x1b')
 [ "$escapes" = 0 ] || fail "--plain: $escapes lines of the pane hold escape sequences"
 ! grep -q $'\x1b' "$work/plain.out" || fail "--plain: the output holds an escape byte"
 cmp -s "$work/plain.before" "$work/plain.after" || fail "--plain: the terminal's modes changed"
+
+# --- Plain lines: the word "status" reads the status line out ----------------------------------
+printf 'n\nstatus\nquit\nynn\n' > "$work/status.keys"
+start status "cd beacon && '$umb' --plain beacon"
+play status "$work/status.keys" 1 Enter ">"
+wait_dead status
+[ "$(history_of status | grep -c "^Score: 0/50  Turns: 0")" -ge 2 ] ||
+    fail "--plain: \"status\" did not read the status line out"
 
 # --- Accented letters: typed è reaches the game as 0x8A, 0x82 shows as é --------------------------
 {

@@ -38,14 +38,18 @@ void AppendColour(std::string& out, int layer, GfxColour c) {
 
 }  // namespace
 
-std::string RenderHalfBlocks(const GfxColour* pixels, int w, int h, int cells) {
+std::string RenderHalfBlocks(const GfxColour* pixels, int w, int h, int cells, int lines) {
     std::string out;
-    if (pixels == nullptr || w <= 0 || h <= 0 || cells <= 0) return out;
+    if (pixels == nullptr || w <= 0 || h <= 0 || cells <= 0 || lines <= 0) return out;
     if (cells > w) cells = w;
+    // Narrower where the lines would not hold it, so that its rows below stay within them.
+    const long fits = static_cast<long>(lines) * 2 * w / h;
+    if (cells > fits) cells = static_cast<int>(fits > 0 ? fits : 1);
     // Cells are about twice as tall as wide: two pixel rows per cell keep the picture's shape.
     int outRows = static_cast<int>(static_cast<long>(h) * cells / w);
     outRows += outRows % 2;
     if (outRows < 2) outRows = 2;
+    if (outRows > 2 * lines) outRows = 2 * lines;  // a picture far taller than wide
     std::vector<GfxColour> scaled(static_cast<size_t>(outRows) * static_cast<size_t>(cells));
     for (int py = 0; py < outRows; ++py) {
         const int y0 = static_cast<int>(static_cast<long>(py) * h / outRows);

@@ -40,6 +40,12 @@ void Emit(TextFront& tf, const std::string& bytes) {
         std::fwrite(bytes.data(), 1, bytes.size(), tf.log.out);
 }
 
+// Ends the line a question was asked on.
+void NewLine(TextFront& tf) {
+    Emit(tf, "\n");
+    tf.midLine = false;
+}
+
 // Writes the location held back for its picture.
 void Release(TextFront& tf) {
     if (tf.held.empty()) return;
@@ -92,6 +98,7 @@ std::string WritePrompt(TextFront& tf, const char* prompt) {
     for (size_t i = 0; i + 1 < lines.size(); ++i) out += Utf8(lines[i]) + "\n";
     out += Utf8(lines.back());
     Emit(tf, out);
+    tf.midLine = true;
     return lines.back();
 }
 
@@ -143,16 +150,17 @@ int PlainLine(ScreenState& s, std::string& line) {
     FlushOut(tf);
     const int r = TermReadLine(tf.dev, line);
     if (r == TermEnded) {
-        Emit(tf, "\n");
+        NewLine(tf);
         InputEnded(s);
         return r;
     }
     if (r == TermInterrupted) {
-        Emit(tf, "\n");
+        NewLine(tf);
         return r;
     }
     tf.endedReads = 0;
     if (!tf.dev.inIsTty) Emit(tf, Utf8(line) + "\n");
+    tf.midLine = false;  // ended by the line typed, or by its echo
     return 0;
 }
 
@@ -163,21 +171,30 @@ int FirstKey(const std::string& line) {
     return 0;
 }
 
-// Asks until a line starts with an accepted key; returns what accept makes of it. The prompt
-// ends with the keys that answer it, so that a listener hears what to type.
-template <typename Accept>
-int PlainQuestion(ScreenState& s, const char* prompt, const char* keys, Accept&& accept) {
-    TextFront& tf = *s.Text;
+// The prompt without the blanks at its end.
+std::string Trimmed(const char* prompt) {
     std::string text = prompt != nullptr ? prompt : "";
     while (!text.empty() && text.back() == ' ') text.pop_back();
-    text += text.empty() ? "[" : " [";
-    text += keys;
-    text += "] ";
+    return text;
+}
+
+// Asks until a line starts with an accepted key; returns what accept makes of it. The prompt
+// ends with the keys that answer it (keys, unless empty), so that a listener hears what to type.
+// A question the input ended on is not asked again: nobody is left to answer it.
+template <typename Accept>
+int PlainQuestion(ScreenState& s, const std::string& prompt, const std::string& keys,
+                  Accept&& accept) {
+    TextFront& tf = *s.Text;
+    std::string text = prompt;
+    if (!keys.empty()) text += (text.empty() ? "" : " ") + keys;
+    text += ' ';
     for (;;) {
         FollowResize(tf);
         WritePrompt(tf, text.c_str());
         std::string line;
-        if (PlainLine(s, line) != 0) continue;
+        const int r = PlainLine(s, line);
+        if (r == TermEnded) EndOfInput(s);
+        if (r != 0) continue;
         const int answer = accept(FirstKey(line));
         if (answer >= 0) return answer;
     }
@@ -205,7 +222,8 @@ int LowerKey(int key) {
 
 void EchoKey(TextFront& tf, int key) {
     const char c = static_cast<char>(key);
-    Emit(tf, Cp850ToUtf8(&c, 1) + "\n");
+    Emit(tf, Cp850ToUtf8(&c, 1));
+    NewLine(tf);
 }
 
 // --- The line editor ----------------------------------------------------------------------------
@@ -247,11 +265,12 @@ struct Editor {
     // The line is left as typed, whole, for the scrollback.
     void Finish() {
         if (line.size() <= Room()) {
-            Emit(tf, "\n");
+            NewLine(tf);
             return;
         }
         Emit(tf, "\r\x1b[K");
         WriteText(tf, (prefix + line).c_str(), true);
+        tf.midLine = false;
     }
 };
 
@@ -274,11 +293,11 @@ int EditLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
         if (key == TermResize) continue;
         if (key == TermEnded || key == TermInterrupted || key == 3 ||
             (key == 4 && ed.line.empty())) {
-            Emit(tf, "\n");
+            NewLine(tf);
             return LineQuit;
         }
         if (key == KeyUndo) {
-            Emit(tf, "\n");
+            NewLine(tf);
             return LineUndo;
         }
         if (key == KeyEnter) break;
@@ -324,6 +343,8 @@ void TfClose(ScreenState& s) {
 }
 
 void EndOfInput(ScreenState& s) {
+    // The question left waiting is ended, so that what follows starts on a line of its own.
+    if (s.Text->midLine) NewLine(*s.Text);
     TfClose(s);
     std::exit(0);
 }
@@ -336,6 +357,8 @@ void TfNewGame(ScreenState& s) {
     Release(tf);
     tf.shown = ShownLocation{};
     tf.log.shown = ShownLocation{};
+    tf.statusSeen.clear();
+    tf.turnCounter = -1;
 }
 
 void TfShowLocation(ScreenState& s, const LocationView& v) {
@@ -343,7 +366,17 @@ void TfShowLocation(ScreenState& s, const LocationView& v) {
     TextFront& tf = *s.Text;
     FollowResize(tf);
     if (tf.plain) {
-        LogLocation(tf.log, v);
+        // A status line that changed only by its turn counter is not read out again: the last
+        // one read stands for it. The word "status" reads the current one.
+        LocationView view = v;
+        if (v.status != nullptr) {
+            const std::string now = v.status;
+            if (!StatusNews(tf.statusSeen, tf.log.shown.status, now, tf.turnCounter))
+                view.status = tf.log.shown.status.c_str();
+            tf.statusSeen = now;
+        }
+        LogLocation(tf.log, view);
+        tf.midLine = false;
         return;
     }
     const LocationNews news = TakeLocationNews(tf.shown, v);
@@ -374,6 +407,7 @@ void ShowLine(ScreenState& s, const char* text, bool literal) {
         LogText(tf.log, text, literal);
     else
         WriteText(tf, text, literal);
+    tf.midLine = false;
 }
 
 void TfShowMessage(ScreenState& s, const char* text) { ShowLine(s, text, false); }
@@ -391,8 +425,14 @@ int TfAskYesNo(ScreenState& s, const char* prompt, char yesLetter, char noLetter
     const int yes = static_cast<unsigned char>(base::FoldCase(yesLetter));
     const int no = static_cast<unsigned char>(base::FoldCase(noLetter));
     if (tf.plain) {
-        const char keys[] = {static_cast<char>(yes), '/', static_cast<char>(no), '\0'};
-        return PlainQuestion(s, prompt, keys, [&](int key) {
+        const std::string keys = {static_cast<char>(yes), '/', static_cast<char>(no)};
+        // The game's own "(y/n)?" already says it.
+        const std::string text = Trimmed(prompt);
+        const std::string named = "(" + keys + ")?";
+        const bool said =
+            text.size() >= named.size() &&
+            base::CompareNoCase(text.c_str() + text.size() - named.size(), named.c_str()) == 0;
+        return PlainQuestion(s, text, said ? "" : "[" + keys + "]", [&](int key) {
             const int lower = LowerKey(key);
             return lower == yes ? 1 : lower == no ? 0 : -1;
         });
@@ -413,13 +453,15 @@ int TfAskChoice(ScreenState& s, const char* prompt, int count) {
     TextFront& tf = *s.Text;
     Release(tf);
     const bool escapeAllowed = count >= 0;
+    const char* given = prompt;
     char fallback[16];
     prompt = ChoicePrompt(prompt, count, fallback, sizeof fallback);
     count = ChoiceLimit(count);
     if (tf.plain) {
+        // The keys take the place of the window's "(1:N): ", so that the range is heard once.
         char keys[24];
-        std::snprintf(keys, sizeof keys, escapeAllowed ? "1-%d, 0 for none" : "1-%d", count);
-        return PlainQuestion(s, prompt, keys, [&](int key) {
+        std::snprintf(keys, sizeof keys, escapeAllowed ? "(1-%d, 0 for none)" : "(1-%d)", count);
+        return PlainQuestion(s, Trimmed(given), keys, [&](int key) {
             if (key >= '1' && key <= '0' + count) return key - '0';
             return key == '0' && escapeAllowed ? 0 : -1;
         });
@@ -433,10 +475,20 @@ int TfAskChoice(ScreenState& s, const char* prompt, int count) {
             return key - '0';
         }
         if (key == KeyEscape && escapeAllowed) {
-            Emit(tf, "\n");
+            NewLine(tf);
             return 0;
         }
     }
+}
+
+// True for the line "status" (any case, blanks around it) while there is a status line and the
+// game has no verb of that name.
+bool AsksForStatus(const ScreenState& s, const std::string& line) {
+    if (s.GameHasStatusVerb || s.Text->statusSeen.empty()) return false;
+    const size_t from = line.find_first_not_of(' ');
+    if (from == std::string::npos) return false;
+    const size_t to = line.find_last_not_of(' ');
+    return base::CompareNoCase(line.substr(from, to + 1 - from).c_str(), "status") == 0;
 }
 
 int TfReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
@@ -446,9 +498,16 @@ int TfReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) 
     Release(tf);
     FollowResize(tf);
     if (!tf.plain) return EditLine(s, prompt, buffer, maxLength);
-    WritePrompt(tf, prompt);
     std::string line;
-    if (PlainLine(s, line) != 0) return LineQuit;
+    for (;;) {
+        WritePrompt(tf, prompt);
+        if (PlainLine(s, line) != 0) return LineQuit;
+        if (!AsksForStatus(s, line)) break;
+        // Read out on request, as the window shows it all the time; what is read counts as said.
+        LogText(tf.log, tf.statusSeen.c_str());
+        tf.log.shown.status = tf.statusSeen;
+        FollowResize(tf);
+    }
     const size_t n = std::min(line.size(), static_cast<size_t>(maxLength));
     std::memcpy(buffer, line.data(), n);
     buffer[n] = '\0';
@@ -467,13 +526,18 @@ int TfWaitKeyOrTime(ScreenState& s, int ticks) {
         return elapsed();
     }
     if (tf.plain) {
-        // The driver's line editing hands over whole lines: Enter ends a pause.
+        // The driver's line editing hands over whole lines: Enter alone ends a pause and is
+        // taken. A line typed ahead ends it too but is left for the question that comes next.
         FlushOut(tf);
-        if (ticks > 0 && TermInputWaiting(tf.dev, ticks) != 1) return elapsed();
+        const int next = TermPeekByte(tf.dev, ticks > 0 ? ticks : -1);
+        if (next == TermInterrupted) {
+            NewLine(tf);
+            return KeyEnter;
+        }
+        if (next != '\n' && next != '\r') return elapsed();
         std::string line;
-        if (PlainLine(s, line) != 0) return KeyEnter;
-        const int key = FirstKey(line);
-        return key != 0 ? key : KeyEnter;
+        PlainLine(s, line);
+        return KeyEnter;
     }
     for (;;) {
         const int left = ticks > 0 ? std::max(ticks - elapsed(), 0) : -1;
@@ -501,9 +565,11 @@ int DrawPicture(ScreenState& s, const char* path, const char* name) {
     // Between the blank line that opens a location held back and the location's name.
     const bool opening = !tf->held.empty() && tf->held[0] == '\n';
     if (opening) tf->held.erase(0, 1);
+    // At most a third of the rows, so that the location's text and the prompt stay in sight.
     const int cells = std::min(MaxPictureCells, Width(*tf));
+    const int lines = std::max(TermRows(tf->dev) / 3, 1);
     Emit(*tf, (opening ? "\n" : "") +
-                  RenderHalfBlocks(pixels.data(), PictureWidth, PictureHeight, cells));
+                  RenderHalfBlocks(pixels.data(), PictureWidth, PictureHeight, cells, lines));
     return 0;
 }
 
@@ -519,7 +585,59 @@ int TfShowPicture(ScreenState& s, int key, const char* path, const char* name) {
     return result == 0 ? 0 : -1;
 }
 
+// A text with its numbers apart: each number's digits are one mark in the shape.
+struct Numbered {
+    std::string shape;
+    std::vector<long long> numbers;
+};
+
+Numbered SplitNumbers(const std::string& text) {
+    Numbered n;
+    for (size_t i = 0; i < text.size();) {
+        size_t end = i;
+        while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+        if (end == i || end - i > 18) {  // a longer run is text: it would not fit
+            n.shape.append(text, i, std::max(end - i, size_t{1}));
+            i = std::max(end, i + 1);
+            continue;
+        }
+        n.shape.push_back('\x01');
+        n.numbers.push_back(std::stoll(text.substr(i, end - i)));
+        i = end;
+    }
+    return n;
+}
+
 }  // namespace
+
+bool StatusNews(const std::string& seen, const std::string& written, const std::string& now,
+                int& counter) {
+    const Numbered before = SplitNumbers(seen), after = SplitNumbers(now);
+    if (before.shape != after.shape) {
+        counter = -1;
+    } else {
+        const auto& a = before.numbers;
+        const auto& b = after.numbers;
+        // A counter that went anywhere but up by one was reset (a restore, an undo).
+        if (counter >= 0) {
+            const auto c = static_cast<size_t>(counter);
+            if (b[c] != a[c] && b[c] != a[c] + 1) counter = -1;
+        }
+        size_t changed = 0, count = 0;
+        for (size_t i = 0; i < b.size(); ++i) {
+            if (a[i] == b[i]) continue;
+            changed = i;
+            ++count;
+        }
+        if (counter < 0 && count == 1 && b[changed] == a[changed] + 1)
+            counter = static_cast<int>(changed);
+    }
+    const Numbered last = SplitNumbers(written);
+    if (last.shape != after.shape) return true;
+    for (size_t i = 0; i < after.numbers.size(); ++i)
+        if (static_cast<int>(i) != counter && last.numbers[i] != after.numbers[i]) return true;
+    return false;
+}
 
 int OpenTerminalOn(ScreenState& s, int in, int out) {
     const bool plain = s.Options.Plain;

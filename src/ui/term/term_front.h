@@ -26,16 +26,28 @@ struct TextFront {
     // comes above the location's name; the next call of any other kind writes it.
     std::string held;
     bool holding = false;
-    int endedReads = 0;  // reads in a row that found the input ended
+    int endedReads = 0;    // reads in a row that found the input ended
+    bool midLine = false;  // the last line written is not ended: a question waits after it
+    // Plain lines: the status line of the location shown last, and which of its numbers counts
+    // the turns (-1 while none is known), so that a turn going by is not read out every time.
+    std::string statusSeen;
+    int turnCounter = -1;
 };
 
 // Returns 0 with the terminal front end working on in and out (the plain lines when
 // s.Options.Plain), -1 with the reason in s.FrontFailure. TerminalFrontEnd.open uses 0 and 1.
 int OpenTerminalOn(ScreenState& s, int in, int out);
 
-// Returns the escape sequences and "▀" cells that draw the w x h pixels (row by row) cells
-// characters wide: each cell shows two pixel rows of the scaled picture, the upper as its
-// foreground and the lower as its background; attributes are reset after each row.
-std::string RenderHalfBlocks(const gfx::GfxColour* pixels, int w, int h, int cells);
+// Returns the escape sequences and "▀" cells that draw the w x h pixels (row by row) at most
+// cells characters wide and lines lines high, keeping the picture's shape: each cell shows two
+// pixel rows of the scaled picture, the upper as its foreground and the lower as its
+// background; attributes are reset after each row.
+std::string RenderHalfBlocks(const gfx::GfxColour* pixels, int w, int h, int cells, int lines);
+
+// Returns whether the status line now differs from the one written last (written) other than
+// by the turn counter going up, learning the counter from the one seen last (seen): a number
+// that went up by one while nothing else changed. counter is the number's index, -1 for none.
+bool StatusNews(const std::string& seen, const std::string& written, const std::string& now,
+                int& counter);
 
 }  // namespace umb::ui

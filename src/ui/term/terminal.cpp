@@ -72,13 +72,23 @@ void OnFatalSignal(int sig) {
     raise(sig);
 }
 
+void OnContinue(int);
+
 // Stopped from outside (Ctrl+Z cannot stop it in raw mode), the program leaves the terminal as it
 // found it for the shell; continued, it takes its own modes again and shows its line anew.
 void OnStop(int sig) {
     const int saved = errno;
     if (gOwned != 0) PutBack(TCSANOW);
+    // The default action, put back by SA_RESETHAND, is the stop itself, taken here at once. The
+    // system drops it where no shell could continue the program (an orphaned process group):
+    // then the program goes on as it was, and must not go on in the shell's modes.
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, sig);
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    raise(sig);
+    OnContinue(SIGCONT);
     errno = saved;
-    raise(sig);  // the default action, put back by SA_RESETHAND: the stop itself
 }
 
 void OnContinue(int) {
@@ -347,6 +357,12 @@ int TermReadLine(TermDevice& d, std::string& line) {
 
 int TermInputWaiting(TermDevice& d, int timeoutMs) {
     return WaitReadable(d, DeadlineOf(timeoutMs));
+}
+
+int TermPeekByte(TermDevice& d, int timeoutMs) {
+    const int b = ReadByte(d, DeadlineOf(timeoutMs));
+    if (b >= 0) --d.inPos;
+    return b;
 }
 
 int TermSleep(TermDevice& d, int ms) {

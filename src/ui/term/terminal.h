@@ -61,6 +61,9 @@ int TermReadLine(TermDevice& d, std::string& line);
 // Returns 1 as soon as input is waiting (a whole line, in line mode), TermNoKey when timeoutMs
 // (< 0: none) passed first, TermEnded or TermInterrupted; reads nothing.
 int TermInputWaiting(TermDevice& d, int timeoutMs);
+// Returns the next input byte without taking it, TermNoKey when timeoutMs (< 0: none) passed
+// first, TermEnded or TermInterrupted.
+int TermPeekByte(TermDevice& d, int timeoutMs);
 // Returns 0 after writing pending output and letting ms milliseconds pass without reading keys.
 int TermSleep(TermDevice& d, int ms);
 
