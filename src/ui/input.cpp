@@ -42,6 +42,15 @@ int ShowPrompt(ScreenState& s, const char* prompt, const char* fallback) {
     return x;
 }
 
+// Ctrl+Z: the line shows the word that asks the same, and what was typed waits for the next
+// command line, so that taking a command back loses nothing of the one being written.
+int HandUpUndo(ScreenState& s, const char* prompt, char* buffer) {
+    CopyLine(s.KeptLine, buffer);
+    PrintTyped(s, prompt, UndoWord, 0);
+    buffer[0] = '\0';
+    return LineUndo;
+}
+
 }  // namespace
 
 int AskYesNo(ScreenState& s, const char* prompt, char yesLetter, char noLetter) {
@@ -89,19 +98,6 @@ int AskChoice(ScreenState& s, const char* prompt, int count) {
         if (key == KeyEscape && escapeAllowed) return 0;
     }
 }
-
-namespace {
-
-// Ctrl+Z: the line shows the word that asks the same, and what was typed waits for the next
-// command line, so that taking a command back loses nothing of the one being written.
-int HandUpUndo(ScreenState& s, const char* prompt, char* buffer) {
-    CopyLine(s.KeptLine, buffer);
-    PrintTyped(s, prompt, UndoWord, 0);
-    buffer[0] = '\0';
-    return LineUndo;
-}
-
-}  // namespace
 
 int ReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
     SelectArea(s, AreaMessages, ModeNewLine);
