@@ -1,4 +1,5 @@
 // test_input.cpp - the key script, prompts, the line editor with its history and the pause.
+#include "compiler/compiler.h"
 #include "screen_fixture.h"
 
 TEST_F(ScreenTest, KeyScriptReadsBytesAndNamedKeys) {
@@ -140,17 +141,26 @@ TEST_F(ScreenTest, ReadLineShowsTheLineExactlyAsTyped) {
     EXPECT_EQ(MessageLine(0), "Sure? %");
 }
 
-// Ctrl+Z asks to take back the last command: nothing is sent, and the half-typed line stays on
-// screen as typed, without the cursor, and out of the history.
+// Ctrl+Z asks to take back the last command: nothing is sent, the line shows the word it
+// stands for, and the half-typed line stays out of the history but waits on the next command
+// line, where it can be finished; a new game starts with an empty line again.
 TEST_F(ScreenTest, ReadLineHandsUpCtrlZ) {
-    Open("get co{undo}{up}\n\x1a");
+    Open("get co{undo}in\n{up}{up}\n\x1alook{undo}");
     char line[128];
     EXPECT_EQ(ReadGameLine(game, line, 127), LineUndo);
     EXPECT_STREQ(line, "");
-    EXPECT_EQ(MessageLine(0), ">get co");
+    EXPECT_EQ(MessageLine(0), ">undo");
     EXPECT_EQ(ReadGameLine(game, line, 127), LineTyped);
-    EXPECT_STREQ(line, "");
+    EXPECT_STREQ(line, "get coin");
+    EXPECT_EQ(MessageLine(0), ">get coin");
+    EXPECT_EQ(ReadGameLine(game, line, 127), LineTyped);
+    EXPECT_STREQ(line, "get coin");                      // the oldest line of the history
     EXPECT_EQ(ReadGameLine(game, line, 127), LineUndo);  // the key's own code in a key script
+    EXPECT_STREQ(s.KeptLine, "");                        // nothing half typed: nothing kept
+    EXPECT_EQ(ReadGameLine(game, line, 127), LineUndo);
+    EXPECT_STREQ(s.KeptLine, "look");
+    FrontNewGame(s);
+    EXPECT_STREQ(s.KeptLine, "");
 }
 
 TEST_F(ScreenTest, ReadLineWalksTheHistoryAndFlipsPictures) {
@@ -168,4 +178,62 @@ TEST_F(ScreenTest, ReadLineWalksTheHistoryAndFlipsPictures) {
     // Each finished line stays on screen without the cursor until the next prompt scrolls it.
     EXPECT_EQ(Output(), ">north\n>south\n>south\n>\n>\n");
     EXPECT_EQ(MessageLine(0), ">");
+}
+
+// Every character of the code page the font draws can be typed: accented letters from a key
+// script by their byte or by their code, and the sign at 127; keys beyond stay keys.
+TEST_F(ScreenTest, ReadLineTakesEveryCharacterOfTheCodePage) {
+    const struct {
+        std::string keys, line;
+    } cases[] = {{"l{138}ve", "l\x8Ave"},
+                 {"\x82t\x82", "\x82t\x82"},
+                 {"{255}{127}{32}{128}", "\xFF\x7F \x80"},
+                 {"{256}{390}{65535}x", "x"}};
+    std::string keys;
+    for (const auto& c : cases) keys += c.keys + "\n";
+    Open(keys);
+    char line[128];
+    for (const auto& c : cases) {
+        EXPECT_EQ(ReadGameLine(game, line, 127), LineTyped);
+        EXPECT_EQ(std::string(line), c.line) << c.keys;
+        EXPECT_EQ(MessageLine(0), ">" + c.line) << c.keys;
+    }
+}
+
+// A yes/no question in a game whose letters are accented (Boolean= with CharSet=w).
+TEST_F(ScreenTest, AskYesNoTakesAccentedLetters) {
+    db.YesLetter = '\x82';  // é
+    db.NoLetter = '\x8A';   // è
+    Open("e\x90{130}{138}");
+    EXPECT_EQ(AskGameYesNo(game, nullptr), 1);
+    EXPECT_EQ(MessageLine(0), "(\x82/\x8A)? \x82");
+    EXPECT_EQ(AskGameYesNo(game, nullptr), 0);
+    EXPECT_EQ(MessageLine(0), "(\x82/\x8A)? \x8A");
+}
+
+// A game written in Windows code page 1252 whose winning verb is accented ("lève", code page 850
+// 0x8A once compiled) is won from a key script, with the letter as its byte or by its code.
+TEST_F(ScreenTest, GameWithAnAccentedVerbIsWonFromAKeyScript) {
+    // Any other command ends the game lost, so that the keys that follow are still answers.
+    const std::string source = "[System]\nCharSet=w\n[Locations]\n#0,Dark,,0\n#1,Hall,,0\n"
+                               "A bare hall.\n[Messages]\n#1,The anchor rises: you have won!\n"
+                               "#2,Lost.\n[Verbs]\n#30,l\xE8ve\n[Nouns]\n#1,anchor\n[Events]\n"
+                               "if not begin\nthen message 2 quit\n[Actions]\n"
+                               "if verb l\xE8ve noun anchor\nthen message 1 quit\n";
+    for (const char* keys : {"nl\x8Ave anchor\nn", "nl{138}ve anchor\nn"}) {
+        ResetDatabase(db);
+        umb::compiler::Compiler c;
+        umb::compiler::BeginCompile(c, db);
+        io.Open();
+        c.Out = io.out;
+        EXPECT_EQ(umb::compiler::CompileSource(c, source.data(), source.size(), "game.adv"), 0);
+        io.SetKeys(keys);
+        EXPECT_EQ(PlayGames(db, "game", false), PlayEnded);
+        EXPECT_TRUE(io.AllKeysUsed());
+        EXPECT_NE(Output().find(">l\x8Ave anchor\nThe anchor rises: you have won!\n"),
+                  std::string::npos)
+            << keys << "\n"
+            << Output();
+        io.Close();
+    }
 }

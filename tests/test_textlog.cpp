@@ -5,7 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace umb::ui;
 
@@ -78,4 +84,62 @@ TEST(TextLog, AnAnswerFollowsItsPromptOnOneLine) {
     LogAnswer(l.log, "Sure\\really? ", "y");  // the prompt is the author's, the answer literal
     LogAnswer(l.log, ">", "a\\b");
     EXPECT_EQ(l.Text(), "> get lamp\nSure\nreally? y\n>a\\b\n");
+}
+
+// A transcript on a full disk says so once on standard error, whatever is written after, and
+// keeps that it failed; one that is written whole says nothing.
+TEST(TextLog, AWriteThatFailsIsSaidOnce) {
+    for (const bool full : {true, false}) {
+        const std::string path = full ? "/dev/full" : ::testing::TempDir() + "textlog-ok.txt";
+        TextLog log;
+        ASSERT_EQ(OpenTextLog(log, path.c_str()), 0);
+        testing::internal::CaptureStderr();
+        LogText(log, "You are in a hall.");
+        FlushTextLog(log);
+        LogAnswer(log, ">", "get lamp");
+        LogText(log, "Taken.");
+        CloseTextLog(log);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  full ? "Cannot write file /dev/full!\n" : "")
+            << path;
+        EXPECT_EQ(log.failed, full) << path;
+        if (!full) std::remove(path.c_str());
+    }
+    umb::gfx::GfxSetHeadlessEndStatus(0);  // the failure set it for a key script that ends
+}
+
+// With its transcript on a full disk, a game says so once, plays on to the end and ends with
+// status 1: when the player declines another game, and when the key script runs out first.
+TEST(TextLog, AGameWhoseTranscriptCannotBeWrittenEndsWithStatusOne) {
+    const std::string dir = ::testing::TempDir() + "textlog-full-" + std::to_string(::getpid());
+    std::filesystem::remove_all(dir);
+    std::filesystem::copy(std::string(UMB_EXAMPLES) + "/beacon", dir,
+                          std::filesystem::copy_options::recursive);
+    auto read = [&](const std::string& name) {
+        std::ifstream in(dir + "/" + name, std::ios::binary);
+        return std::string{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    };
+    // The walkthrough without its last key, the answer to "Play again?".
+    std::string keys = read("beacon-win.keys");
+    ASSERT_FALSE(keys.empty());
+    keys.pop_back();
+    std::ofstream(dir + "/cut.keys", std::ios::binary) << keys;
+    for (const std::string script : {"beacon-win.keys", "cut.keys"}) {
+        std::string played;
+        for (const bool full : {true, false}) {
+            const std::string cmd = "cd '" + dir + "' && UMB_DRIVER=headless '" + UMB_BINARY +
+                                    "' beacon --transcript " + (full ? "/dev/full" : "t.txt") +
+                                    " <" + script + " >out.txt 2>err.txt";
+            const int status = std::system(cmd.c_str());
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == (full ? 1 : 0))
+                << script << " " << status;
+            EXPECT_EQ(read("err.txt"), full ? "Cannot write file /dev/full!\n" : "") << script;
+            // The game went on all the same.
+            if (full)
+                played = read("out.txt");
+            else
+                EXPECT_EQ(read("out.txt"), played) << script;
+        }
+    }
+    std::filesystem::remove_all(dir);
 }

@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 using namespace umb::base;
@@ -263,6 +266,17 @@ TEST_F(Undo, JournalStaysBounded) {
 
 // Whole games through the play loop, in debug mode so that "%1" prints where the coin is and the
 // turn count ("Obj. 1 is L, Flag 1 = V") over its own echo.
+// A file of its own for a transcript, removed after the test.
+struct TempFile {
+    std::string path = ::testing::TempDir() + "undo-" + std::to_string(::getpid()) + ".txt";
+    TempFile() { std::remove(path.c_str()); }
+    ~TempFile() { std::remove(path.c_str()); }
+    std::string Read() const {
+        std::ifstream in(path, std::ios::binary);
+        return std::string{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+};
+
 class UndoPlay : public Undo {
   protected:
     // Plays keys to the end (they must quit and decline another game); returns the transcript.
@@ -276,14 +290,34 @@ class UndoPlay : public Undo {
 
 TEST_F(UndoPlay, CtrlZTakesBackTheLastCommand) {
     Compile(Lab);
-    const std::string out = PlayAll("nget coin\n%1\n{undo}%1\nget co{undo}%1\nquit\nynn");
-    // The undo took no time: the turn count went back and stayed. A half-typed line stays as
-    // typed, without the cursor mark, and is not sent; with nothing left to take back the state
-    // stays.
-    EXPECT_NE(out.find("Obj. 1 is -1, Flag 1 = 1\n>\nObj. 1 is 1, Flag 1 = 0\n"
-                       ">get co\nObj. 1 is 1, Flag 1 = 0\n"),
+    const std::string out = PlayAll("nget coin\n%1\n{undo}%1\nget co{undo}in\n%1\nquit\nynn");
+    // The undo took no time: the turn count went back and stayed. Ctrl+Z shows as the word; a
+    // half-typed line is not sent but waits on the next command line, to be finished there; with
+    // nothing left to take back the program says so.
+    EXPECT_NE(out.find("Obj. 1 is -1, Flag 1 = 1\n>undo\nObj. 1 is 1, Flag 1 = 0\n"
+                       ">undo\nNothing to undo.\n>get coin\nDone.\nObj. 1 is -1, Flag 1 = 1\n"),
               std::string::npos)
         << out;
+}
+
+// At the start of a game nothing can be taken back, whether asked by the word or by Ctrl+Z; the
+// program says so in its own words, which the transcript holds too, Ctrl+Z as the word.
+TEST_F(UndoPlay, NothingToUndoIsSaid) {
+    Compile(Lab);
+    TempFile transcript;
+    PlayView view;
+    view.TranscriptPath = transcript.path;
+    io.SetKeys("nundo\n{undo}get coin\nundo\nundo\nquit\nynn");
+    EXPECT_EQ(PlayGames(db, "lab", false, nullptr, view), PlayEnded);
+    EXPECT_TRUE(io.AllKeysUsed());
+    const std::string nothing = ">undo\nNothing to undo.\n";
+    EXPECT_NE(io.Output().find(nothing + nothing + ">get coin\nDone.\n>undo\n" + nothing),
+              std::string::npos)
+        << io.Output();
+    const std::string log = transcript.Read();
+    const size_t got = log.find(nothing + nothing + ">get coin\nDone.\n");
+    ASSERT_NE(got, std::string::npos) << log;
+    EXPECT_NE(log.find(nothing, got + 2 * nothing.size()), std::string::npos) << log;
 }
 
 TEST_F(UndoPlay, TypedWordDescribesTheLocationAgain) {

@@ -407,9 +407,10 @@ TEST_F(WindowTest, TypedCommandPictureAndFramesShowAndClosingEndsTheGame) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 
-// Ctrl+Z asks to take back the last command: no "z" is typed and nothing is sent; the half-typed
-// line moves up as typed, without its cursor, and a fresh command line follows.
-TEST_F(WindowTest, CtrlZTypesNothingAndLeavesTheHalfTypedLine) {
+// Ctrl+Z asks to take back the last command: no "z" is typed and nothing is sent; the line
+// moves up showing the word it stands for, the program says there is nothing to take back yet,
+// and the half-typed line waits on the next command line.
+TEST_F(WindowTest, CtrlZTypesNothingAndKeepsTheHalfTypedLine) {
     StartGame();
     for (const std::string& key : Game.opening) ASSERT_EQ(Xdo({"key", key}), 0);
     const std::string half = Game.prompt + Game.command.substr(0, 2);
@@ -419,15 +420,30 @@ TEST_F(WindowTest, CtrlZTypesNothingAndLeavesTheHalfTypedLine) {
     ASSERT_EQ(shown.width, ScreenWidth) << "no screenshot; the program said: " << Log();
     const uint32_t ink = shown.At(ScreenWidth - 1, ScreenHeight - 1);
     const uint32_t paper = shown.At(2, ScreenHeight - 3);
-    const int cursorEnd = CommandLineX + GlyphWidth * static_cast<int>(Game.prompt.size() + 1);
-    EXPECT_TRUE(ShowsText(shown, CommandLineX, CommandLineY, Game.prompt + "_", ink, paper));
+    const int cursorEnd = CommandLineX + GlyphWidth * static_cast<int>(half.size() + 1);
+    EXPECT_TRUE(ShowsText(shown, CommandLineX, CommandLineY, half + "_", ink, paper))
+        << "the command line does not show " << half << " again";
     EXPECT_EQ(
         Differences(shown, cursorEnd, CommandLineY, 796, CommandLineY + GlyphHeight - 1, paper), "")
-        << "the command line is not empty after Ctrl+Z";
-    bool kept = false;
-    for (int y = CommandLineY - LineHeight; y >= 324 && !kept; y -= LineHeight)
-        kept = ShowsText(shown, CommandLineX, y, half + " ", ink, paper);
-    EXPECT_TRUE(kept) << "the message area does not show " << half << " without its cursor";
+        << "a z was typed";
+    const int above = CommandLineY - LineHeight;
+    EXPECT_TRUE(ShowsText(shown, CommandLineX, above, "Nothing to undo. ", ink, paper));
+    EXPECT_TRUE(
+        ShowsText(shown, CommandLineX, above - LineHeight, Game.prompt + "undo ", ink, paper))
+        << "the message area does not show Ctrl+Z as the word";
+}
+
+// Accented letters typed on the keyboard reach the line in the game's code page: "è" is 0x8A.
+TEST_F(WindowTest, AccentedLettersAreTyped) {
+    StartGame();
+    for (const std::string& key : Game.opening) ASSERT_EQ(Xdo({"key", key}), 0);
+    ASSERT_EQ(Xdo({"type", "--delay", "20", "l\xC3\xA8ve"}), 0);
+    const Image shown = Screenshot();
+    ASSERT_EQ(shown.width, ScreenWidth) << "no screenshot; the program said: " << Log();
+    const uint32_t ink = shown.At(ScreenWidth - 1, ScreenHeight - 1);
+    const uint32_t paper = shown.At(2, ScreenHeight - 3);
+    EXPECT_TRUE(ShowsText(shown, CommandLineX, CommandLineY, Game.prompt + "l\x8Ave_ ", ink, paper))
+        << "the command line does not show l\x8Ave";
 }
 
 // A window destroyed under the program, or its display connection cut, ends the game as well.

@@ -213,11 +213,16 @@ struct PlayView {
     std::string TranscriptPath;
 };
 
+// What PlayGames returns.
+constexpr int PlayEnded = 0;           // the player declined another game
+constexpr int PlayNotOpened = -1;      // the front end or the transcript could not be opened
+constexpr int PlayTranscriptLost = 1;  // played to the end, but the transcript was not written
+
 // The game loop.
 // Opens the front end and plays the game in db until the player declines another; the saved
 // games are named from gameName, and debugMode lets "%" lines through to DebugCommand; coverage,
-// when given, is sized to the tables and counts the script lines reached and run. Returns 0, or
-// -1 when neither the front end nor the transcript could be opened (said on standard error).
+// when given, is sized to the tables and counts the script lines reached and run. Returns one of
+// the three above; each failure is said on standard error when it happens.
 int PlayGames(db::GameDatabase& db, const std::string& gameName, bool debugMode,
               ScriptCoverage* coverage = nullptr, const PlayView& view = {});
 // Resets the run-time state to the game's start, runs the events once in ScriptMode::Begin (the
@@ -269,6 +274,9 @@ void NoteUndoChange(Game& g, UndoField field, int32_t index, int16_t old);
 // Puts the state back as it was before the newest step kept. Returns 0, or -1 when no step is
 // kept (at the start of a game, or past the oldest step) and nothing changed.
 int UndoLastCommand(Game& g);
+// Takes back the last command as the player asked (Ctrl+Z, or the word): the location is then
+// described again, whole; with nothing to take back, the program says so and nothing changes.
+void TakeBackCommand(Game& g);
 // Forgets every step: a new game or a restored one starts with nothing to take back.
 void ClearUndo(Game& g);
 // Returns 1 when line asks for undo: the word "undo" alone, in any case, with blanks around it

@@ -242,9 +242,7 @@ static void PlayOneGame(Game& g) {
             if (ConfirmQuit(g) != 0) return;
             result = TurnNoTime;
         } else if (read == LineUndo || IsUndoRequest(g, line) == 1) {
-            // Takes no time: no events, and the location is described again, whole.
-            UndoLastCommand(g);
-            g.DescribeAgain = true;
+            TakeBackCommand(g);  // takes no time: no events
             result = TurnNoTime;
         } else if (g.DebugMode && DebugCommand(g, line) == 1) {
             result = TurnNoTime;
@@ -270,7 +268,7 @@ int PlayGames(GameDatabase& db, const std::string& gameName, bool debugMode,
         if (OpenTextLog(transcript, view.TranscriptPath.c_str()) != 0) {
             const std::string text = "Cannot write file " + view.TranscriptPath + "!";
             gfx::GfxMessageBox("Error", text.c_str());
-            return -1;
+            return PlayNotOpened;
         }
         screen.Transcript = &transcript;
     }
@@ -288,13 +286,13 @@ int PlayGames(GameDatabase& db, const std::string& gameName, bool debugMode,
     }
     if (OpenGameScreen(g) != 0) {
         CloseTextLog(transcript);
-        return -1;
+        return PlayNotOpened;
     }
     do {
         PlayOneGame(g);
     } while (AskGameYesNo(g, SysmsgText(g, SysmsgPlayAgain)) == 1);
     FrontClose(screen);
-    return 0;
+    return transcript.failed ? PlayTranscriptLost : PlayEnded;
 }
 
 }  // namespace umb::engine

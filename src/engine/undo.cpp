@@ -71,6 +71,16 @@ int UndoLastCommand(Game& g) {
     return 0;
 }
 
+void TakeBackCommand(Game& g) {
+    if (UndoLastCommand(g) == 0) {
+        g.DescribeAgain = true;
+        return;
+    }
+    // The program's own line, not a message of the game's: no game defines it, and its words
+    // are no text marks.
+    ui::FrontShowNote(*g.Screen, "Nothing to undo.");
+}
+
 void ClearUndo(Game& g) {
     UndoJournal& u = g.Undo;
     // Swapped with empty ones so that the memory goes back too.
@@ -87,9 +97,10 @@ int IsUndoRequest(const Game& g, const char* line) {
     while (!IsLineEnd(line[end]) && !IsBlank(line[end])) ++end;
     size_t rest = end;
     while (IsBlank(line[rest])) ++rest;
-    if (end - start != 4 || !IsLineEnd(line[rest])) return 0;
-    if (CompareNoCaseN(line + start, "undo", 4) != 0) return 0;
-    return FindVerb(*g.Db, "undo") == 0 ? 1 : 0;
+    constexpr size_t length = sizeof ui::UndoWord - 1;
+    if (end - start != length || !IsLineEnd(line[rest])) return 0;
+    if (CompareNoCaseN(line + start, ui::UndoWord, length) != 0) return 0;
+    return FindVerb(*g.Db, ui::UndoWord) == 0 ? 1 : 0;
 }
 
 size_t UndoBytes(const Game& g) {

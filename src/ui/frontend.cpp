@@ -108,6 +108,7 @@ void FrontClose(ScreenState& s) {
 
 void FrontNewGame(ScreenState& s) {
     Of(s).newGame(s);
+    s.KeptLine[0] = '\0';  // a line half-typed in the last game is not the new game's
     if (LogOn(s)) {
         // The first location of the new game is written whole, even when it is the last one seen.
         s.Transcript->shown = ShownLocation{};
@@ -126,6 +127,11 @@ void FrontShowMessage(ScreenState& s, const char* text) {
 
 void FrontShowReply(ScreenState& s, const char* text) {
     Of(s).showReply(s, text);
+    if (LogOn(s)) LogText(*s.Transcript, text, true);
+}
+
+void FrontShowNote(ScreenState& s, const char* text) {
+    Of(s).showNote(s, text);
     if (LogOn(s)) LogText(*s.Transcript, text, true);
 }
 
@@ -155,7 +161,10 @@ int FrontAskChoice(ScreenState& s, const char* prompt, int count) {
 int FrontReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
     FlushLog(s);
     const int result = Of(s).readLine(s, prompt, buffer, maxLength);
-    if (LogOn(s)) LogAnswer(*s.Transcript, prompt, result == LineTyped ? buffer : "");
+    if (LogOn(s)) {
+        const char* typed = result == LineTyped ? buffer : result == LineUndo ? UndoWord : "";
+        LogAnswer(*s.Transcript, prompt, typed);
+    }
     return result;
 }
 
@@ -170,8 +179,7 @@ int FrontShowPicture(ScreenState& s, int key, const char* path, const char* name
 
 void FrontReportPictureFailure(ScreenState& s) {
     if (s.PictureFailure[0] == '\0') return;
-    Of(s).showNote(s, s.PictureFailure);
-    if (LogOn(s)) LogText(*s.Transcript, s.PictureFailure, true);
+    FrontShowNote(s, s.PictureFailure);
     s.PictureFailure[0] = '\0';
 }
 

@@ -67,10 +67,13 @@ void FrontNewGame(ScreenState& s);
 void FrontShowLocation(ScreenState& s, const LocationView& v);
 void FrontShowMessage(ScreenState& s, const char* text);
 void FrontShowReply(ScreenState& s, const char* text);
+// A line of the program's own, not the game's ("Nothing to undo."), shown exactly as given.
+void FrontShowNote(ScreenState& s, const char* text);
 void FrontClearMessages(ScreenState& s);
 int FrontAskYesNo(ScreenState& s, const char* prompt, char yesLetter, char noLetter);
 int FrontAskChoice(ScreenState& s, const char* prompt, int count);
-// Returns LineTyped with the line in buffer, LineUndo or LineQuit (buffer empty).
+// Returns LineTyped with the line in buffer, LineUndo or LineQuit (buffer empty); the transcript
+// has UndoWord after the prompt for Ctrl+Z, as if it had been typed.
 int FrontReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength);
 int FrontWaitKeyOrTime(ScreenState& s, int ticks);
 int FrontShowPicture(ScreenState& s, int key, const char* path, const char* name);

@@ -16,9 +16,9 @@ namespace {
 
 constexpr char CursorMark = '_';
 
-// Keys beyond the character range never match a letter.
+// Keys that type no character never match a letter.
 int LowerKey(int key) {
-    return key >= 0 && key < 256 ? static_cast<unsigned char>(FoldCase(static_cast<char>(key)))
+    return IsTypedCharacter(key) ? static_cast<unsigned char>(FoldCase(static_cast<char>(key)))
                                  : -1;
 }
 
@@ -40,6 +40,15 @@ int ShowPrompt(ScreenState& s, const char* prompt, const char* fallback) {
     const int x = PrintText(s, prompt != nullptr ? prompt : fallback);
     s.PrintMode = ModeRedrawLine;
     return x;
+}
+
+// Ctrl+Z: the line shows the word that asks the same, and what was typed waits for the next
+// command line, so that taking a command back loses nothing of the one being written.
+int HandUpUndo(ScreenState& s, const char* prompt, char* buffer) {
+    CopyLine(s.KeptLine, buffer);
+    PrintTyped(s, prompt, UndoWord, 0);
+    buffer[0] = '\0';
+    return LineUndo;
 }
 
 }  // namespace
@@ -94,8 +103,10 @@ int ReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
     SelectArea(s, AreaMessages, ModeNewLine);
     PrintText(s, prompt);
     s.PrintMode = ModeRedrawLine;
-    int p = 0;
-    buffer[0] = '\0';
+    int p = static_cast<int>(strnlen(s.KeptLine, static_cast<size_t>(maxLength)));
+    std::memcpy(buffer, s.KeptLine, static_cast<size_t>(p));
+    buffer[p] = '\0';
+    s.KeptLine[0] = '\0';
     char shown[WorkBufferSize];
     for (;;) {
         // What the player types is shown exactly as typed.
@@ -103,19 +114,14 @@ int ReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
         const int x = PrintTyped(s, prompt, shown, 0);
         const int key = GfxReadKey();
         if (key == KeyEnter) break;
-        if (key == KeyUndo) {
-            // What was typed stays on screen without the cursor mark, but is not sent.
-            PrintTyped(s, prompt, buffer, 0);
-            buffer[0] = '\0';
-            return LineUndo;
-        }
+        if (key == KeyUndo) return HandUpUndo(s, prompt, buffer);
         if (key == KeyScreenshot) {
             SaveScreenshot();
         } else if (key == KeyPictureToggle) {
             s.PicturesEnabled = 1 - s.PicturesEnabled;
         } else if (key == KeyBackspace) {
             if (p > 0) buffer[--p] = '\0';
-        } else if (key >= 32 && key <= 127) {
+        } else if (IsTypedCharacter(key)) {
             if (p < maxLength && x + 32 <= ScreenWidth - 1) {
                 buffer[p++] = static_cast<char>(key);
                 buffer[p] = '\0';

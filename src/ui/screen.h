@@ -60,6 +60,13 @@ constexpr int LineTyped = 0;
 constexpr int LineUndo = 1;
 constexpr int LineQuit = 2;
 
+// What a command line shows and the transcript writes for Ctrl+Z: the word that asks the same.
+constexpr char UndoWord[] = "undo";
+
+// The characters the player can type into a line or answer a question with: every character
+// of code page 850 the font draws, accented letters among them; the codes below are keys.
+constexpr bool IsTypedCharacter(int key) { return key >= 32 && key <= 255; }
+
 struct FrontEnd;
 struct TextFront;
 struct TextLog;
@@ -92,6 +99,8 @@ struct ScreenState {
     gfx::GfxColour TextColour = 0;
     gfx::GfxTextStyle TextStyle{};
     InputHistory History;
+    // The half-typed line Ctrl+Z left: the next command line starts with it.
+    char KeptLine[HistoryLineSize] = {};
     int PicturesEnabled = 1;
     int LastPicture = NoPictureKey;  // the key of the picture asked for last
     // Why the picture DisplayPicture was last asked for is not shown whole, as
@@ -135,8 +144,9 @@ int AskChoice(ScreenState& s, const char* prompt, int count);
 int ChoiceLimit(int count);
 // Returns prompt, or when there is none the default "(1:N): " for count written into fallback.
 const char* ChoicePrompt(const char* prompt, int count, char* fallback, size_t size);
-// Reads the line the player types after prompt into buffer (maxLength characters at most).
-// Returns LineTyped, or LineUndo for Ctrl+Z with buffer empty; the window never returns LineQuit.
+// Reads the line the player types after prompt into buffer (maxLength characters at most),
+// starting with s.KeptLine. Returns LineTyped, or LineUndo for Ctrl+Z with buffer empty, the line
+// then showing UndoWord and what was typed kept in s.KeptLine; the window never returns LineQuit.
 int ReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength);
 // Returns the key read, or the ticks passed: waits for a key (0), for a key or ticks
 // milliseconds (above 0), or -ticks milliseconds without reading keys (below 0).

@@ -39,6 +39,22 @@ void WriteWrapped(TextLog& log, const char* text, const char* typed, bool litera
              [&](int from, int to, bool) { WriteLine(log, buf + from, to - from); });
 }
 
+// Tells of the first write that failed: the player plays on, but learns that the transcript
+// misses what came after.
+void NoteFailure(TextLog& log) {
+    if (log.failed) return;
+    log.failed = true;
+    if (log.path.empty()) return;
+    gfx::GfxSetHeadlessEndStatus(1);  // a key script that runs out ends the run as a failure too
+    std::fflush(stdout);
+    std::fprintf(stderr, "Cannot write file %s!\n", log.path.c_str());
+    std::fflush(stderr);
+}
+
+void FlushChecked(TextLog& log) {
+    if (std::fflush(log.out) != 0 || std::ferror(log.out) != 0) NoteFailure(log);
+}
+
 }  // namespace
 
 std::string Cp850ToUtf8(const char* text, size_t length) {
@@ -68,19 +84,20 @@ int OpenTextLog(TextLog& log, const char* path) {
     if (f == nullptr) return -1;
     log.out = f;
     log.ownsFile = true;
+    log.path = path;
     return 0;
 }
 
 void CloseTextLog(TextLog& log) {
     if (log.out == nullptr) return;
-    std::fflush(log.out);
-    if (log.ownsFile) std::fclose(log.out);
+    FlushChecked(log);
+    if (log.ownsFile && std::fclose(log.out) != 0) NoteFailure(log);
     log.out = nullptr;
     log.ownsFile = false;
 }
 
 void FlushTextLog(TextLog& log) {
-    if (log.out != nullptr) std::fflush(log.out);
+    if (log.out != nullptr) FlushChecked(log);
 }
 
 void LogText(TextLog& log, const char* text, bool literal) {
@@ -121,7 +138,7 @@ void LogLocation(TextLog& log, const LocationView& v) {
 void LogAnswer(TextLog& log, const char* prompt, const char* typed) {
     if (log.out == nullptr) return;
     WriteWrapped(log, prompt != nullptr ? prompt : "", typed, false);
-    std::fflush(log.out);
+    FlushChecked(log);
 }
 
 }  // namespace umb::ui

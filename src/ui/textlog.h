@@ -37,12 +37,16 @@ struct TextLog {
     int width = 99;         // the characters a line holds: the window's message area by default
     ShownLocation shown;
     bool wroteAnything = false;
+    std::string path;     // the file OpenTextLog opened, named when it cannot be written
+    bool failed = false;  // a write failed (a full disk): the lines from there on may be lost
 };
 
 // Returns 0 with log writing to the end of the file at path (made when missing), -1 when it
 // cannot be opened.
 int OpenTextLog(TextLog& log, const char* path);
 // Flushes and, when the log opened it, closes the file.
+// Whenever the log flushes its file, a failed write sets log.failed; for the file OpenTextLog
+// opened, the first one is said on standard error as "Cannot write file PATH!".
 void CloseTextLog(TextLog& log);
 // Writes text (code page 850) as UTF-8 lines of at most log.width characters, wrapped at blanks;
 // a backslash breaks the line unless literal. A blank line is written for an empty text.

@@ -134,6 +134,9 @@ void GfxSetHeadlessStreams(FILE* in, FILE* out);
 // of ending the program, so that a caller in the same process gets every question answered and
 // carries on (the fuzz targets). No keys (count 0) restores the end of the program.
 void GfxSetHeadlessEndKeys(const char* keys, size_t count);
+// Headless: the status the program ends with when the key script runs out, 0 until a file the
+// player asked for could not be written (a transcript on a full disk) sets 1.
+void GfxSetHeadlessEndStatus(int status);
 // Selects the driver before anything is drawn; tests use it instead of UMB_DRIVER.
 void GfxUseHeadless(bool headless);
 

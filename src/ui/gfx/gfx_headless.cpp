@@ -16,6 +16,7 @@ FILE* textOut = nullptr;
 // program.
 std::string endKeys;
 size_t endKeyAt = 0;
+int endStatus = 0;  // the program's status when the key script ends it
 
 FILE* KeysIn() { return keysIn != nullptr ? keysIn : stdin; }
 
@@ -77,7 +78,7 @@ class HeadlessDriver : public DisplayDriver {
                 // Like a closed window: the game ends here, after a last look at the screen.
                 WriteScreenDump(TextOut());
                 std::fflush(nullptr);
-                std::exit(0);
+                std::exit(endStatus);
             }
             return key;
         }
@@ -158,6 +159,8 @@ void GfxSetHeadlessStreams(FILE* in, FILE* out) {
     keysIn = in;
     textOut = out;
 }
+
+void GfxSetHeadlessEndStatus(int status) { endStatus = status; }
 
 void GfxSetHeadlessEndKeys(const char* keys, size_t count) {
     endKeys.assign(keys != nullptr ? keys : "", keys != nullptr ? count : 0);
