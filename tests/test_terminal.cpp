@@ -333,6 +333,9 @@ TEST_F(PtyTest, TheLineEditorKeepsHistoryAndTakesTheControlKeys) {
     WriteAll(master, "hal\x1a");  // Ctrl+Z: undo, whatever was typed
     EXPECT_EQ(ReadLine(typed), LineUndo);
     EXPECT_EQ(typed, "");
+    WriteAll(master, "l\r");  // the half-typed line is kept to finish
+    EXPECT_EQ(ReadLine(typed), LineTyped);
+    EXPECT_EQ(typed, "hall");
     WriteAll(master, "hal\x03");  // Ctrl+C: quit
     EXPECT_EQ(ReadLine(typed), LineQuit);
     EXPECT_EQ(typed, "");
@@ -340,7 +343,7 @@ TEST_F(PtyTest, TheLineEditorKeepsHistoryAndTakesTheControlKeys) {
     EXPECT_EQ(ReadLine(typed), LineQuit);
     WriteAll(master, "\x1b[A\r");  // undone and quit lines are no history
     EXPECT_EQ(ReadLine(typed), LineTyped);
-    EXPECT_EQ(typed, "right");
+    EXPECT_EQ(typed, "hall");
     TerminalFrontEnd.newGame(s);
     WriteAll(master, "\x1b[A\r");
     EXPECT_EQ(ReadLine(typed), LineTyped);

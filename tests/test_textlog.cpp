@@ -141,5 +141,11 @@ TEST(TextLog, AGameWhoseTranscriptCannotBeWrittenEndsWithStatusOne) {
                 EXPECT_EQ(read("out.txt"), played) << script;
         }
     }
+    // The terminal's plain lines end at the end of their input the same way.
+    const std::string cmd = "cd '" + dir + "' && '" + UMB_BINARY +
+                            "' --plain beacon --transcript /dev/full <cut.keys >out.txt 2>err.txt";
+    const int status = std::system(cmd.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    EXPECT_EQ(read("err.txt"), "Cannot write file /dev/full!\n");
     std::filesystem::remove_all(dir);
 }

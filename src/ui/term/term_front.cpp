@@ -280,6 +280,11 @@ int EditLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
     TextFront& tf = *s.Text;
     buffer[0] = '\0';
     Editor ed{tf, WritePrompt(tf, prompt), {}};
+    // What was half typed when Ctrl+Z took the last command back is there to finish.
+    if (s.KeptLine[0] != '\0') {
+        ed.Set(std::string(s.KeptLine, strnlen(s.KeptLine, static_cast<size_t>(maxLength))));
+        s.KeptLine[0] = '\0';
+    }
     char recalled[HistoryLineSize];
     for (;;) {
         // A resize redraws the line at once: the terminal may have rewrapped it.
@@ -297,6 +302,8 @@ int EditLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
             return LineQuit;
         }
         if (key == KeyUndo) {
+            std::snprintf(s.KeptLine, sizeof s.KeptLine, "%s", ed.line.c_str());
+            ed.Set(UndoWord);
             NewLine(tf);
             return LineUndo;
         }
@@ -346,7 +353,13 @@ void EndOfInput(ScreenState& s) {
     // The question left waiting is ended, so that what follows starts on a line of its own.
     if (s.Text->midLine) NewLine(*s.Text);
     TfClose(s);
-    std::exit(0);
+    // A transcript that lost lines makes the run a failure, however it ends.
+    bool lost = false;
+    if (s.Transcript != nullptr) {
+        CloseTextLog(*s.Transcript);
+        lost = s.Transcript->failed;
+    }
+    std::exit(lost ? 1 : 0);
 }
 
 void TfNewGame(ScreenState& s) {
