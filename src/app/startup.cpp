@@ -282,9 +282,9 @@ int UmbMain(int argc, char** argv) {
     view.Options.StatusTop = s.StatusTop;
     view.Options.NoPictures = s.NoPictures;
     view.TranscriptPath = s.TranscriptPath;
-    if (PlayGames(db, s.GameName, s.DebugMode != 0, CoverageFromEnvironment(), view) != 0)
-        return ExitFailure;
-    return ExitSuccess;
+    const int played = PlayGames(db, s.GameName, s.DebugMode != 0, CoverageFromEnvironment(), view);
+    if (played == PlayStopped) return ExitStopped;
+    return played == 0 ? ExitSuccess : ExitFailure;
 }
 
 }  // namespace umb::app

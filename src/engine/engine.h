@@ -29,6 +29,13 @@ constexpr int ActQuit = -1;
 
 constexpr int InputLineLength = 127;
 
+// What PlayGames returns when the player stopped a turn that would not end (a script looping
+// forever): the game is left as it stands, nothing saved.
+constexpr int PlayStopped = 1;
+// A walk asks the front end whether to stop once every so many script lines: rarely enough to
+// cost nothing, often enough to answer within a fraction of a second.
+constexpr uint32_t StopCheckLines = 4096;
+
 // What a script runner passes to every condition test: the begin and continued tests hold only
 // in their mode.
 enum class ScriptMode {
@@ -135,6 +142,10 @@ struct Game {
     // it whole, even when its name and texts are those of the last (a maze).
     int ShownLocation = -1;
     UndoJournal Undo;  // the commands the player can take back
+    // Script lines left before the walk next asks the front end whether to stop.
+    uint32_t LinesToStopCheck = StopCheckLines;
+    // The player stopped a turn: the walk under way ended, and so does the game loop.
+    bool Stopped = false;
 };
 
 // Whether a location value means that the player has the object.
@@ -213,7 +224,8 @@ struct PlayView {
 // The game loop.
 // Opens the front end and plays the game in db until the player declines another; the saved
 // games are named from gameName, and debugMode lets "%" lines through to DebugCommand; coverage,
-// when given, is sized to the tables and counts the script lines reached and run. Returns 0, or
+// when given, is sized to the tables and counts the script lines reached and run. Returns 0;
+// PlayStopped when the player stopped a turn that went on and on (no further question asked); or
 // -1 when neither the front end nor the transcript could be opened (said on standard error).
 int PlayGames(db::GameDatabase& db, const std::string& gameName, bool debugMode,
               ScriptCoverage* coverage = nullptr, const PlayView& view = {});
@@ -221,12 +233,13 @@ int PlayGames(db::GameDatabase& db, const std::string& gameName, bool debugMode,
 // introduction) and offers to restore a saved game.
 void NewGame(Game& g);
 // Walks the events once: mode is Normal after a turn and Begin for the run that starts a game
-// (Continued counts as Begin here). Returns -1 when a quit action ended the game, else the
-// condition flag the walk ended with (1 or 0).
+// (Continued counts as Begin here). Returns -1 when a quit action ended the game or the player
+// stopped the walk (g.Stopped), else the condition flag the walk ended with (1 or 0).
 int RunEvents(Game& g, ScriptMode mode);
 // Runs one command: the actions for its words, then the built-in command when no action line
 // ended the walk; prints SysmsgNotUnderstood or SysmsgNotQuite when nothing handled it. Returns
-// a turn result: TurnQuit, TurnScripts, TurnBuiltin or TurnNoTime.
+// a turn result: TurnQuit, TurnScripts, TurnBuiltin or TurnNoTime. A walk the player stopped
+// (g.Stopped) prints nothing more and returns TurnQuit.
 int RunActions(Game& g, int verb, int noun, int noun2, int noun3);
 
 // Looks the words of line up, cutting it at its first line break: the first known verb, then up

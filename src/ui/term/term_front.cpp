@@ -519,6 +519,9 @@ int TfShowPicture(ScreenState& s, int key, const char* path, const char* name) {
     return result == 0 ? 0 : -1;
 }
 
+// Ctrl+C while a turn runs stops it; while a line is read it asks the game's quit question.
+bool TfBusy(ScreenState& s) { return s.Text != nullptr && TermStopRequested(s.Text->dev); }
+
 }  // namespace
 
 int OpenTerminalOn(ScreenState& s, int in, int out) {
@@ -569,7 +572,7 @@ int OpenTerminalOn(ScreenState& s, int in, int out) {
 const FrontEnd TerminalFrontEnd = {
     "terminal",    TfOpen,      TfClose,         TfNewGame,       TfShowLocation,
     TfShowMessage, TfShowReply, TfShowNote,      TfClearMessages, TfAskYesNo,
-    TfAskChoice,   TfReadLine,  TfWaitKeyOrTime, TfShowPicture,
+    TfAskChoice,   TfReadLine,  TfWaitKeyOrTime, TfShowPicture,   TfBusy,
 };
 
 }  // namespace umb::ui
