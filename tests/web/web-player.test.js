@@ -7,7 +7,8 @@
 // walkthrough's first {screen} equals the native program's screenshot; a game saved in the
 // page, the page reloaded, and the game restored is where the native program's restore puts
 // it; saves from two tabs are both kept; a damaged game file is reported; the screen scales and
-// goes full screen. Prints the player's sizes, the time from page load to the first screen and
+// goes full screen; the keys of code page 850's characters reach the game; a turn that never
+// ends leaves the page alive and offers Stop after two seconds, which ends the game. Prints the player's sizes, the time from page load to the first screen and
 // question, and the time per command against the native program.
 'use strict';
 

@@ -132,42 +132,22 @@ class WebDriver : public DisplayDriver {
 
     int ReadKey(int ms) override {
         EndBusy();
-        const double start = emscripten_get_now();
-        // A timed wait yields at least once, so that even a game polling the keys leaves the
-        // page alive.
-        for (bool slept = false;; slept = true) {
-            while (!keys_.empty()) {
-                const int key = keys_.front();
-                keys_.pop_front();
-                if (key == DumpRequest) {
-                    ScreenDump();
-                    continue;
-                }
-                asking_ = false;
-                return key;
-            }
-            if (ms >= 0 && slept && emscripten_get_now() - start >= ms) return 0;
-            Show();
-            // Only a wait without end asks the player: a pause goes by on its own.
-            if (ms < 0 && !asking_) {
-                asking_ = true;
-                PageWaiting();
-            }
-            Nap(ms < 0 ? PollMs : std::min(ms, PollMs));
-        }
+        const int key = WaitForKey(ms);
+        busySince_ = lastYield_ = emscripten_get_now();  // what follows the key is the turn
+        return key;
     }
 
     void Sleep(int ms) override {
         EndBusy();
         Show();
         Nap(ms);
+        busySince_ = lastYield_ = emscripten_get_now();
     }
 
     // Called every few thousand script lines of a turn. The page would freeze while the turn
     // runs: now and then it is given to the browser, and after a while it offers to stop.
     bool StopRequested() override {
         const double now = emscripten_get_now();
-        if (busySince_ == 0) busySince_ = lastYield_ = now;
         if (now - lastYield_ >= BusyYieldMs) {
             if (!offeringStop_ && now - busySince_ >= BusyStopMs) {
                 offeringStop_ = true;
@@ -243,9 +223,35 @@ class WebDriver : public DisplayDriver {
         dirtyX2_ = dirtyY2_ = -1;
     }
 
+    // Waits for a key as ReadKey does.
+    int WaitForKey(int ms) {
+        const double start = emscripten_get_now();
+        // A timed wait yields at least once, so that even a game polling the keys leaves the
+        // page alive.
+        for (bool slept = false;; slept = true) {
+            while (!keys_.empty()) {
+                const int key = keys_.front();
+                keys_.pop_front();
+                if (key == DumpRequest) {
+                    ScreenDump();
+                    continue;
+                }
+                asking_ = false;
+                return key;
+            }
+            if (ms >= 0 && slept && emscripten_get_now() - start >= ms) return 0;
+            Show();
+            // Only a wait without end asks the player: a pause goes by on its own.
+            if (ms < 0 && !asking_) {
+                asking_ = true;
+                PageWaiting();
+            }
+            Nap(ms < 0 ? PollMs : std::min(ms, PollMs));
+        }
+    }
+
     // The game waits again: the turn, if it was long, is over.
     void EndBusy() {
-        busySince_ = 0;
         if (offeringStop_) PageBusy(0);
         offeringStop_ = false;
     }
@@ -268,13 +274,13 @@ class WebDriver : public DisplayDriver {
     bool ended_ = false;
     bool asking_ = false;  // waiting for a key without end: the game asks the player
     const double started_ = emscripten_get_now();
-    double napping_ = 0;         // the time given to the browser while waiting or pausing
-    double napSince_ = 0;        // when the nap under way began; 0: none is
-    double showing_ = 0;         // the part of the work spent showing the screen
-    double busySince_ = 0;       // when the turn under way was first found busy; 0: none is
-    double lastYield_ = 0;       // when a busy turn last gave the page to the browser
-    bool offeringStop_ = false;  // the page shows its Stop button
-    bool stop_ = false;          // the player pressed it
+    double napping_ = 0;           // the time given to the browser while waiting or pausing
+    double napSince_ = 0;          // when the nap under way began; 0: none is
+    double showing_ = 0;           // the part of the work spent showing the screen
+    double busySince_ = started_;  // when the turn under way began: the last wait ended
+    double lastYield_ = started_;  // when the game last gave the page to the browser
+    bool offeringStop_ = false;    // the page shows its Stop button
+    bool stop_ = false;            // the player pressed it
 };
 
 }  // namespace
