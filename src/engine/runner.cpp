@@ -131,12 +131,10 @@ int CommandAction(Game& g, Walk& w, const ScriptLine& line, int next) {
     return next;
 }
 
-// Every StopCheckLines lines, asks the front end whether the player wants the turn stopped (a
-// loop that never ends would otherwise keep the game, and the browser's page, frozen). A stop
-// ends the walk as a quit does, and the game loop after it.
+// Asks the front end whether the player wants the turn stopped (a loop that never ends would
+// otherwise keep the game, and the browser's page, frozen); the walk asks every StopCheckLines
+// lines. A stop ends the walk as a quit does, and the game loop after it.
 bool StopRequested(Game& g, Walk& w) {
-    if (--g.LinesToStopCheck != 0) return false;
-    g.LinesToStopCheck = StopCheckLines;
     if (g.Screen == nullptr || !FrontBusy(*g.Screen)) return false;
     g.Stopped = true;
     w.cond = -1;
@@ -150,7 +148,13 @@ bool StopRequested(Game& g, Walk& w) {
 void WalkTable(Game& g, Walk& w, const std::vector<ScriptLine>& table, int16_t count, bool actions,
                const int words[4], uint32_t* reached, uint32_t* ran) {
     const int lines = std::min(static_cast<int>(count), static_cast<int>(table.size()));
-    for (int i = 0; i < lines && w.running && !StopRequested(g, w);) {
+    // Counted here rather than in g, so that the count stays in a register: it costs nothing.
+    uint32_t toStopCheck = g.LinesToStopCheck;
+    for (int i = 0; i < lines && w.running;) {
+        if (--toStopCheck == 0) {
+            toStopCheck = StopCheckLines;
+            if (StopRequested(g, w)) break;
+        }
         const ScriptLine& line = table[static_cast<size_t>(i)];
         int next = i + 1;
         // A line in a skipped block is passed over, not reached. RunActionLine makes the same
@@ -174,6 +178,7 @@ void WalkTable(Game& g, Walk& w, const std::vector<ScriptLine>& table, int16_t c
         }
         i = next;
     }
+    g.LinesToStopCheck = toStopCheck;
 }
 
 }  // namespace
