@@ -246,16 +246,16 @@ class Interrupt : public ::testing::TestWithParam<InterruptCase> {
     }
     // Waits up to ms milliseconds for the program to end; returns its status, -1 if it did not.
     int WaitEnd(int ms) {
-        for (int waited = 0; waited < ms; waited += 10) {
+        for (int waited = 0;; waited += 10) {
             int status = 0;
             if (waitpid(child, &status, WNOHANG) == child) {
                 child = -1;
                 return status;
             }
+            if (waited >= ms) return -1;
             std::string ignored;
             ReadUntil(master, "\x01", 10, ignored);  // keeps the terminal's output flowing
         }
-        return -1;
     }
 
     TempFolder folder;
