@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 
 using namespace umb::gfx;
@@ -54,6 +55,43 @@ TEST(WebKeys, TypedCharactersInTheCodePage) {
     // Option on a Mac gives characters of its own; Alt with a plain letter is a menu key.
     EXPECT_EQ(Alt("\xC3\xB8"), 0x9B);  // ø
     EXPECT_EQ(Alt("f"), WebKeyNone);
+}
+
+// The UTF-8 of a code page 850 character, as a browser names the key that types it.
+std::string KeyOf(int byte) {
+    const uint32_t cp = Cp850ToUnicode[byte];
+    std::string key;
+    if (cp < 0x80) {
+        key += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        key += static_cast<char>(0xC0 | (cp >> 6));
+        key += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        key += static_cast<char>(0xE0 | (cp >> 12));
+        key += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        key += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+    return key;
+}
+
+// Every character the font draws from the space on reaches the game as its own byte, whether
+// typed plainly, with AltGr (Ctrl+Alt) or with a Mac's Option (Alt); the plain letters and
+// digits with a modifier stay the browser's shortcuts.
+TEST(WebKeys, EveryCharacterOfTheFontCanBeTyped) {
+    for (int byte = ' '; byte <= 0xFF; ++byte) {
+        const std::string key = KeyOf(byte);
+        SCOPED_TRACE("byte " + std::to_string(byte) + " \"" + key + "\"");
+        EXPECT_EQ(Plain(key.c_str()), byte);
+        const bool shortcut = byte < 0x80 && std::isalnum(byte) != 0;
+        const bool screenshot = byte == 's' || byte == 'S';
+        EXPECT_EQ(CtrlAlt(key.c_str()), screenshot ? KeyScreenshot : shortcut ? WebKeyNone : byte);
+        if (byte >= 0x80) {
+            EXPECT_EQ(Alt(key.c_str()), byte);
+        }
+    }
+    // The graphic characters of the control bytes never type those bytes (¶ and §, which the
+    // code page has twice, type their upper-half bytes).
+    for (int byte = 1; byte < ' '; ++byte) EXPECT_NE(Plain(KeyOf(byte).c_str()), byte);
 }
 
 TEST(WebKeys, TheBrowserKeepsWhatThePlayerDoesNotUse) {

@@ -286,11 +286,12 @@ class WindowTest : public ::testing::Test {
         ASSERT_NE(x, nullptr);
     }
 
-    // Starts the game in its window and waits until the window is shown and has the keyboard.
-    void StartGame() {
+    // Starts the game (another in the folder when named) in its window and waits until the
+    // window is shown and has the keyboard.
+    void StartGame(const std::string& name = Game.name) {
         LaunchOptions o;
         o.outPath = (folder.dir / "umb.log").string();
-        game = Launch({UMB_BINARY, Game.name}, o);
+        game = Launch({UMB_BINARY, name}, o);
         std::string found;
         ASSERT_EQ(Xdo({"search", "--sync", "--onlyvisible", "--pid", std::to_string(game)}, &found),
                   0)
@@ -444,6 +445,26 @@ TEST_F(WindowTest, AccentedLettersAreTyped) {
     const uint32_t paper = shown.At(2, ScreenHeight - 3);
     EXPECT_TRUE(ShowsText(shown, CommandLineX, CommandLineY, Game.prompt + "l\x8Ave_ ", ink, paper))
         << "the command line does not show l\x8Ave";
+}
+
+// A command whose script loops for ever keeps the game thread busy, but the window still closes
+// and the program ends at once.
+TEST_F(WindowTest, ClosingTheWindowEndsARunawayTurn) {
+    std::ofstream("loop.adv") << "[System]\nStartLocation=1\n[Locations]\n#1,Room,,0\n"
+                                 "[Verbs]\n#30,loop\n[Vars]\nspins\n"
+                                 "[Actions]\nwhile verb loop\nadd spins 1\n";
+    ASSERT_NO_FATAL_FAILURE(StartGame("loop"));
+    ASSERT_EQ(Xdo({"key", "n"}), 0);  // no saved game to restore
+    ASSERT_EQ(Xdo({"type", "--delay", "20", "loop"}), 0);
+    ASSERT_EQ(Xdo({"key", "Return"}), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    int status = 0;
+    ASSERT_FALSE(WaitEnd(game, 0, &status)) << "the game ended before its window was closed";
+    XLinkAskToClose(x, window);
+    const long ms = EndTime(&status);
+    ASSERT_GE(ms, 0) << "the game did not end when its window was closed";
+    EXPECT_LT(ms, 2000);
+    EXPECT_TRUE(WIFEXITED(status)) << "status " << status;
 }
 
 // A window destroyed under the program, or its display connection cut, ends the game as well.

@@ -21,8 +21,9 @@
   // canvas for every frame.
   const context = canvas.getContext('2d', { desynchronized: true });
   const note = document.getElementById('note');
+  const stopButton = document.getElementById('stop');
 
-  let phase = 'loading'; // loading, playing, ended, failed
+  let phase = 'loading'; // loading, playing, ended, stopped, failed
   let gameName = '';
   let saveFolder = '';
   let syncing = false; // a copy to IndexedDB is under way
@@ -232,9 +233,15 @@
       waiting: function () {
         if (firstPrompt === null) firstPrompt = performance.now();
       },
-      ended: function () {
-        phase = 'ended';
-        say('The game is over. Reload the page to play again.');
+      ended: function (stopped) {
+        phase = stopped ? 'stopped' : 'ended';
+        say(stopped ? 'The game was stopped. Reload the page to play again.'
+          : 'The game is over. Reload the page to play again.');
+      },
+      // A turn has kept the game busy a while (a script that may never end): the player may
+      // stop it. Saved games are not touched.
+      busy: function (on) {
+        stopButton.hidden = !on;
       },
       fullScreen: toggleFullScreen,
     },
@@ -272,6 +279,10 @@
   document.getElementById('screenshot').addEventListener('click', function (event) {
     event.currentTarget.blur();
     if (phase === 'playing') Module._umb_press_key(KeyScreenshot);
+  });
+  stopButton.addEventListener('click', function (event) {
+    event.currentTarget.blur();
+    if (phase === 'playing') Module._umb_stop();
   });
   window.addEventListener('resize', fit);
   document.addEventListener('fullscreenchange', fit);

@@ -100,9 +100,9 @@ int Play(GameDatabase& db, const Startup& s) {
     view.Options.StatusTop = s.StatusTop;
     view.Options.NoPictures = s.NoPictures;
     view.TranscriptPath = s.TranscriptPath;
-    if (PlayGames(db, s.GameName, s.DebugMode != 0, CoverageFromEnvironment(), view) != 0)
-        return ExitFailure;
-    return ExitSuccess;
+    const int played = PlayGames(db, s.GameName, s.DebugMode != 0, CoverageFromEnvironment(), view);
+    if (played == PlayStopped) return ExitStopped;
+    return played == PlayEnded ? ExitSuccess : ExitFailure;
 }
 
 }  // namespace

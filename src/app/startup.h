@@ -38,7 +38,8 @@ struct Startup {
 // The process's exit status: the run did what was asked; a file was missing, refused or not
 // written, a source had errors (or warnings when compiling), or no window could be opened; the
 // command line was wrong.
-enum ExitStatus { ExitSuccess = 0, ExitFailure = 1, ExitUsage = 2 };
+// ExitStopped: the player stopped a turn that would not end (Ctrl+C), as a shell reports SIGINT.
+enum ExitStatus { ExitSuccess = 0, ExitFailure = 1, ExitUsage = 2, ExitStopped = 130 };
 
 // Applies one argument (a switch's value joined with '='); returns 0 to go on, -1 when help or
 // version was shown, -2 for a usage error (said on standard error).

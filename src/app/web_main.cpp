@@ -39,8 +39,9 @@ int PlayInBrowser(int argc, char** argv) {
         gfx::GfxMessageBox("Error", text.c_str());
         return app::ExitFailure;
     }
-    if (engine::PlayGames(db, gameName, false) != 0) return app::ExitFailure;
-    return app::ExitSuccess;
+    const int played = engine::PlayGames(db, gameName, false);
+    if (played == engine::PlayStopped) return app::ExitStopped;  // the page says so
+    return played == 0 ? app::ExitSuccess : app::ExitFailure;
 }
 
 }  // namespace

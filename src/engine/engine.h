@@ -29,6 +29,10 @@ constexpr int ActQuit = -1;
 
 constexpr int InputLineLength = 127;
 
+// A walk asks the front end whether to stop once every so many script lines: rarely enough to
+// cost nothing, often enough to answer within a fraction of a second.
+constexpr uint32_t StopCheckLines = 4096;
+
 // What a script runner passes to every condition test: the begin and continued tests hold only
 // in their mode.
 enum class ScriptMode {
@@ -135,6 +139,10 @@ struct Game {
     // it whole, even when its name and texts are those of the last (a maze).
     int ShownLocation = -1;
     UndoJournal Undo;  // the commands the player can take back
+    // Script lines left before the walk next asks the front end whether to stop.
+    uint32_t LinesToStopCheck = StopCheckLines;
+    // The player stopped a turn: the walk under way ended, and so does the game loop.
+    bool Stopped = false;
 };
 
 // Whether a location value means that the player has the object.
@@ -217,24 +225,29 @@ struct PlayView {
 constexpr int PlayEnded = 0;           // the player declined another game
 constexpr int PlayNotOpened = -1;      // the front end or the transcript could not be opened
 constexpr int PlayTranscriptLost = 1;  // played to the end, but the transcript was not written
+// The player stopped a turn that would not end (a script looping forever): the game is left as
+// it stands, nothing saved.
+constexpr int PlayStopped = 2;
 
 // The game loop.
 // Opens the front end and plays the game in db until the player declines another; the saved
 // games are named from gameName, and debugMode lets "%" lines through to DebugCommand; coverage,
 // when given, is sized to the tables and counts the script lines reached and run. Returns one of
-// the three above; each failure is said on standard error when it happens.
+// the four above; each failure is said on standard error when it happens. A stopped turn asks
+// no further question.
 int PlayGames(db::GameDatabase& db, const std::string& gameName, bool debugMode,
               ScriptCoverage* coverage = nullptr, const PlayView& view = {});
 // Resets the run-time state to the game's start, runs the events once in ScriptMode::Begin (the
 // introduction) and offers to restore a saved game.
 void NewGame(Game& g);
 // Walks the events once: mode is Normal after a turn and Begin for the run that starts a game
-// (Continued counts as Begin here). Returns -1 when a quit action ended the game, else the
-// condition flag the walk ended with (1 or 0).
+// (Continued counts as Begin here). Returns -1 when a quit action ended the game or the player
+// stopped the walk (g.Stopped), else the condition flag the walk ended with (1 or 0).
 int RunEvents(Game& g, ScriptMode mode);
 // Runs one command: the actions for its words, then the built-in command when no action line
 // ended the walk; prints SysmsgNotUnderstood or SysmsgNotQuite when nothing handled it. Returns
-// a turn result: TurnQuit, TurnScripts, TurnBuiltin or TurnNoTime.
+// a turn result: TurnQuit, TurnScripts, TurnBuiltin or TurnNoTime. A walk the player stopped
+// (g.Stopped) prints nothing more and returns TurnQuit.
 int RunActions(Game& g, int verb, int noun, int noun2, int noun3);
 
 // Looks the words of line up, cutting it at its first line break: the first known verb, then up

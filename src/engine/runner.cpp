@@ -131,13 +131,30 @@ int CommandAction(Game& g, Walk& w, const ScriptLine& line, int next) {
     return next;
 }
 
+// Asks the front end whether the player wants the turn stopped (a loop that never ends would
+// otherwise keep the game, and the browser's page, frozen); the walk asks every StopCheckLines
+// lines. A stop ends the walk as a quit does, and the game loop after it.
+bool StopRequested(Game& g, Walk& w) {
+    if (g.Screen == nullptr || !FrontBusy(*g.Screen)) return false;
+    g.Stopped = true;
+    w.cond = -1;
+    w.running = false;
+    return true;
+}
+
 // Walks a script table; actions selects the rules of the Actions runner. reached and ran, when
 // given, count each line the walk arrives at and each action line that runs (no less long than
 // the table: PlayGames sizes them).
 void WalkTable(Game& g, Walk& w, const std::vector<ScriptLine>& table, int16_t count, bool actions,
                const int words[4], uint32_t* reached, uint32_t* ran) {
     const int lines = std::min(static_cast<int>(count), static_cast<int>(table.size()));
+    // Counted here rather than in g, so that the count stays in a register: it costs nothing.
+    uint32_t toStopCheck = g.LinesToStopCheck;
     for (int i = 0; i < lines && w.running;) {
+        if (--toStopCheck == 0) {
+            toStopCheck = StopCheckLines;
+            if (StopRequested(g, w)) break;
+        }
         const ScriptLine& line = table[static_cast<size_t>(i)];
         int next = i + 1;
         // A line in a skipped block is passed over, not reached. RunActionLine makes the same
@@ -161,6 +178,7 @@ void WalkTable(Game& g, Walk& w, const std::vector<ScriptLine>& table, int16_t c
         }
         i = next;
     }
+    g.LinesToStopCheck = toStopCheck;
 }
 
 }  // namespace
@@ -187,6 +205,7 @@ int RunActions(Game& g, int verb, int noun, int noun2, int noun3) {
     WalkTable(g, w, g.Db->Actions, g.Db->ActionCount, true, words,
               c != nullptr ? c->actionsReached.data() : nullptr,
               c != nullptr ? c->actionsRan.data() : nullptr);
+    if (g.Stopped) return TurnQuit;
     int result = 0;
     if (w.running)
         result = BuiltinCommand(g, verb, noun);
@@ -224,6 +243,7 @@ void NewGame(Game& g) {
     }
     g.CarriedCount = CountCarried(g);
     RunEvents(g, ScriptMode::Begin);  // the introduction; a quit here does not end the game
+    if (g.Stopped) return;
     if (AskGameYesNo(g, SysmsgText(g, SysmsgRestoreAtStart)) == 1) RestoreGame(g);
 }
 
@@ -231,6 +251,7 @@ void NewGame(Game& g) {
 static void PlayOneGame(Game& g) {
     FrontNewGame(*g.Screen);
     NewGame(g);
+    if (g.Stopped) return;
     int result = TurnNoTime;
     char line[InputLineLength + 1];
     for (;;) {
@@ -290,8 +311,9 @@ int PlayGames(GameDatabase& db, const std::string& gameName, bool debugMode,
     }
     do {
         PlayOneGame(g);
-    } while (AskGameYesNo(g, SysmsgText(g, SysmsgPlayAgain)) == 1);
+    } while (!g.Stopped && AskGameYesNo(g, SysmsgText(g, SysmsgPlayAgain)) == 1);
     FrontClose(screen);
+    if (g.Stopped) return PlayStopped;
     return transcript.failed ? PlayTranscriptLost : PlayEnded;
 }
 

@@ -61,6 +61,10 @@ void WindowClearMessages(ScreenState& s) {
     PrintText(s, nullptr);
 }
 
+// The display driver knows: the browser's page offers a Stop button. A closed SDL window ends
+// the program from the window thread at once, so it never needs to ask.
+bool WindowBusy(ScreenState&) { return gfx::GfxStopRequested(); }
+
 bool LogOn(const ScreenState& s) { return s.Transcript != nullptr; }
 
 // Before the game waits for the player, what the turn showed goes to the transcript's file.
@@ -73,7 +77,7 @@ void FlushLog(ScreenState& s) {
 const FrontEnd WindowFrontEnd = {
     "window",          WindowOpen,      ScreenClose,    WindowNewGame,       WindowShowLocation,
     WindowShowMessage, WindowShowReply, WindowShowNote, WindowClearMessages, AskYesNo,
-    AskChoice,         ReadLine,        WaitKeyOrTime,  DisplayPicture,
+    AskChoice,         ReadLine,        WaitKeyOrTime,  DisplayPicture,      WindowBusy,
 };
 
 namespace {
@@ -176,6 +180,8 @@ int FrontWaitKeyOrTime(ScreenState& s, int ticks) {
 int FrontShowPicture(ScreenState& s, int key, const char* path, const char* name) {
     return Of(s).showPicture(s, key, path, name);
 }
+
+bool FrontBusy(ScreenState& s) { return Of(s).busy != nullptr && Of(s).busy(s); }
 
 void FrontReportPictureFailure(ScreenState& s) {
     if (s.PictureFailure[0] == '\0') return;

@@ -49,6 +49,10 @@ struct FrontEnd {
     int (*waitKeyOrTime)(ScreenState& s, int ticks);
     // As DisplayPicture in screen.h.
     int (*showPicture)(ScreenState& s, int key, const char* path, const char* name);
+    // A turn has been running a while (a script that may never end): returns true when the
+    // player asks to stop it. Called every few thousand script lines, so it must be cheap; the
+    // front end may use it to keep itself alive (the browser's page). Null: never asked.
+    bool (*busy)(ScreenState& s);
 };
 
 // The window: pixels in the four areas (the SDL window, or the headless driver's memory).
@@ -77,6 +81,8 @@ int FrontAskChoice(ScreenState& s, const char* prompt, int count);
 int FrontReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength);
 int FrontWaitKeyOrTime(ScreenState& s, int ticks);
 int FrontShowPicture(ScreenState& s, int key, const char* path, const char* name);
+// Returns true when the player asks to stop the turn under way (see FrontEnd::busy).
+bool FrontBusy(ScreenState& s);
 // Shows s.PictureFailure, when there is one, as a message, once.
 void FrontReportPictureFailure(ScreenState& s);
 

@@ -7,7 +7,8 @@
 // walkthrough's first {screen} equals the native program's screenshot; a game saved in the
 // page, the page reloaded, and the game restored is where the native program's restore puts
 // it; saves from two tabs are both kept; a damaged game file is reported; the screen scales and
-// goes full screen. Prints the player's sizes, the time from page load to the first screen and
+// goes full screen; the keys of code page 850's characters reach the game; a turn that never
+// ends leaves the page alive and offers Stop after two seconds, which ends the game. Prints the player's sizes, the time from page load to the first screen and
 // question, and the time per command against the native program.
 'use strict';
 
@@ -33,6 +34,15 @@ const Picture = { x1: 0, y1: 0, x2: 384, y2: 256 };
 const ScreenWidth = 800;
 const ScreenHeight = 600;
 const WholeScreen = { x1: 0, y1: 0, x2: ScreenWidth - 1, y2: ScreenHeight - 1 };
+
+// A game whose command "loop" never ends by itself.
+const LoopGame = '[System]\nStartLocation=1\n[Locations]\n#1,Room,,0\n[Verbs]\n#30,loop\n' +
+  '[Vars]\nspins\n[Actions]\nwhile verb loop\nadd spins 1\n';
+
+// Keys that type characters of code page 850 beyond ASCII: accented letters, signs, box
+// drawing, and the house of byte 127.
+const CodePageKeys = ['\u00e9', '\u00c9', '\u00df', '\u00f1', '\u00a3', '\u00f8', '\u00bf',
+  '\u2591', '\u256c', '\u2302', '\u00a0'];
 
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'umb-web-'));
 const results = [];
@@ -205,13 +215,24 @@ async function waitForDumpEnd(page, count) {
   }, { polling: 5, timeout: StepTimeout }, count);
 }
 
-async function waitForFile(file) {
+// Downloads the browser has finished writing, by their guid (Browser.downloadProgress): the file
+// of a download is complete only then (the browser may create it empty first and fill it later).
+const downloadsDone = [];
+
+function trackDownloads(cdp) {
+  cdp.on('Browser.downloadProgress', function (event) {
+    if (event.state === 'completed') downloadsDone.push(event.guid);
+  });
+}
+
+// Waits for the download that follows the doneBefore downloads finished so far, and reads it.
+async function waitForDownload(file, doneBefore) {
   const until = Date.now() + StepTimeout;
   while (Date.now() < until) {
-    if (fs.existsSync(file)) return fs.readFileSync(file);
+    if (downloadsDone.length > doneBefore && fs.existsSync(file)) return fs.readFileSync(file);
     await new Promise((resolve) => setTimeout(resolve, 20));
   }
-  throw new Error('no download of ' + path.basename(file) + ' came');
+  throw new Error('no download of ' + path.basename(file) + ' was completed');
 }
 
 async function check(name, body) {
@@ -295,7 +316,9 @@ async function main() {
         '--disable-background-networking', '--disable-component-update', '--disable-sync'],
     });
     const cdp = await browser.target().createCDPSession();
-    await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
+    await cdp.send('Browser.setDownloadBehavior',
+      { behavior: 'allow', downloadPath: downloads, eventsEnabled: true });
+    trackDownloads(cdp);
     const page = await browser.newPage();
     await page.setViewport({ width: 1000, height: 700 });
     const problems = [];
@@ -433,6 +456,64 @@ async function main() {
         await tab.close();
       });
 
+    await check('keys of accented letters and the rest of the code page reach the game',
+      async function () {
+        const tab = await browser.newPage();
+        await tab.goto(url);
+        await waitForState(tab, ['waiting']);
+        // A key the game takes is kept from the browser; one it cannot use is left to it.
+        const taken = await tab.evaluate(function (keys) {
+          return keys.map(function (key) {
+            const event = new KeyboardEvent('keydown', { key: key, cancelable: true });
+            window.dispatchEvent(event);
+            return event.defaultPrevented;
+          });
+        }, [...CodePageKeys, '\u20ac']);
+        assert.deepEqual(taken, [...CodePageKeys.map(() => true), false]);
+        await tab.close();
+      });
+
+    await check('a turn that never ends offers Stop after two seconds, which ends the game',
+      async function () {
+        const loopSite = path.join(out, 'loop');
+        fs.mkdirSync(loopSite);
+        for (const f of ['index.html', 'player.js', 'umb.js', 'umb.wasm'])
+          fs.copyFileSync(path.join(out, f), path.join(loopSite, f));
+        fs.writeFileSync(path.join(work, 'loop.adv'), LoopGame);
+        const compiled = childProcess.spawnSync(umb, ['-c', 'loop'], { cwd: work });
+        assert.equal(compiled.status, 0, 'loop.adv does not compile: ' + compiled.stdout);
+        fs.copyFileSync(path.join(work, 'loop.umb'), path.join(loopSite, 'loop.umb'));
+        fs.writeFileSync(path.join(loopSite, 'files.json'),
+          JSON.stringify({ game: 'loop', files: ['loop.umb'] }));
+        const tab = await browser.newPage();
+        await tab.goto('http://127.0.0.1:' + port + '/loop/index.html');
+        await playKeys(tab, 'n');
+        // When the command was sent, and when the button came: the page keeps the times.
+        await tab.evaluate(function () {
+          const stop = document.getElementById('stop');
+          window.stopShownAt = null;
+          window.addEventListener('keydown', function (e) {
+            if (e.key === 'Enter') window.sentAt = performance.now();
+          }, true);
+          new MutationObserver(function () {
+            if (!stop.hidden && window.stopShownAt === null) window.stopShownAt = performance.now();
+          }).observe(stop, { attributes: true });
+        });
+        for (const step of parseKeys('loop\n')) await press(tab, step);
+        // The page stays alive while the turn runs: it answers, and shows the button.
+        await tab.waitForFunction(() => !document.getElementById('stop').hidden,
+          { polling: 20, timeout: StepTimeout });
+        assert.equal(await tab.evaluate(() => window.umbState()), 'busy');
+        const waited = await tab.evaluate(() => window.stopShownAt - window.sentAt);
+        assert.ok(waited >= 2000, 'Stop was offered after ' + waited + ' ms');
+        await tab.click('#stop');
+        await tab.waitForFunction(() => window.umbState() === 'stopped', { timeout: StepTimeout });
+        assert.match(await tab.evaluate(() => document.getElementById('note').textContent),
+          /stopped/);
+        assert.equal(await tab.evaluate(() => document.getElementById('stop').hidden), true);
+        await tab.close();
+      });
+
     const nativeMsPerCommand = (Math.min(...walkTimes) - Math.min(...startTimes)) / commands;
     const sizes = ['umb.wasm', 'umb.js'].map(function (name) {
       const bytes = fs.readFileSync(path.join(out, name));
@@ -475,9 +556,10 @@ async function checkFirstScreen(page, nativeShot, downloads) {
   const canvas = await canvasPixels(page);
   assert.equal(differingPixels(canvas, expected.rgba, Picture), 0, 'the picture area differs');
   assert.equal(differingPixels(canvas, expected.rgba, WholeScreen), 0, 'the screen differs');
+  const doneBefore = downloadsDone.length;
   await press(page, NamedKeys.shot);
   await waitForState(page, ['waiting']);
-  const shot = await waitForFile(path.join(downloads, 'scrshot.bmp'));
+  const shot = await waitForDownload(path.join(downloads, 'scrshot.bmp'), doneBefore);
   assert.ok(shot.equals(nativeShot), 'the downloaded screenshot differs from the native one');
 }
 

@@ -128,6 +128,10 @@ constexpr int FileSavedGame = 2;
 // Tells the driver that the file at path, of one of the kinds above, was just written whole.
 void GfxFileWritten(const char* path, int kind);
 
+// A turn has been busy a while: returns true when the player asked the driver to stop it (the
+// browser's Stop button). The browser driver also lets the page live on meanwhile.
+bool GfxStopRequested();
+
 // Headless streams, for tests: keys are read from in, transcripts and dumps go to out.
 void GfxSetHeadlessStreams(FILE* in, FILE* out);
 // Headless: once the key script has ended, hands out these keys in turn, over and over, instead

@@ -371,6 +371,8 @@ void GfxTranscript(const char* line) { Driver().Transcript(line); }
 void GfxScreenDump() { Driver().ScreenDump(); }
 void GfxFileWritten(const char* path, int kind) { Driver().FileWritten(path, kind); }
 
+bool GfxStopRequested() { return Driver().StopRequested(); }
+
 void ForEachScreenDumpLine(void (*emit)(const char* line, void* context), void* context) {
     emit("== screen ==", context);
     char row[ScreenWidth / GlyphWidth + 2];

@@ -49,6 +49,10 @@ class DisplayDriver {
         (void)path;
         (void)kind;
     }
+    // The game is busy with a turn: returns true when the player asked to stop it. Only the
+    // browser offers a way; the other drivers never stop a turn (a closed window ends the
+    // program at once).
+    virtual bool StopRequested() { return false; }
 };
 
 DisplayDriver* MakeHeadlessDriver();

@@ -59,7 +59,8 @@ EM_JS(void, PageFileWritten, (const char* path, int kind), {
     Module.umbPage.fileWritten(UTF8ToString(path), kind);
 });
 EM_JS(void, PageWaiting, (), { Module.umbPage.waiting(); });
-EM_JS(void, PageEnded, (), { Module.umbPage.ended(); });
+EM_JS(void, PageEnded, (int stopped), { Module.umbPage.ended(stopped !== 0); });
+EM_JS(void, PageBusy, (int busy), { Module.umbPage.busy(busy !== 0); });
 EM_JS(void, PageFullScreen, (), { Module.umbPage.fullScreen(); });
 // clang-format on
 
@@ -70,6 +71,12 @@ constexpr int DumpRequest = -2;
 // How long the game sleeps between looks at the keys while it waits: short enough that a key
 // shows at once, long enough to cost nothing while the page is idle.
 constexpr int PollMs = 10;
+
+// A turn that has kept the page this long without a wait is offered a Stop button.
+constexpr double BusyStopMs = 2000;
+// How often a busy turn hands the page to the browser, so that it draws, takes clicks and is not
+// reported as hanging.
+constexpr double BusyYieldMs = 50;
 
 // Texts on the screen are code page 850; the page speaks Unicode.
 std::u16string ToUtf16(const char* text) {
@@ -111,7 +118,9 @@ class WebDriver : public DisplayDriver {
         // The keys are the page's own again.
         emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, 1, nullptr);
         listening_ = false;
-        PageEnded();
+        if (offeringStop_) PageBusy(0);
+        offeringStop_ = false;
+        PageEnded(stop_ ? 1 : 0);
     }
 
     void Present(int x1, int y1, int x2, int y2) override {
@@ -122,34 +131,33 @@ class WebDriver : public DisplayDriver {
     }
 
     int ReadKey(int ms) override {
-        const double start = emscripten_get_now();
-        // A timed wait yields at least once, so that even a game polling the keys leaves the
-        // page alive.
-        for (bool slept = false;; slept = true) {
-            while (!keys_.empty()) {
-                const int key = keys_.front();
-                keys_.pop_front();
-                if (key == DumpRequest) {
-                    ScreenDump();
-                    continue;
-                }
-                asking_ = false;
-                return key;
-            }
-            if (ms >= 0 && slept && emscripten_get_now() - start >= ms) return 0;
-            Show();
-            // Only a wait without end asks the player: a pause goes by on its own.
-            if (ms < 0 && !asking_) {
-                asking_ = true;
-                PageWaiting();
-            }
-            Nap(ms < 0 ? PollMs : std::min(ms, PollMs));
-        }
+        EndBusy();
+        const int key = WaitForKey(ms);
+        busySince_ = lastYield_ = emscripten_get_now();  // what follows the key is the turn
+        return key;
     }
 
     void Sleep(int ms) override {
+        EndBusy();
         Show();
         Nap(ms);
+        busySince_ = lastYield_ = emscripten_get_now();
+    }
+
+    // Called every few thousand script lines of a turn. The page would freeze while the turn
+    // runs: now and then it is given to the browser, and after a while it offers to stop.
+    bool StopRequested() override {
+        const double now = emscripten_get_now();
+        if (now - lastYield_ >= BusyYieldMs) {
+            if (!offeringStop_ && now - busySince_ >= BusyStopMs) {
+                offeringStop_ = true;
+                PageBusy(1);
+            }
+            Show();
+            Nap(0);
+            lastYield_ = emscripten_get_now();
+        }
+        return stop_;
     }
 
     void SetTitle(const char* title) override { PageTitle(ToUtf16(title).c_str()); }
@@ -180,6 +188,10 @@ class WebDriver : public DisplayDriver {
             keys_.push_back(DumpRequest);
     }
     bool Asking() const { return asking_ && keys_.empty(); }
+    // The page's Stop button, shown only during a long turn.
+    void RequestStop() {
+        if (offeringStop_) stop_ = true;
+    }
     double ShowingMs() const { return showing_; }
     double BusyMs() const {
         // A nap under way is not work either.
@@ -211,6 +223,39 @@ class WebDriver : public DisplayDriver {
         dirtyX2_ = dirtyY2_ = -1;
     }
 
+    // Waits for a key as ReadKey does.
+    int WaitForKey(int ms) {
+        const double start = emscripten_get_now();
+        // A timed wait yields at least once, so that even a game polling the keys leaves the
+        // page alive.
+        for (bool slept = false;; slept = true) {
+            while (!keys_.empty()) {
+                const int key = keys_.front();
+                keys_.pop_front();
+                if (key == DumpRequest) {
+                    ScreenDump();
+                    continue;
+                }
+                asking_ = false;
+                return key;
+            }
+            if (ms >= 0 && slept && emscripten_get_now() - start >= ms) return 0;
+            Show();
+            // Only a wait without end asks the player: a pause goes by on its own.
+            if (ms < 0 && !asking_) {
+                asking_ = true;
+                PageWaiting();
+            }
+            Nap(ms < 0 ? PollMs : std::min(ms, PollMs));
+        }
+    }
+
+    // The game waits again: the turn, if it was long, is over.
+    void EndBusy() {
+        if (offeringStop_) PageBusy(0);
+        offeringStop_ = false;
+    }
+
     // Hands the page to the browser for ms milliseconds (0: one turn of its event loop).
     void Nap(int ms) {
         napSince_ = emscripten_get_now();
@@ -229,9 +274,13 @@ class WebDriver : public DisplayDriver {
     bool ended_ = false;
     bool asking_ = false;  // waiting for a key without end: the game asks the player
     const double started_ = emscripten_get_now();
-    double napping_ = 0;   // the time given to the browser while waiting or pausing
-    double napSince_ = 0;  // when the nap under way began; 0: none is
-    double showing_ = 0;   // the part of the work spent showing the screen
+    double napping_ = 0;           // the time given to the browser while waiting or pausing
+    double napSince_ = 0;          // when the nap under way began; 0: none is
+    double showing_ = 0;           // the part of the work spent showing the screen
+    double busySince_ = started_;  // when the turn under way began: the last wait ended
+    double lastYield_ = started_;  // when the game last gave the page to the browser
+    bool offeringStop_ = false;    // the page shows its Stop button
+    bool stop_ = false;            // the player pressed it
 };
 
 }  // namespace
@@ -251,6 +300,11 @@ EMSCRIPTEN_KEEPALIVE void umb_screen_dump() {
 // Hands the game a key code, as pressing the key would (the page's own buttons).
 EMSCRIPTEN_KEEPALIVE void umb_press_key(int code) {
     if (umb::gfx::active != nullptr && code > 0) umb::gfx::active->Queue(code);
+}
+
+// The page's Stop button: stops the turn under way (offered only once it has run a while).
+EMSCRIPTEN_KEEPALIVE void umb_stop() {
+    if (umb::gfx::active != nullptr) umb::gfx::active->RequestStop();
 }
 
 // Returns 1 while the game waits for the player's key, none being queued, else 0 (also during

@@ -30,6 +30,17 @@ int32_t SingleCharacter(const char* key) {
     return *p == '\0' ? cp : -1;
 }
 
+// The code page 850 byte of a typed character, or WebKeyNone. Every character the font draws from
+// the space on can be typed, the house of byte 127 among them, which the conversion of text
+// leaves out (it takes that byte for ASCII's delete); the graphic characters of the control
+// bytes would be keys in disguise.
+int TypedByte(int32_t ch) {
+    constexpr int House = 0x7F;
+    if (ch == Cp850ToUnicode[House]) return House;
+    const int byte = UnicodeToCp850(static_cast<uint32_t>(ch));
+    return byte >= ' ' ? byte : WebKeyNone;
+}
+
 }  // namespace
 
 int WebKeyFromDom(const char* key, bool ctrl, bool alt, bool meta) {
@@ -55,8 +66,7 @@ int WebKeyFromDom(const char* key, bool ctrl, bool alt, bool meta) {
     if (alt && !ctrl && !meta) typed = ch >= 0x80;
     if (alt && ctrl && !meta) typed = !IsAsciiLetterOrDigit(ch);
     if (!typed) return WebKeyNone;
-    const int byte = UnicodeToCp850(static_cast<uint32_t>(ch));
-    return byte != 0 ? byte : WebKeyNone;
+    return TypedByte(ch);
 }
 
 }  // namespace umb::gfx

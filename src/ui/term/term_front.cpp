@@ -621,6 +621,9 @@ Numbered SplitNumbers(const std::string& text) {
     return n;
 }
 
+// Ctrl+C while a turn runs stops it; while a line is read it asks the game's quit question.
+bool TfBusy(ScreenState& s) { return s.Text != nullptr && TermStopRequested(s.Text->dev); }
+
 }  // namespace
 
 bool StatusNews(const std::string& seen, const std::string& written, const std::string& now,
@@ -700,7 +703,7 @@ int OpenTerminalOn(ScreenState& s, int in, int out) {
 const FrontEnd TerminalFrontEnd = {
     "terminal",    TfOpen,      TfClose,         TfNewGame,       TfShowLocation,
     TfShowMessage, TfShowReply, TfShowNote,      TfClearMessages, TfAskYesNo,
-    TfAskChoice,   TfReadLine,  TfWaitKeyOrTime, TfShowPicture,
+    TfAskChoice,   TfReadLine,  TfWaitKeyOrTime, TfShowPicture,   TfBusy,
 };
 
 }  // namespace umb::ui

@@ -365,6 +365,33 @@ int TermPeekByte(TermDevice& d, int timeoutMs) {
     return b;
 }
 
+bool TermStopRequested(TermDevice& d) {
+    if (gInterrupted != 0) return true;
+    if (!d.raw) return false;
+    constexpr unsigned char CtrlC = 3;
+    if (d.inPos > 0) {
+        std::memmove(d.inBuf, d.inBuf + d.inPos, static_cast<size_t>(d.inLen - d.inPos));
+        d.inLen -= d.inPos;
+        d.inPos = 0;
+    }
+    const auto waiting = [&d] { return static_cast<size_t>(d.inLen - d.inPos); };
+    pollfd p{d.in, POLLIN, 0};
+    while (std::memchr(d.inBuf + d.inPos, CtrlC, waiting()) == nullptr && poll(&p, 1, 0) > 0 &&
+           (p.revents & POLLIN) != 0) {
+        // Keys typed ahead are kept; once the buffer is full, the rest are only looked at, as
+        // the game that does not read them is about to be stopped or lose them anyway.
+        unsigned char spare[64];
+        const bool full = d.inLen == static_cast<int>(sizeof d.inBuf);
+        unsigned char* to = full ? spare : d.inBuf + d.inLen;
+        const size_t room = full ? sizeof spare : sizeof d.inBuf - static_cast<size_t>(d.inLen);
+        const ssize_t got = read(d.in, to, room);
+        if (got <= 0) break;
+        if (full) return std::memchr(spare, CtrlC, static_cast<size_t>(got)) != nullptr;
+        d.inLen += static_cast<int>(got);
+    }
+    return std::memchr(d.inBuf + d.inPos, CtrlC, waiting()) != nullptr;
+}
+
 int TermSleep(TermDevice& d, int ms) {
     TermFlush(d);
     const int64_t deadline = DeadlineOf(ms < 0 ? 0 : ms);

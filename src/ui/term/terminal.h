@@ -64,6 +64,10 @@ int TermInputWaiting(TermDevice& d, int timeoutMs);
 // Returns the next input byte without taking it, TermNoKey when timeoutMs (< 0: none) passed
 // first, TermEnded or TermInterrupted.
 int TermPeekByte(TermDevice& d, int timeoutMs);
+// Returns true when the player asked to stop while the game is busy between reads: SIGINT
+// arrived (line mode), or Ctrl+C was typed (raw mode, where it is a byte like any key). Takes
+// what input is waiting without blocking, keeping it for the next read.
+bool TermStopRequested(TermDevice& d);
 // Returns 0 after writing pending output and letting ms milliseconds pass without reading keys.
 int TermSleep(TermDevice& d, int ms);
 
