@@ -438,7 +438,10 @@ TEST_F(WindowTest, CtrlZTypesNothingAndKeepsTheHalfTypedLine) {
 TEST_F(WindowTest, AccentedLettersAreTyped) {
     StartGame();
     for (const std::string& key : Game.opening) ASSERT_EQ(Xdo({"key", key}), 0);
-    ASSERT_EQ(Xdo({"type", "--delay", "20", "l\xC3\xA8ve"}), 0);
+    // "è" gets a key of its own first: typed through a passing change of the keyboard's map, it
+    // may be read after the change was undone.
+    ASSERT_TRUE(XLinkMapKey(x, "egrave"));
+    ASSERT_EQ(Xdo({"key", "--delay", "20", "l", "egrave", "v", "e"}), 0);
     const Image shown = Screenshot();
     ASSERT_EQ(shown.width, ScreenWidth) << "no screenshot; the program said: " << Log();
     const uint32_t ink = shown.At(ScreenWidth - 1, ScreenHeight - 1);

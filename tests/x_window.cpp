@@ -59,3 +59,27 @@ void XLinkAskToClose(XLink* link, unsigned long window) {
     XSendEvent(link->display, window, False, NoEventMask, &e);
     XFlush(link->display);
 }
+
+bool XLinkMapKey(XLink* link, const std::string& keysymName) {
+    const KeySym wanted = XStringToKeysym(keysymName.c_str());
+    if (wanted == NoSymbol) return false;
+    int low = 0, high = 0;
+    XDisplayKeycodes(link->display, &low, &high);
+    int perCode = 0;
+    KeySym* map = XGetKeyboardMapping(link->display, static_cast<KeyCode>(low), high - low + 1,
+                                      &perCode);
+    if (map == nullptr) return false;
+    int spare = -1;
+    for (int code = high; code >= low && spare < 0; --code) {
+        bool empty = true;
+        for (int i = 0; i < perCode; ++i)
+            empty = empty && map[(code - low) * perCode + i] == NoSymbol;
+        if (empty) spare = code;
+    }
+    XFree(map);
+    if (spare < 0) return false;
+    KeySym both[2] = {wanted, wanted};
+    XChangeKeyboardMapping(link->display, spare, 2, both, 1);
+    XSync(link->display, False);
+    return true;
+}

@@ -18,3 +18,8 @@ std::vector<uint32_t> XLinkWindowPixels(XLink* link, unsigned long window, int w
 
 // Asks window to close, as a window manager's close button does.
 void XLinkAskToClose(XLink* link, unsigned long window);
+
+// Gives a key of its own to the keysym named (as "egrave"), so that a tool presses it as a key
+// the keyboard has rather than by changing the keyboard's map for a moment, which a program may
+// read too late. Returns false when no key is free.
+bool XLinkMapKey(XLink* link, const std::string& keysymName);
