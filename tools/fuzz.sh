@@ -13,9 +13,9 @@ tools/install-deps.sh --fuzz
 jobs=$(nproc 2>/dev/null || echo 2)
 [ "$jobs" -gt 2 ] && jobs=2
 
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DUMB_FUZZ=ON \
-  -DUMB_TESTS=OFF -DUMB_BENCH=OFF
-cmake --build build-fuzz -j"$jobs" --target fuzz_targets
+# The fuzz preset: clang, libFuzzer and the sanitizers, only the fuzz targets.
+cmake --preset fuzz
+cmake --build --preset fuzz -j"$jobs"
 
 # The committed corpus stays as it is: each run grows a copy of it.
 work=$(mktemp -d)

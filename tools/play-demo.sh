@@ -7,11 +7,12 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 # Always: a build left from earlier says nothing about the packages the program needs at run
 # time (the window library is opened when the window is), and the script is quick when all is in.
 "$root/tools/install-deps.sh"
+# The native preset's build/, without the benchmarks when this script makes it.
 if [ ! -f "$root/build/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$root/build" -DUMB_BENCH=OFF
+  cmake -S "$root" --preset native -DUMB_BENCH=OFF
 fi
 # Only the program itself, and only when out of date: an up-to-date build costs a second.
-cmake --build "$root/build" -j2 --target umb
+(cd "$root" && cmake --build --preset native -j2 --target umb)
 
 # The game finds its pictures and included file relative to its own folder, and keeps its
 # saved games there.

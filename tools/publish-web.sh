@@ -31,8 +31,10 @@ web="${UMB_WEB_BUILD:-$root/build-web}"
 export NODE_PATH=/usr/share/nodejs
 
 # The native program compiles the game and makes the font's glyph table the player shares.
+# The presets name the folders; a build preset cannot be pointed at another folder, so the
+# builds are named by folder.
 if [ ! -f "$native/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$native" -DUMB_BENCH=OFF
+  cmake -S "$root" --preset native -B "$native" -DUMB_BENCH=OFF
 fi
 cmake --build "$native" -j2 --target umb
 
@@ -65,7 +67,9 @@ fi
 
 # The player: one build serves every game. Configured each time, so that a new zlib version or
 # another native build is picked up; an up-to-date build then costs a few seconds.
-emcmake cmake -S "$root" -B "$web" -DCMAKE_BUILD_TYPE=Release \
+# The web preset holds emscripten's toolchain; zlib's folder and the native build are this
+# machine's.
+cmake -S "$root" --preset web -B "$web" \
   -DUMB_ZLIB_SOURCE="$zlib_src" -DUMB_FONT_CPP="$native/generated/font_cp850.cpp" >/dev/null
 cmake --build "$web" -j2 --target umb
 

@@ -9,9 +9,10 @@ cd "$(dirname "$0")/.."
 tools/install-deps.sh --web --browser
 jobs=$(nproc 2>/dev/null || echo 2)
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build -j"$jobs"
-ctest --test-dir build --output-on-failure -j"$jobs"
+# The builds are the presets of CMakePresets.json: native in build/, asan in build-asan/.
+cmake --preset native
+cmake --build --preset native -j"$jobs"
+ctest --preset native -j"$jobs"
 
 # The browser player: Debian's chromium driven by puppeteer-core (which never downloads a
 # browser of its own); a browser that cannot be installed or started fails this step.
@@ -19,11 +20,10 @@ command -v npm >/dev/null || { echo "npm is missing: the browser tests need node
 (cd tests/web && npm ci --no-audit --no-fund)
 node tests/web/web-player.test.js
 
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DUMB_SANITIZE=ON -DUMB_BENCH=OFF
-cmake --build build-asan -j"$jobs"
-# Graphviz and the font libraries it loads keep some memory for the life of the process.
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  LSAN_OPTIONS=suppressions="$PWD/tools/lsan-suppressions.txt" \
-  ctest --test-dir build-asan --output-on-failure -j"$jobs"
+cmake --preset asan
+cmake --build --preset asan -j"$jobs"
+# The asan test preset reports leaks, less the memory Graphviz and the font libraries it loads
+# keep for the life of the process (tools/lsan-suppressions.txt).
+ctest --preset asan -j"$jobs"
 
 UMB_FUZZ_SECONDS=${UMB_FUZZ_SECONDS:-60} tools/fuzz.sh

@@ -1,5 +1,6 @@
 // picture.cpp - location pictures: a small PNG reader (chunks, row filters) drawn into the picture
 // area.
+// Its own reader, not a PNG library: it descrambles marked pictures and shows a cut file in part.
 #include "ui/picture.h"
 
 #include "base/fileio.h"

@@ -98,7 +98,7 @@ void OnContinue(int) {
     struct sigaction sa {};
     sa.sa_handler = OnStop;
     sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESETHAND;
+    sa.sa_flags = static_cast<int>(SA_RESETHAND);  // the flag is the sign bit
     sigaction(SIGTSTP, &sa, nullptr);
     gContinued = 1;
     gResized = 1;
@@ -113,11 +113,11 @@ void AtExit() {
     RestoreNow(TCSANOW);
 }
 
-void Install(int index, int sig, void (*handler)(int), int flags) {
+void Install(int index, int sig, void (*handler)(int), unsigned flags) {
     struct sigaction sa {};
     sa.sa_handler = handler;
     sigemptyset(&sa.sa_mask);
-    sa.sa_flags = flags;
+    sa.sa_flags = static_cast<int>(flags);  // SA_RESETHAND is the sign bit
     sigaction(sig, &sa, &gOldActions[index]);
 }
 
