@@ -11,6 +11,7 @@
 #include "ui/wrap.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -56,6 +57,28 @@ void Mark(std::vector<uint8_t>& v, int n) {
     if (n >= 0 && static_cast<size_t>(n) < v.size()) v[static_cast<size_t>(n)] = 1;
 }
 
+// "KEYWORD names" for each statement of a list, by code: how a finding about what the statement
+// names begins. Made once, as every statement of a script is checked.
+template <size_t N>
+std::array<std::string, CodeCount> NamesByCode(const StatementKeyword (&list)[N]) {
+    std::array<std::string, CodeCount> names;
+    for (const StatementKeyword& k : list) {
+        std::string& name = names[static_cast<size_t>(k.code)];
+        if (name.empty()) name = std::string(k.word) + " names";  // a statement's first keyword
+    }
+    return names;
+}
+
+const char* Names(ConditionCode code) {
+    static const std::array<std::string, CodeCount> names = NamesByCode(ConditionKeywords);
+    return names[CodeIndex(code)].c_str();
+}
+
+const char* Names(ActionCode code) {
+    static const std::array<std::string, CodeCount> names = NamesByCode(ActionKeywords);
+    return names[CodeIndex(code)].c_str();
+}
+
 struct Checker {
     const GameDatabase& db;
     CheckLog& log;
@@ -67,14 +90,15 @@ struct Checker {
     }
 
     // A number that must name a record of the table.
-    void Refer(SourcePlace p, const Table& t, int n, const std::string& how) {
+    void Refer(SourcePlace p, const Table& t, int n, const char* how) {
         if (!Defined(t, n))
             Add(p, SeverityWarning,
-                how + " " + t.noun + " " + std::to_string(n) + ", which is not defined");
+                std::string(how) + " " + t.noun + " " + std::to_string(n) +
+                    ", which is not defined");
     }
 
     // A location value: a location, or carried (-1), worn (-2) or nowhere (0).
-    void ReferPlace(SourcePlace p, int n, const std::string& how) {
+    void ReferPlace(SourcePlace p, int n, const char* how) {
         if (n > 0) Refer(p, locations, n, how);
     }
 
@@ -86,11 +110,6 @@ struct Checker {
             return;
         }
         Mark(set ? used.varsSet : used.varsRead, n);
-    }
-
-    // How a finding about what a statement names begins: its keyword and "names".
-    template <typename Code> static std::string Names(Code code) {
-        return std::string(KeywordOf(code)) + " names";
     }
 
 // A statement added to a list must be checked here too: a switch that misses one is an error.
@@ -158,7 +177,8 @@ struct Checker {
         case A::Sysmsg:
             if (a < 0 || a >= SysmsgCount || db.Sysmsg[a] == NoText)
                 Add(p, SeverityWarning,
-                    Names(code) + " system message " + std::to_string(a) + ", which has no text");
+                    std::string(Names(code)) + " system message " + std::to_string(a) +
+                        ", which has no text");
             break;
         case A::Show:
             Refer(p, shows, a, Names(code));
@@ -187,7 +207,7 @@ struct Checker {
     // create, destroy, get, wear, put and swap: the objects they move, and put's place.
     void CheckObjectMoved(SourcePlace p, ActionCode code, int a, int b) {
         const bool two = code == ActionCode::Put || code == ActionCode::Swap;
-        const std::string how = two ? Names(code) : "the action names";
+        const char* how = two ? Names(code) : "the action names";
         Refer(p, objects, a, how);
         if (code == ActionCode::Put) ReferPlace(p, b, how);
         if (code == ActionCode::Swap) Refer(p, objects, b, how);
@@ -200,8 +220,10 @@ struct Checker {
         if (code == ActionCode::Exit) {
             if (a < 1 || a > DirectionCount)
                 Add(p, SeverityWarning,
-                    Names(code) + " direction " + std::to_string(a) + ", which is not 1 to 10");
-            if (b != 0) Refer(p, locations, b, std::string(KeywordOf(code)) + " leads to");
+                    std::string(Names(code)) + " direction " + std::to_string(a) +
+                        ", which is not 1 to 10");
+            if (b != 0)
+                Refer(p, locations, b, (std::string(KeywordOf(code)) + " leads to").c_str());
             return;
         }
         if (code == ActionCode::Subst && a != 0) Refer(p, locations, a, Names(code));
@@ -329,7 +351,8 @@ struct Checker {
             if (n > 0) CheckDescriptionLength(p, l.description);
             for (int d = 0; d < DirectionCount; ++d)
                 if (l.exits[d] != 0)
-                    Refer(p, locations, l.exits[d], "exit " + std::to_string(d + 1) + " leads to");
+                    Refer(p, locations, l.exits[d],
+                          ("exit " + std::to_string(d + 1) + " leads to").c_str());
         }
         for (int n = 1; n <= db.LastObject; ++n) {
             if (!Defined(objects, n)) continue;
