@@ -362,6 +362,56 @@ TEST_F(CheckTool, FindsWhatTheCompilerLetsThrough) {
     EXPECT_EQ(out.find("description takes"), std::string::npos) << out;
 }
 
+// Each statement that names a location, object, message, show, system message, direction or
+// variable is checked for it, and the finding starts with the statement's keyword.
+TEST_F(CheckTool, EachStatementNamesWhatItRefersTo) {
+    const struct {
+        const char* line;
+        std::vector<std::string> findings;
+    } cases[] = {
+        {"if at 9", {"at names location 9, which is not defined"}},
+        {"if dark 9", {"dark names location 9, which is not defined"}},
+        {"if isin 7 8",
+         {"isin names object 7, which is not defined", "isin names location 8, which is"}},
+        {"if not carried 7", {"the test names object 7, which is not defined"}},
+        {"if eq 5 1", {"variable 5 is not declared in [Vars]"}},
+        {"then create 7", {"the action names object 7, which is not defined"}},
+        {"then put 1 8", {"put names location 8, which is not defined"}},
+        {"then swap 1 7", {"swap names object 7, which is not defined"}},
+        {"then moveall 8 9",
+         {"moveall names location 8, which is not", "moveall names location 9, which is not"}},
+        {"then go 9", {"go names location 9, which is not defined"}},
+        {"then at 9", {"at names location 9, which is not defined"}},
+        {"then exit 11 9",
+         {"exit names direction 11, which is not 1 to 10", "exit leads to location 9, which"}},
+        {"then subst 8 9",
+         {"subst names location 8, which is not", "subst names location 9, which is not"}},
+        {"then light 1 9", {"light names location 9, which is not defined"}},
+        {"then message 9", {"message names message 9, which is not defined"}},
+        {"then sysmsg 30", {"sysmsg names system message 30, which has no text"}},
+        {"then show 9", {"show names show 9, which is not defined"}},
+        {"then set", {"the statement names no variable"}},
+        // What names the game's own records, or nothing at all, is no finding.
+        {"if at 1 dark 0 isin 1 -1 carried 1 eq score 1 random 1 2 move 3 free", {}},
+        {"then exit 1 0 subst 0 1 light 0 0 put 1 -2 moveall 0 1 pause 5 cls redesc", {}},
+    };
+    std::vector<std::string> lines = WithRooms(
+        {"[Objects]", "#1,lamp,1,1", "[Messages]", "#1,Hi.", "[Vars]", "score", "[Actions]"});
+    const int first = static_cast<int>(lines.size()) + 1;
+    for (const auto& c : cases) lines.push_back(c.line);
+    std::string out;
+    CheckLines(folder, "refer", lines, out);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const std::string at = "refer.adv:" + std::to_string(first + static_cast<int>(i)) + ": ";
+        for (const std::string& f : cases[i].findings)
+            EXPECT_NE(out.find(at + "warning: " + f), std::string::npos) << cases[i].line << "\n"
+                                                                         << out;
+        size_t count = 0;
+        for (size_t p = out.find(at); p != std::string::npos; p = out.find(at, p + 1)) ++count;
+        EXPECT_EQ(count, cases[i].findings.size()) << cases[i].line << "\n" << out;
+    }
+}
+
 TEST_F(CheckTool, WarnsOfAnUnnamedDarknessLocationAtItsHeader) {
     std::string out;
     CheckLines(folder, "nodark", {"[System]", "Title=x", "[Locations]", "#1,Hall,,0"}, out);

@@ -199,13 +199,13 @@ TEST_F(ScreenTest, FramesAndTextTakeTheGameColours) {
     db.FgColor = 7;  // the darker grey
     db.BgColor = 8;
     UseGameColours(game);
-    MakeUiColours(s, 0);
+    MakeUiColours(s);
     EXPECT_EQ(Rgb(s.TextColour), (std::array{112, 112, 112}));
     EXPECT_EQ(Rgb(s.BackgroundColour), (std::array{176, 176, 176}));
     db.FgColor = 99;  // numbers outside the table keep the defaults, 15 and 0
     db.BgColor = -1;
     UseGameColours(game);
-    MakeUiColours(s, 0);
+    MakeUiColours(s);
     EXPECT_EQ(Rgb(s.TextColour), (std::array{240, 240, 240}));
     EXPECT_EQ(Rgb(s.BackgroundColour), (std::array{0, 0, 0}));
 }

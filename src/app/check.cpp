@@ -11,6 +11,7 @@
 #include "ui/wrap.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -56,6 +57,28 @@ void Mark(std::vector<uint8_t>& v, int n) {
     if (n >= 0 && static_cast<size_t>(n) < v.size()) v[static_cast<size_t>(n)] = 1;
 }
 
+// "KEYWORD names" for each statement of a list, by code: how a finding about what the statement
+// names begins. Made once, as every statement of a script is checked.
+template <size_t N>
+std::array<std::string, CodeCount> NamesByCode(const StatementKeyword (&list)[N]) {
+    std::array<std::string, CodeCount> names;
+    for (const StatementKeyword& k : list) {
+        std::string& name = names[static_cast<size_t>(k.code)];
+        if (name.empty()) name = std::string(k.word) + " names";  // a statement's first keyword
+    }
+    return names;
+}
+
+const char* Names(ConditionCode code) {
+    static const std::array<std::string, CodeCount> names = NamesByCode(ConditionKeywords);
+    return names[CodeIndex(code)].c_str();
+}
+
+const char* Names(ActionCode code) {
+    static const std::array<std::string, CodeCount> names = NamesByCode(ActionKeywords);
+    return names[CodeIndex(code)].c_str();
+}
+
 struct Checker {
     const GameDatabase& db;
     CheckLog& log;
@@ -89,21 +112,25 @@ struct Checker {
         Mark(set ? used.varsSet : used.varsRead, n);
     }
 
-    void CheckCondition(SourcePlace p, int code, int a, int b) {
+// A statement added to a list must be checked here too: a switch that misses one is an error.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic error "-Wswitch"
+
+    void CheckCondition(SourcePlace p, ConditionCode code, int a, int b) {
         using C = ConditionCode;
-        switch (static_cast<C>(code)) {
+        switch (code) {
         case C::Verb: Mark(used.verbs, a); break;
         case C::Noun:
         case C::Noun2:
         case C::Noun3:
         case C::AnyNoun: Mark(used.nouns, a); break;
-        case C::At: Refer(p, locations, a, "at names"); break;
+        case C::At: Refer(p, locations, a, Names(code)); break;
         case C::Dark:
-            if (a != 0) Refer(p, locations, a, "dark names");
+            if (a != 0) Refer(p, locations, a, Names(code));
             break;
         case C::IsIn:
-            Refer(p, objects, a, "isin names");
-            ReferPlace(p, b, "isin names");
+            Refer(p, objects, a, Names(code));
+            ReferPlace(p, b, Names(code));
             break;
         case C::Exist:
         case C::Carried:
@@ -114,76 +141,93 @@ struct Checker {
         case C::Equal:
         case C::Greater:
         case C::Less: ReferVariable(p, a, false); break;
-        default: break;
+        case C::Begin:
+        case C::Move:
+        case C::Free:
+        case C::Random:
+        case C::Continued: break;  // they name nothing of the game's
         }
     }
 
-    void CheckAction(SourcePlace p, int code, int a, int b) {
+    void CheckAction(SourcePlace p, ActionCode code, int a, int b) {
         using A = ActionCode;
-        switch (static_cast<A>(code)) {
+        switch (code) {
         case A::Create:
         case A::Destroy:
         case A::Get:
         case A::Wear:
-            Refer(p, objects, a, "the action names");
-            Mark(used.objectsMoved, a);
-            break;
         case A::Put:
-            Refer(p, objects, a, "put names");
-            ReferPlace(p, b, "put names");
-            Mark(used.objectsMoved, a);
-            break;
-        case A::Swap:
-            Refer(p, objects, a, "swap names");
-            Refer(p, objects, b, "swap names");
-            Mark(used.objectsMoved, a);
-            Mark(used.objectsMoved, b);
-            break;
+        case A::Swap: CheckObjectMoved(p, code, a, b); break;
         case A::MoveAll:
-            ReferPlace(p, a, "moveall names");
-            ReferPlace(p, b, "moveall names");
+            ReferPlace(p, a, Names(code));
+            ReferPlace(p, b, Names(code));
             for (size_t i = 0; i < db.Objects.size(); ++i)
                 if (db.Objects[i].initialLocation == a)
                     Mark(used.objectsMoved, static_cast<int>(i));
             break;
-        case A::Go: Refer(p, locations, a, "go names"); break;
-        case A::At: Refer(p, locations, a, "at names"); break;
+        case A::Go:
+        case A::At: Refer(p, locations, a, Names(code)); break;
         case A::Exit:
-            if (a < 1 || a > DirectionCount)
-                Add(p, SeverityWarning,
-                    "exit names direction " + std::to_string(a) + ", which is not 1 to 10");
-            if (b != 0) Refer(p, locations, b, "exit leads to");
-            break;
         case A::Subst:
-            if (a != 0) Refer(p, locations, a, "subst names");
-            if (b != 0) Refer(p, locations, b, "subst names");
-            break;
-        case A::Light:
-            if (b != 0) Refer(p, locations, b, "light names");
-            break;
+        case A::Light: CheckExitOrLight(p, code, a, b); break;
         case A::Message:
-            Refer(p, messages, a, "message names");
+            Refer(p, messages, a, Names(code));
             Mark(used.messages, a);
             break;
         case A::Sysmsg:
             if (a < 0 || a >= SysmsgCount || db.Sysmsg[a] == NoText)
                 Add(p, SeverityWarning,
-                    "sysmsg names system message " + std::to_string(a) + ", which has no text");
+                    std::string(Names(code)) + " system message " + std::to_string(a) +
+                        ", which has no text");
             break;
         case A::Show:
-            Refer(p, shows, a, "show names");
+            Refer(p, shows, a, Names(code));
             Mark(used.shows, a);
             break;
         case A::Set:
         case A::MultipleChoice:
-        case A::YesNoChoice: ReferVariable(p, a, true); break;
+        case A::YesNoChoice:
         case A::Add:
         case A::Sub:
             // Adding reads the old value too, but a counter only ever added to is still set.
             ReferVariable(p, a, true);
             break;
-        default: break;
+        case A::Pause:
+        case A::Quit:
+        case A::Redescribe:
+        case A::Cls:
+        case A::Halt:
+        case A::Continue:
+        case A::Break: break;  // they name nothing of the game's
         }
+    }
+
+#pragma GCC diagnostic pop
+
+    // create, destroy, get, wear, put and swap: the objects they move, and put's place.
+    void CheckObjectMoved(SourcePlace p, ActionCode code, int a, int b) {
+        const bool two = code == ActionCode::Put || code == ActionCode::Swap;
+        const char* how = two ? Names(code) : "the action names";
+        Refer(p, objects, a, how);
+        if (code == ActionCode::Put) ReferPlace(p, b, how);
+        if (code == ActionCode::Swap) Refer(p, objects, b, how);
+        Mark(used.objectsMoved, a);
+        if (code == ActionCode::Swap) Mark(used.objectsMoved, b);
+    }
+
+    // exit, subst and light: the direction and the locations they name (0: the player's).
+    void CheckExitOrLight(SourcePlace p, ActionCode code, int a, int b) {
+        if (code == ActionCode::Exit) {
+            if (a < 1 || a > DirectionCount)
+                Add(p, SeverityWarning,
+                    std::string(Names(code)) + " direction " + std::to_string(a) +
+                        ", which is not 1 to 10");
+            if (b != 0)
+                Refer(p, locations, b, (std::string(KeywordOf(code)) + " leads to").c_str());
+            return;
+        }
+        if (code == ActionCode::Subst && a != 0) Refer(p, locations, a, Names(code));
+        if (b != 0) Refer(p, locations, b, Names(code));
     }
 
     void CheckScript(const std::vector<ScriptLine>& script,
@@ -195,11 +239,14 @@ struct Checker {
             if (!condition && line.kind != KindAction) continue;
             for (int s = 0; s < ScriptSlots; ++s) {
                 if (line.ops[s] == EmptySlot) continue;
-                const int code = line.ops[s] < 0 ? -line.ops[s] : line.ops[s];
+                const auto code =
+                    static_cast<signed char>(line.ops[s] < 0 ? -line.ops[s] : line.ops[s]);
                 if (condition)
-                    CheckCondition(places[i], code, line.operandA[s], line.operandB[s]);
+                    CheckCondition(places[i], static_cast<ConditionCode>(code), line.operandA[s],
+                                   line.operandB[s]);
                 else
-                    CheckAction(places[i], code, line.operandA[s], line.operandB[s]);
+                    CheckAction(places[i], static_cast<ActionCode>(code), line.operandA[s],
+                                line.operandB[s]);
             }
         }
     }

@@ -14,92 +14,10 @@ namespace umb::compiler {
 
 namespace {
 
-// What the first operand of a statement may name when it is not written as a number; the
-// lookups are tried in this order until one finds the word.
-enum OperandNames : unsigned {
-    NamesNothing = 0,
-    NamesVariable = 1,
-    NamesVerb = 2,
-    NamesNoun = 4,
-};
-
-struct Keyword {
-    const char* word;
-    signed char code;  // the ConditionCode or ActionCode stored in the slot
-    unsigned names;    // OperandNames of the first operand
-    int16_t defaultB;  // operand 2 when the line gives none
-};
-
-constexpr Keyword Condition(const char* word, ConditionCode code, unsigned names = NamesNothing) {
-    return {word, CodeByte(code), names, 0};
-}
-constexpr Keyword Action(const char* word, ActionCode code, unsigned names = NamesNothing,
-                         int16_t defaultB = 0) {
-    return {word, CodeByte(code), names, defaultB};
-}
-
-// In table order: the first keyword that matches counts.
-const Keyword ConditionWords[] = {
-    Condition("begin", ConditionCode::Begin),
-    Condition("verb", ConditionCode::Verb, NamesVerb),
-    Condition("noun", ConditionCode::Noun, NamesNoun),
-    // noun2 looks a name up as a variable first.
-    Condition("noun2", ConditionCode::Noun2, NamesVariable | NamesNoun),
-    Condition("noun3", ConditionCode::Noun3, NamesNoun),
-    Condition("anynoun", ConditionCode::AnyNoun, NamesNoun),
-    Condition("move", ConditionCode::Move),
-    Condition("at", ConditionCode::At),
-    Condition("exist", ConditionCode::Exist),
-    Condition("isin", ConditionCode::IsIn),
-    Condition("carried", ConditionCode::Carried),
-    Condition("worn", ConditionCode::Worn),
-    Condition("owned", ConditionCode::Owned),
-    Condition("here", ConditionCode::Here),
-    Condition("present", ConditionCode::Present),
-    Condition("dark", ConditionCode::Dark),
-    Condition("eq", ConditionCode::Equal, NamesVariable),
-    Condition("gt", ConditionCode::Greater, NamesVariable),
-    Condition("lt", ConditionCode::Less, NamesVariable),
-    Condition("free", ConditionCode::Free),
-    Condition("random", ConditionCode::Random),
-    // continued takes no operand: a variable name after it is a test of its own.
-    Condition("continued", ConditionCode::Continued),
-};
-
-const Keyword ActionWords[] = {
-    Action("create", ActionCode::Create),
-    Action("destroy", ActionCode::Destroy),
-    Action("get", ActionCode::Get),
-    Action("wear", ActionCode::Wear),
-    Action("put", ActionCode::Put),
-    Action("moveall", ActionCode::MoveAll),
-    Action("swap", ActionCode::Swap),
-    Action("go", ActionCode::Go),
-    Action("at", ActionCode::At),
-    Action("exit", ActionCode::Exit),
-    Action("subst", ActionCode::Subst),
-    Action("light", ActionCode::Light),
-    Action("message", ActionCode::Message),
-    Action("sysmsg", ActionCode::Sysmsg),
-    Action("show", ActionCode::Show),
-    Action("pause", ActionCode::Pause),
-    Action("quit", ActionCode::Quit),
-    Action("set", ActionCode::Set, NamesVariable, 1),
-    Action("reset", ActionCode::Set, NamesVariable),
-    Action("add", ActionCode::Add, NamesVariable),
-    Action("sub", ActionCode::Sub, NamesVariable),
-    Action("mchoiche", ActionCode::MultipleChoice, NamesVariable),
-    Action("bchoiche", ActionCode::YesNoChoice, NamesVariable),
-    Action("redesc", ActionCode::Redescribe),
-    Action("cls", ActionCode::Cls),
-    Action("halt", ActionCode::Halt),
-    Action("continue", ActionCode::Continue),
-    Action("break", ActionCode::Break),
-};
-
 // A bare variable name in a statement position: a test of the variable being greater than 0,
 // which takes no operands.
-constexpr Keyword BareVariable = Condition("", ConditionCode::Greater);
+constexpr StatementKeyword BareVariable = {"", CodeByte(ConditionCode::Greater), Operand::None,
+                                           Operand::None, 0};
 
 struct BlockWord {
     const char* text;
@@ -141,23 +59,31 @@ const ControlWord ControlWords[] = {
     {"and ", 4, KindAnd},     {"then ", 5, KindAction}, {"do ", 3, KindAction},
 };
 
-const Keyword* FindKeyword(const char* word, bool condition) {
-    const Keyword* table = condition ? ConditionWords : ActionWords;
-    const size_t count = condition ? std::size(ConditionWords) : std::size(ActionWords);
+std::span<const StatementKeyword> KeywordsOf(bool condition) {
+    return condition ? std::span<const StatementKeyword>(ConditionKeywords)
+                     : std::span<const StatementKeyword>(ActionKeywords);
+}
+
+const StatementKeyword* FindKeyword(const char* word, bool condition) {
     const char first = FoldCase(word[0]);
-    for (size_t i = 0; i < count; ++i)
-        if (table[i].word[0] == first && CompareNoCase(word, table[i].word) == 0) return &table[i];
+    for (const StatementKeyword& k : KeywordsOf(condition))
+        if (k.word[0] == first && CompareNoCase(word, k.word) == 0) return &k;
     return nullptr;
 }
 
-// The value of a name written as a statement's first operand, looked up in the tables the
-// statement allows; 0 when none of them holds it.
-int FindName(const GameDatabase& db, const char* word, unsigned names) {
-    int value = 0;
-    if (names & NamesVariable) value = FindVariable(db, word);
-    if (value == 0 && (names & NamesVerb)) value = FindVerb(db, word);
-    if (value == 0 && (names & NamesNoun)) value = FindNoun(db, word);
-    return value;
+// The value of a word written as a statement's first operand of the given kind, looked up in
+// the tables of that kind: 0 when none of them holds it, or when the kind takes numbers only.
+int FindName(const GameDatabase& db, const char* word, Operand kind) {
+    switch (kind) {
+    case Operand::Variable: return FindVariable(db, word);
+    case Operand::Verb: return FindVerb(db, word);
+    case Operand::Noun: return FindNoun(db, word);
+    case Operand::VariableOrNoun: {
+        const int variable = FindVariable(db, word);
+        return variable != 0 ? variable : FindNoun(db, word);
+    }
+    default: return 0;
+    }
 }
 
 bool IsBlankOrTab(char ch) { return ch == ' ' || ch == '\t'; }
@@ -192,6 +118,30 @@ std::string PlaceText(const CheckLog& k, SourcePlace p) {
 }
 
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+
+// The known name nearest to a skipped word, within a distance that still reads as a slip: a
+// keyword of the line's kind, "not", a verb, noun or variable; "" when none is that near.
+std::string NearestName(const GameDatabase& db, const UnknownWord& u) {
+    const size_t limit = u.word.size() <= 4 ? 1 : 2;
+    std::string best;
+    size_t bestDistance = limit + 1;
+    auto consider = [&](const std::string& name) {
+        if (name.empty()) return;
+        const size_t d = EditDistance(u.word, name, limit);
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = name;
+        }
+    };
+    for (const StatementKeyword& kw : KeywordsOf(u.condition)) consider(kw.word);
+    consider("not");
+    for (const auto* table : {&db.Verbs, &db.Nouns})
+        for (const WordRecord& w : *table)
+            consider(std::string(w.word, strnlen(w.word, WordLength)));
+    for (size_t i = 1; i < db.Vars.size(); ++i)
+        consider(std::string(db.Vars[i].name, strnlen(db.Vars[i].name, WordLength)));
+    return best;
+}
 
 // Explains one skipped word: declared later, a keyword of the other kind of line, a control
 // word of another language, or unknown with the nearest known name.
@@ -230,29 +180,9 @@ std::string ExplainSkippedWord(const CheckLog& k, const GameDatabase& db, const 
         if (kind.index < kind.places.size())
             return "word " + Quoted(u.word) + " is declared only after this line (at " +
                    PlaceText(k, placeOf(kind)) + "); " + skipped;
-    // The nearest known name within a distance that still reads as a slip.
-    const size_t limit = u.word.size() <= 4 ? 1 : 2;
-    std::string best;
-    size_t bestDistance = limit + 1;
-    auto consider = [&](const std::string& name) {
-        if (name.empty()) return;
-        const size_t d = EditDistance(u.word, name, limit);
-        if (d < bestDistance) {
-            bestDistance = d;
-            best = name;
-        }
-    };
-    for (const Keyword& kw : u.condition ? std::span<const Keyword>(ConditionWords)
-                                         : std::span<const Keyword>(ActionWords))
-        consider(kw.word);
-    consider("not");
-    for (const auto* table : {&db.Verbs, &db.Nouns})
-        for (const WordRecord& w : *table)
-            consider(std::string(w.word, strnlen(w.word, WordLength)));
-    for (size_t i = 1; i < db.Vars.size(); ++i)
-        consider(std::string(db.Vars[i].name, strnlen(db.Vars[i].name, WordLength)));
     std::string reason = "unknown word " + skipped;
-    if (!best.empty()) reason += "; did you mean " + Quoted(best) + "?";
+    const std::string nearest = NearestName(db, u);
+    if (!nearest.empty()) reason += "; did you mean " + Quoted(nearest) + "?";
     return reason;
 }
 
@@ -376,76 +306,104 @@ int AppendScriptLine(LineKind kind, std::vector<ScriptLine>& table, int16_t& cou
     return DiagOk;
 }
 
+namespace {
+
+// Room for a statement line's words: its first 511 characters, cut at blanks into 256 words
+// at most.
+struct StatementWords {
+    char text[512];
+    char* words[256];
+    size_t count = 0;
+};
+
+// Copies text and cuts it into words at blanks; a run of blanks separates like one blank, and
+// tabs do not separate.
+void SplitWords(const char* text, StatementWords& w) {
+    std::strncpy(w.text, text, sizeof w.text - 1);
+    w.text[sizeof w.text - 1] = '\0';
+    for (char* p = w.text; *p != '\0';) {
+        while (*p == ' ') *p++ = '\0';
+        if (*p == '\0') break;
+        w.words[w.count++] = p;
+        while (*p != '\0' && *p != ' ') ++p;
+    }
+}
+
+// The line being filled: the slot of the statement last begun, that statement, and how many
+// words have followed its keyword.
+struct LineBuilder {
+    ScriptLine& line;
+    int slot = -1;
+    const StatementKeyword* statement = nullptr;
+    int operands = 0;
+};
+
+// Stores word as operand 1 or 2 of the current statement, when it is one; returns whether it
+// gave a value. A number other than 0 counts as written even when its 16 bits are 0 (65536).
+bool ReadOperand(const GameDatabase& db, LineBuilder& b, const char* word) {
+    if (b.slot < 0 || (b.operands != 1 && b.operands != 2)) return false;
+    bool written = false;
+    int value = ReadNumber16(word, &written);
+    if (!written && b.operands == 1) {
+        value = FindName(db, word, b.statement->a);
+        written = value != 0;
+    }
+    if (written) {
+        (b.operands == 1 ? b.line.operandA : b.line.operandB)[b.slot] = static_cast<int16_t>(value);
+        return true;
+    }
+    // A 0 written as operand 2 overrides its default: "set door 0".
+    if (b.operands == 2 && word[0] == '0') b.line.operandB[b.slot] = 0;
+    return false;
+}
+
+// Begins a statement in the next slot, negated when asked; operandA is its first operand and
+// operands the count of operands it already has.
+void BeginStatement(LineBuilder& b, const StatementKeyword& k, bool negative, int16_t operandA,
+                    int operands) {
+    ++b.slot;
+    b.line.ops[b.slot] = static_cast<signed char>(negative ? -k.code : k.code);
+    b.line.operandA[b.slot] = operandA;
+    b.line.operandB[b.slot] = k.defaultB;
+    b.statement = &k;
+    b.operands = operands;
+}
+
+}  // namespace
+
 // Grammar: [not] keyword [operand [operand]] ... ; words separated by blanks.
 int CompileStatement(Compiler& c, const char* text, LineKind kind, std::vector<ScriptLine>& table,
                      int16_t& count) {
-    char copy[512];
-    std::strncpy(copy, text, sizeof copy - 1);
-    copy[sizeof copy - 1] = '\0';
-    char* words[256];
-    size_t wordCount = 0;
-    for (char* p = copy; *p != '\0';) {
-        while (*p == ' ') *p++ = '\0';
-        if (*p == '\0') break;
-        words[wordCount++] = p;
-        while (*p != '\0' && *p != ' ') ++p;
-    }
-    if (wordCount == 0) return DiagWarning2;
+    StatementWords words;
+    SplitWords(text, words);
+    if (words.count == 0) return DiagWarning2;
     const int appended = AppendScriptLine(kind, table, count);
     if (appended != DiagOk) return appended;
 
     const GameDatabase& db = *c.Db;
-    ScriptLine& line = table.back();
     const bool condition = kind != KindAction;
-    int slot = -1;
-    const Keyword* statement = nullptr;  // the statement of the current slot
-    int operands = 0;
+    LineBuilder b{table.back()};
     bool negative = false;
     bool skipped = false;
-    for (size_t w = 0; w < wordCount; ++w) {
-        const char* word = words[w];
+    for (size_t w = 0; w < words.count; ++w) {
+        const char* word = words.words[w];
         if (CompareNoCase(word, "not") == 0) {
             negative = true;
             continue;
         }
-        ++operands;
-        bool gaveOperand = false;
-        if (slot >= 0 && (operands == 1 || operands == 2)) {
-            // A number other than 0 counts as written even when its 16 bits are 0 (65536).
-            bool written = false;
-            int value = ReadNumber16(word, &written);
-            if (!written && operands == 1) {
-                value = FindName(db, word, statement->names);
-                written = value != 0;
-            }
-            if (written) {
-                (operands == 1 ? line.operandA : line.operandB)[slot] = static_cast<int16_t>(value);
-                gaveOperand = true;
-            }
-            // A 0 written as operand 2 overrides its default: "set door 0".
-            if (operands == 2 && !written && word[0] == '0') line.operandB[slot] = 0;
-        }
-        if (!gaveOperand) {
-            if (const Keyword* k = FindKeyword(word, condition)) {
-                if (slot == ScriptSlots - 1) {
+        ++b.operands;
+        if (!ReadOperand(db, b, word)) {
+            if (const StatementKeyword* k = FindKeyword(word, condition)) {
+                if (b.slot == ScriptSlots - 1) {
                     AddFinding(c, SeverityWarning,
                                "more than 16 statements in a line; the rest is dropped");
                     break;
                 }
-                ++slot;
-                line.ops[slot] = static_cast<signed char>(negative ? -k->code : k->code);
-                line.operandA[slot] = 0;
-                line.operandB[slot] = k->defaultB;
-                statement = k;
-                operands = 0;
-            } else if (const int var = FindVariable(db, word); var != 0 && slot < ScriptSlots - 1) {
-                ++slot;
-                line.ops[slot] =
-                    static_cast<signed char>(negative ? -BareVariable.code : BareVariable.code);
-                line.operandA[slot] = static_cast<int16_t>(var);
-                line.operandB[slot] = 0;
-                statement = &BareVariable;
-                operands = 2;  // no operand follows
+                BeginStatement(b, *k, negative, 0, 0);
+            } else if (const int var = FindVariable(db, word);
+                       var != 0 && b.slot < ScriptSlots - 1) {
+                // No operand follows a bare variable.
+                BeginStatement(b, BareVariable, negative, static_cast<int16_t>(var), 2);
             } else {
                 NoteSkippedWord(c, word, condition);
                 skipped = true;
@@ -453,7 +411,7 @@ int CompileStatement(Compiler& c, const char* text, LineKind kind, std::vector<S
         }
         negative = false;
     }
-    if (condition && slot < 0 && skipped) NoteLostCondition(c, kind, &table == &c.Db->Events);
+    if (condition && b.slot < 0 && skipped) NoteLostCondition(c, kind, &table == &c.Db->Events);
     return DiagOk;
 }
 

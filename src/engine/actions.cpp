@@ -3,8 +3,6 @@
 
 #include "ui/frontend.h"
 
-#include <algorithm>
-
 #include <array>
 
 using namespace umb::db;
@@ -107,41 +105,23 @@ void Redescribe(Action& x, int16_t, int16_t) { DescribeLocation(x.g, x.g.Current
 // cls: the message area is cleared.
 void Cls(Action& x, int16_t, int16_t) { ClearMessages(x.g); }
 
-// The statements by code; codes without an entry (the empty slot among them) do nothing.
+// The statements by code, each the function of its name in the list of action statements;
+// codes without an entry (the empty slot among them) do nothing.
 constexpr std::array<ActionFn, CodeCount> MakeActionTable() {
     std::array<ActionFn, CodeCount> t{};
-    using A = ActionCode;
-    t[CodeIndex(A::Create)] = Create;
-    t[CodeIndex(A::Destroy)] = Destroy;
-    t[CodeIndex(A::Get)] = Get;
-    t[CodeIndex(A::Wear)] = Wear;
-    t[CodeIndex(A::Put)] = Put;
-    t[CodeIndex(A::MoveAll)] = MoveAll;
-    t[CodeIndex(A::Swap)] = Swap;
-    t[CodeIndex(A::Go)] = Go;
-    t[CodeIndex(A::At)] = At;
-    t[CodeIndex(A::Exit)] = Exit;
-    t[CodeIndex(A::Subst)] = Subst;
-    t[CodeIndex(A::Light)] = Light;
-    t[CodeIndex(A::Message)] = Message;
-    t[CodeIndex(A::Sysmsg)] = Sysmsg;
-    t[CodeIndex(A::Show)] = Show;
-    t[CodeIndex(A::Pause)] = Pause;
-    t[CodeIndex(A::Quit)] = Quit;
-    t[CodeIndex(A::Set)] = Set;
-    t[CodeIndex(A::Add)] = Add;
-    t[CodeIndex(A::Sub)] = Sub;
-    t[CodeIndex(A::MultipleChoice)] = MultipleChoice;
-    t[CodeIndex(A::YesNoChoice)] = YesNoChoice;
-    t[CodeIndex(A::Redescribe)] = Redescribe;
-    t[CodeIndex(A::Cls)] = Cls;
-    t[CodeIndex(A::Halt)] = Halt;
-    t[CodeIndex(A::Continue)] = Continue;
-    t[CodeIndex(A::Break)] = Break;
+#define UMB_HANDLER_ROW(name, ...) t[CodeIndex(ActionCode::name)] = name;
+#define UMB_NO_HANDLER(...)
+    UMB_ACTION_STATEMENTS(UMB_HANDLER_ROW, UMB_NO_HANDLER)
+#undef UMB_HANDLER_ROW
+#undef UMB_NO_HANDLER
     return t;
 }
 
 constexpr std::array<ActionFn, CodeCount> ActionTable = MakeActionTable();
+static_assert(FilledEntries(ActionTable) == ActionStatementCount,
+              "two action statements share a code");
+static_assert(ActionTable[static_cast<size_t>(EmptySlot)] == nullptr,
+              "an empty slot must do nothing");
 
 }  // namespace
 
@@ -153,7 +133,7 @@ int ExecActionLine(Game& g, const ScriptLine& line) {
         // A negated statement means nothing in an action line.
         const ActionFn statement = code >= 0 ? ActionTable[static_cast<size_t>(code)] : nullptr;
         if (statement != nullptr) statement(x, line.operandA[i], line.operandB[i]);
-        if (statement != At) x.target = g.CurrentLocation;
+        if (code != CodeByte(ActionCode::At)) x.target = g.CurrentLocation;
     }
     return x.result;
 }

@@ -66,9 +66,9 @@ int Exist(Condition& c, int a, int) { return ObjectLocation(c.g, a) != 0; }
 // isin: object a is at the location value b.
 int IsIn(Condition& c, int a, int b) { return ObjectLocation(c.g, a) == b; }
 // carried: object a is carried.
-int IsCarried(Condition& c, int a, int) { return ObjectLocation(c.g, a) == Carried; }
+int Carried(Condition& c, int a, int) { return ObjectLocation(c.g, a) == db::Carried; }
 // worn: object a is worn.
-int IsWorn(Condition& c, int a, int) { return ObjectLocation(c.g, a) == Worn; }
+int Worn(Condition& c, int a, int) { return ObjectLocation(c.g, a) == db::Worn; }
 
 // owned: object a is carried or worn.
 int Owned(Condition& c, int a, int) { return IsCarriedOrWorn(ObjectLocation(c.g, a)); }
@@ -104,36 +104,22 @@ int Random(Condition& c, int a, int b) {
     return draw < a;
 }
 
-// The statements by code; codes without an entry (the empty slot among them) always hold.
+// The statements by code, each the function of its name in the list of condition statements;
+// codes without an entry (the empty slot among them) always hold.
 constexpr std::array<ConditionFn, CodeCount> MakeConditionTable() {
     std::array<ConditionFn, CodeCount> t{};
-    using C = ConditionCode;
-    t[CodeIndex(C::Begin)] = Begin;
-    t[CodeIndex(C::Continued)] = Continued;
-    t[CodeIndex(C::Verb)] = Verb;
-    t[CodeIndex(C::Noun)] = Noun;
-    t[CodeIndex(C::Noun2)] = Noun2;
-    t[CodeIndex(C::Noun3)] = Noun3;
-    t[CodeIndex(C::AnyNoun)] = AnyNoun;
-    t[CodeIndex(C::Move)] = Move;
-    t[CodeIndex(C::At)] = At;
-    t[CodeIndex(C::Exist)] = Exist;
-    t[CodeIndex(C::IsIn)] = IsIn;
-    t[CodeIndex(C::Carried)] = IsCarried;
-    t[CodeIndex(C::Worn)] = IsWorn;
-    t[CodeIndex(C::Owned)] = Owned;
-    t[CodeIndex(C::Here)] = Here;
-    t[CodeIndex(C::Present)] = Present;
-    t[CodeIndex(C::Dark)] = Dark;
-    t[CodeIndex(C::Equal)] = Equal;
-    t[CodeIndex(C::Greater)] = Greater;
-    t[CodeIndex(C::Less)] = Less;
-    t[CodeIndex(C::Free)] = Free;
-    t[CodeIndex(C::Random)] = Random;
+#define UMB_HANDLER_ROW(name, ...) t[CodeIndex(ConditionCode::name)] = name;
+    UMB_CONDITION_STATEMENTS(UMB_HANDLER_ROW)
+#undef UMB_HANDLER_ROW
     return t;
 }
 
 constexpr std::array<ConditionFn, CodeCount> ConditionTable = MakeConditionTable();
+
+static_assert(FilledEntries(ConditionTable) == ConditionStatementCount,
+              "two condition statements share a code");
+static_assert(ConditionTable[static_cast<size_t>(EmptySlot)] == nullptr,
+              "an empty slot must always hold");
 
 }  // namespace
 

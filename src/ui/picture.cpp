@@ -738,10 +738,7 @@ int LoadPicture(ScreenState& s, const char* path, int x0, int y0, char* why, siz
         }
     }
     if (result == ReadOk) {
-        MakeUiColours(s, d->header.colourType == Indexed ||
-                                 (d->header.colourType == Grey && d->header.bitDepth <= 8)
-                             ? 0
-                             : 1);
+        MakeUiColours(s);
         d->plainRgb = ColoursArePlainRgb();
         d->expand = ChooseExpander(d->header, d->plainRgb);
         GfxRgbOfColour(s.BackgroundColour, &d->background[0], &d->background[1], &d->background[2]);

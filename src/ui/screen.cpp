@@ -85,8 +85,7 @@ void SelectArea(ScreenState& s, int area, int mode) {
     s.PrintMode = mode;
 }
 
-void MakeUiColours(ScreenState& s, int rgbMode) {
-    (void)rgbMode;  // the screen is true colour, whatever form of picture is shown
+void MakeUiColours(ScreenState& s) {
     s.BackgroundColour = GfxColourFromRgb(s.Background.red, s.Background.green, s.Background.blue);
     s.TextColour = GfxColourFromRgb(s.Foreground.red, s.Foreground.green, s.Foreground.blue);
     s.TextStyle = GfxTextStyle{s.TextColour, s.BackgroundColour};
@@ -101,7 +100,7 @@ void DrawFrames(ScreenState& s) {
 
 int ScreenOpen(ScreenState& s) {
     if (GfxOpenScreen(s.FrontFailure, sizeof s.FrontFailure) != 0) return -1;
-    MakeUiColours(s, 0);
+    MakeUiColours(s);
     s.TextStyle = GfxTextStyle{s.TextColour, s.BackgroundColour};
     const GfxTextArea areas[] = {
         {"title", Areas[AreaTitle].x1, Areas[AreaTitle].y1, Areas[AreaTitle].x2,
@@ -124,14 +123,6 @@ void SetScreenTitle(ScreenState& s, const char* title) {
 void ScreenClose(ScreenState& s) {
     (void)s;
     GfxCloseScreen();
-}
-
-void ReportPictureFailure(ScreenState& s) {
-    if (s.PictureFailure[0] == '\0') return;
-    // A picture's name is no text of the author's: a "%" or a backslash in it prints as itself.
-    SelectArea(s, AreaMessages, ModeNewLine);
-    PrintTyped(s, "", s.PictureFailure, 0);
-    s.PictureFailure[0] = '\0';
 }
 
 int PrintText(ScreenState& s, const char* text) { return PrintTextFrom(s, text, 0); }

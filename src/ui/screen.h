@@ -118,9 +118,9 @@ void SetScreenTitle(ScreenState& s, const char* title);
 void ScreenClose(ScreenState& s);
 // Clears the screen and draws the four frames.
 void DrawFrames(ScreenState& s);
-// Remakes the drawing colours from s.Background and s.Foreground, for RGB pictures when rgbMode
-// is not 0.
-void MakeUiColours(ScreenState& s, int rgbMode);
+// Remakes the drawing colours from s.Background and s.Foreground. The screen is true colour,
+// whatever form of picture is shown.
+void MakeUiColours(ScreenState& s);
 // Prints text, as given, into the current area under the current mode; a backslash breaks the
 // line and only the first WorkBufferSize - 1 characters count. Returns the end offset of the last
 // line drawn, 0 when none was, -1 when the current area is none.
@@ -170,8 +170,6 @@ int DisplayPicture(ScreenState& s, int key, const char* path, const char* name);
 // when given, receives the reason a picture is not shown whole (whySize bytes at most).
 int LoadPicture(ScreenState& s, const char* path, int x0, int y0, char* why = nullptr,
                 size_t whySize = 0);
-// Prints s.PictureFailure, when there is one, on a new line of the message area, once.
-void ReportPictureFailure(ScreenState& s);
 
 // Screenshot: "scrshot.bmp" in the current directory; 0 written, -1 not.
 int SaveScreenshot();

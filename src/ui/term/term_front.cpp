@@ -563,7 +563,7 @@ int TfWaitKeyOrTime(ScreenState& s, int ticks) {
 // Returns what LoadNamedPicture does, with the picture drawn where the terminal shows them.
 int DrawPicture(ScreenState& s, const char* path, const char* name) {
     if (s.Options.NoPictures) return -1;
-    MakeUiColours(s, 0);
+    MakeUiColours(s);
     // Decoded even where it is not drawn, so that debug mode names a picture that is broken.
     const int result = LoadNamedPicture(s, path, name);
     TextFront* tf = s.Text;
@@ -685,7 +685,7 @@ int OpenTerminalOn(ScreenState& s, int in, int out) {
     tf->log.width = Width(*tf);
     s.Text = tf;
     s.FrontFailure[0] = '\0';
-    MakeUiColours(s, 0);
+    MakeUiColours(s);
     if (!plain) {
         TermSetRestoreBytes(Normal, std::strlen(Normal));
         if (tf->statusTop) {
