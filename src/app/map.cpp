@@ -126,6 +126,15 @@ std::string NodeName(const GameDatabase& db, int n) {
 // Graphviz takes names and values as char* but does not change them.
 char* Text(const char* s) { return const_cast<char*>(s); }
 
+// Graphviz's text-measuring plugin remembers the last font it measured by a pointer into its
+// context's font table, and compares the next font with it: after the context is freed, the next
+// map drawn in the same process would read freed memory. So one context, made when the first map
+// is drawn, serves every map of the process and lives as long as it.
+GVC_t* SharedContext() {
+    static GVC_t* const gvc = gvContext();
+    return gvc;
+}
+
 struct GraphvizMap {
     GVC_t* gvc = nullptr;
     Agraph_t* graph = nullptr;
@@ -134,7 +143,6 @@ struct GraphvizMap {
     ~GraphvizMap() {
         if (laidOut) gvFreeLayout(gvc, graph);
         if (graph != nullptr) agclose(graph);
-        if (gvc != nullptr) gvFreeContext(gvc);
     }
 };
 
@@ -590,7 +598,7 @@ int RenderMap(const GameDatabase& db, bool png, MapImages& out) {
 
     GraphvizMap m;
     agseterr(AGERR);  // layout warnings (overlaps, label placement) are not the author's concern
-    m.gvc = gvContext();
+    m.gvc = SharedContext();
     m.graph = agopen(Text("map"), Agdirected, nullptr);
     if (m.gvc == nullptr || m.graph == nullptr) return -1;
     const Symbols s = DeclareAttributes(m.graph, layered);
