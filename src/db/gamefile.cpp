@@ -324,14 +324,11 @@ std::vector<uint8_t> BuildGameImage(const GameDatabase& db) {
     return out;
 }
 
-int ParseGameImage(GameDatabase& db, const uint8_t* data, size_t size) {
-    if (data == nullptr) return ReadNotFormat;
-    ImageReader r{data, size, 0};
-    // Everything is read into a fresh database first, so a refused image changes nothing.
-    GameDatabase fresh;
-    int version = 0;
-    int res = TakeMagic(r, version);
+namespace {
 
+// Reads the eleven tables, in the order the file holds them, converting older scripts.
+int TakeTables(ImageReader& r, int version, GameDatabase& fresh) {
+    int res = 0;
     if (res == 0) res = TakeNumbered(r, fresh.LastLocation, fresh.Locations);
     if (res == 0) res = TakeBytes(r, fresh.Directions, sizeof fresh.Directions);
     if (res == 0) res = TakeNumbered(r, fresh.LastShow, fresh.Shows);
@@ -343,7 +340,6 @@ int ParseGameImage(GameDatabase& db, const uint8_t* data, size_t size) {
     if (res == 0) res = TakeList(r, fresh.EventCount, fresh.Events);
     if (res == 0) res = TakeList(r, fresh.ActionCount, fresh.Actions);
     if (res == 0) res = TakeList(r, fresh.VarCount, fresh.Vars);
-
     if (res == 0 && version == 20) {
         ConvertOrRuns(fresh.Events);
         ConvertOrRuns(fresh.Actions);
@@ -352,7 +348,12 @@ int ParseGameImage(GameDatabase& db, const uint8_t* data, size_t size) {
         ConvertBegins(fresh.Events);
         ConvertBegins(fresh.Actions);
     }
+    return res;
+}
 
+// Reads the settings that follow the tables; versions up to 22 have no title or status line.
+int TakeSettings(ImageReader& r, int version, GameDatabase& fresh) {
+    int res = 0;
     if (res == 0) res = TakeInt16(r, fresh.StartLocation);
     if (res == 0) res = TakeInt16(r, fresh.MaxItems);
     if (res == 0) res = TakeInt16(r, fresh.ShowExits);
@@ -364,6 +365,21 @@ int ParseGameImage(GameDatabase& db, const uint8_t* data, size_t size) {
     if (res == 0) res = TakeSetting(r, fresh.ImagePath);
     if (res == 0 && version > 22) res = TakeSetting(r, fresh.Title);
     if (res == 0 && version > 22) res = TakeSetting(r, fresh.StatusLine);
+    return res;
+}
+
+}  // namespace
+
+int ParseGameImage(GameDatabase& db, const uint8_t* data, size_t size) {
+    if (data == nullptr) return ReadNotFormat;
+    ImageReader r{data, size, 0};
+    // Everything is read into a fresh database first, so a refused image changes nothing.
+    GameDatabase fresh;
+    int version = 0;
+    int res = TakeMagic(r, version);
+
+    if (res == 0) res = TakeTables(r, version, fresh);
+    if (res == 0) res = TakeSettings(r, version, fresh);
 
     uint32_t heapSize = 0;
     if (res == 0) res = TakeUint32(r, heapSize);

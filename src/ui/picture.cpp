@@ -487,51 +487,53 @@ void StartPass(PictureDecoder& d) {
 
 // Unfilters the row inflate just delivered and draws it (an interlaced picture's on its canvas);
 // rows after the last pass are dropped.
-void DecodeRow(PictureDecoder& d) {
-    if (d.pass >= d.passCount) return;
-    GfxColour line[PictureWidth];
-    bool filled = false;
+// Undoes the row's filter in place; returns true when the filter also wrote the row's colours
+// into line (plain RGB rows).
+bool UnfilterCurrentRow(PictureDecoder& d, GfxColour* line) {
     switch (d.step) {
-    case 1: UnfilterRow<1, false>(d.row, d.previous, d.rowLength, line); break;
-    case 2: UnfilterRow<2, false>(d.row, d.previous, d.rowLength, line); break;
+    case 1: UnfilterRow<1, false>(d.row, d.previous, d.rowLength, line); return false;
+    case 2: UnfilterRow<2, false>(d.row, d.previous, d.rowLength, line); return false;
     case 3:
-        if (d.plainRgb)
-            filled = UnfilterRow<3, true>(d.row, d.previous, d.rowLength, line);
-        else
-            UnfilterRow<3, false>(d.row, d.previous, d.rowLength, line);
-        break;
+        if (d.plainRgb) return UnfilterRow<3, true>(d.row, d.previous, d.rowLength, line);
+        UnfilterRow<3, false>(d.row, d.previous, d.rowLength, line);
+        return false;
     case 4:
 #if defined(__SSE2__)
-        if (UnfilterRowFour(d.row, d.previous, d.rowLength)) break;
+        if (UnfilterRowFour(d.row, d.previous, d.rowLength)) return false;
 #endif
         UnfilterRow<4, false>(d.row, d.previous, d.rowLength, line);
-        break;
-    case 6: UnfilterRow<6, false>(d.row, d.previous, d.rowLength, line); break;
-    default: UnfilterRow<8, false>(d.row, d.previous, d.rowLength, line); break;
+        return false;
+    case 6: UnfilterRow<6, false>(d.row, d.previous, d.rowLength, line); return false;
+    default: UnfilterRow<8, false>(d.row, d.previous, d.rowLength, line); return false;
     }
+}
 
+// The colours of an unfiltered RGB row that the filter did not write.
+void RgbRowColours(const PictureDecoder& d, const unsigned char* b, size_t n, GfxColour* line) {
+    if (d.plainRgb && n > 0) {
+        // A little-endian load of 4 bytes is the pixel and the next pixel's red, dropped by the
+        // mask; the last pixel is read byte by byte to stay inside the row.
+        for (size_t x = 0; x + 1 < n; ++x) {
+            uint32_t four;
+            std::memcpy(&four, b + 3 * x, sizeof four);
+            line[x] = four & 0xFFFFFFu;
+        }
+        const unsigned char* last = b + 3 * (n - 1);
+        line[n - 1] = static_cast<GfxColour>(last[0]) | static_cast<GfxColour>(last[1]) << 8 |
+                      static_cast<GfxColour>(last[2]) << 16;
+        return;
+    }
+    for (size_t x = 0; x < n; ++x) line[x] = GfxColourFromRgb(b[3 * x], b[3 * x + 1], b[3 * x + 2]);
+}
+
+// Turns the unfiltered row's bytes into colours.
+void RowColours(const PictureDecoder& d, bool filled, GfxColour* line) {
     const unsigned char* b = d.row + 1;
     const size_t n = d.pixels;
     if (d.expand != nullptr) {
         d.expand(b, n, d.background, line);
     } else if (d.header.colourType == Rgb) {
-        if (filled) {
-            // The filter already wrote the colours.
-        } else if (d.plainRgb && n > 0) {
-            // A little-endian load of 4 bytes is the pixel and the next pixel's red, dropped by
-            // the mask; the last pixel is read byte by byte to stay inside the row.
-            for (size_t x = 0; x + 1 < n; ++x) {
-                uint32_t four;
-                std::memcpy(&four, b + 3 * x, sizeof four);
-                line[x] = four & 0xFFFFFFu;
-            }
-            const unsigned char* last = b + 3 * (n - 1);
-            line[n - 1] = static_cast<GfxColour>(last[0]) | static_cast<GfxColour>(last[1]) << 8 |
-                          static_cast<GfxColour>(last[2]) << 16;
-        } else {
-            for (size_t x = 0; x < n; ++x)
-                line[x] = GfxColourFromRgb(b[3 * x], b[3 * x + 1], b[3 * x + 2]);
-        }
+        if (!filled) RgbRowColours(d, b, n, line);  // else the filter already wrote them
     } else if (d.header.colourType == Grey && d.header.bitDepth == 8) {
         // 8-bit grey has 128 levels: the lowest bit is dropped.
         for (size_t x = 0; x < n; ++x) line[x] = d.colours[b[x] >> 1];
@@ -544,6 +546,13 @@ void DecodeRow(PictureDecoder& d) {
             ExpandIndexes<6>, ExpandIndexes<7>, ExpandIndexes<8>};
         expand[d.header.bitDepth](b, n, d.colours, line);
     }
+}
+
+void DecodeRow(PictureDecoder& d) {
+    if (d.pass >= d.passCount) return;
+    GfxColour line[PictureWidth];
+    RowColours(d, UnfilterCurrentRow(d, line), line);
+    const size_t n = d.pixels;
     if (d.canvas == nullptr) {
         GfxPlotRow(d.x0, d.y0 + static_cast<int>(d.rowCounter), line, static_cast<int>(n));
     } else {
@@ -675,6 +684,69 @@ void PictureScrambleKey(unsigned char key[4]) {
 // memory, ReadNotFormat not a PNG, ReadBadContent header missing or outside the accepted subset.
 // Unless the picture was shown whole, why (when given) receives the reason, such as "not a PNG
 // file" or "truncated"; it is left empty with pictures off.
+namespace {
+
+// Reads the chunks up to the header and sets the decoder up for the image it announces.
+// Returns ReadOk, or ReadBadContent / ReadCannotOpen with the reason in why.
+int ReadHeader(PictureDecoder& d, char* why, size_t whySize) {
+    if (ReadChunk(d) != 0 && d.file.ended) {
+        Explain(why, whySize, "%s", "truncated");
+        return ReadBadContent;
+    }
+    if (!d.haveHeader) {
+        Explain(why, whySize, "%s", "header missing");
+        return ReadBadContent;
+    }
+    if (!HeaderAcceptable(d.header, why, whySize)) return ReadBadContent;
+    const PictureHeader& h = d.header;
+    d.step = h.colourType == Rgb && h.bitDepth <= 8
+                 ? 3
+                 : (h.bitDepth * ChannelsOf(h.colourType) + 7) / 8;
+    d.passCount = h.interlace == 1 ? 7 : 1;
+    StartPass(d);
+    // Rows never hold more than PictureWidth pixels of at most 8 bytes.
+    if (RowLengthOf(h, h.width) + 1 > RowBufferSize || d.pass != 0) {
+        Explain(why, whySize, "%s", "unsupported row length");
+        return ReadBadContent;
+    }
+    if (d.passCount > 1) {
+        d.canvas = new (std::nothrow) GfxColour[size_t{PictureWidth} * PictureHeight]{};
+        if (d.canvas == nullptr) {
+            Explain(why, whySize, "%s", "out of memory");
+            return ReadCannotOpen;
+        }
+    }
+    return ReadOk;
+}
+
+// Decodes the image data into buffer, the surface selected, and copies it to the screen: what was
+// decoded of a cut or damaged file shows, and why names what was missing.
+void DecodeImage(ScreenState& s, PictureDecoder& d, GfxSurface* buffer, char* why, size_t whySize) {
+    MakeUiColours(s);
+    d.plainRgb = ColoursArePlainRgb();
+    d.expand = ChooseExpander(d.header, d.plainRgb);
+    GfxRgbOfColour(s.BackgroundColour, &d.background[0], &d.background[1], &d.background[2]);
+    if (d.header.colourType == Grey && d.header.bitDepth <= 8) {
+        const int n = d.header.bitDepth < 7 ? 1 << d.header.bitDepth : 128;
+        for (int i = 0; i < n; ++i) {
+            const int g = i * 255 / (n - 1);
+            d.colours[i] = GfxColourFromRgb(g, g, g);
+        }
+    }
+    while (ReadChunk(d) == 0) {
+    }
+    if (d.canvas != nullptr) {
+        for (int y = 0; y < PictureHeight; ++y)
+            GfxPlotRow(d.x0, d.y0 + y, d.canvas + static_cast<size_t>(y) * PictureWidth,
+                       PictureWidth);
+    }
+    if (d.pass < d.passCount) Explain(why, whySize, "%s", WhyUnfinished(d));
+    GfxSelectSurface(nullptr);
+    GfxCopyArea(nullptr, 0, 0, buffer, 0, 0, PictureWidth - 1, PictureHeight - 1);
+}
+
+}  // namespace
+
 int LoadPicture(ScreenState& s, const char* path, int x0, int y0, char* why, size_t whySize) {
     Explain(why, whySize, "%s", "");
     if (s.PicturesEnabled == 0 || path == nullptr) return -1;
@@ -708,58 +780,8 @@ int LoadPicture(ScreenState& s, const char* path, int x0, int y0, char* why, siz
     d->y0 = y0;
     PictureScrambleKey(d->key);
 
-    int result = ReadOk;
-    if (ReadChunk(*d) != 0 && d->file.ended) {
-        Explain(why, whySize, "%s", "truncated");
-        result = ReadBadContent;
-    } else if (!d->haveHeader) {
-        Explain(why, whySize, "%s", "header missing");
-        result = ReadBadContent;
-    } else if (!HeaderAcceptable(d->header, why, whySize)) {
-        result = ReadBadContent;
-    } else {
-        const PictureHeader& h = d->header;
-        d->step = h.colourType == Rgb && h.bitDepth <= 8
-                      ? 3
-                      : (h.bitDepth * ChannelsOf(h.colourType) + 7) / 8;
-        d->passCount = h.interlace == 1 ? 7 : 1;
-        StartPass(*d);
-        // Rows never hold more than PictureWidth pixels of at most 8 bytes.
-        if (RowLengthOf(h, h.width) + 1 > RowBufferSize || d->pass != 0) {
-            Explain(why, whySize, "%s", "unsupported row length");
-            result = ReadBadContent;
-        }
-        if (result == ReadOk && d->passCount > 1) {
-            d->canvas = new (std::nothrow) GfxColour[size_t{PictureWidth} * PictureHeight]{};
-            if (d->canvas == nullptr) {
-                Explain(why, whySize, "%s", "out of memory");
-                result = ReadCannotOpen;
-            }
-        }
-    }
-    if (result == ReadOk) {
-        MakeUiColours(s);
-        d->plainRgb = ColoursArePlainRgb();
-        d->expand = ChooseExpander(d->header, d->plainRgb);
-        GfxRgbOfColour(s.BackgroundColour, &d->background[0], &d->background[1], &d->background[2]);
-        if (d->header.colourType == Grey && d->header.bitDepth <= 8) {
-            const int n = d->header.bitDepth < 7 ? 1 << d->header.bitDepth : 128;
-            for (int i = 0; i < n; ++i) {
-                const int g = i * 255 / (n - 1);
-                d->colours[i] = GfxColourFromRgb(g, g, g);
-            }
-        }
-        while (ReadChunk(*d) == 0) {
-        }
-        if (d->canvas != nullptr) {
-            for (int y = 0; y < PictureHeight; ++y)
-                GfxPlotRow(x0, y0 + y, d->canvas + static_cast<size_t>(y) * PictureWidth,
-                           PictureWidth);
-        }
-        if (d->pass < d->passCount) Explain(why, whySize, "%s", WhyUnfinished(*d));
-        GfxSelectSurface(nullptr);
-        GfxCopyArea(nullptr, 0, 0, buffer, 0, 0, PictureWidth - 1, PictureHeight - 1);
-    }
+    int result = ReadHeader(*d, why, whySize);
+    if (result == ReadOk) DecodeImage(s, *d, buffer, why, whySize);
     GfxSelectSurface(nullptr);
     GfxDestroySurface(buffer);
     if (d->streamStarted) inflateEnd(&d->stream);
