@@ -42,7 +42,7 @@ enum class ScriptMode {
 };
 
 // The system messages (entries of the game's [Sysmsg]) that the engine prints itself; the other
-// numbers are the author's, for the sysmsg action. The README's author's guide lists them.
+// numbers are the author's, for the sysmsg action. docs/language.md lists them.
 enum SystemMessage : int {
     SysmsgNotUnderstood = 1,      // no known word, or nothing handled the command
     SysmsgNotAtHand = 2,          // the noun's object is not where the command needs it
