@@ -1,6 +1,7 @@
 // test_walkthrough.cpp - umb --test: walkthroughs pass, fail with a diff, are blessed, are stopped
 // at their time limit, and count the script lines they reach and run.
 #include "app/walkthrough.h"
+#include "app/workbench.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <pthread.h>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -203,6 +205,50 @@ TEST_F(Walkthroughs, CoverageCountsEveryScriptLine) {
                            "        1:   38:then message 2\n"),
               std::string::npos)
         << listing;
+}
+
+// Forks of this process, counted by a pthread_atfork handler registered once.
+int forks = 0;
+void CountFork() { ++forks; }
+int ForksSoFar() {
+    static const bool registered = ::pthread_atfork(CountFork, nullptr, nullptr) == 0;
+    EXPECT_TRUE(registered);
+    return forks;
+}
+
+// The walkthroughs play in the calling process, one after another on fresh state: no child is
+// started; a loop past the time limit is stopped and the next walkthrough still runs; a key
+// script that ends inside a script's pause ends that game and shows nothing after its last
+// screen dump; and a second run in the same process gives the same transcripts again.
+TEST_F(Walkthroughs, PlayInThisProcessWithoutAChild) {
+    std::string source = Source;
+    source.replace(source.find("#4,hum\n"), 7, "#4,hum\n#5,doze\n");
+    Write("game.adv", source + "if verb doze\nthen pause 0\nthen message 2\n");
+    Write("game-a.keys", "n\nspin\n");
+    Write("game-b.keys", "n\nwave\n");
+    Write("game-c.keys", "n\ndoze\n");
+    umb::app::Startup s;
+    s.GameName = (dir / "game" / "game").string();
+    s.Tool = umb::app::ToolTest;
+    s.Bless = true;
+    s.TimeoutSeconds = 1;
+    const int before = ForksSoFar();
+    EXPECT_EQ(umb::app::RunWalkthroughs(s), umb::app::ExitFailure);
+    EXPECT_FALSE(fs::exists(dir / "game" / "game-a.txt"));
+    EXPECT_EQ(Read("game/game-b.txt").substr(0, std::string(WaveTranscript).size()),
+              WaveTranscript);
+    const std::string c = Read("game/game-c.txt");
+    EXPECT_NE(c.find("-- messages --\nHello.\nRestore?n\n>\n>doze\n"), std::string::npos) << c;
+    EXPECT_EQ(c.find("Round."), std::string::npos) << c;
+    EXPECT_EQ(c.find("== screen =="), c.rfind("== screen ==")) << c;  // the last look only
+    EXPECT_EQ(c.find("== end ==\n"), c.size() - 10) << c;  // and nothing after it
+
+    fs::remove(dir / "game" / "game-a.keys");
+    s.Bless = false;
+    s.Coverage = true;
+    EXPECT_EQ(umb::app::RunWalkthroughs(s), umb::app::ExitSuccess);
+    EXPECT_EQ(ForksSoFar(), before);
+    EXPECT_TRUE(fs::exists(dir / "game" / "game.coverage"));
 }
 
 // The first line names the source read: the game name is cut at its first point, so

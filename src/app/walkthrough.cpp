@@ -6,27 +6,25 @@
 #include "db/gamefile.h"
 #include "engine/engine.h"
 
+#include "ui/gfx/gfx.h"
+
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
-#include <csignal>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
 #include <map>
-#include <poll.h>
+#include <mutex>
 #include <string>
-#include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
 using namespace umb::db;
 using namespace umb::compiler;
 using namespace umb::engine;
-
-extern char** environ;
 
 namespace umb::app {
 
@@ -51,7 +49,8 @@ int ReadTextFile(const fs::path& path, std::string& text, size_t limit) {
     return read == 0 ? 0 : -1;
 }
 
-// The child's counters, written by WriteCoverageAtExit.
+// The counters of a game played with UMB_COVERAGE set (the benchmarks time counted plays that
+// way), written by WriteCoverageAtExit.
 ScriptCoverage* childCoverage = nullptr;
 std::string childCoveragePath;
 
@@ -69,146 +68,184 @@ void WriteCoverageAtExit() {
     base::WriteFileAtomically(childCoveragePath, text.data(), text.size());
 }
 
-// Reads a count list of a coverage file at pos into reached and ran (added to them); returns 0,
-// or -1 when the text is not what WriteCoverageAtExit writes.
-int ReadCoverageTable(const std::string& text, size_t& pos, const char* name,
-                      std::vector<uint32_t>& reached, std::vector<uint32_t>& ran) {
-    auto readLine = [&text, &pos](std::string& line) {
-        const size_t end = text.find('\n', pos);
-        if (end == std::string::npos) return false;
-        line = text.substr(pos, end - pos);
-        pos = end + 1;
-        return true;
+// Adds the counts of one play to sum.
+void AddCoverage(const ScriptCoverage& play, ScriptCoverage& sum) {
+    auto add = [](const std::vector<uint32_t>& from, std::vector<uint32_t>& to) {
+        if (to.size() < from.size()) to.resize(from.size());
+        for (size_t i = 0; i < from.size(); ++i) to[i] += from[i];
     };
-    std::string line;
-    unsigned long count = 0;
-    char word[16] = {};
-    if (!readLine(line) || std::sscanf(line.c_str(), "%15s %lu", word, &count) != 2 ||
-        std::strcmp(word, name) != 0 || count > 1000000)
-        return -1;
-    if (reached.size() < count) reached.resize(count);
-    if (ran.size() < count) ran.resize(count);
-    for (size_t i = 0; i < count; ++i) {
-        unsigned long a = 0, b = 0;
-        if (!readLine(line) || std::sscanf(line.c_str(), "%lu %lu", &a, &b) != 2) return -1;
-        reached[i] += static_cast<uint32_t>(a);
-        ran[i] += static_cast<uint32_t>(b);
-    }
-    return 0;
-}
-
-// Adds the counts of a child's coverage file to sum; returns 0, or -1 when it is missing or bad.
-int AddCoverageFile(const std::string& path, ScriptCoverage& sum) {
-    std::string text;
-    if (ReadTextFile(path, text, MaxCoverageFile) != 0) return -1;
-    size_t pos = std::strlen(CoverageHeader) + 1;
-    if (text.compare(0, pos, std::string(CoverageHeader) + "\n") != 0) return -1;
-    if (ReadCoverageTable(text, pos, "events", sum.eventsReached, sum.eventsRan) != 0) return -1;
-    return ReadCoverageTable(text, pos, "actions", sum.actionsReached, sum.actionsRan);
+    add(play.eventsReached, sum.eventsReached);
+    add(play.eventsRan, sum.eventsRan);
+    add(play.actionsReached, sum.actionsReached);
+    add(play.actionsRan, sum.actionsRan);
 }
 
 // What one play of a walkthrough gave.
 struct PlayResult {
     std::string transcript;
-    std::string errors;  // the child's standard error
-    int status = 0;      // its exit status, or -1 when it did not exit by itself
+    std::string errors;  // what the game wrote on standard error
+    int status = 0;      // the status the program would have ended with
     bool timedOut = false;
     double seconds = 0;
+    int commands = 0;         // the key script's lines consumed
+    std::string lastCommand;  // the last of them
 };
 
-// Plays the game in folder (its working folder) as a headless child of this program with args
-// and the key script on its standard input, with the extra environment, stopped after
-// timeoutSeconds. Returns 0, or -1 when the child could not be started.
-int PlayChild(const std::string& folder, const std::vector<std::string>& args,
-              const std::string& keysPath, const std::vector<std::string>& environment,
-              int timeoutSeconds, PlayResult& out) {
-    const int keys = ::open(keysPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (keys < 0) return -1;
-    int outPipe[2], errPipe[2];
-    if (::pipe2(outPipe, O_CLOEXEC) != 0) {
-        ::close(keys);
+// Stops the play under way, as Ctrl+C does, when it is still running timeoutSeconds after
+// the watchdog was started; the turn then ends at the script walk's next look at the front end.
+class Watchdog {
+  public:
+    explicit Watchdog(int timeoutSeconds)
+        : thread_([this, timeoutSeconds] {
+              std::unique_lock<std::mutex> hold(mutex_);
+              if (changed_.wait_for(hold, std::chrono::seconds(timeoutSeconds),
+                                    [this] { return done_; }))
+                  return;
+              fired_ = true;
+              gfx::GfxStopHeadlessPlay();
+          }) {}
+    ~Watchdog() { Finish(); }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+    // Ends the watch; returns whether the time limit passed first.
+    bool Finish() {
+        {
+            std::lock_guard<std::mutex> hold(mutex_);
+            done_ = true;
+            changed_.notify_all();
+        }
+        if (thread_.joinable()) thread_.join();
+        return fired_;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool done_ = false;
+    bool fired_ = false;
+    std::thread thread_;
+};
+
+// Collects what is written on standard error meanwhile (the game's messages, an unknown key of
+// the script), as a program of its own would have written it there.
+class ErrorCapture {
+  public:
+    ErrorCapture() = default;
+    ~ErrorCapture() {
+        std::string ignored;
+        End(ignored);
+    }
+    ErrorCapture(const ErrorCapture&) = delete;
+    ErrorCapture& operator=(const ErrorCapture&) = delete;
+
+    bool Begin() {
+        file_ = std::tmpfile();
+        if (file_ == nullptr) return false;
+        std::fflush(stderr);
+        saved_ = ::dup(2);
+        if (saved_ >= 0 && ::dup2(::fileno(file_), 2) >= 0) return true;
+        if (saved_ >= 0) ::close(saved_);
+        saved_ = -1;
+        std::fclose(file_);
+        file_ = nullptr;
+        return false;
+    }
+
+    // Puts standard error back and hands what was written to it.
+    void End(std::string& text) {
+        if (file_ == nullptr) return;
+        std::fflush(stderr);
+        ::dup2(saved_, 2);
+        ::close(saved_);
+        std::rewind(file_);
+        if (base::ReadWholeFile(file_, text, MaxTranscript) != 0) text = "(standard error lost)";
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+
+  private:
+    FILE* file_ = nullptr;
+    int saved_ = -1;
+};
+
+// Loads the game of the play: the source compiled as `umb -t` compiles it (its warnings in the
+// transcript and the first key taken to go on), or the compiled file. Returns 0, or the status
+// the program would have ended with, the reason on standard error.
+int LoadForPlay(GameDatabase& db, const std::string& game, bool compiled, FILE* keys, FILE* out) {
+    if (AllocateTextHeap(db) != 0 || ResetDatabase(db) != 0) {
+        std::fprintf(stderr, "Error: Memory Allocation Error, Cannot Continue!\n");
+        return ExitFailure;
+    }
+    if (compiled) {
+        if (ReadGameFile(db, (game + ".umb").c_str()) == 0) return 0;
+        std::fprintf(stderr, "Error: File %s.umb is damaged or is not a game file!\n",
+                     game.c_str());
+        return ExitFailure;
+    }
+    const std::string source = game + ".adv";
+    FILE* file = std::fopen(source.c_str(), "r");
+    if (file == nullptr) {
+        std::fprintf(stderr, "Error: File %s not found!\n", source.c_str());
+        return ExitFailure;
+    }
+    Compiler c;
+    BeginCompile(c, db);
+    c.Out = out;
+    const int result = CompileSourceFile(c, file, source.c_str());
+    std::fclose(file);
+    if (result < 0) return ExitFailure;
+    if (result > 0) (void)std::fgetc(keys);  // the key that goes on past the warnings
+    return 0;
+}
+
+// Plays the game in its folder (made the working folder meanwhile) in this process from a fresh
+// database, with the key script at keysPath and the fixed seed, stopped after timeoutSeconds;
+// the counts go to coverage when given. Returns 0, or -1 when the play could not be set up.
+int PlayInProcess(const fs::path& folder, const std::string& game, bool compiled,
+                  const fs::path& keysPath, int timeoutSeconds, ScriptCoverage* coverage,
+                  PlayResult& result) {
+    FILE* keys = std::fopen(keysPath.c_str(), "rb");
+    if (keys == nullptr) return -1;
+    char* text = nullptr;
+    size_t textSize = 0;
+    FILE* out = ::open_memstream(&text, &textSize);
+    ErrorCapture errors;
+    const fs::path before = fs::current_path();
+    std::error_code ec;
+    if (out != nullptr) fs::current_path(folder, ec);
+    if (out == nullptr || ec || !errors.Begin()) {
+        if (out != nullptr) std::fclose(out);
+        std::free(text);
+        std::fclose(keys);
+        fs::current_path(before, ec);
         return -1;
     }
-    if (::pipe2(errPipe, O_CLOEXEC) != 0) {
-        ::close(keys);
-        ::close(outPipe[0]);
-        ::close(outPipe[1]);
-        return -1;
-    }
-    // The child's environment is ours with the extra variables in place of any of the same names
-    // (an author's own UMB_COVERAGE must not leak into a run that does not count, nor the
-    // author's UMB_SEED into a walkthrough's random numbers).
-    std::vector<std::string> envStore;
-    for (char** e = environ; *e != nullptr; ++e) {
-        const char* eq = std::strchr(*e, '=');
-        const size_t nameLength = eq != nullptr ? static_cast<size_t>(eq - *e) : std::strlen(*e);
-        const std::string name(*e, nameLength);
-        if (name != "UMB_DRIVER" && name != "UMB_KEYLOG" && name != "UMB_COVERAGE" &&
-            name != "UMB_SEED")
-            envStore.emplace_back(*e);
-    }
-    envStore.insert(envStore.end(), environment.begin(), environment.end());
-    std::vector<char*> envp;
-    for (std::string& e : envStore) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    std::vector<std::string> argStore = {"umb"};
-    argStore.insert(argStore.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : argStore) argv.push_back(a.data());
-    argv.push_back(nullptr);
     const auto start = std::chrono::steady_clock::now();
-    std::fflush(nullptr);
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        // Only calls safe after fork from here on; a failure ends the child with status 127.
-        if (::dup2(keys, 0) < 0 || ::dup2(outPipe[1], 1) < 0 || ::dup2(errPipe[1], 2) < 0 ||
-            ::chdir(folder.c_str()) != 0)
-            ::_exit(127);
-        ::execve("/proc/self/exe", argv.data(), envp.data());
-        ::_exit(127);
-    }
-    ::close(keys);
-    ::close(outPipe[1]);
-    ::close(errPipe[1]);
-    if (pid < 0) {
-        ::close(outPipe[0]);
-        ::close(errPipe[0]);
-        return -1;
-    }
-    const auto deadline = start + std::chrono::seconds(timeoutSeconds);
-    pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
-    std::string* sinks[2] = {&out.transcript, &out.errors};
-    int open = 2;
-    char buf[65536];
-    while (open > 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            out.timedOut = true;
-            break;
-        }
-        const int ready = ::poll(fds, 2, static_cast<int>(std::min<long long>(left.count(), 1000)));
-        if (ready < 0 && errno != EINTR) break;
-        for (int k = 0; k < 2; ++k) {
-            if (fds[k].fd < 0 || fds[k].revents == 0) continue;
-            const ssize_t n = ::read(fds[k].fd, buf, sizeof buf);
-            if (n > 0) {
-                if (sinks[k]->size() < MaxTranscript) sinks[k]->append(buf, static_cast<size_t>(n));
-            } else if (n == 0 || errno != EINTR) {
-                ::close(fds[k].fd);
-                fds[k].fd = -1;
-                --open;
-            }
+    std::srand(WalkthroughSeed);
+    gfx::GfxBeginHeadlessPlay(keys, out);
+    Watchdog watchdog(timeoutSeconds);
+    {
+        GameDatabase db;
+        result.status = LoadForPlay(db, game, compiled, keys, out);
+        if (result.status == 0) {
+            const int played = PlayGames(db, game, false, coverage);
+            result.status = played == PlayEnded ? ExitSuccess
+                            : played == PlayStopped ? ExitStopped
+                                                    : ExitFailure;
         }
     }
-    for (pollfd& f : fds)
-        if (f.fd >= 0) ::close(f.fd);
-    if (out.timedOut) ::kill(pid, SIGKILL);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    out.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    out.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    result.timedOut = watchdog.Finish();
+    const gfx::HeadlessPlayEnd end = gfx::GfxEndHeadlessPlay();
+    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    result.commands = end.lines;
+    result.lastCommand = end.lastLine;
+    fs::current_path(before, ec);
+    errors.End(result.errors);
+    std::fclose(out);
+    result.transcript.assign(text != nullptr ? text : "", textSize);
+    std::free(text);
+    std::fclose(keys);
     return 0;
 }
 
@@ -401,16 +438,6 @@ void DiffTranscripts(const std::string& want, const std::string& got, const std:
 
 namespace {
 
-// The last line of a key log: the command the game was given last, and how many there were.
-std::string LastCommand(const std::string& keyLogPath, int& commands) {
-    commands = 0;
-    std::string text;
-    if (ReadTextFile(keyLogPath, text, MaxTranscript) != 0) return "";
-    const std::vector<std::string> lines = SplitLines(text);
-    commands = static_cast<int>(lines.size());
-    return lines.empty() ? "" : lines.back();
-}
-
 // Copies the game's folder into work: the game plays there, so its pictures and included files
 // are found and its saved games do not touch the author's. Returns 0, or -1 on failure.
 int CopyFolder(const fs::path& from, const fs::path& work) {
@@ -458,29 +485,19 @@ int PlayForm(const Startup& s, TestRun& t, const Walkthrough& w, bool compiled, 
         failed = true;
         return -1;
     }
-    const std::string keyLog = (t.work / "keys.log").string();
-    const std::string coverageFile = (t.work / "counts").string();
-    fs::remove(coverageFile, ec);
-    // Every play starts the random numbers from the same seed, so a game that draws them gives
-    // the same transcript each time, from the source and compiled alike.
-    std::vector<std::string> environment = {"UMB_DRIVER=headless", "UMB_KEYLOG=" + keyLog,
-                                            "UMB_SEED=" + std::to_string(WalkthroughSeed)};
     const bool counting = s.Coverage && !compiled;
-    if (counting) environment.push_back("UMB_COVERAGE=" + coverageFile);
-    const std::vector<std::string> args = {compiled ? "-b" : "-t", t.game};
-    if (PlayChild(copy.string(), args, w.keys.string(), environment, s.TimeoutSeconds, result) !=
-        0) {
+    ScriptCoverage counts;
+    if (PlayInProcess(copy, t.game, compiled, w.keys, s.TimeoutSeconds,
+                      counting ? &counts : nullptr, result) != 0) {
         report += "    cannot start the game\n";
         failed = true;
         return -1;
     }
     const char* form = compiled ? "compiled" : "source";
     if (result.timedOut) {
-        int commands = 0;
-        const std::string last = LastCommand(keyLog, commands);
         report += "    " + std::string(form) + ": over the time limit of " +
                   std::to_string(s.TimeoutSeconds) + " s after command " +
-                  std::to_string(commands) + ": " + last + "\n";
+                  std::to_string(result.commands) + ": " + result.lastCommand + "\n";
         failed = true;
     } else if (result.status != 0 || !result.errors.empty()) {
         report += "    " + std::string(form) + ": the game ended with status " +
@@ -488,10 +505,8 @@ int PlayForm(const Startup& s, TestRun& t, const Walkthrough& w, bool compiled, 
         for (const std::string& line : SplitLines(result.errors)) report += "    " + line + "\n";
         failed = true;
     }
-    if (counting && !result.timedOut && AddCoverageFile(coverageFile, t.coverage) != 0) {
-        report += "    source: the game wrote no line counts\n";
-        failed = true;
-    }
+    // A play stopped over its time limit counts nothing, as one that never ended.
+    if (counting && !result.timedOut) AddCoverage(counts, t.coverage);
     fs::remove_all(copy, ec);
     return 0;
 }

@@ -34,8 +34,9 @@ int RunWalkthroughs(const Startup& s);
 // ExitSuccess when every one is there, else ExitFailure.
 int RunPictureList(const Startup& s);
 
-// Returns the line counters a game played under the walkthrough tests fills, written at the
-// process's exit to the file UMB_COVERAGE names; nullptr when it names none.
+// Returns the line counters a game fills when UMB_COVERAGE names a file, written there at the
+// process's exit (the benchmarks time counted plays so); nullptr when it names none. The
+// walkthrough tests count in their own process and need no file.
 engine::ScriptCoverage* CoverageFromEnvironment();
 
 }  // namespace umb::app

@@ -75,6 +75,13 @@ int CloseBlock(Walk& w, int next, bool actions) {
     return next;
 }
 
+// Whether the game is to end at once: the player stopped the turn, or a key wait met the end of
+// a key script played in process (which then ends the game as a stop does, asking nothing).
+bool GameHalted(Game& g) {
+    if (g.Screen != nullptr && g.Screen->InputEnded) g.Stopped = true;
+    return g.Stopped;
+}
+
 // What both runners do first with an action line. A line whose condition failed, or that lies
 // in a skipped block, does not run and sets the flag again: a condition governs only the next
 // action line or block. A line that runs sets executed (which only the Actions runner reads); a
@@ -87,7 +94,7 @@ std::optional<int> RunActionLine(Game& g, Walk& w, const ScriptLine& line) {
     }
     w.executed = true;
     const int r = ExecActionLine(g, line);
-    if (r == ActQuit) {
+    if (r == ActQuit || GameHalted(g)) {
         w.cond = -1;
         w.running = false;
         return std::nullopt;
@@ -243,7 +250,7 @@ void NewGame(Game& g) {
     }
     g.CarriedCount = CountCarried(g);
     RunEvents(g, ScriptMode::Begin);  // the introduction; a quit here does not end the game
-    if (g.Stopped) return;
+    if (GameHalted(g)) return;
     if (AskGameYesNo(g, SysmsgText(g, SysmsgRestoreAtStart)) == 1) RestoreGame(g);
 }
 
@@ -251,16 +258,18 @@ void NewGame(Game& g) {
 static void PlayOneGame(Game& g) {
     FrontNewGame(*g.Screen);
     NewGame(g);
-    if (g.Stopped) return;
+    if (GameHalted(g)) return;
     int result = TurnNoTime;
     char line[InputLineLength + 1];
     for (;;) {
+        if (GameHalted(g)) return;  // a built-in command's question met the end of the keys
         if (result != TurnNoTime && RunEvents(g, ScriptMode::Normal) == -1) return;
         DescribeLocation(g, g.CurrentLocation, g.DescribeAgain);
         g.DescribeAgain = false;
         const int read = ReadGameLine(g, line, InputLineLength);
+        if (GameHalted(g) || read == LineEnded) return;
         if (read == LineQuit) {
-            if (ConfirmQuit(g) != 0) return;
+            if (ConfirmQuit(g) != 0 || GameHalted(g)) return;
             result = TurnNoTime;
         } else if (read == LineUndo || IsUndoRequest(g, line) == 1) {
             TakeBackCommand(g);  // takes no time: no events
@@ -311,9 +320,10 @@ int PlayGames(GameDatabase& db, const std::string& gameName, bool debugMode,
     }
     do {
         PlayOneGame(g);
-    } while (!g.Stopped && AskGameYesNo(g, SysmsgText(g, SysmsgPlayAgain)) == 1);
+    } while (!GameHalted(g) && AskGameYesNo(g, SysmsgText(g, SysmsgPlayAgain)) == 1);
     FrontClose(screen);
-    if (g.Stopped) return PlayStopped;
+    // A key script that ran out ends the game as the player's own end would.
+    if (g.Stopped && !screen.InputEnded) return PlayStopped;
     return transcript.failed ? PlayTranscriptLost : PlayEnded;
 }
 

@@ -51,6 +51,12 @@ int HandUpUndo(ScreenState& s, const char* prompt, char* buffer) {
     return LineUndo;
 }
 
+// Notes that the key script ran out, for the engine to end the game; returns result.
+int EndInput(ScreenState& s, int result) {
+    s.InputEnded = true;
+    return result;
+}
+
 }  // namespace
 
 int AskYesNo(ScreenState& s, const char* prompt, char yesLetter, char noLetter) {
@@ -59,6 +65,7 @@ int AskYesNo(ScreenState& s, const char* prompt, char yesLetter, char noLetter) 
     const int x = ShowPrompt(s, prompt, "");
     for (;;) {
         const int key = GfxReadKey();
+        if (key == KeyEndOfInput) return EndInput(s, 0);
         const int lower = LowerKey(key);
         int answer = -1;
         if (lower == static_cast<unsigned char>(yes))
@@ -91,6 +98,7 @@ int AskChoice(ScreenState& s, const char* prompt, int count) {
     const int x = ShowPrompt(s, prompt, fallback);
     for (;;) {
         const int key = GfxReadKey();
+        if (key == KeyEndOfInput) return EndInput(s, 0);
         if (key >= '1' && key <= '0' + count) {
             Echo(s, key, x);
             return key - '0';
@@ -113,6 +121,10 @@ int ReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
         std::snprintf(shown, sizeof shown, "%s%c", buffer, CursorMark);
         const int x = PrintTyped(s, prompt, shown, 0);
         const int key = GfxReadKey();
+        if (key == KeyEndOfInput) {
+            buffer[0] = '\0';
+            return EndInput(s, LineEnded);
+        }
         if (key == KeyEnter) break;
         if (key == KeyUndo) return HandUpUndo(s, prompt, buffer);
         if (key == KeyScreenshot) {
@@ -138,11 +150,14 @@ int ReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
 }
 
 int WaitKeyOrTime(ScreenState& s, int ticks) {
-    (void)s;
-    if (ticks == 0) return GfxReadKey();
+    if (ticks == 0) {
+        const int key = GfxReadKey();
+        return key == KeyEndOfInput ? EndInput(s, key) : key;
+    }
     const uint64_t start = GfxTicks();
     if (ticks > 0) {
         const int key = GfxWaitKeyFor(ticks);
+        if (key == KeyEndOfInput) return EndInput(s, key);
         if (key != 0) return key;
     } else {
         GfxSleep(ticks == INT32_MIN ? INT32_MAX : -ticks);

@@ -59,6 +59,8 @@ struct InputHistory {
 constexpr int LineTyped = 0;
 constexpr int LineUndo = 1;
 constexpr int LineQuit = 2;
+// The key script of a play in process ran out (gfx::KeyEndOfInput): the game ends there.
+constexpr int LineEnded = 3;
 
 // What a command line shows and the transcript writes for Ctrl+Z: the word that asks the same.
 constexpr char UndoWord[] = "undo";
@@ -88,6 +90,9 @@ struct ScreenState {
     TextFront* Text = nullptr;      // the terminal front end's own state while it is open
     TextLog* Transcript = nullptr;  // --transcript: what is shown and typed, copied as text
     char FrontFailure[256] = {};    // why the front end could not be opened
+    // A key wait met the end of a key script played in process: the game is to end at once
+    // (the yes/no question has answered no, the choice Escape, the pause a key).
+    bool InputEnded = false;
     int CurrentArea = 0;
     int PrintMode = 0;
     int LineOffset = 0;

@@ -20,6 +20,7 @@ int boxesAllowed = -1;    // -1: whether the program has a terminal decides
 GfxSurface* current = nullptr;
 
 DisplayDriver& Driver() {
+    if (DisplayDriver* inProcess = HeadlessPlayDriver(); inProcess != nullptr) return *inProcess;
     if (!driver) {
         bool headless = forcedHeadless == 1;
         if (forcedHeadless < 0) {

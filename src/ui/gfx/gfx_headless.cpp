@@ -1,9 +1,12 @@
 // gfx_headless.cpp - the headless driver: keys from a key script, transcript and screen dumps out.
 #include "ui/gfx/gfx_internal.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <string>
 
 namespace umb::gfx {
@@ -20,21 +23,32 @@ int endStatus = 0;  // the program's status when the key script ends it
 
 FILE* KeysIn() { return keysIn != nullptr ? keysIn : stdin; }
 
-// UMB_KEYLOG names a file that receives each line of the key script as it is consumed, so that
-// a run stopped from outside (a walkthrough over its time limit) tells its last command.
-FILE* keyLog = nullptr;
-std::string keyLogLine;
+// A play in the caller's process (GfxBeginHeadlessPlay): the end of the key script ends the game
+// instead of the program, and another thread may ask for the turn to be stopped.
+struct InProcessPlay {
+    HeadlessPlayEnd end;
+    bool ended = false;  // the key script ran out: nothing more is shown
+    std::string lineSoFar;
+};
+std::unique_ptr<InProcessPlay> play;
+std::atomic<bool> stopWanted{false};
 
-void LogKeyByte(int b) {
-    if (keyLog == nullptr || b == EOF) return;
+// Counts the lines of the key script as they are consumed, so that a play stopped from outside
+// (a walkthrough over its time limit) tells its last command.
+void NoteKeyByte(int b) {
+    if (!play || b == EOF) return;
     if (b != '\n') {
-        if (b != '\r') keyLogLine.push_back(static_cast<char>(b));
+        if (b != '\r') play->lineSoFar.push_back(static_cast<char>(b));
         return;
     }
-    std::fprintf(keyLog, "%s\n", keyLogLine.c_str());
-    std::fflush(keyLog);
-    keyLogLine.clear();
+    ++play->end.lines;
+    play->end.lastLine.swap(play->lineSoFar);
+    play->lineSoFar.clear();
 }
+
+// Once an in-process play's key script has ended, the program would have ended there: what the
+// game still shows while it winds down goes nowhere.
+bool Muted() { return play && play->ended; }
 FILE* TextOut() { return textOut != nullptr ? textOut : stdout; }
 
 struct NamedKey {
@@ -54,16 +68,17 @@ constexpr int UnknownName = -3;
 class HeadlessDriver : public DisplayDriver {
   public:
     int Run(int (*entry)(int, char**), int argc, char** argv) override {
-        if (const char* path = std::getenv("UMB_KEYLOG"); path != nullptr && path[0] != '\0')
-            keyLog = std::fopen(path, "w");
         return entry(argc, argv);
     }
     bool Open(std::string&) override { return true; }
-    void Close() override { WriteScreenDump(TextOut()); }
+    void Close() override {
+        if (!Muted()) WriteScreenDump(TextOut());
+    }
     void Present(int, int, int, int) override {}
 
     int ReadKey(int ms) override {
         if (ms >= 0) return 0;  // time is not real: a timed pause ends at once
+        if (Muted()) return KeyEndOfInput;
         for (;;) {
             const int key = NextToken();
             if (key == ScreenToken) {
@@ -78,7 +93,10 @@ class HeadlessDriver : public DisplayDriver {
                 // Like a closed window: the game ends here, after a last look at the screen.
                 WriteScreenDump(TextOut());
                 std::fflush(nullptr);
-                std::exit(endStatus);
+                if (!play) std::exit(endStatus);
+                play->ended = true;
+                play->end.inputEnded = true;
+                return KeyEndOfInput;
             }
             return key;
         }
@@ -89,11 +107,20 @@ class HeadlessDriver : public DisplayDriver {
     bool MessageBox(const char*, const char*) override { return false; }
 
     void Transcript(const char* line) override {
+        if (Muted()) return;
         std::fputs(line, TextOut());
         std::fputc('\n', TextOut());
     }
 
-    void ScreenDump() override { WriteScreenDump(TextOut()); }
+    void ScreenDump() override {
+        if (!Muted()) WriteScreenDump(TextOut());
+    }
+
+    bool StopRequested() override {
+        if (!play || !stopWanted.load(std::memory_order_relaxed)) return false;
+        play->end.stopped = true;
+        return true;
+    }
 
   private:
     std::deque<int> pending_;  // bytes read ahead while looking for a key name
@@ -105,7 +132,7 @@ class HeadlessDriver : public DisplayDriver {
             return b;
         }
         const int b = std::fgetc(KeysIn());
-        LogKeyByte(b);
+        NoteKeyByte(b);
         return b;
     }
 
@@ -154,6 +181,38 @@ class HeadlessDriver : public DisplayDriver {
 }  // namespace
 
 DisplayDriver* MakeHeadlessDriver() { return new HeadlessDriver; }
+
+namespace {
+std::unique_ptr<DisplayDriver> playDriver;  // a new one each play: no key read ahead is kept
+}  // namespace
+
+DisplayDriver* HeadlessPlayDriver() { return playDriver.get(); }
+
+void GfxBeginHeadlessPlay(FILE* keys, FILE* out) {
+    play = std::make_unique<InProcessPlay>();
+    playDriver = std::make_unique<HeadlessDriver>();
+    stopWanted = false;
+    keysIn = keys;
+    textOut = out;
+    // The screen starts as a new program's does: black, with no characters and no areas.
+    GfxScreenState& screen = GfxScreen();
+    std::lock_guard<std::mutex> hold(screen.lock);
+    std::fill(screen.pixels.begin(), screen.pixels.end(), GfxColour{0});
+    for (std::vector<GfxCell>& row : screen.cellRows) row.clear();
+    screen.areas.clear();
+}
+
+HeadlessPlayEnd GfxEndHeadlessPlay() {
+    HeadlessPlayEnd end;
+    if (play) end = std::move(play->end);
+    play.reset();
+    playDriver.reset();
+    keysIn = nullptr;
+    textOut = nullptr;
+    return end;
+}
+
+void GfxStopHeadlessPlay() { stopWanted = true; }
 
 void GfxSetHeadlessStreams(FILE* in, FILE* out) {
     keysIn = in;

@@ -56,6 +56,9 @@ class DisplayDriver {
 };
 
 DisplayDriver* MakeHeadlessDriver();
+// The headless driver of a play in process (GfxBeginHeadlessPlay), which then stands in for the
+// program's own driver; nullptr outside one.
+DisplayDriver* HeadlessPlayDriver();
 // The window: an SDL window natively, the page's canvas in a browser.
 DisplayDriver* MakeWindowDriver();
 
