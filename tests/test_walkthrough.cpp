@@ -2,6 +2,7 @@
 // at their time limit, and count the script lines they reach and run.
 #include "app/walkthrough.h"
 #include "app/workbench.h"
+#include "ui/gfx/gfx.h"
 
 #include <gtest/gtest.h>
 
@@ -249,6 +250,27 @@ TEST_F(Walkthroughs, PlayInThisProcessWithoutAChild) {
     EXPECT_EQ(umb::app::RunWalkthroughs(s), umb::app::ExitSuccess);
     EXPECT_EQ(ForksSoFar(), before);
     EXPECT_TRUE(fs::exists(dir / "game" / "game.coverage"));
+}
+
+// A game printing for ever in a play of this process is stopped when its transcript passes the
+// limit, rather than filling the memory the transcript is kept in; nothing more is kept after.
+TEST(HeadlessPlay, ATranscriptPastItsLimitStopsThePlay) {
+    char* text = nullptr;
+    size_t size = 0;
+    FILE* out = ::open_memstream(&text, &size);
+    FILE* keys = std::tmpfile();
+    ASSERT_TRUE(out != nullptr && keys != nullptr);
+    umb::gfx::GfxBeginHeadlessPlay(keys, out, 1000);
+    int lines = 0;
+    for (; lines < 1000 && !umb::gfx::GfxStopRequested(); ++lines)
+        umb::gfx::GfxTranscript("Round and round.");
+    const umb::gfx::HeadlessPlayEnd end = umb::gfx::GfxEndHeadlessPlay();
+    std::fclose(out);
+    EXPECT_TRUE(end.cut && end.stopped);
+    EXPECT_EQ(lines, 1000 / 17 + 1);  // the line that passed the limit is not kept
+    EXPECT_EQ(size, size_t{1000 / 17 * 17});
+    std::free(text);
+    std::fclose(keys);
 }
 
 // The first line names the source read: the game name is cut at its first point, so

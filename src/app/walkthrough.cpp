@@ -86,6 +86,7 @@ struct PlayResult {
     std::string errors;  // what the game wrote on standard error
     int status = 0;      // the status the program would have ended with
     bool timedOut = false;
+    bool cut = false;  // the transcript grew past its limit and the play was stopped
     double seconds = 0;
     int commands = 0;         // the key script's lines consumed
     std::string lastCommand;  // the last of them
@@ -239,6 +240,7 @@ int PlayInProcess(const fs::path& folder, const std::string& game, bool compiled
     const gfx::HeadlessPlayEnd end = gfx::GfxEndHeadlessPlay();
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.commands = end.lines;
+    result.cut = end.cut;
     result.lastCommand = end.lastLine;
     fs::current_path(before, ec);
     errors.End(result.errors);
@@ -499,6 +501,12 @@ int PlayForm(const Startup& s, TestRun& t, const Walkthrough& w, bool compiled, 
                   std::to_string(s.TimeoutSeconds) + " s after command " +
                   std::to_string(result.commands) + ": " + result.lastCommand + "\n";
         failed = true;
+    } else if (result.cut) {
+        report += "    " + std::string(form) + ": the transcript passed " +
+                  std::to_string(gfx::HeadlessPlayTranscriptLimit >> 20) +
+                  " MiB after command " + std::to_string(result.commands) + ": " +
+                  result.lastCommand + "; the game was stopped\n";
+        failed = true;
     } else if (result.status != 0 || !result.errors.empty()) {
         report += "    " + std::string(form) + ": the game ended with status " +
                   std::to_string(result.status) + "\n";
@@ -506,7 +514,7 @@ int PlayForm(const Startup& s, TestRun& t, const Walkthrough& w, bool compiled, 
         failed = true;
     }
     // A play stopped over its time limit counts nothing, as one that never ended.
-    if (counting && !result.timedOut) AddCoverage(counts, t.coverage);
+    if (counting && !result.timedOut && !result.cut) AddCoverage(counts, t.coverage);
     fs::remove_all(copy, ec);
     return 0;
 }

@@ -142,18 +142,23 @@ void GfxSetHeadlessEndKeys(const char* keys, size_t count);
 // Headless: the status the program ends with when the key script runs out, 0 until a file the
 // player asked for could not be written (a transcript on a full disk) sets 1.
 void GfxSetHeadlessEndStatus(int status);
+// A play's transcript is cut at this size: a runaway game that prints for ever is stopped there.
+constexpr size_t HeadlessPlayTranscriptLimit = size_t{16} << 20;
 // A key script played in this process (the walkthrough tests): from GfxBeginHeadlessPlay to
 // GfxEndHeadlessPlay the headless driver serves the game whatever driver the program runs
 // under, reading keys from keys and writing the transcript to out, on a screen as a new
 // program's. The end of the key script does not end the program: after the last screen dump the
 // driver shows nothing more and every key wait returns KeyEndOfInput at once, and the game ends.
 constexpr int KeyEndOfInput = 0x10000;  // past every key a script can name
-void GfxBeginHeadlessPlay(FILE* keys, FILE* out);
+// A transcript that passes transcriptLimit bytes stops the play (HeadlessPlayEnd::cut).
+void GfxBeginHeadlessPlay(FILE* keys, FILE* out,
+                          size_t transcriptLimit = HeadlessPlayTranscriptLimit);
 // How the play ended: whether the key script ran out, whether a stop was handed to the game,
 // and the key script's lines consumed, the last of them without its line break.
 struct HeadlessPlayEnd {
     bool inputEnded = false;
     bool stopped = false;
+    bool cut = false;  // the transcript reached HeadlessPlayTranscriptLimit: the play was stopped
     int lines = 0;
     std::string lastLine;
 };

@@ -29,6 +29,8 @@ struct InProcessPlay {
     HeadlessPlayEnd end;
     bool ended = false;  // the key script ran out: nothing more is shown
     std::string lineSoFar;
+    size_t written = 0;  // bytes of transcript so far
+    size_t limit = HeadlessPlayTranscriptLimit;
 };
 std::unique_ptr<InProcessPlay> play;
 std::atomic<bool> stopWanted{false};
@@ -108,6 +110,16 @@ class HeadlessDriver : public DisplayDriver {
 
     void Transcript(const char* line) override {
         if (Muted()) return;
+        if (play) {
+            // A game printing for ever must not fill the memory the transcript is kept in.
+            play->written += std::strlen(line) + 1;
+            if (play->written > play->limit) {
+                play->end.cut = true;
+                play->ended = true;
+                stopWanted = true;
+                return;
+            }
+        }
         std::fputs(line, TextOut());
         std::fputc('\n', TextOut());
     }
@@ -188,8 +200,9 @@ std::unique_ptr<DisplayDriver> playDriver;  // a new one each play: no key read 
 
 DisplayDriver* HeadlessPlayDriver() { return playDriver.get(); }
 
-void GfxBeginHeadlessPlay(FILE* keys, FILE* out) {
+void GfxBeginHeadlessPlay(FILE* keys, FILE* out, size_t transcriptLimit) {
     play = std::make_unique<InProcessPlay>();
+    play->limit = transcriptLimit;
     playDriver = std::make_unique<HeadlessDriver>();
     stopWanted = false;
     keysIn = keys;
