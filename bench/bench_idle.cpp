@@ -20,7 +20,7 @@ namespace {
 
 // The child: opens the screen, prints a line and waits for a key that never comes.
 int WaitForKey(int, char**) {
-    ScreenState s;
+    WindowState s;
     ScreenOpen(s);
     SelectArea(s, AreaMessages, ModeNewLine);
     PrintText(s, "Waiting for a key");

@@ -227,7 +227,7 @@ bool ReadWithLibpng(const char* path, Bytes& pixels) {
 
 // Compares the picture area with libpng's pixels, RGBA ones laid over the background as the
 // program does; returns the number of differing pixels.
-int Differences(const ScreenState& s, const Bytes& pixels) {
+int Differences(const WindowState& s, const Bytes& pixels) {
     GfxSelectSurface(nullptr);
     const bool alpha = pixels.size() == size_t{PictureWidth} * PictureHeight * 4;
     const size_t step = alpha ? 4 : 3;
@@ -247,7 +247,7 @@ int Differences(const ScreenState& s, const Bytes& pixels) {
 }
 
 // Times one picture file both ways, best of Runs, alternating; returns false when a run failed.
-bool Measure(ScreenState& s, const char* label, const std::string& path) {
+bool Measure(WindowState& s, const char* label, const std::string& path) {
     double ours = 1e30;
     double theirs = 1e30;
     Bytes pixels;
@@ -280,7 +280,7 @@ bool Measure(ScreenState& s, const char* label, const std::string& path) {
 int main() {
     GfxUseHeadless(true);
     GfxOpenScreen();
-    ScreenState s;
+    WindowState s;
     s.Background = {32, 32, 136};  // transparent pixels lie over a colour, not black
 
     const std::string base =

@@ -3,6 +3,7 @@
 #include "compiler/compiler.h"
 #include "engine/engine.h"
 #include "maxsource.h"
+#include "ui/screen.h"
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -874,7 +875,7 @@ bool Measure(const std::string& dir, Game& g, const Options& opt) {
 // A game compiled in memory, played headless with its output thrown away.
 struct InProcessGame {
     umb::db::GameDatabase db;
-    umb::ui::ScreenState screen;
+    umb::ui::WindowState screen;
     umb::engine::Game g;
 };
 
@@ -894,7 +895,7 @@ bool CompileInProcess(InProcessGame& game, const std::string& source, FILE* sink
     if (umb::compiler::CompileSource(c, source.data(), source.size(), "bench.adv") != 0)
         return false;
     game.g.Db = &game.db;
-    game.g.Screen = &game.screen;
+    game.g.Front = {&umb::ui::WindowFrontEnd, &game.screen};
     umb::engine::OpenGameScreen(game.g);
     return true;
 }
@@ -908,10 +909,11 @@ double PlayInProcess(InProcessGame& game, const std::vector<std::string>& comman
     umb::engine::Game& g = game.g;
     g.Undo.enabled = keep;
     NewGame(g);
-    int result = TurnNoTime;
+    TurnResult result = TurnResult::NoTime;
     const double start = CpuMsNow();
     for (size_t i = 0; i < count && i < commands.size(); ++i) {
-        if (result != TurnNoTime && RunEvents(g, ScriptMode::Normal) == -1) NewGame(g);
+        if (result != TurnResult::NoTime && RunEvents(g, ScriptMode::Normal) == EventsResult::Quit)
+            NewGame(g);
         DescribeLocation(g, g.CurrentLocation);
         char line[InputLineLength + 1];
         std::snprintf(line, sizeof line, "%s", commands[i].c_str());
@@ -919,9 +921,9 @@ double PlayInProcess(InProcessGame& game, const std::vector<std::string>& comman
         ParseInput(g, line, &verb, &noun, &noun2, &noun3);
         BeginUndoStep(g);
         result = RunActions(g, verb, noun, noun2, noun3);
-        if (result == TurnQuit) {
+        if (result == TurnResult::Quit) {
             NewGame(g);
-            result = TurnNoTime;
+            result = TurnResult::NoTime;
         }
     }
     return CpuMsNow() - start;

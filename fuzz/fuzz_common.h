@@ -5,6 +5,7 @@
 #include "compiler/compiler.h"
 #include "db/gamefile.h"
 #include "engine/engine.h"
+#include "ui/screen.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -100,7 +101,7 @@ inline std::string GameState(const Game& g) {
 // The adventure the engine targets play, on the headless screen, in a folder of its own.
 struct FuzzGame {
     GameDatabase db;
-    ScreenState screen;
+    WindowState screen;
     Game g;
 };
 
@@ -109,7 +110,7 @@ inline void FuzzStartGame(FuzzGame& f) {
     FuzzLoadAdventure(f.db, "play.adv");
     FuzzHeadless(f.db);
     f.g.Db = &f.db;
-    f.g.Screen = &f.screen;
+    f.g.Front = {&WindowFrontEnd, &f.screen};
     f.g.GameName = "fuzz";
     OpenGameScreen(f.g);
 }

@@ -10,7 +10,7 @@
 
 namespace {
 
-ScreenState screen;
+WindowState screen;
 
 // Copies the screen into out, whose memory is kept from run to run (fresh pages cost more than
 // the copy).

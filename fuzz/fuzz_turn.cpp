@@ -22,8 +22,8 @@ bool PlayTurn(char* line) {
     FuzzCheck(verb >= 0 && noun >= 0 && noun2 >= 0 && noun3 >= 0, "ParseInput sets every word");
     const int result = RunActions(g, verb, noun, noun2, noun3);
     FuzzCheck(g.CarriedCount == ExpectedCarried(g), "CarriedCount after the action runner");
-    if (result == TurnQuit) return false;
-    const int events = result == TurnNoTime ? 0 : RunEvents(g, ScriptMode::Normal);
+    if (result == TurnResult::Quit) return false;
+    const int events = result == TurnResult::NoTime ? 0 : RunEvents(g, ScriptMode::Normal);
     FuzzCheck(g.CarriedCount == ExpectedCarried(g), "CarriedCount after the event runner");
     if (events == -1) return false;
     DescribeLocation(g, g.CurrentLocation);

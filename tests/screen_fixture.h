@@ -28,7 +28,7 @@ class ScreenTest : public ::testing::Test {
         AddVar("score", -5);
         AddVar("treasures", 7);  // kept as "treasure": names count on 8 letters
         game.Db = &db;
-        game.Screen = &s;
+        game.Front = {&WindowFrontEnd, &s};
     }
 
     void TearDown() override { io.Close(); }
@@ -91,13 +91,28 @@ class ScreenTest : public ::testing::Test {
         return row;
     }
 
+    // Gives the screen the game's colours, as the window takes them when it opens.
+    void UseGameColours() {
+        const GameLook look = LookOf(db);
+        s.Background = look.background;
+        s.Foreground = look.foreground;
+    }
+
+    // Prints the author's text, its marks expanded as the game expands them, into the current
+    // area under the current mode.
+    int PrintGameText(const char* text) {
+        char buffer[WorkBufferSize];
+        ExpandText(db, text, buffer);
+        return PrintText(s, buffer);
+    }
+
     void Print(int area, int mode, const char* text) {
         SelectArea(s, area, mode);
         PrintText(s, text);
     }
 
     GameDatabase db;
-    ScreenState s;
+    WindowState s;
     Game game;  // the game that hands the screen its texts and settings
     HeadlessStreams io;
 };

@@ -1,6 +1,7 @@
 // test_conditions_actions.cpp - condition lines, action lines and the message-area text operations.
 #include "engine/engine.h"
 #include "headless_streams.h"
+#include "ui/screen.h"
 
 #include <gtest/gtest.h>
 
@@ -67,7 +68,7 @@ class Statements : public ::testing::Test {
         db.Shows[1] = ShowRecord{Text("A view"), Text("view.png")};
         db.Shows[2] = ShowRecord{Text("No picture"), NoText};
         g.Db = &db;
-        g.Screen = &screen;
+        g.Front = {&WindowFrontEnd, &screen};
         OpenGameScreen(g);
         g.CurrentLocation = 1;
         g.CarriedCount = 2;
@@ -79,13 +80,13 @@ class Statements : public ::testing::Test {
     void Keys(const char* k) { io.SetKeys(k); }
     // mode is a ScriptMode by its number: 0 normal, 1 begin, 2 continued.
     int Eval(const std::vector<Slot>& slots, int verb = 0, int noun = 0, int mode = 0) {
-        return EvalCondition(g, Line(KindIf, slots), verb, noun, 0, 0,
-                             static_cast<ScriptMode>(mode));
+        return static_cast<int>(
+            EvalCondition(g, Line(KindIf, slots), verb, noun, 0, 0, static_cast<ScriptMode>(mode)));
     }
     // Runs an action line and checks that CarriedCount still counts the named objects carried or
     // worn.
-    int Run(const std::vector<Slot>& slots) {
-        const int result = ExecActionLine(g, Line(KindAction, slots));
+    ActResult Run(const std::vector<Slot>& slots) {
+        const ActResult result = ExecActionLine(g, Line(KindAction, slots));
         int carried = 0;
         for (int i = 0; i <= db.LastObject; ++i) {
             const int16_t place = ObjectLocation(g, i);
@@ -103,7 +104,7 @@ class Statements : public ::testing::Test {
     std::string BottomMessage() { return Row(AreaMessages, Areas[AreaMessages].y2 - LineHeight); }
 
     GameDatabase db;
-    ScreenState screen;
+    WindowState screen;
     Game g;
     HeadlessStreams io;
 };
@@ -157,9 +158,11 @@ TEST_F(Statements, ConditionStatements) {
             << "case " << i;
     EXPECT_EQ(EvalCondition(g, Line(KindIf, {{'2', 7}, {'3', 8}, {'y', 8}}), 0, 0, 7, 8,
                             ScriptMode::Normal),
-              1);
-    EXPECT_EQ(EvalCondition(g, Line(KindIf, {{'y', 5}}), 0, 1, 2, 3, ScriptMode::Normal), 0);
-    EXPECT_EQ(EvalCondition(g, Line(KindIf, {{'2', 7}}), 0, 7, 0, 0, ScriptMode::Normal), 0);
+              CondResult::Holds);
+    EXPECT_EQ(EvalCondition(g, Line(KindIf, {{'y', 5}}), 0, 1, 2, 3, ScriptMode::Normal),
+              CondResult::Fails);
+    EXPECT_EQ(EvalCondition(g, Line(KindIf, {{'2', 7}}), 0, 7, 0, 0, ScriptMode::Normal),
+              CondResult::Fails);
     g.CarriedCount = 5;
     EXPECT_EQ(Eval({{'f'}}), 0);
 }
@@ -238,7 +241,7 @@ TEST_F(Statements, DarknessFollowsLightStateFlagsAndLamps) {
 }
 
 TEST_F(Statements, ObjectMovesKeepTheCarriedCount) {
-    EXPECT_EQ(Run({{'a', 7}, {'c', 3}, {'c', 4}}), ActNormal);
+    EXPECT_EQ(Run({{'a', 7}, {'c', 3}, {'c', 4}}), ActResult::Normal);
     EXPECT_EQ(ObjectLocation(g, 3), 7);
     EXPECT_EQ(ObjectLocation(g, 4), 1);
     Run({{'g', 2}, {'g', 2}, {'w', 6}, {-'d', 6}});
@@ -330,12 +333,12 @@ TEST_F(Statements, WritesToNumbersThatNameNothingAreIgnored) {
 }
 
 TEST_F(Statements, LineResultsAndTexts) {
-    EXPECT_EQ(Run({{'q'}, {'m', 2}}), ActQuit);
+    EXPECT_EQ(Run({{'q'}, {'m', 2}}), ActResult::Quit);
     EXPECT_EQ(BottomMessage(), "Hello there");
-    EXPECT_EQ(Run({{'h'}, {'o'}}), ActContinue);
-    EXPECT_EQ(Run({{'o'}, {'}'}}), ActBreak);
-    EXPECT_EQ(Run({{'}'}, {'h'}}), ActHalt);
-    EXPECT_EQ(Run({{-'h'}, {-'q'}}), ActNormal);
+    EXPECT_EQ(Run({{'h'}, {'o'}}), ActResult::Continue);
+    EXPECT_EQ(Run({{'o'}, {'}'}}), ActResult::Break);
+    EXPECT_EQ(Run({{'}'}, {'h'}}), ActResult::Halt);
+    EXPECT_EQ(Run({{-'h'}, {-'q'}}), ActResult::Normal);
     PrintSysmsg(g, 8);
     EXPECT_EQ(BottomMessage(), "Something is missing");
     PrintMessage(g, 1);  // defined by nobody

@@ -3,6 +3,7 @@
 #include "engine/engine.h"
 #include "headless_streams.h"
 #include "temp_folder.h"
+#include "ui/screen.h"
 
 #include <gtest/gtest.h>
 
@@ -26,10 +27,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
-Game PlayerGame(GameDatabase* db, ScreenState* screen, int16_t location, int16_t carried) {
+Game PlayerGame(GameDatabase* db, WindowState* screen, int16_t location, int16_t carried) {
     Game g;
     g.Db = db;
-    g.Screen = screen;
+    g.Front = {&WindowFrontEnd, screen};
     g.GameName = "castle";
     g.CurrentLocation = location;
     g.CarriedCount = carried;
@@ -78,7 +79,7 @@ class Engine : public ::testing::Test {
     void Reset() {
         TearDown();
         db = GameDatabase{};
-        screen = ScreenState{};
+        screen = WindowState{};
         SetUp();
     }
 
@@ -101,7 +102,7 @@ class Engine : public ::testing::Test {
     static std::string LastMessage() { return Row(AreaMessages, -1); }
 
     GameDatabase db;
-    ScreenState screen;
+    WindowState screen;
     Game g;
     HeadlessStreams io;
 };
@@ -151,7 +152,7 @@ TEST_F(Engine, DescriptionShowsObjectsAndOpenExitsInOrder) {
     db.Locations[1].exits[3] = 2;
     SetExitOverride(g, 1, 4, 0);  // closed by the game
     SetExitOverride(g, 1, 2, 1);  // opened by the game
-    EXPECT_EQ(DescribeLocation(g, 1), 0);
+    EXPECT_TRUE(DescribeLocation(g, 1));
     EXPECT_EQ(Row(AreaTitle, 0), "Hall");
     EXPECT_EQ(Row(AreaTitle, -1), "Score 0");
     EXPECT_EQ(Row(AreaDescription, 0), "A big hall.");
@@ -160,32 +161,32 @@ TEST_F(Engine, DescriptionShowsObjectsAndOpenExitsInOrder) {
 
     // No objects, no exit list, no headings; undefined headings are empty.
     db.ShowExits = 0;
-    EXPECT_EQ(DescribeLocation(g, 2), 0);
+    EXPECT_TRUE(DescribeLocation(g, 2));
     EXPECT_EQ(Row(AreaDescription, 1), "You see: coin.");
     EXPECT_EQ(Row(AreaDescription, 2), "");
     MoveObject(g, 4, 0);
     db.ShowExits = 1;
     db.Sysmsg[19] = NoText;
-    EXPECT_EQ(DescribeLocation(g, 2), 0);
+    EXPECT_TRUE(DescribeLocation(g, 2));
     EXPECT_EQ(Row(AreaDescription, 1), " south.");
     EXPECT_EQ(Row(AreaDescription, 2), "");
 
     // A location without a name draws nothing.
     GrowLocations(db, 3);
-    EXPECT_EQ(DescribeLocation(g, 3), -1);
+    EXPECT_FALSE(DescribeLocation(g, 3));
     EXPECT_EQ(Row(AreaTitle, 0), "Yard");
 }
 
 TEST_F(Engine, DarkLocationShowsTheDarknessLocationUnlessALightIsWithThePlayer) {
     SetLight(g, 1, Unset);
     db.Locations[1].flags = LocDark;
-    EXPECT_EQ(DescribeLocation(g, 1), 0);
+    EXPECT_TRUE(DescribeLocation(g, 1));
     EXPECT_EQ(Row(AreaTitle, 0), "Darkness");
     EXPECT_EQ(Row(AreaDescription, 0), "It is pitch dark.");
     EXPECT_EQ(Row(AreaDescription, 1), "");
 
     db.Objects[3].attributes |= AttrLight;  // the cloak, carried
-    EXPECT_EQ(DescribeLocation(g, 1), 0);
+    EXPECT_TRUE(DescribeLocation(g, 1));
     EXPECT_EQ(Row(AreaTitle, 0), "Hall");
     EXPECT_EQ(Row(AreaDescription, 1), "You see: lamp, statue, coin.");
 
@@ -193,10 +194,7 @@ TEST_F(Engine, DarkLocationShowsTheDarknessLocationUnlessALightIsWithThePlayer) 
     db.Locations[0].name = NoText;
     for (const int16_t attributes : {int16_t{0}, AttrLight}) {
         db.Objects[3].attributes = attributes;
-        SelectArea(screen, AreaDescription, ModeClearArea);
-        PrintText(screen, nullptr);
-        SelectArea(screen, AreaDescription, ModeFlow);
-        ListContents(g, 1);
+        DescribeLocation(g, 1, true);
         EXPECT_EQ(Row(AreaDescription, 0), "");
     }
 }
@@ -213,12 +211,12 @@ TEST_F(Engine, InventoryAndExamineTexts) {
     EXPECT_EQ(LastMessage(), "You carry:");
 
     db.Objects[1].description = Text("A brass lamp.");
-    EXPECT_EQ(ExamineObject(g, 1), 0);
+    EXPECT_TRUE(ExamineObject(g, 1));
     EXPECT_EQ(LastMessage(), "A brass lamp.");
-    EXPECT_EQ(ExamineObject(g, 2), 0);
+    EXPECT_TRUE(ExamineObject(g, 2));
     EXPECT_EQ(LastMessage(), "Plain.");
-    EXPECT_EQ(ExamineObject(g, 0), -1);
-    EXPECT_EQ(ExamineObject(g, 500), -1);
+    EXPECT_FALSE(ExamineObject(g, 0));
+    EXPECT_FALSE(ExamineObject(g, 500));
 
     // A list longer than its buffer is cut.
     std::string full = "You carry: ";
@@ -268,7 +266,7 @@ TEST_F(Engine, BuiltinObjectCommandsAndMoves) {
     for (const Case& c : cases) {
         Reset();
         if (c.setup) c.setup(g);
-        EXPECT_EQ(BuiltinCommand(g, c.verb, c.noun), c.result) << c.what;
+        EXPECT_EQ(static_cast<int>(BuiltinCommand(g, c.verb, c.noun)), c.result) << c.what;
         EXPECT_EQ(LastMessage(), c.message) << c.what;
         EXPECT_EQ(ObjectLocation(g, c.object), c.where) << c.what;
         EXPECT_EQ(g.CarriedCount, c.carried) << c.what;
@@ -278,22 +276,22 @@ TEST_F(Engine, BuiltinObjectCommandsAndMoves) {
 
 TEST_F(Engine, QuitAndRestorePrompts) {
     Keys("xn");
-    EXPECT_EQ(BuiltinCommand(g, 23, 0), TurnNoTime);
+    EXPECT_EQ(BuiltinCommand(g, 23, 0), TurnResult::NoTime);
     Keys("yn");
-    EXPECT_EQ(BuiltinCommand(g, 23, 0), TurnQuit);
+    EXPECT_EQ(BuiltinCommand(g, 23, 0), TurnResult::Quit);
     EXPECT_EQ(LastMessage(), "Save first?n");
     // A save asked for and not made keeps the game: no slot chosen, or a save that failed.
     Keys("yy{esc}");
-    EXPECT_EQ(BuiltinCommand(g, 23, 0), TurnNoTime);
+    EXPECT_EQ(BuiltinCommand(g, 23, 0), TurnResult::NoTime);
     EXPECT_EQ(LastMessage(), "Save slot?");
     g.GameName = "no/such/folder/castle";
     Keys("yy5");
-    EXPECT_EQ(BuiltinCommand(g, 23, 0), TurnNoTime);
+    EXPECT_EQ(BuiltinCommand(g, 23, 0), TurnResult::NoTime);
     EXPECT_EQ(LastMessage(), "Bad file.");
     EXPECT_TRUE(AllKeysUsed());
 
     Keys("{esc}");  // a cancelled restore still redraws the location
-    EXPECT_EQ(BuiltinCommand(g, 22, 0), TurnNoTime);
+    EXPECT_EQ(BuiltinCommand(g, 22, 0), TurnResult::NoTime);
     EXPECT_EQ(Row(AreaTitle, 0), "Hall");
     EXPECT_TRUE(AllKeysUsed());
 }
@@ -481,16 +479,16 @@ TEST_F(SaveFiles, SaveThenRestoreBringsTheStateBack) {
     SetLight(g, 2, 0);
     const std::string saved = BuildSavedGame(g);
     Keys("3{esc}23");
-    EXPECT_EQ(SaveGame(g), 0);
+    EXPECT_TRUE(SaveGame(g));
     EXPECT_EQ(Read("castle.sv3"), saved);
-    EXPECT_EQ(SaveGame(g), -1);  // Escape: nothing written
+    EXPECT_FALSE(SaveGame(g));  // Escape: nothing written
     MoveObject(g, 1, 2);
     SetVar(g, 2, 0);
     g.CurrentLocation = 2;
-    EXPECT_EQ(RestoreGame(g), -1);  // slot 2 was never saved
+    EXPECT_FALSE(RestoreGame(g));  // slot 2 was never saved
     EXPECT_EQ(LastMessage(), "Bad file.");
     EXPECT_EQ(g.CurrentLocation, 2);
-    EXPECT_EQ(RestoreGame(g), 0);
+    EXPECT_TRUE(RestoreGame(g));
     EXPECT_EQ(BuildSavedGame(g), saved);
     EXPECT_EQ(g.CarriedCount, 3);
     EXPECT_TRUE(AllKeysUsed());
@@ -506,9 +504,9 @@ TEST_F(SaveFiles, SavedGamesLieBesideAGameInAFolder) {
     // A temporary file left by a save that was cut short is replaced, not added to.
     std::ofstream("tales/deep/cavern1.sv4.tmp") << "cut short";
     Keys("44");
-    ASSERT_EQ(SaveGame(g), 0);
+    ASSERT_TRUE(SaveGame(g));
     EXPECT_EQ(Read("tales/deep/cavern1.sv4"), saved);
-    ASSERT_EQ(SaveGame(g), 0);
+    ASSERT_TRUE(SaveGame(g));
     const auto entries = [](const char* dir) {
         std::vector<std::string> names;
         for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename());
@@ -520,29 +518,29 @@ TEST_F(SaveFiles, SavedGamesLieBesideAGameInAFolder) {
     MoveObject(g, 1, 2);
     SetVar(g, 2, 0);
     Keys("4");
-    ASSERT_EQ(RestoreGame(g), 0);
+    ASSERT_TRUE(RestoreGame(g));
     EXPECT_EQ(BuildSavedGame(g), saved);
     EXPECT_TRUE(AllKeysUsed());
 }
 
 TEST_F(SaveFiles, FailedSaveKeepsTheEarlierFileAndBadFilesAreRefused) {
     Keys("1111");
-    ASSERT_EQ(SaveGame(g), 0);
+    ASSERT_TRUE(SaveGame(g));
     const std::string earlier = Read("castle.sv1");
     MoveObject(g, 1, Carried);
     fs::create_directory(TempPathFor("castle.sv1"));  // the temporary file cannot be made
-    EXPECT_EQ(SaveGame(g), -1);
+    EXPECT_FALSE(SaveGame(g));
     EXPECT_EQ(LastMessage(), "Bad file.");
     EXPECT_EQ(Read("castle.sv1"), earlier);
 
     std::ofstream("castle.sv1", std::ios::binary) << earlier.substr(0, earlier.size() - 2);
     const std::string now = BuildSavedGame(g);
-    EXPECT_EQ(RestoreGame(g), -1);
+    EXPECT_FALSE(RestoreGame(g));
     EXPECT_EQ(LastMessage(), "Bad file.");
     EXPECT_EQ(BuildSavedGame(g), now);
     fs::remove("castle.sv1");
     fs::create_directory("castle.sv1");  // a slot that cannot be read
-    EXPECT_EQ(RestoreGame(g), -1);
+    EXPECT_FALSE(RestoreGame(g));
     EXPECT_EQ(BuildSavedGame(g), now);
     EXPECT_TRUE(AllKeysUsed());
 }

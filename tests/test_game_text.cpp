@@ -27,7 +27,7 @@ TEST_F(GameText, ExpandsVariables) {
     EXPECT_EQ(buf[2046], '-');
     Open();
     SelectArea(s, AreaMessages, ModeNewLine);
-    PrintGameText(game, longText.c_str());
-    PrintGameText(game, "Score: %score%");
+    PrintGameText(longText.c_str());
+    PrintGameText("Score: %score%");
     EXPECT_EQ(MessageLine(0), "Score: -5");
 }

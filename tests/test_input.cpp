@@ -11,18 +11,18 @@ TEST_F(ScreenTest, KeyScriptReadsBytesAndNamedKeys) {
     EXPECT_EQ(Output(), "");
 }
 
-using ScreenDeathTest = ScreenTest;
-
 // Each {screen} shows the screen as it is when the game next asks for a key; the end of the
-// keys shows it once more and ends the play.
-TEST_F(ScreenDeathTest, ScreenDumpsComeWhenTheGameAsksForAKey) {
+// keys shows it once more and ends the play: every key wait after it ends at once, showing
+// nothing more.
+TEST_F(ScreenTest, ScreenDumpsComeWhenTheGameAsksForAKey) {
     Open("a{screen}{screen}");
     FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);
     GfxSetHeadlessStreams(io.keys, file);
     EXPECT_EQ(GfxReadKey(), 'a');
     Print(AreaMessages, ModeNewLine, "last words");
-    EXPECT_EXIT(GfxReadKey(), testing::ExitedWithCode(0), "");
+    EXPECT_EQ(GfxReadKey(), KeyEndOfInput);
+    EXPECT_EQ(GfxReadKey(), KeyEndOfInput);
     std::rewind(file);
     std::string written;
     for (int c; (c = std::fgetc(file)) != EOF;) written.push_back(static_cast<char>(c));
@@ -79,32 +79,32 @@ TEST_F(ScreenTest, AskChoiceLimitsTheDigitsAndEscape) {
 
 TEST_F(ScreenTest, HistoryReachesFifteenLinesBackAndEndsEmptyForward) {
     char buf[HistoryLineSize];
-    EXPECT_EQ(HistoryBack(s, buf), 0);
+    EXPECT_EQ(HistoryBack(s.History, buf), 0);
     EXPECT_STREQ(buf, "");
-    for (int i = 1; i <= 16; ++i) HistoryAdd(s, ("line " + std::to_string(i)).c_str());
+    for (int i = 1; i <= 16; ++i) HistoryAdd(s.History, ("line " + std::to_string(i)).c_str());
     for (int i = 16; i >= 2; --i) {
-        HistoryBack(s, buf);
+        HistoryBack(s.History, buf);
         EXPECT_EQ(std::string(buf), "line " + std::to_string(i));
     }
-    EXPECT_EQ(HistoryBack(s, buf), 6);
+    EXPECT_EQ(HistoryBack(s.History, buf), 6);
     EXPECT_STREQ(buf, "line 2");
     for (int i = 3; i <= 16; ++i) {
-        HistoryForward(s, buf);
+        HistoryForward(s.History, buf);
         EXPECT_EQ(std::string(buf), "line " + std::to_string(i));
     }
-    EXPECT_EQ(HistoryForward(s, buf), 0);
-    EXPECT_EQ(HistoryForward(s, buf), 0);
-    HistoryAdd(s, std::string(200, 'z').c_str());
-    EXPECT_EQ(HistoryBack(s, buf), 127);
-    HistoryClear(s);
-    EXPECT_EQ(HistoryBack(s, buf), 0);
+    EXPECT_EQ(HistoryForward(s.History, buf), 0);
+    EXPECT_EQ(HistoryForward(s.History, buf), 0);
+    HistoryAdd(s.History, std::string(200, 'z').c_str());
+    EXPECT_EQ(HistoryBack(s.History, buf), 127);
+    s.History = InputHistory{};
+    EXPECT_EQ(HistoryBack(s.History, buf), 0);
 }
 
 TEST_F(ScreenTest, ReadLineEditsWithinTheWidthOfTheLine) {
     Open("abc{bs}d\n{bs}x{esc}{329}\n" + std::string(100, 'a') + "\n" + std::string(100, 'b') +
          "\n");
     char line[128];
-    EXPECT_EQ(ReadGameLine(game, line, 127), 0);
+    EXPECT_EQ(ReadGameLine(game, line, 127), LineResult::Typed);
     EXPECT_STREQ(line, "abd");
     ReadGameLine(game, line, 127);
     EXPECT_STREQ(line, "x");
@@ -147,19 +147,20 @@ TEST_F(ScreenTest, ReadLineShowsTheLineExactlyAsTyped) {
 TEST_F(ScreenTest, ReadLineHandsUpCtrlZ) {
     Open("get co{undo}in\n{up}{up}\n\x1alook{undo}");
     char line[128];
-    EXPECT_EQ(ReadGameLine(game, line, 127), LineUndo);
+    EXPECT_EQ(ReadGameLine(game, line, 127), LineResult::Undo);
     EXPECT_STREQ(line, "");
     EXPECT_EQ(MessageLine(0), ">undo");
-    EXPECT_EQ(ReadGameLine(game, line, 127), LineTyped);
+    EXPECT_EQ(ReadGameLine(game, line, 127), LineResult::Typed);
     EXPECT_STREQ(line, "get coin");
     EXPECT_EQ(MessageLine(0), ">get coin");
-    EXPECT_EQ(ReadGameLine(game, line, 127), LineTyped);
-    EXPECT_STREQ(line, "get coin");                      // the oldest line of the history
-    EXPECT_EQ(ReadGameLine(game, line, 127), LineUndo);  // the key's own code in a key script
-    EXPECT_STREQ(s.KeptLine, "");                        // nothing half typed: nothing kept
-    EXPECT_EQ(ReadGameLine(game, line, 127), LineUndo);
+    EXPECT_EQ(ReadGameLine(game, line, 127), LineResult::Typed);
+    EXPECT_STREQ(line, "get coin");  // the oldest line of the history
+    EXPECT_EQ(ReadGameLine(game, line, 127),
+              LineResult::Undo);   // the key's own code in a key script
+    EXPECT_STREQ(s.KeptLine, "");  // nothing half typed: nothing kept
+    EXPECT_EQ(ReadGameLine(game, line, 127), LineResult::Undo);
     EXPECT_STREQ(s.KeptLine, "look");
-    FrontNewGame(s);
+    FrontNewGame(game);
     EXPECT_STREQ(s.KeptLine, "");
 }
 
@@ -194,7 +195,7 @@ TEST_F(ScreenTest, ReadLineTakesEveryCharacterOfTheCodePage) {
     Open(keys);
     char line[128];
     for (const auto& c : cases) {
-        EXPECT_EQ(ReadGameLine(game, line, 127), LineTyped);
+        EXPECT_EQ(ReadGameLine(game, line, 127), LineResult::Typed);
         EXPECT_EQ(std::string(line), c.line) << c.keys;
         EXPECT_EQ(MessageLine(0), ">" + c.line) << c.keys;
     }
@@ -228,7 +229,10 @@ TEST_F(ScreenTest, GameWithAnAccentedVerbIsWonFromAKeyScript) {
         c.Out = io.out;
         EXPECT_EQ(umb::compiler::CompileSource(c, source.data(), source.size(), "game.adv"), 0);
         io.SetKeys(keys);
-        EXPECT_EQ(PlayGames(db, "game", false), PlayEnded);
+        WindowState window;
+        PlayView view;
+        view.Front = {&WindowFrontEnd, &window};
+        EXPECT_EQ(PlayGames(db, "game", false, nullptr, view), PlayResult::Ended);
         EXPECT_TRUE(io.AllKeysUsed());
         EXPECT_NE(Output().find(">l\x8Ave anchor\nThe anchor rises: you have won!\n"),
                   std::string::npos)

@@ -304,12 +304,19 @@ std::vector<GfxColour> ExpectedImage(const RawPicture& p) {
 class PictureTest : public ::testing::Test {
   protected:
     GameDatabase db;
-    ScreenState s;
+    WindowState s;
     Game g;  // the game whose picture texts and image path DisplayGamePicture resolves
     std::string dir;
     const GfxColour background = GfxColourFromRgb(32, 32, 136);  // colour 1
     const GfxColour text = GfxColourFromRgb(208, 208, 64);       // colour 14
     const GfxColour paint = GfxColourFromRgb(1, 2, 3);           // what was on the screen before
+
+    // Gives the screen the game's colours, as the window takes them when it opens.
+    void UseGameColours() {
+        const GameLook look = LookOf(db);
+        s.Background = look.background;
+        s.Foreground = look.foreground;
+    }
 
     void SetUp() override {
         GfxUseHeadless(true);
@@ -318,8 +325,8 @@ class PictureTest : public ::testing::Test {
         db.BgColor = 1;
         db.FgColor = 14;
         g.Db = &db;
-        g.Screen = &s;
-        UseGameColours(g);
+        g.Front = {&WindowFrontEnd, &s};
+        UseGameColours();
         s.BackgroundColour = background;
         s.TextColour = text;
         std::string pattern = (std::filesystem::temp_directory_path() / "umb-pic-XXXXXX").string();
@@ -593,8 +600,8 @@ TEST_F(PictureTest, RefusedFilesLeaveTheScreenAndDisplayBlanksTheFramedArea) {
         EXPECT_STREQ(why, c.why);
         EXPECT_TRUE(Untouched());
         const std::string name = Save(c.bytes);
-        EXPECT_EQ(DisplayGamePicture(g, Store(name)), -1);
-        EXPECT_EQ(std::string(s.PictureFailure), "picture " + name + ": " + c.why);
+        EXPECT_EQ(DisplayGamePicture(g, Store(name)), PictureResult::Blanked);
+        EXPECT_EQ(std::string(g.PictureFailure), "picture " + name + ": " + c.why);
         ExpectBlankAndFramed();
     }
     Paint();
@@ -603,8 +610,8 @@ TEST_F(PictureTest, RefusedFilesLeaveTheScreenAndDisplayBlanksTheFramedArea) {
     EXPECT_STREQ(why, "file not found");
     EXPECT_EQ(LoadPicture(s, dir.c_str(), 0, 0), -2);  // a directory reads as nothing
     EXPECT_TRUE(Untouched());
-    EXPECT_EQ(DisplayGamePicture(g, Store(dir + "/missing.png")), -1);
-    EXPECT_EQ(std::string(s.PictureFailure), "picture " + dir + "/missing.png: file not found");
+    EXPECT_EQ(DisplayGamePicture(g, Store(dir + "/missing.png")), PictureResult::Blanked);
+    EXPECT_EQ(std::string(g.PictureFailure), "picture " + dir + "/missing.png: file not found");
     ExpectBlankAndFramed();
     // A short reason buffer gets what fits.
     char shortWhy[5];
@@ -750,46 +757,46 @@ TEST_F(PictureTest, DisplayLoadsAPictureOncePerTextAndBlanksWithoutOne) {
 
     // No picture at the start is the same text as none asked for yet: nothing changes.
     Paint();
-    EXPECT_EQ(DisplayGamePicture(g, NoText), 0);
+    EXPECT_EQ(DisplayGamePicture(g, NoText), PictureResult::Shown);
     EXPECT_TRUE(Untouched());
 
     const TextRef hall = Store("hall.png");
-    EXPECT_EQ(DisplayGamePicture(g, hall), 0);
+    EXPECT_EQ(DisplayGamePicture(g, hall), PictureResult::Shown);
     EXPECT_EQ(ShownRows(p), PictureHeight);
     Paint();
-    EXPECT_EQ(DisplayGamePicture(g, hall), 0);
+    EXPECT_EQ(DisplayGamePicture(g, hall), PictureResult::Shown);
     EXPECT_TRUE(Untouched());
     // The same characters in another text count as a new picture.
-    EXPECT_EQ(DisplayGamePicture(g, Store("hall.png")), 0);
+    EXPECT_EQ(DisplayGamePicture(g, Store("hall.png")), PictureResult::Shown);
     EXPECT_EQ(ShownRows(p), PictureHeight);
 
-    EXPECT_STREQ(s.PictureFailure, "");
+    EXPECT_STREQ(g.PictureFailure, "");
     Paint();
     const TextRef cellar = Store("cellar.png");
-    EXPECT_EQ(DisplayGamePicture(g, cellar), -1);
-    EXPECT_STREQ(s.PictureFailure, "picture cellar.png: file not found");
+    EXPECT_EQ(DisplayGamePicture(g, cellar), PictureResult::Blanked);
+    EXPECT_STREQ(g.PictureFailure, "picture cellar.png: file not found");
     ExpectBlankAndFramed();
     // Asked for again, the failed picture is neither tried nor named again.
-    EXPECT_EQ(DisplayGamePicture(g, cellar), 0);
-    EXPECT_STREQ(s.PictureFailure, "");
+    EXPECT_EQ(DisplayGamePicture(g, cellar), PictureResult::Shown);
+    EXPECT_STREQ(g.PictureFailure, "");
     Paint();
-    EXPECT_EQ(DisplayGamePicture(g, Store("")), -1);
-    EXPECT_STREQ(s.PictureFailure, "");  // no picture is no failure
+    EXPECT_EQ(DisplayGamePicture(g, Store("")), PictureResult::Blanked);
+    EXPECT_STREQ(g.PictureFailure, "");  // no picture is no failure
     ExpectBlankAndFramed();
     Paint();
-    EXPECT_EQ(DisplayGamePicture(g, NoText), -1);
+    EXPECT_EQ(DisplayGamePicture(g, NoText), PictureResult::Blanked);
     ExpectBlankAndFramed();
 
     // Without an image path the name is the whole path; longer than 127 characters is refused.
     db.ImagePath[0] = '\0';
-    EXPECT_EQ(DisplayGamePicture(g, Store(dir + "/hall.png")), 0);
+    EXPECT_EQ(DisplayGamePicture(g, Store(dir + "/hall.png")), PictureResult::Shown);
     EXPECT_EQ(ShownRows(p), PictureHeight);
     const std::string deep = dir + "/" + std::string(130 - dir.size(), 'd');
     std::filesystem::create_directory(deep);
     std::filesystem::copy_file(dir + "/hall.png", deep + "/hall.png");
     Paint();
-    EXPECT_EQ(DisplayGamePicture(g, Store(deep + "/hall.png")), -1);
-    EXPECT_EQ(std::string(s.PictureFailure),
+    EXPECT_EQ(DisplayGamePicture(g, Store(deep + "/hall.png")), PictureResult::Blanked);
+    EXPECT_EQ(std::string(g.PictureFailure),
               "picture " + deep + "/hall.png: path longer than 127 characters");
     ExpectBlankAndFramed();
 }
@@ -802,15 +809,15 @@ TEST_F(PictureTest, PicturesOffBlankTheAreaUntilAnotherTextIsAskedFor) {
     EXPECT_EQ(LoadPicture(s, path.c_str(), 0, 0), -1);
     EXPECT_TRUE(Untouched());
     const TextRef first = Store(path);
-    EXPECT_EQ(DisplayGamePicture(g, first), -1);
-    EXPECT_STREQ(s.PictureFailure, "");  // switched off by the player: nothing to report
+    EXPECT_EQ(DisplayGamePicture(g, first), PictureResult::Blanked);
+    EXPECT_STREQ(g.PictureFailure, "");  // switched off by the player: nothing to report
     ExpectBlankAndFramed();
 
     s.PicturesEnabled = 1;
     Paint();
-    EXPECT_EQ(DisplayGamePicture(g, first), 0);
+    EXPECT_EQ(DisplayGamePicture(g, first), PictureResult::Shown);
     EXPECT_TRUE(Untouched());
-    EXPECT_EQ(DisplayGamePicture(g, Store(path)), 0);
+    EXPECT_EQ(DisplayGamePicture(g, Store(path)), PictureResult::Shown);
     EXPECT_EQ(ShownRows(p), PictureHeight);
 }
 
@@ -939,7 +946,7 @@ TEST_F(PictureTest, AlphaIsLaidOverTheGamesBackgroundColourRoundedToTheNearest) 
     for (int colour : {1, 12, 0}) {
         SCOPED_TRACE("background colour " + std::to_string(colour));
         db.BgColor = static_cast<int16_t>(colour);
-        UseGameColours(g);
+        UseGameColours();
         ASSERT_EQ(Load(EncodePng(rgba)), 0);
         int bg[3];
         GfxRgbOfColour(s.BackgroundColour, &bg[0], &bg[1], &bg[2]);

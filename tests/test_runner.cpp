@@ -2,6 +2,7 @@
 #include "compiler/compiler.h"
 #include "engine/engine.h"
 #include "param_names.h"
+#include "ui/screen.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +28,7 @@ class Runner : public ::testing::Test {
         ASSERT_EQ(AllocateTextHeap(db), 0);
         ResetDatabase(db);
         g.Db = &db;
-        g.Screen = &screen;
+        g.Front = {&WindowFrontEnd, &screen};
     }
     void TearDown() override {
         GfxSetHeadlessStreams(nullptr, nullptr);
@@ -72,9 +73,9 @@ class Runner : public ::testing::Test {
     char* outText = nullptr;
     size_t outSize = 0;
     GameDatabase db;
-    ScreenState screen;
+    WindowState screen;
     Game g;
-    int result = 0;
+    TurnResult result = TurnResult::Scripts;
     std::string printed;
 };
 
@@ -95,10 +96,10 @@ TEST_F(Runner, NineLineExample) {
     Compile(NineLines);
     g.CarriedCount = 1;
     EXPECT_EQ(Command(20, 7), "m1");
-    EXPECT_EQ(result, TurnScripts);
+    EXPECT_EQ(result, TurnResult::Scripts);
     EXPECT_EQ(Command(20, 8), "m9");
     EXPECT_EQ(Command(18), "BUILTIN");  // the end of the table: built-in commands
-    EXPECT_EQ(result, TurnBuiltin);
+    EXPECT_EQ(result, TurnResult::Builtin);
 }
 
 struct WalkCase {
@@ -113,7 +114,7 @@ class WalkEnds : public Runner, public ::testing::WithParamInterface<WalkCase> {
 TEST_P(WalkEnds, AsTheBlockKindSays) {
     Compile(std::string("[Actions]\n") + GetParam().actions);
     EXPECT_EQ(Command(18), GetParam().printed) << GetParam().name;
-    EXPECT_EQ(result, GetParam().result) << GetParam().name;
+    EXPECT_EQ(static_cast<int>(result), GetParam().result) << GetParam().name;
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -156,7 +157,7 @@ TEST_F(Runner, UnknownCommandsAndPartialMatches) {
 TEST_F(Runner, EventsKeepBeginThroughTheirRunAndLoop) {
     Compile("[Events]\nif begin\nbegin\nmessage 1\nend\nif begin\nmessage 2\n"
             "while lt counter 2\nadd counter 1\nif eq counter 2\nmessage 3 quit\nmessage 4\n");
-    EXPECT_EQ(RunEvents(g, ScriptMode::Begin), -1);
+    EXPECT_EQ(RunEvents(g, ScriptMode::Begin), EventsResult::Quit);
     SelectArea(screen, AreaMessages, ModeClearArea);
     PrintText(screen, nullptr);
     std::fflush(out);

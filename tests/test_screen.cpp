@@ -55,7 +55,7 @@ TEST_F(ScreenTest, DumpListsTheTextAreasRowByRow) {
     Open();
     Print(AreaTitle, ModeClearArea, "Hall");
     SelectArea(s, AreaTitle, ModeBottomLine);  // the status line, as the game prints it
-    PrintGameText(game, "Score: %score%");
+    PrintGameText("Score: %score%");
     EXPECT_EQ(s.LineOffset, 16);
     char row[64];
     GfxTextRow(4, 380, 300, row, sizeof row);
@@ -198,13 +198,13 @@ TEST_F(ScreenTest, FramesAndTextTakeTheGameColours) {
 
     db.FgColor = 7;  // the darker grey
     db.BgColor = 8;
-    UseGameColours(game);
+    UseGameColours();
     MakeUiColours(s);
     EXPECT_EQ(Rgb(s.TextColour), (std::array{112, 112, 112}));
     EXPECT_EQ(Rgb(s.BackgroundColour), (std::array{176, 176, 176}));
     db.FgColor = 99;  // numbers outside the table keep the defaults, 15 and 0
     db.BgColor = -1;
-    UseGameColours(game);
+    UseGameColours();
     MakeUiColours(s);
     EXPECT_EQ(Rgb(s.TextColour), (std::array{240, 240, 240}));
     EXPECT_EQ(Rgb(s.BackgroundColour), (std::array{0, 0, 0}));

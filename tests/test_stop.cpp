@@ -5,6 +5,7 @@
 #include "engine/engine.h"
 #include "param_names.h"
 #include "temp_folder.h"
+#include "ui/screen.h"
 
 #include <gtest/gtest.h>
 
@@ -36,7 +37,7 @@ namespace {
 // at its StopAt-th call.
 int BusyCalls = 0;
 int StopAt = 0;
-bool BusyUntilStop(ScreenState&) { return ++BusyCalls >= StopAt; }
+bool BusyUntilStop(void*) { return ++BusyCalls >= StopAt; }
 
 FrontEnd Stopping() {
     FrontEnd f = WindowFrontEnd;
@@ -76,10 +77,9 @@ class Stop : public ::testing::Test {
     }
     // The game in its first location, shown through the stopping front end.
     void Begin() {
-        screen.Front = &StoppingFrontEnd;
         g.Db = &db;
-        g.Screen = &screen;
-        ASSERT_EQ(OpenGameScreen(g), 0);
+        g.Front = {&StoppingFrontEnd, &screen};
+        ASSERT_EQ(OpenGameScreen(g), OpenResult::Ready);
         g.CurrentLocation = 1;
     }
     std::string Shown() {
@@ -92,7 +92,7 @@ class Stop : public ::testing::Test {
     char* outText = nullptr;
     size_t outSize = 0;
     GameDatabase db;
-    ScreenState screen;
+    WindowState screen;
     Game g;
 };
 
@@ -110,9 +110,9 @@ TEST_P(Runaway, StopsAtTheFrontEndsAnswer) {
     Compile(GetParam().scripts);
     ASSERT_NO_FATAL_FAILURE(Begin());
     if (GetParam().events)
-        EXPECT_EQ(RunEvents(g, ScriptMode::Normal), -1);
+        EXPECT_EQ(RunEvents(g, ScriptMode::Normal), EventsResult::Quit);
     else
-        EXPECT_EQ(RunActions(g, 30, 0, 0, 0), TurnQuit);
+        EXPECT_EQ(RunActions(g, 30, 0, 0, 0), TurnResult::Quit);
     EXPECT_TRUE(g.Stopped);
     EXPECT_EQ(BusyCalls, StopAt);
     // Each round of the loop is two to four lines and adds 1: the walk ran for as many lines as
@@ -121,7 +121,7 @@ TEST_P(Runaway, StopsAtTheFrontEndsAnswer) {
     EXPECT_GT(rounds, (StopAt - 1) * static_cast<int>(StopCheckLines) / 4);
     EXPECT_LE(rounds, StopAt * static_cast<int>(StopCheckLines) / 2);
     EXPECT_EQ(Shown().find("WHAT"), std::string::npos);
-    FrontClose(screen);
+    FrontClose(g);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -142,10 +142,10 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Stop, ShortCommandsAskNothing) {
     Compile("[Actions]\nif verb 31\nmessage 1\nwhile lt counter 100\nadd counter 1\n");
     ASSERT_NO_FATAL_FAILURE(Begin());
-    for (int i = 0; i < 10; ++i) EXPECT_EQ(RunActions(g, 31, 0, 0, 0), TurnScripts);
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(RunActions(g, 31, 0, 0, 0), TurnResult::Scripts);
     EXPECT_EQ(BusyCalls, 0);
     EXPECT_FALSE(g.Stopped);
-    FrontClose(screen);
+    FrontClose(g);
 }
 
 // Stopped in the introduction or in a turn, the game loop ends at once: no restore question, no
@@ -164,8 +164,9 @@ TEST_F(Stop, TheGameLoopEndsWithoutAnotherQuestion) {
         Compile(c.scripts, c.keys);
         const size_t before = outSize;
         PlayView view;
-        view.Front = &StoppingFrontEnd;
-        EXPECT_EQ(PlayGames(db, "t", false, nullptr, view), PlayStopped);
+        WindowState window;
+        view.Front = {&StoppingFrontEnd, &window};
+        EXPECT_EQ(PlayGames(db, "t", false, nullptr, view), PlayResult::Stopped);
         const std::string shown = Shown().substr(before);
         EXPECT_EQ(shown.find("AGAIN?"), std::string::npos) << shown;
         EXPECT_EQ(c.keys[0] == '\0', shown.find("RESTORE?") == std::string::npos) << shown;

@@ -19,6 +19,7 @@
 #include <thread>
 
 using namespace umb::ui;
+using namespace umb::engine;
 using namespace umb::gfx;
 
 namespace {
@@ -191,7 +192,7 @@ class PtyTest : public ::testing::Test {
   protected:
     int master = -1;
     int slave = -1;
-    ScreenState s;
+    TerminalState s;
     termios before{};
 
     void SetUp() override {
@@ -202,7 +203,7 @@ class PtyTest : public ::testing::Test {
         ASSERT_EQ(tcgetattr(slave, &before), 0);
     }
     void TearDown() override {
-        TerminalFrontEnd.close(s);
+        TerminalFrontEnd.close(&s);
         close(master);
         close(slave);
     }
@@ -240,14 +241,14 @@ class PtyTest : public ::testing::Test {
         if (child > 0 && ownGroup) setpgid(child, child);  // set on both sides: no race
         if (child != 0) return child;
         if (ownGroup) setpgid(0, 0);
-        ScreenState own;
+        TerminalState own;
         if (OpenTerminalOn(own, slave, slave) != 0) _exit(3);
         play(own);
         _exit(4);
     }
-    int ReadLine(std::string& typed) {
+    LineResult ReadLine(std::string& typed) {
         char buffer[128];
-        const int r = TerminalFrontEnd.readLine(s, ">", buffer, 127);
+        const LineResult r = TerminalFrontEnd.readLine(&s, ">", buffer, 127);
         typed = buffer;
         return r;
     }
@@ -257,20 +258,20 @@ TEST_F(PtyTest, TextWrapsAtTheWidthAndFollowsAResize) {
     Open();
     const char* text = "The lighthouse keeper left his logbook open on the desk by the "
                        "window, its last page smudged with salt.";
-    TerminalFrontEnd.showMessage(s, text);
+    TerminalFrontEnd.showMessage(&s, text);
     std::vector<std::string> lines = SplitLines(Visible(Shown()));
     ASSERT_GE(lines.size(), 3u);
     for (const std::string& l : lines) EXPECT_LE(l.size(), 40u) << l;
     EXPECT_EQ(lines[0], "The lighthouse keeper left his logbook");
 
     Resize(60);
-    TerminalFrontEnd.showMessage(s, text);
+    TerminalFrontEnd.showMessage(&s, text);
     lines = SplitLines(Visible(Shown()));
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "The lighthouse keeper left his logbook open on the desk by");
 
-    TerminalFrontEnd.showMessage(s, "one\\two");  // an author's backslash breaks the line
-    TerminalFrontEnd.showNote(s, "picture a\\b.png: not a PNG file");  // a note's does not
+    TerminalFrontEnd.showMessage(&s, "one\\two");  // an author's backslash breaks the line
+    TerminalFrontEnd.showNote(&s, "picture a\\b.png: not a PNG file");  // a note's does not
     EXPECT_EQ(SplitLines(Visible(Shown())),
               (std::vector<std::string>{"one", "two", "picture a\\b.png: not a PNG file"}));
 }
@@ -284,7 +285,7 @@ TEST_F(PtyTest, ALocationIsShownWholeOnceThenOnlyWhatChanged) {
     v.texts[1] = "You can see: a lamp.";
     v.texts[2] = "Exits: down.";
     v.textCount = 3;
-    TerminalFrontEnd.showLocation(s, v);
+    TerminalFrontEnd.showLocation(&s, v);
     const std::string first = Shown();
     EXPECT_NE(first.find("\x1b[1mLamp Room\x1b[0m"), std::string::npos);  // the name in bold
     EXPECT_NE(first.find("\x1b[7mScore: 0\x1b[0m"), std::string::npos);   // the status reversed
@@ -293,19 +294,19 @@ TEST_F(PtyTest, ALocationIsShownWholeOnceThenOnlyWhatChanged) {
                                         "Exits: down.", "Score: 0"}));
     v.texts[1] = "Exits: down.";  // the lamp was taken: nothing new to show
     v.textCount = 2;
-    TerminalFrontEnd.showLocation(s, v);
+    TerminalFrontEnd.showLocation(&s, v);
     EXPECT_EQ(Visible(Shown()), "");
     v.texts[1] = "You can see: a coat.";
     v.texts[2] = "Exits: down.";
     v.textCount = 3;
-    TerminalFrontEnd.showLocation(s, v);
+    TerminalFrontEnd.showLocation(&s, v);
     EXPECT_EQ(Visible(Shown()), "You can see: a coat.\n");
     v.again = true;
-    TerminalFrontEnd.showLocation(s, v);
+    TerminalFrontEnd.showLocation(&s, v);
     EXPECT_EQ(SplitLines(Visible(Shown())).size(), 5u);  // the status line is the same
     v.again = false;
     v.status = "Score: 5";
-    TerminalFrontEnd.showLocation(s, v);
+    TerminalFrontEnd.showLocation(&s, v);
     EXPECT_EQ(Visible(Shown()), "Score: 5\n");
 }
 
@@ -313,46 +314,46 @@ TEST_F(PtyTest, TheLineEditorKeepsHistoryAndTakesTheControlKeys) {
     Open();
     std::string typed;
     WriteAll(master, "get l\xc3\xa8mp\r");
-    EXPECT_EQ(ReadLine(typed), LineTyped);
+    EXPECT_EQ(ReadLine(typed), LineResult::Typed);
     EXPECT_EQ(typed, "get l\x8Amp");
     WriteAll(master, "north\rxyz\x7f\x7f\x7fsouth\r");
-    EXPECT_EQ(ReadLine(typed), LineTyped);
+    EXPECT_EQ(ReadLine(typed), LineResult::Typed);
     EXPECT_EQ(typed, "north");
-    EXPECT_EQ(ReadLine(typed), LineTyped);
+    EXPECT_EQ(ReadLine(typed), LineResult::Typed);
     EXPECT_EQ(typed, "south");
     WriteAll(master, "\x1b[A\x1b[A\r");  // two back: north
-    EXPECT_EQ(ReadLine(typed), LineTyped);
+    EXPECT_EQ(ReadLine(typed), LineResult::Typed);
     EXPECT_EQ(typed, "north");
     WriteAll(master, "\x1b[A\x1b[A\x1b[B\r");  // back two, forward one
-    EXPECT_EQ(ReadLine(typed), LineTyped);
+    EXPECT_EQ(ReadLine(typed), LineResult::Typed);
     EXPECT_EQ(typed, "north");
     WriteAll(master, "wrong words\x15right\r");  // Ctrl+U clears
-    EXPECT_EQ(ReadLine(typed), LineTyped);
+    EXPECT_EQ(ReadLine(typed), LineResult::Typed);
     EXPECT_EQ(typed, "right");
     Shown();
     WriteAll(master, "hal\x1a");  // Ctrl+Z: undo, whatever was typed
-    EXPECT_EQ(ReadLine(typed), LineUndo);
+    EXPECT_EQ(ReadLine(typed), LineResult::Undo);
     EXPECT_EQ(typed, "");
     WriteAll(master, "l\r");  // the half-typed line is kept to finish
-    EXPECT_EQ(ReadLine(typed), LineTyped);
+    EXPECT_EQ(ReadLine(typed), LineResult::Typed);
     EXPECT_EQ(typed, "hall");
     WriteAll(master, "hal\x03");  // Ctrl+C: quit
-    EXPECT_EQ(ReadLine(typed), LineQuit);
+    EXPECT_EQ(ReadLine(typed), LineResult::Quit);
     EXPECT_EQ(typed, "");
     WriteAll(master, "x\x04\x7f\x04");  // Ctrl+D counts only on an empty line
-    EXPECT_EQ(ReadLine(typed), LineQuit);
+    EXPECT_EQ(ReadLine(typed), LineResult::Quit);
     WriteAll(master, "\x1b[A\r");  // undone and quit lines are no history
-    EXPECT_EQ(ReadLine(typed), LineTyped);
+    EXPECT_EQ(ReadLine(typed), LineResult::Typed);
     EXPECT_EQ(typed, "hall");
-    TerminalFrontEnd.newGame(s);
+    TerminalFrontEnd.newGame(&s);
     WriteAll(master, "\x1b[A\r");
-    EXPECT_EQ(ReadLine(typed), LineTyped);
+    EXPECT_EQ(ReadLine(typed), LineResult::Typed);
     EXPECT_EQ(typed, "");
 
     // What the player typed is echoed as typed, in UTF-8.
     Shown();
     WriteAll(master, "caf\xc3\xa9\r");
-    EXPECT_EQ(ReadLine(typed), LineTyped);
+    EXPECT_EQ(ReadLine(typed), LineResult::Typed);
     EXPECT_EQ(Visible(Shown()), ">caf\xc3\xa9\n");
 }
 
@@ -361,7 +362,7 @@ TEST_F(PtyTest, ALineLongerThanTheTerminalScrollsAndIsLeftWhole) {
     std::string typed;
     const std::string words = "say the quick brown fox jumps over the lazy dog again and again";
     WriteAll(master, words + "\r");
-    EXPECT_EQ(ReadLine(typed), LineTyped);
+    EXPECT_EQ(ReadLine(typed), LineResult::Typed);
     EXPECT_EQ(typed, words);
     const std::string out = Shown();
     // While typing, every redraw fits on the one line a carriage return goes back to.
@@ -393,7 +394,7 @@ TEST_F(PtyTest, AResizeRedrawsTheLineBeingTyped) {
         WriteAll(master, "\r");
     });
     std::string typed;
-    EXPECT_EQ(ReadLine(typed), LineTyped);
+    EXPECT_EQ(ReadLine(typed), LineResult::Typed);
     player.join();
     EXPECT_EQ(typed, "open the door");
     EXPECT_EQ(redrawn, "\r>the door\x1b[K");  // the end that fits 10 columns with the cursor
@@ -402,7 +403,7 @@ TEST_F(PtyTest, AResizeRedrawsTheLineBeingTyped) {
 TEST_F(PtyTest, QuestionsTakeOneKeyAndEchoIt) {
     Open();
     WriteAll(master, "xq\x1b[AN");
-    EXPECT_EQ(TerminalFrontEnd.askYesNo(s, "Really quit? ", 'y', 'n'), 0);
+    EXPECT_EQ(TerminalFrontEnd.askYesNo(&s, "Really quit? ", 'y', 'n'), 0);
     EXPECT_EQ(Visible(Shown()), "Really quit? N\n");
     // Escape is refused when the count is negative; the 2 comes later, or the Escape before it
     // would be Alt+2.
@@ -411,23 +412,23 @@ TEST_F(PtyTest, QuestionsTakeOneKeyAndEchoIt) {
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
         WriteAll(master, "2");
     });
-    EXPECT_EQ(TerminalFrontEnd.askChoice(s, nullptr, -3), 2);
+    EXPECT_EQ(TerminalFrontEnd.askChoice(&s, nullptr, -3), 2);
     later.join();
     EXPECT_EQ(Visible(Shown()), "(1:3): 2\n");
     WriteAll(master, "\x1b");
-    EXPECT_EQ(TerminalFrontEnd.askChoice(s, "Which slot? ", 9), 0);
+    EXPECT_EQ(TerminalFrontEnd.askChoice(&s, "Which slot? ", 9), 0);
 }
 
 TEST_F(PtyTest, PausesEndOnAKeyOrTheirTime) {
     Open();
-    const int waited = TerminalFrontEnd.waitKeyOrTime(s, 60);
+    const int waited = TerminalFrontEnd.waitKeyOrTime(&s, 60);
     EXPECT_GE(waited, 60);
     EXPECT_LT(waited, 1000);
     WriteAll(master, "k");
-    EXPECT_EQ(TerminalFrontEnd.waitKeyOrTime(s, 5000), 'k');
+    EXPECT_EQ(TerminalFrontEnd.waitKeyOrTime(&s, 5000), 'k');
     WriteAll(master, "m");
-    EXPECT_GE(TerminalFrontEnd.waitKeyOrTime(s, -50), 50);  // keys wait for the next read
-    EXPECT_EQ(TerminalFrontEnd.waitKeyOrTime(s, 0), 'm');
+    EXPECT_GE(TerminalFrontEnd.waitKeyOrTime(&s, -50), 50);  // keys wait for the next read
+    EXPECT_EQ(TerminalFrontEnd.waitKeyOrTime(&s, 0), 'm');
 }
 
 TEST_F(PtyTest, TheModesArePutBackOnClose) {
@@ -435,7 +436,7 @@ TEST_F(PtyTest, TheModesArePutBackOnClose) {
     termios during{};
     ASSERT_EQ(tcgetattr(slave, &during), 0);
     EXPECT_EQ(during.c_lflag & (ICANON | ECHO | ISIG), 0u);
-    TerminalFrontEnd.close(s);
+    TerminalFrontEnd.close(&s);
     termios after{};
     ASSERT_EQ(tcgetattr(slave, &after), 0);
     EXPECT_TRUE(SameModes(before, after));
@@ -447,11 +448,11 @@ TEST_F(PtyTest, TheStatusLineHeldOnTopIsUndoneOnClose) {
     LocationView v;
     v.name = "Quay";
     v.status = "Moves: 3";
-    TerminalFrontEnd.showLocation(s, v);
+    TerminalFrontEnd.showLocation(&s, v);
     std::string out = Shown();
     EXPECT_NE(out.find("\x1b[2;12r"), std::string::npos);  // the rest scrolls below the top line
     EXPECT_NE(out.find("\x1b[1;1H\x1b[7mMoves: 3"), std::string::npos);
-    TerminalFrontEnd.close(s);
+    TerminalFrontEnd.close(&s);
     out = Shown();
     EXPECT_NE(out.find("\x1b[r"), std::string::npos);
 }
@@ -460,7 +461,7 @@ TEST_F(PtyTest, TheStatusLineHeldOnTopIsUndoneOnClose) {
 // still tells which signal it was.
 TEST_F(PtyTest, SignalsThatEndTheProgramPutTheModesBackFirst) {
     for (const int sig : {SIGTERM, SIGHUP, SIGSEGV, SIGABRT}) {
-        const pid_t child = Player([sig](ScreenState&) { raise(sig); });
+        const pid_t child = Player([sig](TerminalState&) { raise(sig); });
         ASSERT_GE(child, 0);
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
@@ -474,7 +475,7 @@ TEST_F(PtyTest, SignalsThatEndTheProgramPutTheModesBackFirst) {
 
 // A terminal that takes no more output must not keep SIGTERM from ending the program.
 TEST_F(PtyTest, SIGTERMEndsTheProgramWhileTheTerminalTakesNoOutput) {
-    const pid_t child = Player([](ScreenState& own) {
+    const pid_t child = Player([](TerminalState& own) {
         TermWrite(own.Text->dev, std::string(1 << 20, 'x'));  // nobody reads the other end
         TermFlush(own.Text->dev);
     });
@@ -502,9 +503,9 @@ TEST_F(PtyTest, SIGTERMEndsTheProgramWhileTheTerminalTakesNoOutput) {
 // Stopped from outside, the program hands the terminal back as it was; continued, it takes its
 // own modes again.
 TEST_F(PtyTest, AStopHandsTheTerminalBackAndAContinueTakesItAgain) {
-    const pid_t child = Player([](ScreenState& own) {
+    const pid_t child = Player([](TerminalState& own) {
         char buffer[128];
-        TerminalFrontEnd.readLine(own, ">", buffer, 127);
+        TerminalFrontEnd.readLine(&own, ">", buffer, 127);
     });
     ASSERT_GE(child, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -530,7 +531,7 @@ TEST_F(PtyTest, AStopHandsTheTerminalBackAndAContinueTakesItAgain) {
 // stop: the program goes on, in its own modes again, and a later stop is handled as well.
 TEST_F(PtyTest, AStopTheSystemDropsLeavesTheGameItsModes) {
     const pid_t child = Player(
-        [](ScreenState& own) {
+        [](TerminalState& own) {
             if (setsid() < 0) _exit(20);  // a session of its own: nobody to continue it
             for (int i = 0; i < 2; ++i) {
                 raise(SIGTSTP);
@@ -551,13 +552,13 @@ TEST_F(PtyTest, AStopTheSystemDropsLeavesTheGameItsModes) {
 TEST(TerminalOpen, RefusesWhatIsNoTerminalUnlessPlain) {
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
-    ScreenState s;
+    TerminalState s;
     EXPECT_EQ(OpenTerminalOn(s, fds[0], fds[1]), -1);
     EXPECT_STREQ(s.FrontFailure, "standard input is not a terminal");
     EXPECT_EQ(s.Text, nullptr);
     s.Options.Plain = true;
     EXPECT_EQ(OpenTerminalOn(s, fds[0], fds[1]), 0);
-    TerminalFrontEnd.close(s);
+    TerminalFrontEnd.close(&s);
     close(fds[0]);
     close(fds[1]);
 }
@@ -576,15 +577,15 @@ TEST_F(PtyTest, PlainLinesHoldNoEscapeSequence) {
     v.status = "Score: 1";
     v.texts[0] = "Glass all round.";
     v.textCount = 1;
-    TerminalFrontEnd.showLocation(s, v);
-    TerminalFrontEnd.showMessage(s, "A gull cries.\\It is late.");
+    TerminalFrontEnd.showLocation(&s, v);
+    TerminalFrontEnd.showMessage(&s, "A gull cries.\\It is late.");
     WriteAll(master, "maybe\ny\n");
-    EXPECT_EQ(TerminalFrontEnd.askYesNo(s, "Light the lamp? ", 'y', 'n'), 1);
+    EXPECT_EQ(TerminalFrontEnd.askYesNo(&s, "Light the lamp? ", 'y', 'n'), 1);
     WriteAll(master, "2\n");
-    EXPECT_EQ(TerminalFrontEnd.askChoice(s, "Slot? ", 3), 2);
+    EXPECT_EQ(TerminalFrontEnd.askChoice(&s, "Slot? ", 3), 2);
     WriteAll(master, "take l\xc3\xa8mp\n");
     std::string typed;
-    EXPECT_EQ(ReadLine(typed), LineTyped);
+    EXPECT_EQ(ReadLine(typed), LineResult::Typed);
     EXPECT_EQ(typed, "take l\x8Amp");
     const std::string out = Shown();
     EXPECT_EQ(out.find('\x1b'), std::string::npos) << out;
@@ -596,28 +597,32 @@ TEST_F(PtyTest, PlainLinesHoldNoEscapeSequence) {
     ASSERT_NE(asked, std::string::npos) << out;
     EXPECT_NE(out.find("Light the lamp? [y/n] ", asked + 1), std::string::npos) << out;
     EXPECT_NE(out.find("Slot? (1-3, 0 for none) "), std::string::npos) << out;
-    TerminalFrontEnd.close(s);
+    TerminalFrontEnd.close(&s);
     termios after{};
     ASSERT_EQ(tcgetattr(slave, &after), 0);
     EXPECT_TRUE(SameModes(before, after));
 }
 
 // Plain lines from a pipe: what is typed is written too, and the end of the input is a quit the
-// first time and the end of the program when the game asks again.
+// first time and the end of the game when the game asks again: the question answers no, and
+// every read after it finds the input ended.
 void PlayUntilTheInputEnds() {
     int keys[2], shown[2];
     if (pipe(keys) != 0 || pipe(shown) != 0) _exit(5);
-    ScreenState s;
+    TerminalState s;
     s.Options.Plain = true;
     if (OpenTerminalOn(s, keys[0], shown[1]) != 0) _exit(6);
     if (write(keys[1], "look\n", 5) != 5) _exit(7);
     close(keys[1]);
     char buffer[128];
-    if (TerminalFrontEnd.readLine(s, ">", buffer, 127) != LineTyped) _exit(8);
+    if (TerminalFrontEnd.readLine(&s, ">", buffer, 127) != LineResult::Typed) _exit(8);
     if (std::strcmp(buffer, "look") != 0) _exit(9);
-    if (TerminalFrontEnd.readLine(s, ">", buffer, 127) != LineQuit) _exit(10);
-    TerminalFrontEnd.askYesNo(s, "Really quit? ", 'y', 'n');
-    _exit(11);
+    if (TerminalFrontEnd.readLine(&s, ">", buffer, 127) != LineResult::Quit) _exit(10);
+    if (TerminalFrontEnd.askYesNo(&s, "Really quit? ", 'y', 'n')) _exit(11);
+    if (!TerminalFrontEnd.inputEnded(&s)) _exit(12);
+    if (TerminalFrontEnd.readLine(&s, ">", buffer, 127) != LineResult::Ended) _exit(13);
+    TerminalFrontEnd.close(&s);
+    _exit(0);
 }
 
 TEST(PlainPipe, TheEndOfInputQuitsThenEnds) {
@@ -627,14 +632,14 @@ TEST(PlainPipe, TheEndOfInputQuitsThenEnds) {
 // Plain lines on pipes, as a screen reader's user plays with the input typed ahead.
 class PlainTest : public PipeTest {
   protected:
-    ScreenState s;
+    TerminalState s;
     void SetUp() override {
         PipeTest::SetUp();
         s.Options.Plain = true;
         ASSERT_EQ(OpenTerminalOn(s, keys[0], shown[1]), 0) << s.FrontFailure;
     }
     void TearDown() override {
-        TerminalFrontEnd.close(s);
+        TerminalFrontEnd.close(&s);
         PipeTest::TearDown();
     }
     std::string Output() {
@@ -643,7 +648,7 @@ class PlainTest : public PipeTest {
     }
     std::string ReadLine() {
         char buffer[128];
-        EXPECT_EQ(TerminalFrontEnd.readLine(s, ">", buffer, 127), LineTyped);
+        EXPECT_EQ(TerminalFrontEnd.readLine(&s, ">", buffer, 127), LineResult::Typed);
         return buffer;
     }
 };
@@ -653,11 +658,11 @@ class PlainTest : public PipeTest {
 TEST_F(PlainTest, APauseLeavesALineTypedAheadToThePrompt) {
     // The lines after "east" only keep a pause that took too much from waiting for ever.
     WriteAll(keys[1], "north\n\n\neast\nspare\nspare\n");
-    TerminalFrontEnd.waitKeyOrTime(s, 5000);
-    TerminalFrontEnd.waitKeyOrTime(s, 0);
+    TerminalFrontEnd.waitKeyOrTime(&s, 5000);
+    TerminalFrontEnd.waitKeyOrTime(&s, 0);
     EXPECT_EQ(ReadLine(), "north");
-    EXPECT_EQ(TerminalFrontEnd.waitKeyOrTime(s, 0), KeyEnter);
-    EXPECT_EQ(TerminalFrontEnd.waitKeyOrTime(s, 5000), KeyEnter);
+    EXPECT_EQ(TerminalFrontEnd.waitKeyOrTime(&s, 0), KeyEnter);
+    EXPECT_EQ(TerminalFrontEnd.waitKeyOrTime(&s, 5000), KeyEnter);
     EXPECT_EQ(ReadLine(), "east");
 }
 
@@ -680,9 +685,9 @@ TEST_F(PlainTest, AQuestionSaysItsKeysOnce) {
         const char* answer = c.count == 0 ? "y" : "1";
         WriteAll(keys[1], std::string(answer) + "\n");
         if (c.count == 0)
-            EXPECT_EQ(TerminalFrontEnd.askYesNo(s, c.prompt, 'y', 'n'), 1);
+            EXPECT_EQ(TerminalFrontEnd.askYesNo(&s, c.prompt, 'y', 'n'), 1);
         else
-            EXPECT_EQ(TerminalFrontEnd.askChoice(s, c.prompt, c.count), 1);
+            EXPECT_EQ(TerminalFrontEnd.askChoice(&s, c.prompt, c.count), 1);
         EXPECT_EQ(Output(), std::string(c.asked) + answer + "\n");  // the answer's echo
     }
 }
@@ -711,7 +716,7 @@ TEST_F(PlainTest, TheStatusLineIsReadWhenItHasNews) {
     for (const Step& step : steps) {
         SCOPED_TRACE(step.status);
         v.status = step.status;
-        TerminalFrontEnd.showLocation(s, v);
+        TerminalFrontEnd.showLocation(&s, v);
         const std::string out = Output();
         EXPECT_EQ(out.find(step.status) != std::string::npos, step.read) << out;
     }
@@ -722,9 +727,9 @@ TEST_F(PlainTest, TheStatusLineIsReadWhenItHasNews) {
     EXPECT_LT(out.find("Lamp: lit"), out.find("look")) << out;
     s.GameHasStatusVerb = true;  // the game's own "status" comes first
     EXPECT_EQ(ReadLine(), "status");
-    TerminalFrontEnd.newGame(s);
+    TerminalFrontEnd.newGame(&s);
     v.status = "Score: 0  Turns: 1";
-    TerminalFrontEnd.showLocation(s, v);
+    TerminalFrontEnd.showLocation(&s, v);
     EXPECT_NE(Output().find("Score: 0  Turns: 1"), std::string::npos);  // a new game reads it
 }
 
@@ -739,11 +744,13 @@ TEST(PlainPipe, TheEndOfInputAsksTheLastQuestionOnce) {
     if (child == 0) {
         close(keys[1]);
         close(shown[0]);
-        ScreenState s;
+        TerminalState s;
         s.Options.Plain = true;
         if (OpenTerminalOn(s, keys[0], shown[1]) != 0) _exit(5);
-        TerminalFrontEnd.askYesNo(s, "Play again? ", 'y', 'n');
-        _exit(6);
+        if (TerminalFrontEnd.askYesNo(&s, "Play again? ", 'y', 'n')) _exit(6);
+        if (!TerminalFrontEnd.inputEnded(&s)) _exit(7);
+        TerminalFrontEnd.close(&s);
+        _exit(0);
     }
     close(keys[0]);
     close(shown[1]);
@@ -771,9 +778,11 @@ TEST_F(PtyTest, PicturesComeAboveTheLocationAndFailuresAreNamed) {
     const std::string picture = std::string(UMB_EXAMPLES) + "/beacon/pictures/jetty.png";
     LocationView v;
     v.name = "Jetty";
-    TerminalFrontEnd.showLocation(s, v);
-    EXPECT_EQ(TerminalFrontEnd.showPicture(s, 7, picture.c_str(), "jetty.png"), 0);
-    EXPECT_STREQ(s.PictureFailure, "");
+    TerminalFrontEnd.showLocation(&s, v);
+    char why[192] = "unchanged";
+    EXPECT_EQ(TerminalFrontEnd.showPicture(&s, 7, picture.c_str(), "jetty.png", why, sizeof why),
+              PictureResult::Shown);
+    EXPECT_STREQ(why, "");
     const std::string out = Shown();
     const size_t block = out.find("\xe2\x96\x80"), name = out.find("Jetty");
     ASSERT_NE(block, std::string::npos);
@@ -781,10 +790,12 @@ TEST_F(PtyTest, PicturesComeAboveTheLocationAndFailuresAreNamed) {
     EXPECT_EQ(out.substr(0, 2), "\r\n");  // the blank line that opens the location
     // 40 x 12: a third of the rows, 4 lines of two pixel rows, 12 cells wide for the shape.
     EXPECT_EQ(SplitLines(Visible(out)).size(), 1u + 4u + 1u);
-    EXPECT_EQ(TerminalFrontEnd.showPicture(s, 7, picture.c_str(), "jetty.png"), 0);
+    EXPECT_EQ(TerminalFrontEnd.showPicture(&s, 7, picture.c_str(), "jetty.png", why, sizeof why),
+              PictureResult::Shown);
     EXPECT_EQ(Shown(), "");
-    EXPECT_EQ(TerminalFrontEnd.showPicture(s, 8, UMB_README, "readme"), -1);
-    EXPECT_STREQ(s.PictureFailure, "picture readme: not a PNG file");
+    EXPECT_EQ(TerminalFrontEnd.showPicture(&s, 8, UMB_README, "readme", why, sizeof why),
+              PictureResult::Blanked);
+    EXPECT_STREQ(why, "picture readme: not a PNG file");
     EXPECT_EQ(Shown(), "");
 }
 
@@ -811,8 +822,11 @@ TEST_F(PtyTest, APictureLeavesRoomForItsLocation) {
         v.texts[1] = "You can see: a rope.";
         v.texts[2] = "Exits: north.";
         v.textCount = 3;
-        TerminalFrontEnd.showLocation(s, v);
-        ASSERT_EQ(TerminalFrontEnd.showPicture(s, 7, picture.c_str(), "jetty.png"), 0);
+        TerminalFrontEnd.showLocation(&s, v);
+        char why[192];
+        ASSERT_EQ(
+            TerminalFrontEnd.showPicture(&s, 7, picture.c_str(), "jetty.png", why, sizeof why),
+            PictureResult::Shown);
         std::string out = Shown();  // more than the terminal holds before it is read
         WriteAll(master, "\r");
         std::string typed;
@@ -829,8 +843,8 @@ TEST_F(PtyTest, APictureLeavesRoomForItsLocation) {
         EXPECT_LE(lines.size(), static_cast<size_t>(size.rows));  // the prompt's line ended
         ASSERT_FALSE(lines.empty());
         EXPECT_EQ(lines.back(), ">");
-        TerminalFrontEnd.close(s);
-        s = ScreenState{};
+        TerminalFrontEnd.close(&s);
+        s = TerminalState{};
     }
 }
 

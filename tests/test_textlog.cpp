@@ -1,6 +1,7 @@
 // test_textlog.cpp - the game as plain lines: wrapping, code page 850 to UTF-8, and which parts of
 // a location are written again.
-#include "ui/textlog.h"
+#include "base/codepage.h"
+#include "engine/textlog.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-using namespace umb::ui;
+using namespace umb::engine;
+using umb::base::Cp850ToUtf8;
 
 namespace {
 
@@ -105,7 +107,6 @@ TEST(TextLog, AWriteThatFailsIsSaidOnce) {
         EXPECT_EQ(log.failed, full) << path;
         if (!full) std::remove(path.c_str());
     }
-    umb::gfx::GfxSetHeadlessEndStatus(0);  // the failure set it for a key script that ends
 }
 
 // With its transcript on a full disk, a game says so once, plays on to the end and ends with

@@ -3,6 +3,7 @@
 #include "compiler/compiler.h"
 #include "engine/engine.h"
 #include "headless_streams.h"
+#include "ui/screen.h"
 
 #include <gtest/gtest.h>
 
@@ -102,7 +103,7 @@ class Undo : public ::testing::Test {
         io.Open();
         ASSERT_EQ(AllocateTextHeap(db), 0);
         g.Db = &db;
-        g.Screen = &screen;
+        g.Front = {&WindowFrontEnd, &screen};
     }
     void TearDown() override { io.Close(); }
 
@@ -133,12 +134,13 @@ class Undo : public ::testing::Test {
         int verb = 0, noun = 0, noun2 = 0, noun3 = 0;
         ParseInput(g, line, &verb, &noun, &noun2, &noun3);
         BeginUndoStep(g);
-        if (RunActions(g, verb, noun, noun2, noun3) != TurnNoTime) RunEvents(g, ScriptMode::Normal);
+        if (RunActions(g, verb, noun, noun2, noun3) != TurnResult::NoTime)
+            RunEvents(g, ScriptMode::Normal);
     }
 
     HeadlessStreams io;
     GameDatabase db;
-    ScreenState screen;
+    WindowState screen;
     Game g;
 };
 
@@ -182,15 +184,15 @@ TEST_F(Undo, NothingToTakeBackChangesNothing) {
     Start();
     const std::string start = BuildSavedGame(g);
     Play("undo");
-    EXPECT_EQ(UndoLastCommand(g), -1);
+    EXPECT_FALSE(UndoLastCommand(g));
     EXPECT_EQ(BuildSavedGame(g), start);
 
     // Past the oldest kept step: 70 commands keep 64 steps; the 65th undo changes nothing.
     for (int i = 0; i < 70; ++i) Play(i % 2 == 0 ? "get coin" : "drop coin");
     std::string oldest;
-    for (size_t i = 0; i < UndoStepLimit; ++i) ASSERT_EQ(UndoLastCommand(g), 0);
+    for (size_t i = 0; i < UndoStepLimit; ++i) ASSERT_TRUE(UndoLastCommand(g));
     oldest = BuildSavedGame(g);
-    EXPECT_EQ(UndoLastCommand(g), -1);
+    EXPECT_FALSE(UndoLastCommand(g));
     EXPECT_EQ(BuildSavedGame(g), oldest);
     EXPECT_EQ(VarValue(g, 1), 6);  // the six turns before the oldest kept step stay
 }
@@ -202,17 +204,17 @@ TEST_F(Undo, NewGameAndRestoreCannotBeTakenBack) {
     const std::string saved = BuildSavedGame(g);
     Play("n");
     ASSERT_EQ(ApplySavedGame(g, saved), ReadOk);
-    EXPECT_EQ(UndoLastCommand(g), -1);
+    EXPECT_FALSE(UndoLastCommand(g));
     EXPECT_EQ(BuildSavedGame(g), saved);
     // A refused image is no restore: what could be taken back stays.
     Play("n");
     EXPECT_NE(ApplySavedGame(g, "not a saved game"), ReadOk);
-    EXPECT_EQ(UndoLastCommand(g), 0);
+    EXPECT_TRUE(UndoLastCommand(g));
     EXPECT_EQ(BuildSavedGame(g), saved);
 
     Play("drop coin");
     Start();
-    EXPECT_EQ(UndoLastCommand(g), -1);
+    EXPECT_FALSE(UndoLastCommand(g));
 }
 
 TEST_F(Undo, TheWordIsTheGamesOwnWhenItHasSuchAVerb) {
@@ -255,13 +257,13 @@ TEST_F(Undo, JournalStaysBounded) {
     for (size_t i = 0; i <= UndoChangeLimit; ++i) NoteUndoChange(g, UndoField::Var, 1, 0);
     EXPECT_EQ(UndoBytes(g), 0u);
     NoteUndoChange(g, UndoField::Var, 1, 0);  // the rest of that command is not kept
-    EXPECT_EQ(UndoLastCommand(g), -1);
+    EXPECT_FALSE(UndoLastCommand(g));
 
     // Switched off, nothing is kept.
     g.Undo.enabled = false;
     Play("get coin");
     EXPECT_EQ(UndoBytes(g), 0u);
-    EXPECT_EQ(UndoLastCommand(g), -1);
+    EXPECT_FALSE(UndoLastCommand(g));
 }
 
 // Whole games through the play loop, in debug mode so that "%1" prints where the coin is and the
@@ -282,7 +284,10 @@ class UndoPlay : public Undo {
     // Plays keys to the end (they must quit and decline another game); returns the transcript.
     std::string PlayAll(const std::string& keys) {
         io.SetKeys(keys);
-        PlayGames(db, "lab", true);
+        WindowState window;
+        PlayView view;
+        view.Front = {&WindowFrontEnd, &window};
+        PlayGames(db, "lab", true, nullptr, view);
         EXPECT_TRUE(io.AllKeysUsed());
         return io.Output();
     }
@@ -305,10 +310,12 @@ TEST_F(UndoPlay, CtrlZTakesBackTheLastCommand) {
 TEST_F(UndoPlay, NothingToUndoIsSaid) {
     Compile(Lab);
     TempFile transcript;
+    WindowState window;
     PlayView view;
+    view.Front = {&WindowFrontEnd, &window};
     view.TranscriptPath = transcript.path;
     io.SetKeys("nundo\n{undo}get coin\nundo\nundo\nquit\nynn");
-    EXPECT_EQ(PlayGames(db, "lab", false, nullptr, view), PlayEnded);
+    EXPECT_EQ(PlayGames(db, "lab", false, nullptr, view), PlayResult::Ended);
     EXPECT_TRUE(io.AllKeysUsed());
     const std::string nothing = ">undo\nNothing to undo.\n";
     EXPECT_NE(io.Output().find(nothing + nothing + ">get coin\nDone.\n>undo\n" + nothing),

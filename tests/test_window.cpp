@@ -205,7 +205,7 @@ Image DecodedPicture(const std::string& path) {
     GfxUseHeadless(true);
     GfxOpenScreen();
     Image image;
-    ScreenState s;
+    WindowState s;
     if (LoadPicture(s, path.c_str(), 0, 0) != 0) return image;
     image.width = PictureWidth;
     image.height = PictureHeight;

@@ -3,12 +3,12 @@
 #include "app/world.h"
 #include "base/fileio.h"
 #include "base/nocase.h"
+#include "base/wrap.h"
 #include "compiler/compiler.h"
 #include "db/codes.h"
 #include "engine/engine.h"
 #include "ui/picture.h"
 #include "ui/screen.h"
-#include "ui/wrap.h"
 
 #include <algorithm>
 #include <array>
@@ -268,7 +268,7 @@ struct Checker {
                 std::snprintf(why, sizeof why, "path longer than %zu characters",
                               ui::MaxPicturePath);
             } else {
-                ui::ScreenState screen;
+                ui::WindowState screen;
                 const int result = ui::LoadPicture(screen, path.c_str(), 0, 0, why, sizeof why);
                 if (result != 0 && why[0] == '\0') std::snprintf(why, sizeof why, "not shown");
             }
@@ -289,7 +289,7 @@ struct Checker {
         const int room = (a.x2 - a.x1) / gfx::GlyphWidth;
         const int rows = (a.y2 - a.y1) / ui::LineHeight;
         int lines = 0;
-        ui::WrapText(buf, n, n, room, room, [&](int, int, bool) { ++lines; });
+        base::WrapText(buf, n, n, room, room, [&](int, int, bool) { ++lines; });
         if (lines < rows) return;
         Add(p, SeverityWarning,
             "the description takes " + std::to_string(lines) + " lines of the description area's " +

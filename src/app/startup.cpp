@@ -6,6 +6,7 @@
 #include "compiler/compiler.h"
 #include "db/gamefile.h"
 #include "engine/engine.h"
+#include "ui/frontends.h"
 #include "ui/gfx/gfx.h"
 
 #include <cstdio>
@@ -93,16 +94,20 @@ int WriteCompiled(const GameDatabase& db, int result, const std::string& sourceP
 
 // Plays the loaded game in the front end the switches chose.
 int Play(GameDatabase& db, const Startup& s) {
+    ui::FrontOptions options;
+    options.Terminal = s.Terminal;
+    options.Plain = s.Plain;
+    options.StatusTop = s.StatusTop;
+    options.NoPictures = s.NoPictures;
+    const ui::ChosenFronts fronts = ui::ChooseFrontEnds(options);
     PlayView view;
-    if (s.Terminal) view.Front = &ui::TerminalFrontEnd;
-    view.Options.Terminal = s.Terminal;
-    view.Options.Plain = s.Plain;
-    view.Options.StatusTop = s.StatusTop;
-    view.Options.NoPictures = s.NoPictures;
+    view.Front = fronts.front;
+    view.Fallback = fronts.fallback;
     view.TranscriptPath = s.TranscriptPath;
-    const int played = PlayGames(db, s.GameName, s.DebugMode != 0, CoverageFromEnvironment(), view);
-    if (played == PlayStopped) return ExitStopped;
-    return played == PlayEnded ? ExitSuccess : ExitFailure;
+    const PlayResult played =
+        PlayGames(db, s.GameName, s.DebugMode != 0, CoverageFromEnvironment(), view);
+    if (played == PlayResult::Stopped) return ExitStopped;
+    return played == PlayResult::Ended ? ExitSuccess : ExitFailure;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "engine/engine.h"
 
 #include "ui/gfx/gfx.h"
+#include "ui/screen.h"
 
 #include <algorithm>
 #include <chrono>
@@ -230,15 +231,19 @@ int PlayInProcess(const fs::path& folder, const std::string& game, bool compiled
         GameDatabase db;
         result.status = LoadForPlay(db, game, compiled, keys, out);
         if (result.status == 0) {
-            const int played = PlayGames(db, game, false, coverage);
-            result.status = played == PlayEnded ? ExitSuccess
-                            : played == PlayStopped ? ExitStopped
-                                                    : ExitFailure;
+            ui::WindowState window;
+            PlayView view;
+            view.Front = {&ui::WindowFrontEnd, &window};
+            const engine::PlayResult played = PlayGames(db, game, false, coverage, view);
+            result.status = played == engine::PlayResult::Ended     ? ExitSuccess
+                            : played == engine::PlayResult::Stopped ? ExitStopped
+                                                                    : ExitFailure;
         }
     }
     result.timedOut = watchdog.Finish();
     const gfx::HeadlessPlayEnd end = gfx::GfxEndHeadlessPlay();
-    result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    result.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     result.commands = end.lines;
     result.cut = end.cut;
     result.lastCommand = end.lastLine;
@@ -503,9 +508,9 @@ int PlayForm(const Startup& s, TestRun& t, const Walkthrough& w, bool compiled, 
         failed = true;
     } else if (result.cut) {
         report += "    " + std::string(form) + ": the transcript passed " +
-                  std::to_string(gfx::HeadlessPlayTranscriptLimit >> 20) +
-                  " MiB after command " + std::to_string(result.commands) + ": " +
-                  result.lastCommand + "; the game was stopped\n";
+                  std::to_string(gfx::HeadlessPlayTranscriptLimit >> 20) + " MiB after command " +
+                  std::to_string(result.commands) + ": " + result.lastCommand +
+                  "; the game was stopped\n";
         failed = true;
     } else if (result.status != 0 || !result.errors.empty()) {
         report += "    " + std::string(form) + ": the game ended with status " +

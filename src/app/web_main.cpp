@@ -6,6 +6,7 @@
 #include "app/startup.h"
 #include "db/gamefile.h"
 #include "engine/engine.h"
+#include "ui/frontends.h"
 #include "ui/gfx/gfx.h"
 
 #include <cstdlib>
@@ -39,9 +40,12 @@ int PlayInBrowser(int argc, char** argv) {
         gfx::GfxMessageBox("Error", text.c_str());
         return app::ExitFailure;
     }
-    const int played = engine::PlayGames(db, gameName, false);
-    if (played == engine::PlayStopped) return app::ExitStopped;  // the page says so
-    return played == 0 ? app::ExitSuccess : app::ExitFailure;
+    const ui::ChosenFronts fronts = ui::ChooseFrontEnds({});
+    engine::PlayView view;
+    view.Front = fronts.front;
+    const engine::PlayResult played = engine::PlayGames(db, gameName, false, nullptr, view);
+    if (played == engine::PlayResult::Stopped) return app::ExitStopped;  // the page says so
+    return played == engine::PlayResult::Ended ? app::ExitSuccess : app::ExitFailure;
 }
 
 }  // namespace

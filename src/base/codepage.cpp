@@ -143,4 +143,26 @@ int32_t NextUtf8(const char** text) {
     return used > 0 ? cp : -1;
 }
 
+std::string Cp850ToUtf8(const char* text, size_t length) {
+    std::string out;
+    out.reserve(length);
+    for (size_t i = 0; i < length; ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        const uint32_t c = b < 0x80 ? b : Cp850ToUnicode[b];
+        // Control characters would move a terminal's cursor or ring its bell: never written.
+        if (c < 0x20 || c == 0x7F) continue;
+        if (c < 0x80) {
+            out.push_back(static_cast<char>(c));
+        } else if (c < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+        }
+    }
+    return out;
+}
+
 }  // namespace umb::base

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace umb::base {
 
@@ -21,5 +22,9 @@ int Utf8Character(const unsigned char* p, size_t n, int32_t* codePoint);
 // Returns the code point of the UTF-8 character at *text and moves *text past it; a broken
 // sequence returns -1, having moved past its lead byte and the continuation bytes it had.
 int32_t NextUtf8(const char** text);
+
+// Returns the UTF-8 form of a code page 850 text; control characters, which would move a
+// terminal's cursor or ring its bell, are dropped.
+std::string Cp850ToUtf8(const char* text, size_t length);
 
 }  // namespace umb::base

@@ -1,12 +1,11 @@
 // actions.cpp - runs the statements of an action line; prints messages, system messages and shows.
-#include "engine/engine.h"
-
-#include "ui/frontend.h"
+#include "engine/describe.h"
+#include "engine/script.h"
+#include "engine/show.h"
 
 #include <array>
 
 using namespace umb::db;
-using namespace umb::ui;
 
 namespace umb::engine {
 
@@ -16,7 +15,7 @@ namespace {
 struct Action {
     Game& g;
     int16_t target;
-    int result = ActNormal;
+    ActResult result = ActResult::Normal;
 };
 
 // A statement with its operands a and b.
@@ -68,16 +67,16 @@ void Sysmsg(Action& x, int16_t a, int16_t) { PrintSysmsg(x.g, a); }
 // show: presents show a.
 void Show(Action& x, int16_t a, int16_t) { ShowPicture(x.g, a); }
 // pause: waits for a key or a ticks (see WaitKeyOrTime).
-void Pause(Action& x, int16_t a, int16_t) { FrontWaitKeyOrTime(*x.g.Screen, a); }
+void Pause(Action& x, int16_t a, int16_t) { FrontWaitKeyOrTime(x.g, a); }
 
 // quit: the line ends the game.
-void Quit(Action& x, int16_t, int16_t) { x.result = ActQuit; }
+void Quit(Action& x, int16_t, int16_t) { x.result = ActResult::Quit; }
 // halt: the line stops the script.
-void Halt(Action& x, int16_t, int16_t) { x.result = ActHalt; }
+void Halt(Action& x, int16_t, int16_t) { x.result = ActResult::Halt; }
 // continue: the line lets the action scan go on.
-void Continue(Action& x, int16_t, int16_t) { x.result = ActContinue; }
+void Continue(Action& x, int16_t, int16_t) { x.result = ActResult::Continue; }
 // break: the line leaves the current block.
-void Break(Action& x, int16_t, int16_t) { x.result = ActBreak; }
+void Break(Action& x, int16_t, int16_t) { x.result = ActResult::Break; }
 
 // set: variable a takes b.
 void Set(Action& x, int16_t a, int16_t b) { SetVar(x.g, a, b); }
@@ -97,7 +96,7 @@ void MultipleChoice(Action& x, int16_t a, int16_t b) {
 
 // bchoiche: variable a takes the player's yes (1) or no (0).
 void YesNoChoice(Action& x, int16_t a, int16_t) {
-    SetVar(x.g, a, static_cast<int16_t>(AskGameYesNo(x.g, nullptr)));
+    SetVar(x.g, a, static_cast<int16_t>(AskGameYesNo(x.g, nullptr) ? 1 : 0));
 }
 
 // redesc: the player's location is described again at once.
@@ -125,8 +124,8 @@ static_assert(ActionTable[static_cast<size_t>(EmptySlot)] == nullptr,
 
 }  // namespace
 
-// Runs every slot of the line; returns the last result set (halt, continue, break, quit) or 0.
-int ExecActionLine(Game& g, const ScriptLine& line) {
+// Runs every slot of the line; returns the last result set (halt, continue, break, quit).
+ActResult ExecActionLine(Game& g, const ScriptLine& line) {
     Action x{g, g.CurrentLocation};
     for (int i = 0; i < ScriptSlots; ++i) {
         const int code = line.ops[i];
@@ -152,10 +151,10 @@ void ShowPicture(Game& g, int n) {
     if (show.picture == NoText) return;
     ShowGameMessage(g, TextOf(db, show.text));
     DisplayGamePicture(g, show.picture);
-    if (g.DebugMode) FrontReportPictureFailure(*g.Screen);
+    if (g.DebugMode) FrontReportPictureFailure(g);
 }
 
 // Clears the whole message area.
-void ClearMessages(Game& g) { FrontClearMessages(*g.Screen); }
+void ClearMessages(Game& g) { FrontClearMessages(g); }
 
 }  // namespace umb::engine

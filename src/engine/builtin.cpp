@@ -1,5 +1,8 @@
 // builtin.cpp - the commands every adventure gets for free, tied to fixed verb numbers.
-#include "engine/engine.h"
+#include "engine/describe.h"
+#include "engine/play.h"
+#include "engine/savegame.h"
+#include "engine/show.h"
 
 using namespace umb::db;
 
@@ -69,30 +72,30 @@ void ActOn(Game& g, int verb, int object) {
 }
 
 // Examine, get, drop, wear and remove: acts on the first object with the noun that is in its
-// place. Returns 0 when no object has the noun.
-int ObjectCommand(Game& g, int verb, int noun) {
+// place. Returns Scripts when no object has the noun.
+TurnResult ObjectCommand(Game& g, int verb, int noun) {
     bool nounKnown = false;
     for (int i = 0; i <= g.Db->LastObject; ++i) {
         if (ObjectAt(g, i).noun != noun) continue;
         nounKnown = true;
         if (InPlaceFor(g, verb, ObjectLocation(g, i))) {
             ActOn(g, verb, i);
-            return TurnBuiltin;
+            return TurnResult::Builtin;
         }
     }
-    if (!nounKnown) return TurnScripts;
+    if (!nounKnown) return TurnResult::Scripts;
     PrintSysmsg(g, verb == VerbWear || verb == VerbRemove ? SysmsgCannotDo : SysmsgNotAtHand);
-    return TurnBuiltin;
+    return TurnResult::Builtin;
 }
 
 }  // namespace
 
-// Runs the built-in command for a verb and noun; returns a turn result code, 0 when the pair is
-// not a built-in command.
-int BuiltinCommand(Game& g, int verb, int noun) {
+// Runs the built-in command for a verb and noun; returns Scripts when the pair is not a
+// built-in command.
+TurnResult BuiltinCommand(Game& g, int verb, int noun) {
     if (verb >= VerbExamine && verb <= VerbRemove)
-        return noun != 0 ? ObjectCommand(g, verb, noun) : TurnScripts;
-    if (noun != 0) return TurnScripts;
+        return noun != 0 ? ObjectCommand(g, verb, noun) : TurnResult::Scripts;
+    if (noun != 0) return TurnResult::Scripts;
     if (verb >= 1 && verb <= DirectionCount) {
         const int16_t exit = EffectiveExit(g, g.CurrentLocation, verb);
         if (exit != 0) {
@@ -101,29 +104,29 @@ int BuiltinCommand(Game& g, int verb, int noun) {
         } else {
             PrintSysmsg(g, SysmsgNoExit);
         }
-        return TurnBuiltin;
+        return TurnResult::Builtin;
     }
     switch (verb) {
-    case VerbInventory: ShowInventory(g); return TurnBuiltin;
-    case VerbLook: DescribeLocation(g, g.CurrentLocation, true); return TurnBuiltin;
-    case VerbSysmsg9: PrintSysmsg(g, SysmsgVerb18); return TurnBuiltin;
-    case VerbSave: SaveGame(g); return TurnNoTime;
+    case VerbInventory: ShowInventory(g); return TurnResult::Builtin;
+    case VerbLook: DescribeLocation(g, g.CurrentLocation, true); return TurnResult::Builtin;
+    case VerbSysmsg9: PrintSysmsg(g, SysmsgVerb18); return TurnResult::Builtin;
+    case VerbSave: SaveGame(g); return TurnResult::NoTime;
     case VerbRestore:
         RestoreGame(g);
         DescribeLocation(g, g.CurrentLocation);
-        return TurnNoTime;
-    case VerbQuit: return ConfirmQuit(g) != 0 ? TurnQuit : TurnNoTime;
-    default: return TurnScripts;
+        return TurnResult::NoTime;
+    case VerbQuit: return ConfirmQuit(g) ? TurnResult::Quit : TurnResult::NoTime;
+    default: return TurnResult::Scripts;
     }
 }
 
-// Asks whether to quit and, if so, whether to save first; returns 1 to quit, 0 to stay. A save
-// the player asked for that was not made (it failed, or no slot was chosen) keeps the game going,
-// so that quitting never loses it.
-int ConfirmQuit(Game& g) {
-    if (AskGameYesNo(g, SysmsgText(g, SysmsgReallyQuit)) == 0) return 0;
-    if (AskGameYesNo(g, SysmsgText(g, SysmsgSaveFirst)) != 0 && SaveGame(g) != 0) return 0;
-    return 1;
+// Asks whether to quit and, if so, whether to save first; returns true to quit. A save the
+// player asked for that was not made (it failed, or no slot was chosen) keeps the game going, so
+// that quitting never loses it.
+bool ConfirmQuit(Game& g) {
+    if (!AskGameYesNo(g, SysmsgText(g, SysmsgReallyQuit))) return false;
+    if (AskGameYesNo(g, SysmsgText(g, SysmsgSaveFirst)) && !SaveGame(g)) return false;
+    return true;
 }
 
 }  // namespace umb::engine

@@ -1,5 +1,5 @@
 // conditions.cpp - whether a condition line holds, and whether a location is dark.
-#include "engine/engine.h"
+#include "engine/script.h"
 
 #include <array>
 #include <cstdlib>
@@ -123,9 +123,8 @@ static_assert(ConditionTable[static_cast<size_t>(EmptySlot)] == nullptr,
 
 }  // namespace
 
-// 1 when every slot of the line holds, else 0, or -1 when it failed although verb and noun matched.
-int EvalCondition(Game& g, const ScriptLine& line, int verb, int noun, int noun2, int noun3,
-                  ScriptMode mode) {
+CondResult EvalCondition(Game& g, const ScriptLine& line, int verb, int noun, int noun2, int noun3,
+                         ScriptMode mode) {
     Condition c{g, verb, noun, noun2, noun3, mode};
     int result = 1;
     for (int i = 0; i < ScriptSlots; ++i) {
@@ -139,22 +138,20 @@ int EvalCondition(Game& g, const ScriptLine& line, int verb, int noun, int noun2
         if (negated) t = 1 - t;
         if (t == 0) result = 0;
     }
-    if (result == 0 && c.verbHit == 1 && c.nounHit == 1) return -1;
-    return result;
+    if (result == 0 && c.verbHit == 1 && c.nounHit == 1) return CondResult::NearMiss;
+    return result == 1 ? CondResult::Holds : CondResult::Fails;
 }
 
-// 1 when the location is dark: unlit by its light state or flags, and no light-giving object
-// lies there or is with the player.
-int IsDark(const Game& g, int location) {
+bool IsDark(const Game& g, int location) {
     const LocationRecord& l = LocationAt(g, location);
-    if (l.light != Unset && l.light != 0) return 0;
-    if (l.light == Unset && (l.flags & LocDark) == 0) return 0;
+    if (l.light != Unset && l.light != 0) return false;
+    if (l.light == Unset && (l.flags & LocDark) == 0) return false;
     for (int i = 0; i <= g.Db->LastObject; ++i) {
         if ((ObjectAt(g, i).attributes & AttrLight) == 0) continue;
         const int16_t place = ObjectLocation(g, i);
-        if (place == location || IsCarriedOrWorn(place)) return 0;
+        if (place == location || IsCarriedOrWorn(place)) return false;
     }
-    return 1;
+    return true;
 }
 
 }  // namespace umb::engine

@@ -1,20 +1,17 @@
 // debug.cpp - debug mode's "%" commands, which report object locations and variable values.
-#include "engine/engine.h"
-
-#include "ui/frontend.h"
+#include "engine/play.h"
+#include "engine/show.h"
 
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 
-using namespace umb::ui;
-
 namespace umb::engine {
 
-// Answers a line beginning with "%" on the message area's last line and returns 1; returns 0
-// for any other line, which is left to the parser.
-int DebugCommand(Game& g, const char* line) {
-    if (line == nullptr || line[0] != '%') return 0;
+// Answers a line beginning with "%" on the message area's last line; any other line is left to
+// the parser.
+bool DebugCommand(Game& g, const char* line) {
+    if (line == nullptr || line[0] != '%') return false;
     // Reads like the standard decimal conversion; a number beyond int is taken at int's limit.
     const long number = std::strtol(line + 1, nullptr, 10);
     const int n = number > INT_MAX   ? INT_MAX
@@ -28,8 +25,8 @@ int DebugCommand(Game& g, const char* line) {
     else
         std::snprintf(reply, sizeof reply, "Location %d, Objects %d / %d", g.CurrentLocation,
                       g.CarriedCount, g.Db->MaxItems);
-    FrontShowReply(*g.Screen, reply);
-    return 1;
+    FrontShowReply(g, reply);
+    return true;
 }
 
 }  // namespace umb::engine

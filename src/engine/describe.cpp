@@ -1,12 +1,11 @@
 // describe.cpp - the location display, its object and exit lists, the inventory and examine.
-#include "engine/engine.h"
-
-#include "ui/frontend.h"
+#include "engine/describe.h"
+#include "engine/script.h"
+#include "engine/show.h"
 
 #include <cstring>
 
 using namespace umb::db;
-using namespace umb::ui;
 
 namespace umb::engine {
 
@@ -68,7 +67,7 @@ void AddNameList(Game& g, ContentTexts& out, NameList& list) {
 // location's description alone. A game without a named darkness location shows nothing at all.
 void GatherContents(Game& g, int location, ContentTexts& out) {
     if (TextOf(*g.Db, LocationAt(g, 0).name) == nullptr) return;
-    if (IsDark(g, location) != 0) {
+    if (IsDark(g, location)) {
         AddText(g, out, TextOf(*g.Db, LocationAt(g, 0).description));
         return;
     }
@@ -90,15 +89,16 @@ void GatherContents(Game& g, int location, ContentTexts& out) {
 }  // namespace
 
 // Shows the name, status line, texts and picture of a location, or of the darkness location
-// while it is dark; returns -1 (nothing shown) when the location has no name.
-int DescribeLocation(Game& g, int location, bool again) {
+// while it is dark; returns false (nothing shown) when the location has no name.
+bool DescribeLocation(Game& g, int location, bool again) {
     const LocationRecord& here = LocationAt(g, location);
-    if (TextOf(*g.Db, here.name) == nullptr) return -1;
-    const LocationRecord& shown = IsDark(g, location) != 0 ? LocationAt(g, 0) : here;
+    if (TextOf(*g.Db, here.name) == nullptr) return false;
+    const LocationRecord& shown = IsDark(g, location) ? LocationAt(g, 0) : here;
 
     LocationView v;
     char name[WorkBufferSize];
-    ExpandText(*g.Db, TextOf(*g.Db, shown.name), name);
+    // A dark place in a game without a named darkness location shows a blank name.
+    ExpandText(*g.Db, TextOrEmpty(TextOf(*g.Db, shown.name)), name);
     v.name = name;
     char raw[sizeof g.Db->StatusLine + 1] = {};
     std::memcpy(raw, g.Db->StatusLine, sizeof g.Db->StatusLine);
@@ -114,18 +114,11 @@ int DescribeLocation(Game& g, int location, bool again) {
     const int shownNumber = &shown == &here ? location : 0;
     v.again = again || shownNumber != g.ShownLocation;
     g.ShownLocation = shownNumber;
-    FrontShowLocation(*g.Screen, v);
+    FrontShowLocation(g, v);
 
     DisplayGamePicture(g, shown.picture);
-    if (g.DebugMode) FrontReportPictureFailure(*g.Screen);
-    return 0;
-}
-
-// Prints a location's description, its objects and its exits under the current area and mode.
-void ListContents(Game& g, int location) {
-    ContentTexts contents;
-    GatherContents(g, location, contents);
-    for (int i = 0; i < contents.count; ++i) PrintText(*g.Screen, contents.texts[i]);
+    if (g.DebugMode) FrontReportPictureFailure(g);
+    return true;
 }
 
 // Prints the objects carried and worn as one text in the message area.
@@ -147,13 +140,13 @@ void ShowInventory(Game& g) {
 }
 
 // Prints an object's description (SysmsgNoDescription when it has none) in the message area;
-// returns -1 when the object has no name.
-int ExamineObject(Game& g, int object) {
+// returns false when the object has no name.
+bool ExamineObject(Game& g, int object) {
     const ObjectRecord& o = ObjectAt(g, object);
-    if (TextOf(*g.Db, o.name) == nullptr) return -1;
+    if (TextOf(*g.Db, o.name) == nullptr) return false;
     const char* description = TextOf(*g.Db, o.description);
     ShowGameMessage(g, description != nullptr ? description : SysmsgText(g, SysmsgNoDescription));
-    return 0;
+    return true;
 }
 
 }  // namespace umb::engine

@@ -1,5 +1,5 @@
 // parser.cpp - turns a typed command line into a verb number and up to three noun numbers.
-#include "engine/engine.h"
+#include "engine/script.h"
 
 #include <cstring>
 

@@ -1,13 +1,15 @@
 // runner.cpp - the game loop, the new-game reset and the two script runners.
-#include "engine/engine.h"
-
-#include "ui/textlog.h"
+#include "engine/describe.h"
+#include "engine/play.h"
+#include "engine/savegame.h"
+#include "engine/show.h"
+#include "engine/textlog.h"
+#include "engine/undo.h"
 
 #include <algorithm>
 #include <optional>
 
 using namespace umb::db;
-using namespace umb::ui;
 
 namespace umb::engine {
 
@@ -78,7 +80,7 @@ int CloseBlock(Walk& w, int next, bool actions) {
 // Whether the game is to end at once: the player stopped the turn, or a key wait met the end of
 // a key script played in process (which then ends the game as a stop does, asking nothing).
 bool GameHalted(Game& g) {
-    if (g.Screen != nullptr && g.Screen->InputEnded) g.Stopped = true;
+    if (FrontInputEnded(g)) g.Stopped = true;
     return g.Stopped;
 }
 
@@ -87,19 +89,19 @@ bool GameHalted(Game& g) {
 // action line or block. A line that runs sets executed (which only the Actions runner reads); a
 // quit or halt in it ends the walk. Returns the result of a line that ran and left the walk
 // going, else nothing.
-std::optional<int> RunActionLine(Game& g, Walk& w, const ScriptLine& line) {
+std::optional<ActResult> RunActionLine(Game& g, Walk& w, const ScriptLine& line) {
     if (w.cond == 0 || w.skip[w.depth] != 0) {
         w.cond = 1;
         return std::nullopt;
     }
     w.executed = true;
-    const int r = ExecActionLine(g, line);
-    if (r == ActQuit || GameHalted(g)) {
+    const ActResult r = ExecActionLine(g, line);
+    if (r == ActResult::Quit || GameHalted(g)) {
         w.cond = -1;
         w.running = false;
         return std::nullopt;
     }
-    if (r == ActHalt) {
+    if (r == ActResult::Halt) {
         w.running = false;
         return std::nullopt;
     }
@@ -108,9 +110,9 @@ std::optional<int> RunActionLine(Game& g, Walk& w, const ScriptLine& line) {
 
 // Runs an action line of the events; returns the line to go on at.
 int EventAction(Game& g, Walk& w, const ScriptLine& line, int next) {
-    const std::optional<int> ran = RunActionLine(g, w, line);
+    const std::optional<ActResult> ran = RunActionLine(g, w, line);
     if (!ran) return next;
-    if (*ran == ActBreak && w.depth > 0) {
+    if (*ran == ActResult::Break && w.depth > 0) {
         w.skip[w.depth] = 1;
     } else {
         if (w.loopStart[w.depth] >= 0) next = w.loopStart[w.depth];
@@ -121,15 +123,16 @@ int EventAction(Game& g, Walk& w, const ScriptLine& line, int next) {
 
 // Runs an action line of the actions; returns the line to go on at.
 int CommandAction(Game& g, Walk& w, const ScriptLine& line, int next) {
-    const std::optional<int> ran = RunActionLine(g, w, line);
+    const std::optional<ActResult> ran = RunActionLine(g, w, line);
     if (!ran) return next;
-    const int r = *ran;
-    if (r == ActNormal && (w.depth == 0 || w.opener[w.depth] == KindSBegin)) w.running = false;
-    if (r == ActContinue) {
+    const ActResult r = *ran;
+    if (r == ActResult::Normal && (w.depth == 0 || w.opener[w.depth] == KindSBegin))
+        w.running = false;
+    if (r == ActResult::Continue) {
         w.mode = ScriptMode::Continued;
         w.running = true;
     }
-    if (r == ActBreak && w.depth > 0) w.skip[w.depth] = 1;
+    if (r == ActResult::Break && w.depth > 0) w.skip[w.depth] = 1;
     if (w.loopStart[w.depth] >= 0) {
         next = w.loopStart[w.depth];
         w.running = true;
@@ -142,7 +145,7 @@ int CommandAction(Game& g, Walk& w, const ScriptLine& line, int next) {
 // otherwise keep the game, and the browser's page, frozen); the walk asks every StopCheckLines
 // lines. A stop ends the walk as a quit does, and the game loop after it.
 bool StopRequested(Game& g, Walk& w) {
-    if (g.Screen == nullptr || !FrontBusy(*g.Screen)) return false;
+    if (!FrontBusy(g)) return false;
     g.Stopped = true;
     w.cond = -1;
     w.running = false;
@@ -172,8 +175,9 @@ void WalkTable(Game& g, Walk& w, const std::vector<ScriptLine>& table, int16_t c
         }
         if (IsConditionKind(line.kind)) {
             if (w.skip[w.depth] == 0) {
-                const int f =
-                    EvalCondition(g, line, words[0], words[1], words[2], words[3], w.mode);
+                // The walk's flag keeps the three outcomes as the numbers -1, 0 and 1.
+                const int f = static_cast<int>(
+                    EvalCondition(g, line, words[0], words[1], words[2], words[3], w.mode));
                 ConditionLine(w, line, i, f);
             }
         } else if (IsOpenerKind(line.kind)) {
@@ -190,7 +194,7 @@ void WalkTable(Game& g, Walk& w, const std::vector<ScriptLine>& table, int16_t c
 
 }  // namespace
 
-int RunEvents(Game& g, ScriptMode mode) {
+EventsResult RunEvents(Game& g, ScriptMode mode) {
     Walk w;
     w.mode = mode > ScriptMode::Begin ? ScriptMode::Begin : mode;  // the events know no continue
     const int words[4] = {0, 0, 0, 0};
@@ -198,13 +202,15 @@ int RunEvents(Game& g, ScriptMode mode) {
     WalkTable(g, w, g.Db->Events, g.Db->EventCount, false, words,
               c != nullptr ? c->eventsReached.data() : nullptr,
               c != nullptr ? c->eventsRan.data() : nullptr);
-    return w.cond;
+    return w.cond < 0    ? EventsResult::Quit
+           : w.cond == 0 ? EventsResult::FlagClear
+                         : EventsResult::FlagSet;
 }
 
-int RunActions(Game& g, int verb, int noun, int noun2, int noun3) {
+TurnResult RunActions(Game& g, int verb, int noun, int noun2, int noun3) {
     if (verb == 0 && noun == 0) {
         PrintSysmsg(g, SysmsgNotUnderstood);
-        return TurnScripts;
+        return TurnResult::Scripts;
     }
     Walk w;
     const int words[4] = {verb, noun, noun2, noun3};
@@ -212,13 +218,13 @@ int RunActions(Game& g, int verb, int noun, int noun2, int noun3) {
     WalkTable(g, w, g.Db->Actions, g.Db->ActionCount, true, words,
               c != nullptr ? c->actionsReached.data() : nullptr,
               c != nullptr ? c->actionsRan.data() : nullptr);
-    if (g.Stopped) return TurnQuit;
-    int result = 0;
+    if (g.Stopped) return TurnResult::Quit;
+    TurnResult result = TurnResult::Scripts;
     if (w.running)
         result = BuiltinCommand(g, verb, noun);
     else
-        result = w.cond == -1 ? TurnQuit : TurnScripts;
-    if (result == TurnScripts && !w.executed)
+        result = w.cond == -1 ? TurnResult::Quit : TurnResult::Scripts;
+    if (result == TurnResult::Scripts && !w.executed)
         PrintSysmsg(g, w.partial ? SysmsgNotQuite : SysmsgNotUnderstood);
     return result;
 }
@@ -251,62 +257,60 @@ void NewGame(Game& g) {
     g.CarriedCount = CountCarried(g);
     RunEvents(g, ScriptMode::Begin);  // the introduction; a quit here does not end the game
     if (GameHalted(g)) return;
-    if (AskGameYesNo(g, SysmsgText(g, SysmsgRestoreAtStart)) == 1) RestoreGame(g);
+    if (AskGameYesNo(g, SysmsgText(g, SysmsgRestoreAtStart))) RestoreGame(g);
+}
+
+// Reads and runs one command line; returns what the turn came to, Quit when the game ends.
+static TurnResult PlayCommand(Game& g, char* line) {
+    const LineResult read = ReadGameLine(g, line, InputLineLength);
+    if (GameHalted(g) || read == LineResult::Ended) return TurnResult::Quit;
+    if (read == LineResult::Quit)
+        return ConfirmQuit(g) || GameHalted(g) ? TurnResult::Quit : TurnResult::NoTime;
+    if (read == LineResult::Undo || IsUndoRequest(g, line)) {
+        TakeBackCommand(g);  // takes no time: no events
+        return TurnResult::NoTime;
+    }
+    if ((g.DebugMode && DebugCommand(g, line)) || line[0] == '\0') return TurnResult::NoTime;
+    int verb = 0, noun = 0, noun2 = 0, noun3 = 0;
+    ParseInput(g, line, &verb, &noun, &noun2, &noun3);
+    BeginUndoStep(g);
+    return RunActions(g, verb, noun, noun2, noun3);
 }
 
 // Plays turns until the game ends.
 static void PlayOneGame(Game& g) {
-    FrontNewGame(*g.Screen);
+    FrontNewGame(g);
     NewGame(g);
     if (GameHalted(g)) return;
-    int result = TurnNoTime;
+    TurnResult result = TurnResult::NoTime;
     char line[InputLineLength + 1];
     for (;;) {
         if (GameHalted(g)) return;  // a built-in command's question met the end of the keys
-        if (result != TurnNoTime && RunEvents(g, ScriptMode::Normal) == -1) return;
+        if (result != TurnResult::NoTime && RunEvents(g, ScriptMode::Normal) == EventsResult::Quit)
+            return;
         DescribeLocation(g, g.CurrentLocation, g.DescribeAgain);
         g.DescribeAgain = false;
-        const int read = ReadGameLine(g, line, InputLineLength);
-        if (GameHalted(g) || read == LineEnded) return;
-        if (read == LineQuit) {
-            if (ConfirmQuit(g) != 0 || GameHalted(g)) return;
-            result = TurnNoTime;
-        } else if (read == LineUndo || IsUndoRequest(g, line) == 1) {
-            TakeBackCommand(g);  // takes no time: no events
-            result = TurnNoTime;
-        } else if (g.DebugMode && DebugCommand(g, line) == 1) {
-            result = TurnNoTime;
-        } else if (line[0] == '\0') {
-            result = TurnNoTime;
-        } else {
-            int verb = 0, noun = 0, noun2 = 0, noun3 = 0;
-            ParseInput(g, line, &verb, &noun, &noun2, &noun3);
-            BeginUndoStep(g);
-            result = RunActions(g, verb, noun, noun2, noun3);
-            if (result == TurnQuit) return;
-        }
+        result = PlayCommand(g, line);
+        if (result == TurnResult::Quit) return;
     }
 }
 
-int PlayGames(GameDatabase& db, const std::string& gameName, bool debugMode,
-              ScriptCoverage* coverage, const PlayView& view) {
-    ScreenState screen;
-    screen.Front = view.Front;
-    screen.Options = view.Options;
+PlayResult PlayGames(GameDatabase& db, const std::string& gameName, bool debugMode,
+                     ScriptCoverage* coverage, const PlayView& view) {
+    Game g;
+    g.Db = &db;
+    g.Front = view.Front;
+    g.GameName = gameName;
+    g.DebugMode = debugMode;
     TextLog transcript;
     if (!view.TranscriptPath.empty()) {
         if (OpenTextLog(transcript, view.TranscriptPath.c_str()) != 0) {
             const std::string text = "Cannot write file " + view.TranscriptPath + "!";
-            gfx::GfxMessageBox("Error", text.c_str());
-            return PlayNotOpened;
+            FrontAlert(g, "Error", text.c_str());
+            return PlayResult::NotOpened;
         }
-        screen.Transcript = &transcript;
+        g.Transcript = &transcript;
     }
-    Game g;
-    g.Db = &db;
-    g.Screen = &screen;
-    g.GameName = gameName;
-    g.DebugMode = debugMode;
     if (coverage != nullptr) {
         coverage->eventsReached.resize(db.Events.size());
         coverage->eventsRan.resize(db.Events.size());
@@ -314,17 +318,17 @@ int PlayGames(GameDatabase& db, const std::string& gameName, bool debugMode,
         coverage->actionsRan.resize(db.Actions.size());
         g.Coverage = coverage;
     }
-    if (OpenGameScreen(g) != 0) {
+    if (OpenGameScreen(g, view.Fallback) != OpenResult::Ready) {
         CloseTextLog(transcript);
-        return PlayNotOpened;
+        return PlayResult::NotOpened;
     }
     do {
         PlayOneGame(g);
-    } while (!GameHalted(g) && AskGameYesNo(g, SysmsgText(g, SysmsgPlayAgain)) == 1);
-    FrontClose(screen);
-    // A key script that ran out ends the game as the player's own end would.
-    if (g.Stopped && !screen.InputEnded) return PlayStopped;
-    return transcript.failed ? PlayTranscriptLost : PlayEnded;
+    } while (!GameHalted(g) && AskGameYesNo(g, SysmsgText(g, SysmsgPlayAgain)));
+    FrontClose(g);
+    // The input that ran out ends the game as the player's own end would.
+    if (g.Stopped && !FrontInputEnded(g)) return PlayResult::Stopped;
+    return transcript.failed ? PlayResult::TranscriptLost : PlayResult::Ended;
 }
 
 }  // namespace umb::engine

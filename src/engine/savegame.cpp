@@ -1,9 +1,11 @@
 // savegame.cpp - saved games: the run-time state of one game in a numbered slot file.
-#include "engine/engine.h"
+#include "engine/savegame.h"
+#include "engine/script.h"
+#include "engine/show.h"
+#include "engine/undo.h"
 
 #include "base/fileio.h"
 #include "base/littleendian.h"
-#include "ui/gfx/gfx.h"
 
 #include <cstdio>
 #include <cstring>
@@ -122,26 +124,26 @@ int ApplySavedGame(Game& g, const std::string& image) {
     return ReadOk;
 }
 
-// Asks for a slot and saves the game there; returns 0, or -1 when cancelled or failed
+// Asks for a slot and saves the game there; returns false when cancelled or failed
 // (SysmsgCannotUseFile, the slot's earlier file kept whole).
-int SaveGame(Game& g) {
+bool SaveGame(Game& g) {
     const int slot = AskSlot(g, SysmsgSaveSlot);
-    if (slot == 0) return -1;
+    if (slot == 0) return false;
     const std::string image = BuildSavedGame(g);
     const std::string path = SaveFileName(g.GameName, slot);
     if (WriteFileAtomically(path, image.data(), image.size()) != 0) {
         PrintSysmsg(g, SysmsgCannotUseFile);
-        return -1;
+        return false;
     }
-    gfx::GfxFileWritten(path.c_str(), gfx::FileSavedGame);
-    return 0;
+    FrontSavedGameWritten(g, path.c_str());
+    return true;
 }
 
-// Asks for a slot and restores the game saved there; returns 0, or -1 when cancelled or failed
+// Asks for a slot and restores the game saved there; returns false when cancelled or failed
 // (SysmsgCannotUseFile, the game unchanged).
-int RestoreGame(Game& g) {
+bool RestoreGame(Game& g) {
     const int slot = AskSlot(g, SysmsgRestoreSlot);
-    if (slot == 0) return -1;
+    if (slot == 0) return false;
     FILE* f = std::fopen(SaveFileName(g.GameName, slot).c_str(), "rb");
     int res = ReadCannotOpen;
     if (f != nullptr) {
@@ -151,10 +153,10 @@ int RestoreGame(Game& g) {
     }
     if (res == ReadOk) {
         g.DescribeAgain = true;
-        return 0;
+        return true;
     }
     PrintSysmsg(g, SysmsgCannotUseFile);
-    return -1;
+    return false;
 }
 
 }  // namespace umb::engine

@@ -1,5 +1,6 @@
 // state.cpp - checked access to the run-time fields: numbers that name nothing see blank records.
-#include "engine/engine.h"
+#include "engine/state.h"
+#include "engine/undo.h"
 
 #include <algorithm>
 

@@ -1,5 +1,6 @@
 // undo.cpp - the journal of what each command changed, and taking the last commands back.
-#include "engine/engine.h"
+#include "engine/undo.h"
+#include "engine/show.h"
 
 #include "base/nocase.h"
 
@@ -46,10 +47,10 @@ void NoteUndoChange(Game& g, UndoField field, int32_t index, int16_t old) {
     if (u.changes.size() > UndoChangeLimit) ClearUndo(g);
 }
 
-int UndoLastCommand(Game& g) {
+bool UndoLastCommand(Game& g) {
     UndoJournal& u = g.Undo;
     u.open = false;  // the accessors below put values back without noting them
-    if (u.steps.empty()) return -1;
+    if (u.steps.empty()) return false;
     const UndoStep step = u.steps.back();
     u.steps.pop_back();
     // Newest first, so that a field changed twice ends at its value before the step. Through the
@@ -68,17 +69,17 @@ int UndoLastCommand(Game& g) {
     }
     g.CurrentLocation = step.location;
     g.CarriedCount = step.carried;
-    return 0;
+    return true;
 }
 
 void TakeBackCommand(Game& g) {
-    if (UndoLastCommand(g) == 0) {
+    if (UndoLastCommand(g)) {
         g.DescribeAgain = true;
         return;
     }
     // The program's own line, not a message of the game's: no game defines it, and its words
     // are no text marks.
-    ui::FrontShowNote(*g.Screen, "Nothing to undo.");
+    FrontShowNote(g, "Nothing to undo.");
 }
 
 void ClearUndo(Game& g) {
@@ -89,18 +90,18 @@ void ClearUndo(Game& g) {
     u.open = false;
 }
 
-int IsUndoRequest(const Game& g, const char* line) {
-    if (line == nullptr) return 0;
+bool IsUndoRequest(const Game& g, const char* line) {
+    if (line == nullptr) return false;
     size_t start = 0;
     while (IsBlank(line[start])) ++start;
     size_t end = start;
     while (!IsLineEnd(line[end]) && !IsBlank(line[end])) ++end;
     size_t rest = end;
     while (IsBlank(line[rest])) ++rest;
-    constexpr size_t length = sizeof ui::UndoWord - 1;
-    if (end - start != length || !IsLineEnd(line[rest])) return 0;
-    if (CompareNoCaseN(line + start, ui::UndoWord, length) != 0) return 0;
-    return FindVerb(*g.Db, ui::UndoWord) == 0 ? 1 : 0;
+    constexpr size_t length = sizeof UndoWord - 1;
+    if (end - start != length || !IsLineEnd(line[rest])) return false;
+    if (CompareNoCaseN(line + start, UndoWord, length) != 0) return false;
+    return FindVerb(*g.Db, UndoWord) == 0;
 }
 
 size_t UndoBytes(const Game& g) {

@@ -23,7 +23,7 @@ int LowerKey(int key) {
 }
 
 // Echoes an answer key as typed, right after its question.
-void Echo(ScreenState& s, int key, int x) {
+void Echo(WindowState& s, int key, int x) {
     const char typed[2] = {static_cast<char>(key), '\0'};
     PrintTyped(s, "", typed, x);
 }
@@ -35,7 +35,7 @@ void CopyLine(char* dst, const char* src) {
 
 // Prints a question's prompt, or its default when it has none, on a new bottom line of the
 // message area; returns where the answer is echoed.
-int ShowPrompt(ScreenState& s, const char* prompt, const char* fallback) {
+int ShowPrompt(WindowState& s, const char* prompt, const char* fallback) {
     SelectArea(s, AreaMessages, ModeNewLine);
     const int x = PrintText(s, prompt != nullptr ? prompt : fallback);
     s.PrintMode = ModeRedrawLine;
@@ -44,28 +44,28 @@ int ShowPrompt(ScreenState& s, const char* prompt, const char* fallback) {
 
 // Ctrl+Z: the line shows the word that asks the same, and what was typed waits for the next
 // command line, so that taking a command back loses nothing of the one being written.
-int HandUpUndo(ScreenState& s, const char* prompt, char* buffer) {
+LineResult HandUpUndo(WindowState& s, const char* prompt, char* buffer) {
     CopyLine(s.KeptLine, buffer);
     PrintTyped(s, prompt, UndoWord, 0);
     buffer[0] = '\0';
-    return LineUndo;
+    return LineResult::Undo;
 }
 
 // Notes that the key script ran out, for the engine to end the game; returns result.
-int EndInput(ScreenState& s, int result) {
+template <typename Result> Result EndInput(WindowState& s, Result result) {
     s.InputEnded = true;
     return result;
 }
 
 }  // namespace
 
-int AskYesNo(ScreenState& s, const char* prompt, char yesLetter, char noLetter) {
+bool AskYesNo(WindowState& s, const char* prompt, char yesLetter, char noLetter) {
     const char yes = FoldCase(yesLetter);
     const char no = FoldCase(noLetter);
     const int x = ShowPrompt(s, prompt, "");
     for (;;) {
         const int key = GfxReadKey();
-        if (key == KeyEndOfInput) return EndInput(s, 0);
+        if (key == KeyEndOfInput) return EndInput(s, false);
         const int lower = LowerKey(key);
         int answer = -1;
         if (lower == static_cast<unsigned char>(yes))
@@ -74,23 +74,11 @@ int AskYesNo(ScreenState& s, const char* prompt, char yesLetter, char noLetter) 
             answer = 0;
         if (answer < 0) continue;
         Echo(s, key, x);
-        return answer;
+        return answer == 1;
     }
 }
 
-int ChoiceLimit(int count) {
-    if (count < 0) count = count < -9 ? 9 : -count;
-    if (count > 9) count = 9;
-    return count <= 1 ? 2 : count;
-}
-
-const char* ChoicePrompt(const char* prompt, int count, char* fallback, size_t size) {
-    if (prompt != nullptr) return prompt;
-    std::snprintf(fallback, size, "(1:%d): ", ChoiceLimit(count));
-    return fallback;
-}
-
-int AskChoice(ScreenState& s, const char* prompt, int count) {
+int AskChoice(WindowState& s, const char* prompt, int count) {
     const bool escapeAllowed = count >= 0;
     count = ChoiceLimit(count);
     char fallback[16];
@@ -107,7 +95,7 @@ int AskChoice(ScreenState& s, const char* prompt, int count) {
     }
 }
 
-int ReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
+LineResult ReadLine(WindowState& s, const char* prompt, char* buffer, int maxLength) {
     SelectArea(s, AreaMessages, ModeNewLine);
     PrintText(s, prompt);
     s.PrintMode = ModeRedrawLine;
@@ -123,7 +111,7 @@ int ReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
         const int key = GfxReadKey();
         if (key == KeyEndOfInput) {
             buffer[0] = '\0';
-            return EndInput(s, LineEnded);
+            return EndInput(s, LineResult::Ended);
         }
         if (key == KeyEnter) break;
         if (key == KeyUndo) return HandUpUndo(s, prompt, buffer);
@@ -139,17 +127,17 @@ int ReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
                 buffer[p] = '\0';
             }
         } else if (key == KeyUp) {
-            p = HistoryBack(s, buffer);
+            p = HistoryBack(s.History, buffer);
         } else if (key == KeyDown) {
-            p = HistoryForward(s, buffer);
+            p = HistoryForward(s.History, buffer);
         }
     }
     PrintTyped(s, prompt, buffer, 0);
-    HistoryAdd(s, buffer);
-    return LineTyped;
+    HistoryAdd(s.History, buffer);
+    return LineResult::Typed;
 }
 
-int WaitKeyOrTime(ScreenState& s, int ticks) {
+int WaitKeyOrTime(WindowState& s, int ticks) {
     if (ticks == 0) {
         const int key = GfxReadKey();
         return key == KeyEndOfInput ? EndInput(s, key) : key;
@@ -165,23 +153,20 @@ int WaitKeyOrTime(ScreenState& s, int ticks) {
     return static_cast<int>(GfxTicks() - start);
 }
 
-void HistoryAdd(ScreenState& s, const char* line) {
-    InputHistory& h = s.History;
+void HistoryAdd(InputHistory& h, const char* line) {
     CopyLine(h.slots[h.head], line);
     h.head = (h.head + 1) % HistorySlots;
     h.cursor = h.head;
     if (h.head == h.tail) h.tail = (h.head + 1) % HistorySlots;
 }
 
-int HistoryBack(ScreenState& s, char* buffer) {
-    InputHistory& h = s.History;
+int HistoryBack(InputHistory& h, char* buffer) {
     if (h.cursor != h.tail) h.cursor = (h.cursor + HistorySlots - 1) % HistorySlots;
     CopyLine(buffer, h.slots[h.cursor]);
     return static_cast<int>(std::strlen(buffer));
 }
 
-int HistoryForward(ScreenState& s, char* buffer) {
-    InputHistory& h = s.History;
+int HistoryForward(InputHistory& h, char* buffer) {
     if (h.cursor != h.head) h.cursor = (h.cursor + 1) % HistorySlots;
     if (h.cursor == h.head)
         buffer[0] = '\0';
@@ -189,7 +174,5 @@ int HistoryForward(ScreenState& s, char* buffer) {
         CopyLine(buffer, h.slots[h.cursor]);
     return static_cast<int>(std::strlen(buffer));
 }
-
-void HistoryClear(ScreenState& s) { s.History = InputHistory{}; }
 
 }  // namespace umb::ui

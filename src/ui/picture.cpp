@@ -721,7 +721,7 @@ int ReadHeader(PictureDecoder& d, char* why, size_t whySize) {
 
 // Decodes the image data into buffer, the surface selected, and copies it to the screen: what was
 // decoded of a cut or damaged file shows, and why names what was missing.
-void DecodeImage(ScreenState& s, PictureDecoder& d, GfxSurface* buffer, char* why, size_t whySize) {
+void DecodeImage(WindowState& s, PictureDecoder& d, GfxSurface* buffer, char* why, size_t whySize) {
     MakeUiColours(s);
     d.plainRgb = ColoursArePlainRgb();
     d.expand = ChooseExpander(d.header, d.plainRgb);
@@ -747,7 +747,7 @@ void DecodeImage(ScreenState& s, PictureDecoder& d, GfxSurface* buffer, char* wh
 
 }  // namespace
 
-int LoadPicture(ScreenState& s, const char* path, int x0, int y0, char* why, size_t whySize) {
+int LoadPicture(WindowState& s, const char* path, int x0, int y0, char* why, size_t whySize) {
     Explain(why, whySize, "%s", "");
     if (s.PicturesEnabled == 0 || path == nullptr) return -1;
     std::string file;
@@ -790,31 +790,32 @@ int LoadPicture(ScreenState& s, const char* path, int x0, int y0, char* why, siz
     return result;
 }
 
-int LoadNamedPicture(ScreenState& s, const char* path, const char* name) {
+int LoadNamedPicture(WindowState& s, const char* path, const char* name, char* failure,
+                     size_t failureSize) {
     char why[80];
     std::strcpy(why, "path longer than 127 characters");
     // A longer path is refused rather than cut, which could name another file.
     int result = -1;
     if (std::strlen(path) <= MaxPicturePath) result = LoadPicture(s, path, 0, 0, why, sizeof why);
-    if (why[0] != '\0')
-        std::snprintf(s.PictureFailure, sizeof s.PictureFailure, "picture %s: %s",
-                      name != nullptr ? name : path, why);
+    if (why[0] != '\0' && failureSize > 0)
+        std::snprintf(failure, failureSize, "picture %s: %s", name != nullptr ? name : path, why);
     return result;
 }
 
 // Shows a picture unless it is the one asked for last: the key tells pictures apart, not the
-// path, so that the same file asked for anew is read again. A picture not shown whole leaves
-// "picture NAME: reason" in s.PictureFailure; it is emptied otherwise.
-int DisplayPicture(ScreenState& s, int key, const char* path, const char* name) {
-    s.PictureFailure[0] = '\0';
-    if (key == s.LastPicture) return 0;
+// path, so that the same file asked for anew is read again.
+engine::PictureResult DisplayPicture(WindowState& s, int key, const char* path, const char* name,
+                                     char* why, size_t whySize) {
+    if (whySize > 0) why[0] = '\0';
+    if (key == s.LastPicture) return engine::PictureResult::Shown;
     s.LastPicture = key;
 
-    if (path != nullptr && path[0] != '\0' && LoadNamedPicture(s, path, name) == 0) return 0;
+    if (path != nullptr && path[0] != '\0' && LoadNamedPicture(s, path, name, why, whySize) == 0)
+        return engine::PictureResult::Shown;
     GfxSelectSurface(nullptr);
     GfxFillBox(0, 0, PictureWidth, PictureHeight, s.BackgroundColour);
     GfxFrameBox(0, 0, PictureWidth, PictureHeight, s.TextColour);
-    return -1;
+    return engine::PictureResult::Blanked;
 }
 
 }  // namespace umb::ui

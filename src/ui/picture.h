@@ -15,9 +15,10 @@ constexpr size_t MaxPicturePath = 127;
 // data by exclusive-or with key[k % 4].
 void PictureScrambleKey(unsigned char key[4]);
 
-struct ScreenState;
+struct WindowState;
 // Returns what LoadPicture does for the picture at path drawn at 0, 0 of the screen; when it is
-// not shown whole, s.PictureFailure says "picture NAME: reason" (name null: the path).
-int LoadNamedPicture(ScreenState& s, const char* path, const char* name);
+// not shown whole, failure receives "picture NAME: reason" (name null: the path).
+int LoadNamedPicture(WindowState& s, const char* path, const char* name, char* failure,
+                     size_t failureSize);
 
 }  // namespace umb::ui

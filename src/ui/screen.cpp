@@ -1,6 +1,6 @@
 // screen.cpp - the four framed output areas and word-wrapped printing.
 #include "ui/screen.h"
-#include "ui/wrap.h"
+#include "base/wrap.h"
 
 #include <cstring>
 
@@ -27,7 +27,7 @@ void TranscriptBottomRow() {
 
 // Draws one line of a printed text; returns its end offset from the box's left edge, or 0 for
 // a flowing line below the box.
-int DrawTextLine(ScreenState& s, const AreaBox& a, const char* line, int len, int startX) {
+int DrawTextLine(WindowState& s, const AreaBox& a, const char* line, int len, int startX) {
     if ((s.PrintMode & ModeScroll) != 0) {
         if (s.CurrentArea == AreaMessages) TranscriptBottomRow();
         GfxCopyArea(nullptr, a.x1, a.y1, nullptr, a.x1, a.y1 + LineHeight, a.x2, a.y2);
@@ -48,7 +48,7 @@ int DrawTextLine(ScreenState& s, const AreaBox& a, const char* line, int len, in
 // Word-wraps text into the area: breaks at blanks and backslashes, a backslash starting a new
 // line; a word too wide for its line keeps what fits and loses the rest. Typed text (may be
 // null) follows the text as typed, its backslashes plain.
-int WrapAndPrint(ScreenState& s, const char* text, const char* typed, int startX,
+int WrapAndPrint(WindowState& s, const char* text, const char* typed, int startX,
                  const AreaBox& a) {
     if ((s.PrintMode & ModeClearArea) != 0) {
         if (s.CurrentArea == AreaMessages) TranscriptBottomRow();
@@ -67,38 +67,38 @@ int WrapAndPrint(ScreenState& s, const char* text, const char* typed, int startX
     int result = 0;
     // Every glyph is GlyphWidth pixels wide, so the room of a line is counted in characters.
     const int width = a.x2 - a.x1;
-    WrapText(buf, n, marked, (width - startX) / GlyphWidth, width / GlyphWidth,
-             [&](int from, int to, bool last) {
-                 if (!last || a.y1 + s.LineOffset < a.y2 || bottom) {
-                     result = DrawTextLine(s, a, buf + from, to - from, startX);
-                     if (!bottom) s.LineOffset += LineHeight;
-                 }
-                 startX = 0;
-             });
+    base::WrapText(buf, n, marked, (width - startX) / GlyphWidth, width / GlyphWidth,
+                   [&](int from, int to, bool last) {
+                       if (!last || a.y1 + s.LineOffset < a.y2 || bottom) {
+                           result = DrawTextLine(s, a, buf + from, to - from, startX);
+                           if (!bottom) s.LineOffset += LineHeight;
+                       }
+                       startX = 0;
+                   });
     return result;
 }
 
 }  // namespace
 
-void SelectArea(ScreenState& s, int area, int mode) {
+void SelectArea(WindowState& s, int area, int mode) {
     s.CurrentArea = area;
     s.PrintMode = mode;
 }
 
-void MakeUiColours(ScreenState& s) {
+void MakeUiColours(WindowState& s) {
     s.BackgroundColour = GfxColourFromRgb(s.Background.red, s.Background.green, s.Background.blue);
     s.TextColour = GfxColourFromRgb(s.Foreground.red, s.Foreground.green, s.Foreground.blue);
     s.TextStyle = GfxTextStyle{s.TextColour, s.BackgroundColour};
 }
 
-void DrawFrames(ScreenState& s) {
+void DrawFrames(WindowState& s) {
     TranscriptBottomRow();
     GfxClearScreen(s.BackgroundColour);
     for (const AreaBox& a : Areas)
         GfxFrameBox(a.frameX1, a.frameY1, a.frameX2, a.frameY2, s.TextColour);
 }
 
-int ScreenOpen(ScreenState& s) {
+int ScreenOpen(WindowState& s) {
     if (GfxOpenScreen(s.FrontFailure, sizeof s.FrontFailure) != 0) return -1;
     MakeUiColours(s);
     s.TextStyle = GfxTextStyle{s.TextColour, s.BackgroundColour};
@@ -115,24 +115,24 @@ int ScreenOpen(ScreenState& s) {
     return 0;
 }
 
-void SetScreenTitle(ScreenState& s, const char* title) {
+void SetScreenTitle(WindowState& s, const char* title) {
     (void)s;
     if (title != nullptr && title[0] != '\0') GfxSetWindowTitle(title);
 }
 
-void ScreenClose(ScreenState& s) {
+void ScreenClose(WindowState& s) {
     (void)s;
     GfxCloseScreen();
 }
 
-int PrintText(ScreenState& s, const char* text) { return PrintTextFrom(s, text, 0); }
+int PrintText(WindowState& s, const char* text) { return PrintTextFrom(s, text, 0); }
 
-int PrintTextFrom(ScreenState& s, const char* text, int startX) {
+int PrintTextFrom(WindowState& s, const char* text, int startX) {
     if (s.CurrentArea < 0 || s.CurrentArea > 3) return -1;
     return WrapAndPrint(s, text, nullptr, startX, Areas[s.CurrentArea]);
 }
 
-int PrintTyped(ScreenState& s, const char* text, const char* typed, int startX) {
+int PrintTyped(WindowState& s, const char* text, const char* typed, int startX) {
     if (s.CurrentArea < 0 || s.CurrentArea > 3) return -1;
     return WrapAndPrint(s, text, typed, startX, Areas[s.CurrentArea]);
 }

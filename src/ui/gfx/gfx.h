@@ -139,9 +139,6 @@ void GfxSetHeadlessStreams(FILE* in, FILE* out);
 // of ending the program, so that a caller in the same process gets every question answered and
 // carries on (the fuzz targets). No keys (count 0) restores the end of the program.
 void GfxSetHeadlessEndKeys(const char* keys, size_t count);
-// Headless: the status the program ends with when the key script runs out, 0 until a file the
-// player asked for could not be written (a transcript on a full disk) sets 1.
-void GfxSetHeadlessEndStatus(int status);
 // A play's transcript is cut at this size: a runaway game that prints for ever is stopped there.
 constexpr size_t HeadlessPlayTranscriptLimit = size_t{16} << 20;
 // A key script played in this process (the walkthrough tests): from GfxBeginHeadlessPlay to

@@ -19,7 +19,8 @@ FILE* textOut = nullptr;
 // program.
 std::string endKeys;
 size_t endKeyAt = 0;
-int endStatus = 0;  // the program's status when the key script ends it
+// The key script of the program's own play ran out: the game ends, showing nothing more.
+bool scriptEnded = false;
 
 FILE* KeysIn() { return keysIn != nullptr ? keysIn : stdin; }
 
@@ -50,7 +51,7 @@ void NoteKeyByte(int b) {
 
 // Once an in-process play's key script has ended, the program would have ended there: what the
 // game still shows while it winds down goes nowhere.
-bool Muted() { return play && play->ended; }
+bool Muted() { return play ? play->ended : scriptEnded; }
 FILE* TextOut() { return textOut != nullptr ? textOut : stdout; }
 
 struct NamedKey {
@@ -69,9 +70,7 @@ constexpr int UnknownName = -3;
 
 class HeadlessDriver : public DisplayDriver {
   public:
-    int Run(int (*entry)(int, char**), int argc, char** argv) override {
-        return entry(argc, argv);
-    }
+    int Run(int (*entry)(int, char**), int argc, char** argv) override { return entry(argc, argv); }
     bool Open(std::string&) override { return true; }
     void Close() override {
         if (!Muted()) WriteScreenDump(TextOut());
@@ -95,7 +94,10 @@ class HeadlessDriver : public DisplayDriver {
                 // Like a closed window: the game ends here, after a last look at the screen.
                 WriteScreenDump(TextOut());
                 std::fflush(nullptr);
-                if (!play) std::exit(endStatus);
+                if (!play) {
+                    scriptEnded = true;
+                    return KeyEndOfInput;
+                }
                 play->ended = true;
                 play->end.inputEnded = true;
                 return KeyEndOfInput;
@@ -230,9 +232,8 @@ void GfxStopHeadlessPlay() { stopWanted = true; }
 void GfxSetHeadlessStreams(FILE* in, FILE* out) {
     keysIn = in;
     textOut = out;
+    scriptEnded = false;  // a new key script
 }
-
-void GfxSetHeadlessEndStatus(int status) { endStatus = status; }
 
 void GfxSetHeadlessEndKeys(const char* keys, size_t count) {
     endKeys.assign(keys != nullptr ? keys : "", keys != nullptr ? count : 0);

@@ -1,9 +1,10 @@
 // term_front.cpp - the terminal front end: the game as a running transcript, or as plain lines.
 #include "ui/term/term_front.h"
 
+#include "base/codepage.h"
 #include "base/nocase.h"
+#include "base/wrap.h"
 #include "ui/picture.h"
-#include "ui/wrap.h"
 
 #include <unistd.h>
 
@@ -15,6 +16,10 @@
 #include <new>
 
 using namespace umb::gfx;
+using umb::engine::LineResult;
+using umb::engine::LocationNews;
+using umb::engine::LocationView;
+using umb::engine::ShownLocation;
 
 namespace umb::ui {
 
@@ -24,7 +29,9 @@ constexpr const char* Bold = "\x1b[1m";
 constexpr const char* Reverse = "\x1b[7m";
 constexpr const char* Normal = "\x1b[0m";
 
-int Fail(ScreenState& s, const char* why) {
+TerminalState& Of(void* self) { return *static_cast<TerminalState*>(self); }
+
+int Fail(TerminalState& s, const char* why) {
     std::snprintf(s.FrontFailure, sizeof s.FrontFailure, "%s", why);
     return -1;
 }
@@ -32,6 +39,7 @@ int Fail(ScreenState& s, const char* why) {
 // Plain mode writes through the log's stream, so that everything it shows has one form; the
 // terminal look collects its output in the device.
 void Emit(TextFront& tf, const std::string& bytes) {
+    if (tf.muted) return;
     if (tf.holding)
         tf.held += bytes;
     else if (!tf.plain)
@@ -60,7 +68,7 @@ void FlushOut(TextFront& tf) {
 
 int Width(TextFront& tf) { return std::max(TermWidth(tf.dev), 8); }
 
-std::string Utf8(const std::string& cp850) { return Cp850ToUtf8(cp850.data(), cp850.size()); }
+std::string Utf8(const std::string& cp850) { return base::Cp850ToUtf8(cp850.data(), cp850.size()); }
 
 // The lines of a text wrapped to the width; backslashes break lines unless literal. An empty
 // text is one empty line.
@@ -72,7 +80,7 @@ std::vector<std::string> Lines(TextFront& tf, const char* text, bool literal) {
     buf[len] = '\0';
     int n = static_cast<int>(len);
     const int room = Width(tf);
-    WrapText(buf, n, literal ? 0 : n, room, room, [&](int from, int to, bool) {
+    base::WrapText(buf, n, literal ? 0 : n, room, room, [&](int from, int to, bool) {
         lines.emplace_back(buf + from, static_cast<size_t>(to - from));
     });
     if (lines.empty()) lines.emplace_back();
@@ -133,11 +141,19 @@ void FollowResize(TextFront& tf) {
     tf.log.width = Width(tf);
 }
 
-[[noreturn]] void EndOfInput(ScreenState& s);
+// Nobody is left to answer: the game is to end, and nothing more is written. The question left
+// waiting is ended first, so that what the shell writes next starts on a line of its own.
+void EndOfInput(TerminalState& s) {
+    if (s.InputEnded) return;
+    if (s.Text->midLine) NewLine(*s.Text);
+    FlushOut(*s.Text);
+    s.InputEnded = true;
+    s.Text->muted = true;
+}
 
 // Counts a read that found the input ended: the first may still be answered (a quit), a second
-// in a row means nobody is there to answer, and the program ends.
-void InputEnded(ScreenState& s) {
+// in a row means nobody is there to answer, and the game ends.
+void InputEnded(TerminalState& s) {
     if (++s.Text->endedReads >= 2) EndOfInput(s);
 }
 
@@ -145,7 +161,7 @@ void InputEnded(ScreenState& s) {
 
 // Returns 0 with a line the player typed, TermEnded or TermInterrupted. Where the terminal
 // does not echo (the input is no terminal), the line is written out, so the output reads whole.
-int PlainLine(ScreenState& s, std::string& line) {
+int PlainLine(TerminalState& s, std::string& line) {
     TextFront& tf = *s.Text;
     FlushOut(tf);
     const int r = TermReadLine(tf.dev, line);
@@ -182,7 +198,7 @@ std::string Trimmed(const char* prompt) {
 // ends with the keys that answer it (keys, unless empty), so that a listener hears what to type.
 // A question the input ended on is not asked again: nobody is left to answer it.
 template <typename Accept>
-int PlainQuestion(ScreenState& s, const std::string& prompt, const std::string& keys,
+int PlainQuestion(TerminalState& s, const std::string& prompt, const std::string& keys,
                   Accept&& accept) {
     TextFront& tf = *s.Text;
     std::string text = prompt;
@@ -194,6 +210,7 @@ int PlainQuestion(ScreenState& s, const std::string& prompt, const std::string& 
         std::string line;
         const int r = PlainLine(s, line);
         if (r == TermEnded) EndOfInput(s);
+        if (s.InputEnded) return 0;
         if (r != 0) continue;
         const int answer = accept(FirstKey(line));
         if (answer >= 0) return answer;
@@ -204,7 +221,7 @@ int PlainQuestion(ScreenState& s, const std::string& prompt, const std::string& 
 
 // Returns the next key, waiting timeoutMs (< 0: for ever): TermNoKey when none came,
 // TermInterrupted for SIGINT, TermEnded the first time the input is found ended.
-int NextKey(ScreenState& s, int timeoutMs) {
+int NextKey(TerminalState& s, int timeoutMs) {
     const int key = TermReadKey(s.Text->dev, timeoutMs);
     if (key == TermEnded)
         InputEnded(s);
@@ -222,7 +239,7 @@ int LowerKey(int key) {
 
 void EchoKey(TextFront& tf, int key) {
     const char c = static_cast<char>(key);
-    Emit(tf, Cp850ToUtf8(&c, 1));
+    Emit(tf, base::Cp850ToUtf8(&c, 1));
     NewLine(tf);
 }
 
@@ -276,7 +293,7 @@ struct Editor {
 
 bool Printable(int key) { return (key >= 32 && key < 127) || (key >= 128 && key < 256); }
 
-int EditLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
+LineResult EditLine(TerminalState& s, const char* prompt, char* buffer, int maxLength) {
     TextFront& tf = *s.Text;
     buffer[0] = '\0';
     Editor ed{tf, WritePrompt(tf, prompt), {}};
@@ -296,16 +313,17 @@ int EditLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
             ed.Redraw();
         }
         if (key == TermResize) continue;
+        if (s.InputEnded) return LineResult::Ended;
         if (key == TermEnded || key == TermInterrupted || key == 3 ||
             (key == 4 && ed.line.empty())) {
             NewLine(tf);
-            return LineQuit;
+            return LineResult::Quit;
         }
         if (key == KeyUndo) {
             std::snprintf(s.KeptLine, sizeof s.KeptLine, "%s", ed.line.c_str());
             ed.Set(UndoWord);
             NewLine(tf);
-            return LineUndo;
+            return LineResult::Undo;
         }
         if (key == KeyEnter) break;
         if (key == KeyBackspace) {
@@ -314,13 +332,13 @@ int EditLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
             ed.Set("");
         } else if (key == KeyUp || key == KeyDown) {
             if (key == KeyUp)
-                HistoryBack(s, recalled);
+                HistoryBack(s.History, recalled);
             else
-                HistoryForward(s, recalled);
+                HistoryForward(s.History, recalled);
             const size_t keep = std::min(std::strlen(recalled), static_cast<size_t>(maxLength));
             ed.Set(std::string(recalled, keep));
         } else if (key == KeyPictureToggle) {
-            s.PicturesEnabled = 1 - s.PicturesEnabled;
+            s.Pictures.PicturesEnabled = 1 - s.Pictures.PicturesEnabled;
         } else if (Printable(key) && ed.line.size() < static_cast<size_t>(maxLength)) {
             ed.Add(key);
         }
@@ -328,18 +346,25 @@ int EditLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
     ed.Finish();
     std::memcpy(buffer, ed.line.data(), ed.line.size());
     buffer[ed.line.size()] = '\0';
-    if (!ed.line.empty()) HistoryAdd(s, buffer);
-    return LineTyped;
+    if (!ed.line.empty()) HistoryAdd(s.History, buffer);
+    return LineResult::Typed;
 }
 
 // --- The table ----------------------------------------------------------------------------------
 
-int TfOpen(ScreenState& s, const char* title) {
-    (void)title;  // a terminal's title is the player's own
-    return OpenTerminalOn(s, 0, 1);
+// A terminal's title is the player's own.
+engine::OpenResult TfOpen(void* self, const engine::GameLook& look, char* why, size_t whySize) {
+    TerminalState& s = Of(self);
+    s.GameHasStatusVerb = look.hasStatusVerb;
+    s.Pictures.Background = look.background;
+    s.Pictures.Foreground = look.foreground;
+    if (OpenTerminalOn(s, 0, 1) == 0) return engine::OpenResult::Ready;
+    std::snprintf(why, whySize, "%s", s.FrontFailure);
+    return engine::OpenResult::Failed;
 }
 
-void TfClose(ScreenState& s) {
+void TfClose(void* self) {
+    TerminalState& s = Of(self);
     if (s.Text == nullptr) return;
     TextFront* tf = s.Text;
     Release(*tf);
@@ -349,21 +374,10 @@ void TfClose(ScreenState& s) {
     s.Text = nullptr;
 }
 
-void EndOfInput(ScreenState& s) {
-    // The question left waiting is ended, so that what follows starts on a line of its own.
-    if (s.Text->midLine) NewLine(*s.Text);
-    TfClose(s);
-    // A transcript that lost lines makes the run a failure, however it ends.
-    bool lost = false;
-    if (s.Transcript != nullptr) {
-        CloseTextLog(*s.Transcript);
-        lost = s.Transcript->failed;
-    }
-    std::exit(lost ? 1 : 0);
-}
-
-void TfNewGame(ScreenState& s) {
-    HistoryClear(s);
+void TfNewGame(void* self) {
+    TerminalState& s = Of(self);
+    s.History = InputHistory{};
+    s.KeptLine[0] = '\0';  // a line half-typed in the last game is not the new game's
     s.LastPicture = NoPictureKey;
     if (s.Text == nullptr) return;
     TextFront& tf = *s.Text;
@@ -374,8 +388,9 @@ void TfNewGame(ScreenState& s) {
     tf.turnCounter = -1;
 }
 
-void TfShowLocation(ScreenState& s, const LocationView& v) {
-    if (s.Text == nullptr || v.name == nullptr) return;
+void TfShowLocation(void* self, const LocationView& v) {
+    TerminalState& s = Of(self);
+    if (s.Text == nullptr || v.name == nullptr || s.InputEnded) return;
     TextFront& tf = *s.Text;
     FollowResize(tf);
     if (tf.plain) {
@@ -411,8 +426,8 @@ void TfShowLocation(ScreenState& s, const LocationView& v) {
     tf.holding = false;
 }
 
-void ShowLine(ScreenState& s, const char* text, bool literal) {
-    if (s.Text == nullptr || text == nullptr) return;
+void ShowLine(TerminalState& s, const char* text, bool literal) {
+    if (s.Text == nullptr || text == nullptr || s.InputEnded) return;
     TextFront& tf = *s.Text;
     Release(tf);
     FollowResize(tf);
@@ -423,16 +438,18 @@ void ShowLine(ScreenState& s, const char* text, bool literal) {
     tf.midLine = false;
 }
 
-void TfShowMessage(ScreenState& s, const char* text) { ShowLine(s, text, false); }
-void TfShowReply(ScreenState& s, const char* text) { ShowLine(s, text, true); }
-void TfShowNote(ScreenState& s, const char* text) { ShowLine(s, text, true); }
+void TfShowMessage(void* self, const char* text) { ShowLine(Of(self), text, false); }
+void TfShowReply(void* self, const char* text) { ShowLine(Of(self), text, true); }
+void TfShowNote(void* self, const char* text) { ShowLine(Of(self), text, true); }
 
-void TfClearMessages(ScreenState& s) {
+void TfClearMessages(void* self) {
+    TerminalState& s = Of(self);
     (void)s;  // what scrolled by stays readable above, as in a transcript
 }
 
-int TfAskYesNo(ScreenState& s, const char* prompt, char yesLetter, char noLetter) {
-    if (s.Text == nullptr) return 0;
+bool TfAskYesNo(void* self, const char* prompt, char yesLetter, char noLetter) {
+    TerminalState& s = Of(self);
+    if (s.Text == nullptr || s.InputEnded) return false;
     TextFront& tf = *s.Text;
     Release(tf);
     const int yes = static_cast<unsigned char>(base::FoldCase(yesLetter));
@@ -446,23 +463,25 @@ int TfAskYesNo(ScreenState& s, const char* prompt, char yesLetter, char noLetter
             text.size() >= named.size() &&
             base::CompareNoCase(text.c_str() + text.size() - named.size(), named.c_str()) == 0;
         return PlainQuestion(s, text, said ? "" : "[" + keys + "]", [&](int key) {
-            const int lower = LowerKey(key);
-            return lower == yes ? 1 : lower == no ? 0 : -1;
-        });
+                   const int lower = LowerKey(key);
+                   return lower == yes ? 1 : lower == no ? 0 : -1;
+               }) == 1;
     }
     FollowResize(tf);
     WritePrompt(tf, prompt);
     for (;;) {
         const int key = NextKey(s, -1);
+        if (s.InputEnded) return false;
         const int lower = LowerKey(key);
         if (lower != yes && lower != no) continue;
         EchoKey(tf, key);
-        return lower == yes ? 1 : 0;
+        return lower == yes;
     }
 }
 
-int TfAskChoice(ScreenState& s, const char* prompt, int count) {
-    if (s.Text == nullptr) return 0;
+int TfAskChoice(void* self, const char* prompt, int count) {
+    TerminalState& s = Of(self);
+    if (s.Text == nullptr || s.InputEnded) return 0;
     TextFront& tf = *s.Text;
     Release(tf);
     const bool escapeAllowed = count >= 0;
@@ -483,6 +502,7 @@ int TfAskChoice(ScreenState& s, const char* prompt, int count) {
     WritePrompt(tf, prompt);
     for (;;) {
         const int key = NextKey(s, -1);
+        if (s.InputEnded) return 0;
         if (key >= '1' && key <= '0' + count) {
             EchoKey(tf, key);
             return key - '0';
@@ -496,7 +516,7 @@ int TfAskChoice(ScreenState& s, const char* prompt, int count) {
 
 // True for the line "status" (any case, blanks around it) while there is a status line and the
 // game has no verb of that name.
-bool AsksForStatus(const ScreenState& s, const std::string& line) {
+bool AsksForStatus(const TerminalState& s, const std::string& line) {
     if (s.GameHasStatusVerb || s.Text->statusSeen.empty()) return false;
     const size_t from = line.find_first_not_of(' ');
     if (from == std::string::npos) return false;
@@ -504,9 +524,11 @@ bool AsksForStatus(const ScreenState& s, const std::string& line) {
     return base::CompareNoCase(line.substr(from, to + 1 - from).c_str(), "status") == 0;
 }
 
-int TfReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) {
+LineResult TfReadLine(void* self, const char* prompt, char* buffer, int maxLength) {
+    TerminalState& s = Of(self);
     buffer[0] = '\0';
-    if (s.Text == nullptr) return LineQuit;
+    if (s.Text == nullptr) return LineResult::Quit;
+    if (s.InputEnded) return LineResult::Ended;
     TextFront& tf = *s.Text;
     Release(tf);
     FollowResize(tf);
@@ -514,7 +536,9 @@ int TfReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) 
     std::string line;
     for (;;) {
         WritePrompt(tf, prompt);
-        if (PlainLine(s, line) != 0) return LineQuit;
+        const int r = PlainLine(s, line);
+        if (s.InputEnded) return LineResult::Ended;
+        if (r != 0) return LineResult::Quit;
         if (!AsksForStatus(s, line)) break;
         // Read out on request, as the window shows it all the time; what is read counts as said.
         LogText(tf.log, tf.statusSeen.c_str());
@@ -524,12 +548,13 @@ int TfReadLine(ScreenState& s, const char* prompt, char* buffer, int maxLength) 
     const size_t n = std::min(line.size(), static_cast<size_t>(maxLength));
     std::memcpy(buffer, line.data(), n);
     buffer[n] = '\0';
-    if (n > 0) HistoryAdd(s, buffer);
-    return LineTyped;
+    if (n > 0) HistoryAdd(s.History, buffer);
+    return LineResult::Typed;
 }
 
-int TfWaitKeyOrTime(ScreenState& s, int ticks) {
-    if (s.Text == nullptr) return 0;
+int TfWaitKeyOrTime(void* self, int ticks) {
+    TerminalState& s = Of(self);
+    if (s.Text == nullptr || s.InputEnded) return 0;
     TextFront& tf = *s.Text;
     Release(tf);
     const int64_t start = TermNowMs();
@@ -556,16 +581,16 @@ int TfWaitKeyOrTime(ScreenState& s, int ticks) {
         const int left = ticks > 0 ? std::max(ticks - elapsed(), 0) : -1;
         const int key = NextKey(s, left);
         if (key >= 0) return key;
-        if (key == TermNoKey || ticks > 0) return elapsed();
+        if (key == TermNoKey || ticks > 0 || s.InputEnded) return elapsed();
     }
 }
 
 // Returns what LoadNamedPicture does, with the picture drawn where the terminal shows them.
-int DrawPicture(ScreenState& s, const char* path, const char* name) {
+int DrawPicture(TerminalState& s, const char* path, const char* name, char* why, size_t whySize) {
     if (s.Options.NoPictures) return -1;
-    MakeUiColours(s);
+    MakeUiColours(s.Pictures);
     // Decoded even where it is not drawn, so that debug mode names a picture that is broken.
-    const int result = LoadNamedPicture(s, path, name);
+    const int result = LoadNamedPicture(s.Pictures, path, name, why, whySize);
     TextFront* tf = s.Text;
     if (result != 0 || tf == nullptr || !tf->pictures || tf->plain) return result;
     FollowResize(*tf);
@@ -586,16 +611,19 @@ int DrawPicture(ScreenState& s, const char* path, const char* name) {
     return 0;
 }
 
-int TfShowPicture(ScreenState& s, int key, const char* path, const char* name) {
-    s.PictureFailure[0] = '\0';
+engine::PictureResult TfShowPicture(void* self, int key, const char* path, const char* name,
+                                    char* why, size_t whySize) {
+    TerminalState& s = Of(self);
+    if (whySize > 0) why[0] = '\0';
     if (key == s.LastPicture) {
         if (s.Text != nullptr) Release(*s.Text);
-        return 0;
+        return engine::PictureResult::Shown;
     }
     s.LastPicture = key;
-    const int result = path != nullptr && path[0] != '\0' ? DrawPicture(s, path, name) : -1;
+    const int result =
+        path != nullptr && path[0] != '\0' ? DrawPicture(s, path, name, why, whySize) : -1;
     if (s.Text != nullptr) Release(*s.Text);
-    return result == 0 ? 0 : -1;
+    return result == 0 ? engine::PictureResult::Shown : engine::PictureResult::Blanked;
 }
 
 // A text with its numbers apart: each number's digits are one mark in the shape.
@@ -622,7 +650,12 @@ Numbered SplitNumbers(const std::string& text) {
 }
 
 // Ctrl+C while a turn runs stops it; while a line is read it asks the game's quit question.
-bool TfBusy(ScreenState& s) { return s.Text != nullptr && TermStopRequested(s.Text->dev); }
+bool TfBusy(void* self) {
+    TerminalState& s = Of(self);
+    return s.Text != nullptr && TermStopRequested(s.Text->dev);
+}
+
+bool TfInputEnded(void* self) { return Of(self).InputEnded; }
 
 }  // namespace
 
@@ -655,7 +688,7 @@ bool StatusNews(const std::string& seen, const std::string& written, const std::
     return false;
 }
 
-int OpenTerminalOn(ScreenState& s, int in, int out) {
+int OpenTerminalOn(TerminalState& s, int in, int out) {
     const bool plain = s.Options.Plain;
     // Plain lines need no terminal: they may be piped to a file or another program.
     if (!plain && isatty(in) == 0) return Fail(s, "standard input is not a terminal");
@@ -685,7 +718,8 @@ int OpenTerminalOn(ScreenState& s, int in, int out) {
     tf->log.width = Width(*tf);
     s.Text = tf;
     s.FrontFailure[0] = '\0';
-    MakeUiColours(s);
+    s.InputEnded = false;
+    MakeUiColours(s.Pictures);
     if (!plain) {
         TermSetRestoreBytes(Normal, std::strlen(Normal));
         if (tf->statusTop) {
@@ -700,10 +734,10 @@ int OpenTerminalOn(ScreenState& s, int in, int out) {
     return 0;
 }
 
-const FrontEnd TerminalFrontEnd = {
-    "terminal",    TfOpen,      TfClose,         TfNewGame,       TfShowLocation,
-    TfShowMessage, TfShowReply, TfShowNote,      TfClearMessages, TfAskYesNo,
-    TfAskChoice,   TfReadLine,  TfWaitKeyOrTime, TfShowPicture,   TfBusy,
+const engine::FrontEnd TerminalFrontEnd = {
+    "terminal",      TfOpen,        TfClose,         TfNewGame,    TfShowLocation, TfShowMessage,
+    TfShowReply,     TfShowNote,    TfClearMessages, TfAskYesNo,   TfAskChoice,    TfReadLine,
+    TfWaitKeyOrTime, TfShowPicture, TfBusy,          TfInputEnded, nullptr,        nullptr,
 };
 
 }  // namespace umb::ui

@@ -1,8 +1,8 @@
 // terminal.cpp - the terminal device: termios modes, signal-safe restoring, keys and UTF-8.
 #include "ui/term/terminal.h"
 
+#include "engine/textlog.h"
 #include "ui/gfx/gfx.h"
-#include "ui/textlog.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -411,7 +411,7 @@ void TermWrite(TermDevice& d, const std::string& bytes) {
 }
 
 void TermWriteText(TermDevice& d, const char* text, size_t n) {
-    TermWrite(d, Cp850ToUtf8(text, n));
+    TermWrite(d, base::Cp850ToUtf8(text, n));
 }
 
 int TermFlush(TermDevice& d) {

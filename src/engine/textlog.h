@@ -2,13 +2,13 @@
 // sends to the author, and what the terminal's plain mode writes for screen readers.
 #pragma once
 
-#include "ui/frontend.h"
+#include "engine/frontend.h"
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
-namespace umb::ui {
+namespace umb::engine {
 
 // What a text front end has shown of the location the player is at, so that a location is
 // shown whole when the player arrives and later only what changed in it.
@@ -61,7 +61,5 @@ void LogAnswer(TextLog& log, const char* prompt, const char* typed);
 // Writes out what the log holds: called before the game waits for the player, so that a turn is
 // never lost when the program is killed.
 void FlushTextLog(TextLog& log);
-// Returns the UTF-8 form of a code page 850 text; bytes the code page leaves unused are dropped.
-std::string Cp850ToUtf8(const char* text, size_t length);
 
-}  // namespace umb::ui
+}  // namespace umb::engine

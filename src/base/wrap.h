@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-namespace umb::ui {
+namespace umb::base {
 
 // Breaks the n characters of buf into lines of at most firstRoom characters, then room each:
 // at blanks, and at each backslash before index marked, which ends its line and is not shown.
@@ -54,4 +54,4 @@ void WrapText(char* buf, int& n, int marked, int firstRoom, int room, LineFn&& l
     line(lineStart, n > lineStart ? n : lineStart, true);
 }
 
-}  // namespace umb::ui
+}  // namespace umb::base

@@ -1,9 +1,8 @@
-// output.cpp - what the engine hands the screen: the game's texts with their marks expanded, and
-// its letters, prompt, colours, title and pictures as plain values.
-#include "engine/engine.h"
+// show.cpp - what the engine hands the front end: the game's texts with their marks expanded,
+// and its letters, prompt, colours, title and pictures as plain values.
+#include "engine/show.h"
 
 #include "base/nocase.h"
-#include "ui/frontend.h"
 
 #include <cstdio>
 #include <cstring>
@@ -11,7 +10,6 @@
 
 using namespace umb::base;
 using namespace umb::db;
-using namespace umb::ui;
 
 namespace umb::engine {
 
@@ -77,28 +75,39 @@ size_t ExpandText(const GameDatabase& db, const char* text, char* out) {
     return o;
 }
 
-int PrintGameText(Game& g, const char* text) {
-    char buffer[WorkBufferSize];
-    return PrintText(*g.Screen, Expanded(g, text, buffer));
-}
-
 void ShowGameMessage(Game& g, const char* text) {
     char buffer[WorkBufferSize];
-    FrontShowMessage(*g.Screen, Expanded(g, text, buffer));
+    FrontShowMessage(g, Expanded(g, text, buffer));
 }
 
-void UseGameColours(Game& g) {
-    g.Screen->Background = ColourOf(g.Db->BgColor, 0);
-    g.Screen->Foreground = ColourOf(g.Db->FgColor, 15);
+GameLook LookOf(const GameDatabase& db) {
+    GameLook look;
+    look.title = db.Title;
+    look.background = ColourOf(db.BgColor, 0);
+    look.foreground = ColourOf(db.FgColor, 15);
+    look.hasStatusVerb = FindVerb(db, "status") != 0;
+    return look;
 }
 
-int OpenGameScreen(Game& g) {
-    UseGameColours(g);
-    g.Screen->GameHasStatusVerb = FindVerb(*g.Db, "status") != 0;
-    return FrontOpen(*g.Screen, g.Db->Title);
+OpenResult OpenGameScreen(Game& g, FrontHandle fallback) {
+    char why[256] = "";
+    const GameLook look = LookOf(*g.Db);
+    if (g.Front.table->open(g.Front.self, look, why, sizeof why) == OpenResult::Ready)
+        return OpenResult::Ready;
+    char fallbackWhy[256] = "";
+    if (fallback.table != nullptr &&
+        fallback.table->open(fallback.self, look, fallbackWhy, sizeof fallbackWhy) ==
+            OpenResult::Ready) {
+        g.Front = fallback;
+        return OpenResult::Ready;
+    }
+    std::fflush(stdout);
+    std::fprintf(stderr, "Cannot open the %s: %s\n", g.Front.table->name, why);
+    std::fflush(stderr);
+    return OpenResult::Failed;
 }
 
-int AskGameYesNo(Game& g, const char* prompt) {
+bool AskGameYesNo(Game& g, const char* prompt) {
     const GameDatabase& db = *g.Db;
     char fallback[16];
     if (prompt == nullptr) {
@@ -107,18 +116,18 @@ int AskGameYesNo(Game& g, const char* prompt) {
         prompt = fallback;  // marks and all, like any prompt: a letter may be a "%"
     }
     char buffer[WorkBufferSize];
-    return FrontAskYesNo(*g.Screen, Expanded(g, prompt, buffer), db.YesLetter, db.NoLetter);
+    return FrontAskYesNo(g, Expanded(g, prompt, buffer), db.YesLetter, db.NoLetter);
 }
 
 int AskGameChoice(Game& g, const char* prompt, int count) {
     char buffer[WorkBufferSize];
-    return FrontAskChoice(*g.Screen, Expanded(g, prompt, buffer), count);
+    return FrontAskChoice(g, Expanded(g, prompt, buffer), count);
 }
 
-int ReadGameLine(Game& g, char* buffer, int maxLength) {
+LineResult ReadGameLine(Game& g, char* buffer, int maxLength) {
     // Expanded once for the whole line: no variable changes while the player types.
     char prompt[WorkBufferSize];
-    return FrontReadLine(*g.Screen, Expanded(g, g.Db->Prompt, prompt), buffer, maxLength);
+    return FrontReadLine(g, Expanded(g, g.Db->Prompt, prompt), buffer, maxLength);
 }
 
 std::string GamePicturePath(const GameDatabase& db, const char* name) {
@@ -132,10 +141,10 @@ std::string GamePicturePath(const GameDatabase& db, const char* name) {
     return path;
 }
 
-int DisplayGamePicture(Game& g, TextRef picture) {
+PictureResult DisplayGamePicture(Game& g, TextRef picture) {
     const char* name = TextOf(*g.Db, picture);
     const std::string path = GamePicturePath(*g.Db, name);
-    return FrontShowPicture(*g.Screen, PictureKey(picture), path.c_str(), name);
+    return FrontShowPicture(g, PictureKey(picture), path.c_str(), name);
 }
 
 }  // namespace umb::engine

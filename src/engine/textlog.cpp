@@ -1,13 +1,13 @@
 // textlog.cpp - the game as plain lines of UTF-8 text: transcripts and the terminal's plain mode.
-#include "ui/textlog.h"
+#include "engine/textlog.h"
 
-#include "ui/gfx/gfx.h"
-#include "ui/wrap.h"
+#include "base/codepage.h"
+#include "base/wrap.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace umb::ui {
+namespace umb::engine {
 
 namespace {
 
@@ -15,7 +15,7 @@ namespace {
 // as the window's rows keep none.
 void WriteLine(TextLog& log, const char* text, int length) {
     while (length > 0 && text[length - 1] == ' ') --length;
-    const std::string line = Cp850ToUtf8(text, static_cast<size_t>(std::max(length, 0)));
+    const std::string line = base::Cp850ToUtf8(text, static_cast<size_t>(std::max(length, 0)));
     std::fwrite(line.data(), 1, line.size(), log.out);
     std::fputc('\n', log.out);
     log.wroteAnything = true;
@@ -35,8 +35,8 @@ void WriteWrapped(TextLog& log, const char* text, const char* typed, bool litera
         return;
     }
     const int width = std::max(log.width, 8);
-    WrapText(buf, n, marked, width, width,
-             [&](int from, int to, bool) { WriteLine(log, buf + from, to - from); });
+    base::WrapText(buf, n, marked, width, width,
+                   [&](int from, int to, bool) { WriteLine(log, buf + from, to - from); });
 }
 
 // Tells of the first write that failed: the player plays on, but learns that the transcript
@@ -45,7 +45,6 @@ void NoteFailure(TextLog& log) {
     if (log.failed) return;
     log.failed = true;
     if (log.path.empty()) return;
-    gfx::GfxSetHeadlessEndStatus(1);  // a key script that runs out ends the run as a failure too
     std::fflush(stdout);
     std::fprintf(stderr, "Cannot write file %s!\n", log.path.c_str());
     std::fflush(stderr);
@@ -56,28 +55,6 @@ void FlushChecked(TextLog& log) {
 }
 
 }  // namespace
-
-std::string Cp850ToUtf8(const char* text, size_t length) {
-    std::string out;
-    out.reserve(length);
-    for (size_t i = 0; i < length; ++i) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        const uint32_t c = b < 0x80 ? b : gfx::Cp850ToUnicode[b];
-        // Control characters would move a terminal's cursor or ring its bell: never written.
-        if (c < 0x20 || c == 0x7F) continue;
-        if (c < 0x80) {
-            out.push_back(static_cast<char>(c));
-        } else if (c < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        } else {
-            out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-        }
-    }
-    return out;
-}
 
 int OpenTextLog(TextLog& log, const char* path) {
     FILE* f = std::fopen(path, "a");
@@ -141,4 +118,4 @@ void LogAnswer(TextLog& log, const char* prompt, const char* typed) {
     FlushChecked(log);
 }
 
-}  // namespace umb::ui
+}  // namespace umb::engine

@@ -1,0 +1,24 @@
+// savegame.h - saved games: their files beside the game, their image of the state.
+#pragma once
+
+#include "engine/state.h"
+
+#include <string>
+
+namespace umb::engine {
+
+// Saved games.
+// The file of a slot, beside the game: its folder, the first 8 characters of its file name,
+// ".sv" and the slot digit.
+std::string SaveFileName(const std::string& gameName, int slot);
+// Ask for a slot and save the game there, or restore the game saved there. Return false when
+// cancelled or failed (SysmsgCannotUseFile; the slot's earlier file, or the game, kept whole).
+bool SaveGame(Game& g);
+bool RestoreGame(Game& g);
+// The file image of the current state, and its restore from an image: ReadOk, ReadNotFormat when
+// it is no saved game, ReadBadContent when it is short, long or corrupt; the state is then
+// unchanged.
+std::string BuildSavedGame(const Game& g);
+int ApplySavedGame(Game& g, const std::string& image);
+
+}  // namespace umb::engine
