@@ -7,6 +7,7 @@
 #include "engine/engine.h"
 
 #include "ui/gfx/gfx.h"
+#include "ui/text/text_screen.h"
 
 #include <algorithm>
 #include <chrono>
@@ -92,18 +93,18 @@ struct PlayResult {
     std::string lastCommand;  // the last of them
 };
 
-// Stops the play under way, as Ctrl+C does, when it is still running timeoutSeconds after
-// the watchdog was started; the turn then ends at the script walk's next look at the front end.
+// Stops the play on screen, as Ctrl+C does, when it is still running timeoutSeconds after the
+// watchdog was started; the turn then ends at the script walk's next look at the front end.
 class Watchdog {
   public:
-    explicit Watchdog(int timeoutSeconds)
-        : thread_([this, timeoutSeconds] {
+    Watchdog(int timeoutSeconds, ui::TextScreen& screen)
+        : thread_([this, timeoutSeconds, &screen] {
               std::unique_lock<std::mutex> hold(mutex_);
               if (changed_.wait_for(hold, std::chrono::seconds(timeoutSeconds),
                                     [this] { return done_; }))
                   return;
               fired_ = true;
-              gfx::GfxStopHeadlessPlay();
+              ui::TextScreenStop(screen);
           }) {}
     ~Watchdog() { Finish(); }
     Watchdog(const Watchdog&) = delete;
@@ -201,14 +202,15 @@ int LoadForPlay(GameDatabase& db, const std::string& game, bool compiled, FILE* 
 }
 
 // Plays the game in its folder (made the working folder meanwhile) in this process from a fresh
-// database, with the key script at keysPath and the fixed seed, stopped after timeoutSeconds;
-// the counts go to coverage when given. Returns 0, or -1 when the play could not be set up.
+// database on the text screen, with the key script at keysPath and the fixed seed, stopped after
+// timeoutSeconds; the counts go to coverage when given. Returns 0, or -1 when the play could not
+// be set up.
 int PlayInProcess(const fs::path& folder, const std::string& game, bool compiled,
                   const fs::path& keysPath, int timeoutSeconds, ScriptCoverage* coverage,
                   PlayResult& result) {
     FILE* keys = std::fopen(keysPath.c_str(), "rb");
     if (keys == nullptr) return -1;
-    char* text = nullptr;
+    char* text = nullptr;  // what the compiler says before the game
     size_t textSize = 0;
     FILE* out = ::open_memstream(&text, &textSize);
     ErrorCapture errors;
@@ -224,28 +226,32 @@ int PlayInProcess(const fs::path& folder, const std::string& game, bool compiled
     }
     const auto start = std::chrono::steady_clock::now();
     std::srand(WalkthroughSeed);
-    gfx::GfxBeginHeadlessPlay(keys, out);
-    Watchdog watchdog(timeoutSeconds);
+    ui::TextScreen screen;
+    screen.keys.in = keys;
+    Watchdog watchdog(timeoutSeconds, screen);
     {
         GameDatabase db;
         result.status = LoadForPlay(db, game, compiled, keys, out);
         if (result.status == 0) {
-            const int played = PlayGames(db, game, false, coverage);
+            PlayView view;
+            view.Front = &ui::TextScreenFrontEnd;
+            view.Cells = &screen;
+            const int played = PlayGames(db, game, false, coverage, view);
             result.status = played == PlayEnded ? ExitSuccess
                             : played == PlayStopped ? ExitStopped
                                                     : ExitFailure;
         }
     }
     result.timedOut = watchdog.Finish();
-    const gfx::HeadlessPlayEnd end = gfx::GfxEndHeadlessPlay();
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    result.commands = end.lines;
-    result.cut = end.cut;
-    result.lastCommand = end.lastLine;
+    result.commands = screen.keys.lines;
+    result.cut = screen.cut;
+    result.lastCommand = screen.keys.lastLine;
     fs::current_path(before, ec);
     errors.End(result.errors);
     std::fclose(out);
     result.transcript.assign(text != nullptr ? text : "", textSize);
+    result.transcript += screen.transcript;
     std::free(text);
     std::fclose(keys);
     return 0;

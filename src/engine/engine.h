@@ -219,6 +219,7 @@ struct PlayView {
     const ui::FrontEnd* Front = nullptr;
     ui::FrontOptions Options;
     std::string TranscriptPath;
+    ui::TextScreen* Cells = nullptr;  // the text screen's state, with ui::TextScreenFrontEnd
 };
 
 // What PlayGames returns.

@@ -293,6 +293,7 @@ int PlayGames(GameDatabase& db, const std::string& gameName, bool debugMode,
     ScreenState screen;
     screen.Front = view.Front;
     screen.Options = view.Options;
+    screen.Cells = view.Cells;
     TextLog transcript;
     if (!view.TranscriptPath.empty()) {
         if (OpenTextLog(transcript, view.TranscriptPath.c_str()) != 0) {

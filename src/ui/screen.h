@@ -71,6 +71,7 @@ constexpr bool IsTypedCharacter(int key) { return key >= 32 && key <= 255; }
 
 struct FrontEnd;
 struct TextFront;
+struct TextScreen;
 struct TextLog;
 
 // How the player asked to see the game: the command line's choices.
@@ -88,6 +89,7 @@ struct ScreenState {
     // The game has a verb "status" of its own: the plain lines leave the word to it.
     bool GameHasStatusVerb = false;
     TextFront* Text = nullptr;      // the terminal front end's own state while it is open
+    TextScreen* Cells = nullptr;    // the text screen's state (the walkthroughs' front end)
     TextLog* Transcript = nullptr;  // --transcript: what is shown and typed, copied as text
     char FrontFailure[256] = {};    // why the front end could not be opened
     // A key wait met the end of a key script played in process: the game is to end at once
