@@ -289,3 +289,62 @@ TEST(TextScreen, AStopAskedFromOutsideIsSeenOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+// Reads every token of text, as the headless driver and the text screen read a key script; what
+// is said on standard error meanwhile goes to said.
+std::vector<int> Tokens(const std::string& text, gfx::KeyScript& k, std::string& said) {
+    std::string copy = text;
+    k.in = ::fmemopen(copy.data(), copy.size(), "rb");
+    FILE* err = std::tmpfile();
+    std::fflush(stderr);
+    const int saved = ::dup(2);
+    ::dup2(::fileno(err), 2);
+    std::vector<int> tokens;
+    for (int t = 0; t != gfx::KeyTokenEnd && tokens.size() < 100;)
+        tokens.push_back(t = gfx::NextKeyToken(k));
+    std::fflush(stderr);
+    ::dup2(saved, 2);
+    ::close(saved);
+    std::rewind(err);
+    char buf[512];
+    said.assign(buf, std::fread(buf, 1, sizeof buf, err));
+    std::fclose(err);
+    std::fclose(k.in);
+    return tokens;
+}
+
+// Named keys, codes, {screen}, "{{", line breaks; an unknown name is said and only its "{" is
+// skipped; the lines consumed are counted with the last of them.
+TEST(KeyScript, ReadsKeysNamesAndLines) {
+    const int E = gfx::KeyTokenEnd, S = gfx::KeyTokenScreen;
+    struct {
+        const char* text;
+        std::vector<int> tokens;
+        const char* said;
+        int lines;
+        const char* lastLine;
+    } const cases[] = {
+        {"a{enter}{bs}{esc}{up}{down}{f12}{shot}{undo}\r\nz",
+         {'a', 13, 8, 27, 328, 336, 390, 370, 26, 13, 'z', E}, "", 1,
+         "a{enter}{bs}{esc}{up}{down}{f12}{shot}{undo}"},
+        {"{{{130}{screen}x\n\n", {'{', 130, S, 'x', 13, 13, E}, "", 2, ""},
+        {"{bog}b", {'b', 'o', 'g', '}', 'b', E}, "Unknown key {bog in the key script, skipped\n",
+         0, ""},
+        {"{70000}", {'7', '0', '0', '0', '0', '}', E},
+         "Unknown key {70000 in the key script, skipped\n", 0, ""},
+        {"{ab", {'a', 'b', E}, "Unknown key {ab in the key script, skipped\n", 0, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        gfx::KeyScript k;
+        std::string said;
+        EXPECT_EQ(Tokens(c.text, k, said), c.tokens);
+        EXPECT_EQ(said, c.said);
+        EXPECT_EQ(k.lines, c.lines);
+        EXPECT_EQ(k.lastLine, c.lastLine);
+    }
+}
+
+}  // namespace

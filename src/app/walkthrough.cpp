@@ -38,7 +38,6 @@ constexpr size_t MaxCoverageFile = 64u << 20;
 constexpr size_t DiffContext = 3;
 constexpr size_t MaxDiffLines = 30;  // of a failure's diff, context lines included
 constexpr long MaxEdits = 1000;      // past this many changed lines the diff stops aligning
-constexpr const char* CoverageHeader = "umb coverage 1";
 constexpr unsigned WalkthroughSeed = 1;  // the random numbers every walkthrough plays with
 
 // Reads a whole file of at most limit bytes; returns 0, or -1 when it cannot be read whole.
@@ -48,25 +47,6 @@ int ReadTextFile(const fs::path& path, std::string& text, size_t limit) {
     const int read = base::ReadWholeFile(file, text, limit);
     std::fclose(file);
     return read == 0 ? 0 : -1;
-}
-
-// The counters of a game played with UMB_COVERAGE set (the benchmarks time counted plays that
-// way), written by WriteCoverageAtExit.
-ScriptCoverage* childCoverage = nullptr;
-std::string childCoveragePath;
-
-void WriteCoverageAtExit() {
-    if (childCoverage == nullptr) return;
-    std::string text = std::string(CoverageHeader) + "\n";
-    auto table = [&text](const char* name, const std::vector<uint32_t>& reached,
-                         const std::vector<uint32_t>& ran) {
-        text += std::string(name) + " " + std::to_string(reached.size()) + "\n";
-        for (size_t i = 0; i < reached.size() && i < ran.size(); ++i)
-            text += std::to_string(reached[i]) + " " + std::to_string(ran[i]) + "\n";
-    };
-    table("events", childCoverage->eventsReached, childCoverage->eventsRan);
-    table("actions", childCoverage->actionsReached, childCoverage->actionsRan);
-    base::WriteFileAtomically(childCoveragePath, text.data(), text.size());
 }
 
 // Adds the counts of one play to sum.
@@ -754,15 +734,6 @@ int ReportCoverage(const TestRun& t) {
 }
 
 }  // namespace
-
-ScriptCoverage* CoverageFromEnvironment() {
-    const char* path = std::getenv("UMB_COVERAGE");
-    if (path == nullptr || path[0] == '\0' || childCoverage != nullptr) return childCoverage;
-    childCoveragePath = path;
-    childCoverage = new ScriptCoverage;  // lives until the process ends, when it is written
-    std::atexit(WriteCoverageAtExit);
-    return childCoverage;
-}
 
 int RunWalkthroughs(const Startup& s) {
     TestRun t;
