@@ -571,3 +571,25 @@ TEST(TranscriptDiff, IsTheShortestOverManyTranscripts) {
 }
 
 }  // namespace
+
+namespace {
+
+// The game plays in a copy of its folder with every subfolder and file but its pictures: a
+// source included from a subfolder is found there, a picture of the folder is not needed (the
+// walkthroughs show none), and the author's folder is left as it was.
+TEST_F(Walkthroughs, TheCopiedFolderKeepsSubfoldersAndLeavesPicturesOut) {
+    std::string source = Source;
+    source.replace(source.find("[Actions]\n"), 10, "@lib/more.adv\n[Actions]\n");
+    Write("game.adv", source);
+    fs::create_directories(dir / "game" / "lib");
+    fs::create_directories(dir / "game" / "pictures");
+    Write("lib/more.adv", "[Messages]\n#3,Included.\n");
+    Write("pictures/hall.PNG", "not read");
+    Write("game-a.keys", "n\nwave\n");
+    ASSERT_EQ(Run("--test --bless"), 0) << out << err;
+    EXPECT_EQ(Run("--test"), 0) << out << err;
+    EXPECT_TRUE(Says("1 passed, 0 failed\n")) << out;
+    EXPECT_EQ(Read("game/pictures/hall.PNG"), "not read");
+}
+
+}  // namespace

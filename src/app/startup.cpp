@@ -104,8 +104,7 @@ int Play(GameDatabase& db, const Startup& s) {
     view.Front = fronts.front;
     view.Fallback = fronts.fallback;
     view.TranscriptPath = s.TranscriptPath;
-    const PlayResult played =
-        PlayGames(db, s.GameName, s.DebugMode != 0, CoverageFromEnvironment(), view);
+    const PlayResult played = PlayGames(db, s.GameName, s.DebugMode != 0, nullptr, view);
     if (played == PlayResult::Stopped) return ExitStopped;
     return played == PlayResult::Ended ? ExitSuccess : ExitFailure;
 }

@@ -2,12 +2,13 @@
 #include "app/walkthrough.h"
 #include "app/workbench.h"
 #include "base/fileio.h"
+#include "base/nocase.h"
 #include "compiler/compiler.h"
 #include "db/gamefile.h"
 #include "engine/engine.h"
 
 #include "ui/gfx/gfx.h"
-#include "ui/screen.h"
+#include "ui/text/text_screen.h"
 
 #include <algorithm>
 #include <chrono>
@@ -36,9 +37,8 @@ namespace {
 constexpr size_t MaxTranscript = 16u << 20;  // a runaway game's output is cut here
 constexpr size_t MaxCoverageFile = 64u << 20;
 constexpr size_t DiffContext = 3;
-constexpr size_t MaxDiffLines = 30;  // of a failure's diff, context lines included
-constexpr long MaxEdits = 1000;      // past this many changed lines the diff stops aligning
-constexpr const char* CoverageHeader = "umb coverage 1";
+constexpr size_t MaxDiffLines = 30;      // of a failure's diff, context lines included
+constexpr long MaxEdits = 1000;          // past this many changed lines the diff stops aligning
 constexpr unsigned WalkthroughSeed = 1;  // the random numbers every walkthrough plays with
 
 // Reads a whole file of at most limit bytes; returns 0, or -1 when it cannot be read whole.
@@ -48,25 +48,6 @@ int ReadTextFile(const fs::path& path, std::string& text, size_t limit) {
     const int read = base::ReadWholeFile(file, text, limit);
     std::fclose(file);
     return read == 0 ? 0 : -1;
-}
-
-// The counters of a game played with UMB_COVERAGE set (the benchmarks time counted plays that
-// way), written by WriteCoverageAtExit.
-ScriptCoverage* childCoverage = nullptr;
-std::string childCoveragePath;
-
-void WriteCoverageAtExit() {
-    if (childCoverage == nullptr) return;
-    std::string text = std::string(CoverageHeader) + "\n";
-    auto table = [&text](const char* name, const std::vector<uint32_t>& reached,
-                         const std::vector<uint32_t>& ran) {
-        text += std::string(name) + " " + std::to_string(reached.size()) + "\n";
-        for (size_t i = 0; i < reached.size() && i < ran.size(); ++i)
-            text += std::to_string(reached[i]) + " " + std::to_string(ran[i]) + "\n";
-    };
-    table("events", childCoverage->eventsReached, childCoverage->eventsRan);
-    table("actions", childCoverage->actionsReached, childCoverage->actionsRan);
-    base::WriteFileAtomically(childCoveragePath, text.data(), text.size());
 }
 
 // Adds the counts of one play to sum.
@@ -93,18 +74,18 @@ struct PlayResult {
     std::string lastCommand;  // the last of them
 };
 
-// Stops the play under way, as Ctrl+C does, when it is still running timeoutSeconds after
-// the watchdog was started; the turn then ends at the script walk's next look at the front end.
+// Stops the play on screen, as Ctrl+C does, when it is still running timeoutSeconds after the
+// watchdog was started; the turn then ends at the script walk's next look at the front end.
 class Watchdog {
   public:
-    explicit Watchdog(int timeoutSeconds)
-        : thread_([this, timeoutSeconds] {
+    Watchdog(int timeoutSeconds, ui::TextScreen& screen)
+        : thread_([this, timeoutSeconds, &screen] {
               std::unique_lock<std::mutex> hold(mutex_);
               if (changed_.wait_for(hold, std::chrono::seconds(timeoutSeconds),
                                     [this] { return done_; }))
                   return;
               fired_ = true;
-              gfx::GfxStopHeadlessPlay();
+              ui::TextScreenStop(screen);
           }) {}
     ~Watchdog() { Finish(); }
     Watchdog(const Watchdog&) = delete;
@@ -202,14 +183,15 @@ int LoadForPlay(GameDatabase& db, const std::string& game, bool compiled, FILE* 
 }
 
 // Plays the game in its folder (made the working folder meanwhile) in this process from a fresh
-// database, with the key script at keysPath and the fixed seed, stopped after timeoutSeconds;
-// the counts go to coverage when given. Returns 0, or -1 when the play could not be set up.
+// database on the text screen, with the key script at keysPath and the fixed seed, stopped after
+// timeoutSeconds; the counts go to coverage when given. Returns 0, or -1 when the play could not
+// be set up.
 int PlayInProcess(const fs::path& folder, const std::string& game, bool compiled,
                   const fs::path& keysPath, int timeoutSeconds, ScriptCoverage* coverage,
                   PlayResult& result) {
     FILE* keys = std::fopen(keysPath.c_str(), "rb");
     if (keys == nullptr) return -1;
-    char* text = nullptr;
+    char* text = nullptr;  // what the compiler says before the game
     size_t textSize = 0;
     FILE* out = ::open_memstream(&text, &textSize);
     ErrorCapture errors;
@@ -225,15 +207,15 @@ int PlayInProcess(const fs::path& folder, const std::string& game, bool compiled
     }
     const auto start = std::chrono::steady_clock::now();
     std::srand(WalkthroughSeed);
-    gfx::GfxBeginHeadlessPlay(keys, out);
-    Watchdog watchdog(timeoutSeconds);
+    ui::TextScreen screen;
+    screen.keys.in = keys;
+    Watchdog watchdog(timeoutSeconds, screen);
     {
         GameDatabase db;
         result.status = LoadForPlay(db, game, compiled, keys, out);
         if (result.status == 0) {
-            ui::WindowState window;
             PlayView view;
-            view.Front = {&ui::WindowFrontEnd, &window};
+            view.Front = {&ui::TextScreenFrontEnd, &screen};
             const engine::PlayResult played = PlayGames(db, game, false, coverage, view);
             result.status = played == engine::PlayResult::Ended     ? ExitSuccess
                             : played == engine::PlayResult::Stopped ? ExitStopped
@@ -241,16 +223,16 @@ int PlayInProcess(const fs::path& folder, const std::string& game, bool compiled
         }
     }
     result.timedOut = watchdog.Finish();
-    const gfx::HeadlessPlayEnd end = gfx::GfxEndHeadlessPlay();
     result.seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    result.commands = end.lines;
-    result.cut = end.cut;
-    result.lastCommand = end.lastLine;
+    result.commands = screen.keys.lines;
+    result.cut = screen.cut;
+    result.lastCommand = screen.keys.lastLine;
     fs::current_path(before, ec);
     errors.End(result.errors);
     std::fclose(out);
     result.transcript.assign(text != nullptr ? text : "", textSize);
+    result.transcript += screen.transcript;
     std::free(text);
     std::fclose(keys);
     return 0;
@@ -445,12 +427,30 @@ void DiffTranscripts(const std::string& want, const std::string& got, const std:
 
 namespace {
 
-// Copies the game's folder into work: the game plays there, so its pictures and included files
-// are found and its saved games do not touch the author's. Returns 0, or -1 on failure.
+// Whether a file is a picture (a PNG file), which the text screen the walkthroughs play on never
+// opens.
+bool IsPictureFile(const fs::path& path) {
+    const std::string ext = path.extension().string();
+    return ext.size() == 4 && base::CompareNoCase(ext.c_str(), ".png") == 0;
+}
+
+// Copies the game's folder into work: the game plays there, so its included files and the
+// games it saved before are found and the games it saves do not touch the author's. Pictures are
+// left out, never being opened: copying them took most of a walkthrough's time. Returns 0, or -1
+// on failure.
 int CopyFolder(const fs::path& from, const fs::path& work) {
     std::error_code ec;
     fs::remove_all(work, ec);
-    fs::copy(from, work, fs::copy_options::recursive, ec);
+    fs::create_directories(work, ec);
+    fs::recursive_directory_iterator it(from, fs::directory_options::follow_directory_symlink, ec);
+    for (; !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
+        const fs::path to = work / it->path().lexically_relative(from);
+        if (it->is_directory(ec))
+            fs::create_directories(to, ec);
+        else if (!ec && !IsPictureFile(it->path()))
+            fs::copy(it->path(), to, fs::copy_options::none, ec);
+        if (ec) return -1;
+    }
     return ec ? -1 : 0;
 }
 
@@ -753,15 +753,6 @@ int ReportCoverage(const TestRun& t) {
 }
 
 }  // namespace
-
-ScriptCoverage* CoverageFromEnvironment() {
-    const char* path = std::getenv("UMB_COVERAGE");
-    if (path == nullptr || path[0] == '\0' || childCoverage != nullptr) return childCoverage;
-    childCoveragePath = path;
-    childCoverage = new ScriptCoverage;  // lives until the process ends, when it is written
-    std::atexit(WriteCoverageAtExit);
-    return childCoverage;
-}
 
 int RunWalkthroughs(const Startup& s) {
     TestRun t;

@@ -34,9 +34,4 @@ int RunWalkthroughs(const Startup& s);
 // ExitSuccess when every one is there, else ExitFailure.
 int RunPictureList(const Startup& s);
 
-// Returns the line counters a game fills when UMB_COVERAGE names a file, written there at the
-// process's exit (the benchmarks time counted plays so); nullptr when it names none. The
-// walkthrough tests count in their own process and need no file.
-engine::ScriptCoverage* CoverageFromEnvironment();
-
 }  // namespace umb::app

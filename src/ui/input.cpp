@@ -1,7 +1,5 @@
-// input.cpp - the yes/no question, the numbered choice, the line editor with history, the pause.
-#include "ui/screen.h"
-
-#include "base/nocase.h"
+// input.cpp - the window's yes/no question, numbered choice, line editor and pause; the history.
+#include "ui/editor.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -14,45 +12,29 @@ namespace umb::ui {
 
 namespace {
 
-constexpr char CursorMark = '_';
-
-// Keys that type no character never match a letter.
-int LowerKey(int key) {
-    return IsTypedCharacter(key) ? static_cast<unsigned char>(FoldCase(static_cast<char>(key)))
-                                 : -1;
-}
-
-// Echoes an answer key as typed, right after its question.
-void Echo(WindowState& s, int key, int x) {
-    const char typed[2] = {static_cast<char>(key), '\0'};
-    PrintTyped(s, "", typed, x);
-}
-
-void CopyLine(char* dst, const char* src) {
-    std::strncpy(dst, src, HistoryLineSize - 1);
-    dst[HistoryLineSize - 1] = '\0';
-}
-
-// Prints a question's prompt, or its default when it has none, on a new bottom line of the
-// message area; returns where the answer is echoed.
-int ShowPrompt(WindowState& s, const char* prompt, const char* fallback) {
-    SelectArea(s, AreaMessages, ModeNewLine);
-    const int x = PrintText(s, prompt != nullptr ? prompt : fallback);
-    s.PrintMode = ModeRedrawLine;
-    return x;
-}
-
-// Ctrl+Z: the line shows the word that asks the same, and what was typed waits for the next
-// command line, so that taking a command back loses nothing of the one being written.
-LineResult HandUpUndo(WindowState& s, const char* prompt, char* buffer) {
-    CopyLine(s.KeptLine, buffer);
-    PrintTyped(s, prompt, UndoWord, 0);
-    buffer[0] = '\0';
-    return LineResult::Undo;
-}
+// The window's keys and bottom line, for the editors.
+struct WindowIo {
+    WindowState& s;
+    int NewLine(const char* text) {
+        SelectArea(s, AreaMessages, ModeNewLine);
+        const int x = PrintText(s, text);
+        s.PrintMode = ModeRedrawLine;
+        return x;
+    }
+    int Typed(const char* text, const char* typed, int startX) {
+        return PrintTyped(s, text, typed, startX);
+    }
+    int ReadKey() { return GfxReadKey(); }
+    // The key script ran out: the engine ends the game.
+    void EndInput() { s.InputEnded = true; }
+    void Screenshot() { SaveScreenshot(); }
+    void TogglePictures() { s.PicturesEnabled = 1 - s.PicturesEnabled; }
+    InputHistory& History() { return s.History; }
+    char* KeptLine() { return s.KeptLine; }
+};
 
 // Notes that the key script ran out, for the engine to end the game; returns result.
-template <typename Result> Result EndInput(WindowState& s, Result result) {
+int EndInput(WindowState& s, int result) {
     s.InputEnded = true;
     return result;
 }
@@ -60,81 +42,18 @@ template <typename Result> Result EndInput(WindowState& s, Result result) {
 }  // namespace
 
 bool AskYesNo(WindowState& s, const char* prompt, char yesLetter, char noLetter) {
-    const char yes = FoldCase(yesLetter);
-    const char no = FoldCase(noLetter);
-    const int x = ShowPrompt(s, prompt, "");
-    for (;;) {
-        const int key = GfxReadKey();
-        if (key == KeyEndOfInput) return EndInput(s, false);
-        const int lower = LowerKey(key);
-        int answer = -1;
-        if (lower == static_cast<unsigned char>(yes))
-            answer = 1;
-        else if (lower == static_cast<unsigned char>(no))
-            answer = 0;
-        if (answer < 0) continue;
-        Echo(s, key, x);
-        return answer == 1;
-    }
+    WindowIo io{s};
+    return EditYesNo(io, prompt, yesLetter, noLetter);
 }
 
 int AskChoice(WindowState& s, const char* prompt, int count) {
-    const bool escapeAllowed = count >= 0;
-    count = ChoiceLimit(count);
-    char fallback[16];
-    std::snprintf(fallback, sizeof fallback, "(1:%d): ", count);
-    const int x = ShowPrompt(s, prompt, fallback);
-    for (;;) {
-        const int key = GfxReadKey();
-        if (key == KeyEndOfInput) return EndInput(s, 0);
-        if (key >= '1' && key <= '0' + count) {
-            Echo(s, key, x);
-            return key - '0';
-        }
-        if (key == KeyEscape && escapeAllowed) return 0;
-    }
+    WindowIo io{s};
+    return EditChoice(io, prompt, count);
 }
 
 LineResult ReadLine(WindowState& s, const char* prompt, char* buffer, int maxLength) {
-    SelectArea(s, AreaMessages, ModeNewLine);
-    PrintText(s, prompt);
-    s.PrintMode = ModeRedrawLine;
-    int p = static_cast<int>(strnlen(s.KeptLine, static_cast<size_t>(maxLength)));
-    std::memcpy(buffer, s.KeptLine, static_cast<size_t>(p));
-    buffer[p] = '\0';
-    s.KeptLine[0] = '\0';
-    char shown[WorkBufferSize];
-    for (;;) {
-        // What the player types is shown exactly as typed.
-        std::snprintf(shown, sizeof shown, "%s%c", buffer, CursorMark);
-        const int x = PrintTyped(s, prompt, shown, 0);
-        const int key = GfxReadKey();
-        if (key == KeyEndOfInput) {
-            buffer[0] = '\0';
-            return EndInput(s, LineResult::Ended);
-        }
-        if (key == KeyEnter) break;
-        if (key == KeyUndo) return HandUpUndo(s, prompt, buffer);
-        if (key == KeyScreenshot) {
-            SaveScreenshot();
-        } else if (key == KeyPictureToggle) {
-            s.PicturesEnabled = 1 - s.PicturesEnabled;
-        } else if (key == KeyBackspace) {
-            if (p > 0) buffer[--p] = '\0';
-        } else if (IsTypedCharacter(key)) {
-            if (p < maxLength && x + 32 <= ScreenWidth - 1) {
-                buffer[p++] = static_cast<char>(key);
-                buffer[p] = '\0';
-            }
-        } else if (key == KeyUp) {
-            p = HistoryBack(s.History, buffer);
-        } else if (key == KeyDown) {
-            p = HistoryForward(s.History, buffer);
-        }
-    }
-    PrintTyped(s, prompt, buffer, 0);
-    HistoryAdd(s.History, buffer);
-    return LineResult::Typed;
+    WindowIo io{s};
+    return EditLine(io, prompt, buffer, maxLength);
 }
 
 int WaitKeyOrTime(WindowState& s, int ticks) {
@@ -154,7 +73,7 @@ int WaitKeyOrTime(WindowState& s, int ticks) {
 }
 
 void HistoryAdd(InputHistory& h, const char* line) {
-    CopyLine(h.slots[h.head], line);
+    CopyHistoryLine(h.slots[h.head], line);
     h.head = (h.head + 1) % HistorySlots;
     h.cursor = h.head;
     if (h.head == h.tail) h.tail = (h.head + 1) % HistorySlots;
@@ -162,7 +81,7 @@ void HistoryAdd(InputHistory& h, const char* line) {
 
 int HistoryBack(InputHistory& h, char* buffer) {
     if (h.cursor != h.tail) h.cursor = (h.cursor + HistorySlots - 1) % HistorySlots;
-    CopyLine(buffer, h.slots[h.cursor]);
+    CopyHistoryLine(buffer, h.slots[h.cursor]);
     return static_cast<int>(std::strlen(buffer));
 }
 
@@ -171,7 +90,7 @@ int HistoryForward(InputHistory& h, char* buffer) {
     if (h.cursor == h.head)
         buffer[0] = '\0';
     else
-        CopyLine(buffer, h.slots[h.cursor]);
+        CopyHistoryLine(buffer, h.slots[h.cursor]);
     return static_cast<int>(std::strlen(buffer));
 }
 

@@ -1,6 +1,6 @@
 // screen.cpp - the four framed output areas and word-wrapped printing.
 #include "ui/screen.h"
-#include "base/wrap.h"
+#include "ui/print.h"
 
 #include <cstring>
 
@@ -25,57 +25,24 @@ void TranscriptBottomRow() {
     if (row[0] != '\0') GfxTranscript(row);
 }
 
-// Draws one line of a printed text; returns its end offset from the box's left edge, or 0 for
-// a flowing line below the box.
-int DrawTextLine(WindowState& s, const AreaBox& a, const char* line, int len, int startX) {
-    if ((s.PrintMode & ModeScroll) != 0) {
-        if (s.CurrentArea == AreaMessages) TranscriptBottomRow();
+// The window's surface for printing: the screen's pixels, and its cells read back for the
+// transcript.
+struct WindowSurface {
+    const WindowState& s;
+    void BottomRowOut() { TranscriptBottomRow(); }
+    void Clear(int x1, int y1, int x2, int y2) { GfxFillBox(x1, y1, x2, y2, s.BackgroundColour); }
+    void ScrollUp(const AreaBox& a) {
         GfxCopyArea(nullptr, a.x1, a.y1, nullptr, a.x1, a.y1 + LineHeight, a.x2, a.y2);
     }
-    int y = 0;
-    if ((s.PrintMode & ModeBottomLine) != 0) {
-        y = a.y2 - LineHeight;
-        if ((s.PrintMode & ModeClearLine) != 0)
-            GfxFillBox(a.x1 + startX, a.y2 - LineHeight, a.x2, a.y2, s.BackgroundColour);
-    } else {
-        y = a.y1 + s.LineOffset;
-        if (y >= a.y2) return 0;
+    void Draw(const char* text, int count, int x, int y) {
+        GfxDrawText(text, count, x, y, s.TextStyle);
     }
-    GfxDrawText(line, len, a.x1 + startX, y, s.TextStyle);
-    return startX + GfxTextWidth(line, len);
-}
+};
 
-// Word-wraps text into the area: breaks at blanks and backslashes, a backslash starting a new
-// line; a word too wide for its line keeps what fits and loses the rest. Typed text (may be
-// null) follows the text as typed, its backslashes plain.
-int WrapAndPrint(WindowState& s, const char* text, const char* typed, int startX,
-                 const AreaBox& a) {
-    if ((s.PrintMode & ModeClearArea) != 0) {
-        if (s.CurrentArea == AreaMessages) TranscriptBottomRow();
-        GfxFillBox(a.x1, a.y1, a.x2, a.y2, s.BackgroundColour);
-        s.LineOffset = 0;
-    }
-    if (text == nullptr) return 0;
-    char buf[WorkBufferSize];
-    int n = static_cast<int>(strnlen(text, WorkBufferSize - 1));
-    std::memcpy(buf, text, static_cast<size_t>(n));
-    const int marked = n;  // a backslash before this index breaks the line
-    for (const char* t = typed; t != nullptr && *t != '\0' && n < int{WorkBufferSize} - 1; ++t)
-        buf[n++] = *t;
-    buf[n] = '\0';
-    const bool bottom = (s.PrintMode & ModeBottomLine) != 0;
-    int result = 0;
-    // Every glyph is GlyphWidth pixels wide, so the room of a line is counted in characters.
-    const int width = a.x2 - a.x1;
-    base::WrapText(buf, n, marked, (width - startX) / GlyphWidth, width / GlyphWidth,
-                   [&](int from, int to, bool last) {
-                       if (!last || a.y1 + s.LineOffset < a.y2 || bottom) {
-                           result = DrawTextLine(s, a, buf + from, to - from, startX);
-                           if (!bottom) s.LineOffset += LineHeight;
-                       }
-                       startX = 0;
-                   });
-    return result;
+int WrapAndPrint(WindowState& s, const char* text, const char* typed, int startX) {
+    WindowSurface surface{s};
+    return PrintInArea(surface, PrintPlace{s.CurrentArea, s.PrintMode, s.LineOffset}, text, typed,
+                       startX);
 }
 
 }  // namespace
@@ -129,12 +96,12 @@ int PrintText(WindowState& s, const char* text) { return PrintTextFrom(s, text, 
 
 int PrintTextFrom(WindowState& s, const char* text, int startX) {
     if (s.CurrentArea < 0 || s.CurrentArea > 3) return -1;
-    return WrapAndPrint(s, text, nullptr, startX, Areas[s.CurrentArea]);
+    return WrapAndPrint(s, text, nullptr, startX);
 }
 
 int PrintTyped(WindowState& s, const char* text, const char* typed, int startX) {
     if (s.CurrentArea < 0 || s.CurrentArea > 3) return -1;
-    return WrapAndPrint(s, text, typed, startX, Areas[s.CurrentArea]);
+    return WrapAndPrint(s, text, typed, startX);
 }
 
 }  // namespace umb::ui

@@ -141,7 +141,8 @@ void GfxSetHeadlessStreams(FILE* in, FILE* out);
 void GfxSetHeadlessEndKeys(const char* keys, size_t count);
 // A play's transcript is cut at this size: a runaway game that prints for ever is stopped there.
 constexpr size_t HeadlessPlayTranscriptLimit = size_t{16} << 20;
-// A key script played in this process (the walkthrough tests): from GfxBeginHeadlessPlay to
+// A key script played in this process on the window (the tests that hold the text screen to
+// the window; umb --test plays on the text screen): from GfxBeginHeadlessPlay to
 // GfxEndHeadlessPlay the headless driver serves the game whatever driver the program runs
 // under, reading keys from keys and writing the transcript to out, on a screen as a new
 // program's. The end of the key script does not end the program: after the last screen dump the

@@ -1,11 +1,11 @@
 // gfx_headless.cpp - the headless driver: keys from a key script, transcript and screen dumps out.
 #include "ui/gfx/gfx_internal.h"
+#include "ui/gfx/keyscript.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <deque>
 #include <memory>
 #include <string>
 
@@ -29,44 +29,16 @@ FILE* KeysIn() { return keysIn != nullptr ? keysIn : stdin; }
 struct InProcessPlay {
     HeadlessPlayEnd end;
     bool ended = false;  // the key script ran out: nothing more is shown
-    std::string lineSoFar;
     size_t written = 0;  // bytes of transcript so far
     size_t limit = HeadlessPlayTranscriptLimit;
 };
 std::unique_ptr<InProcessPlay> play;
 std::atomic<bool> stopWanted{false};
 
-// Counts the lines of the key script as they are consumed, so that a play stopped from outside
-// (a walkthrough over its time limit) tells its last command.
-void NoteKeyByte(int b) {
-    if (!play || b == EOF) return;
-    if (b != '\n') {
-        if (b != '\r') play->lineSoFar.push_back(static_cast<char>(b));
-        return;
-    }
-    ++play->end.lines;
-    play->end.lastLine.swap(play->lineSoFar);
-    play->lineSoFar.clear();
-}
-
 // Once an in-process play's key script has ended, the program would have ended there: what the
 // game still shows while it winds down goes nowhere.
 bool Muted() { return play ? play->ended : scriptEnded; }
 FILE* TextOut() { return textOut != nullptr ? textOut : stdout; }
-
-struct NamedKey {
-    const char* name;
-    int code;
-};
-
-const NamedKey NamedKeys[] = {
-    {"enter", KeyEnter}, {"bs", KeyBackspace},      {"esc", KeyEscape},      {"up", KeyUp},
-    {"down", KeyDown},   {"f12", KeyPictureToggle}, {"shot", KeyScreenshot}, {"undo", KeyUndo},
-};
-
-constexpr int ScreenToken = -2;  // {screen}: no key, a dump when the game asks for one
-constexpr int EndOfInput = -1;
-constexpr int UnknownName = -3;
 
 class HeadlessDriver : public DisplayDriver {
   public:
@@ -81,16 +53,17 @@ class HeadlessDriver : public DisplayDriver {
         if (ms >= 0) return 0;  // time is not real: a timed pause ends at once
         if (Muted()) return KeyEndOfInput;
         for (;;) {
-            const int key = NextToken();
-            if (key == ScreenToken) {
+            keys_.in = KeysIn();
+            const int key = NextKeyToken(keys_);
+            if (key == KeyTokenScreen) {
                 WriteScreenDump(TextOut());
                 continue;
             }
-            if (key == EndOfInput && !endKeys.empty()) {
+            if (key == KeyTokenEnd && !endKeys.empty()) {
                 const auto next = static_cast<unsigned char>(endKeys[endKeyAt++ % endKeys.size()]);
                 return next;
             }
-            if (key == EndOfInput) {
+            if (key == KeyTokenEnd) {
                 // Like a closed window: the game ends here, after a last look at the screen.
                 WriteScreenDump(TextOut());
                 std::fflush(nullptr);
@@ -136,60 +109,11 @@ class HeadlessDriver : public DisplayDriver {
         return true;
     }
 
+    // The key script read so far: its lines consumed tell where a play was stopped.
+    const KeyScript& Keys() const { return keys_; }
+
   private:
-    std::deque<int> pending_;  // bytes read ahead while looking for a key name
-
-    int NextByte() {
-        if (!pending_.empty()) {
-            const int b = pending_.front();
-            pending_.pop_front();
-            return b;
-        }
-        const int b = std::fgetc(KeysIn());
-        NoteKeyByte(b);
-        return b;
-    }
-
-    // The next key of the script: a byte, or a key name in braces.
-    int NextToken() {
-        for (;;) {
-            const int b = NextByte();
-            if (b == EOF) return EndOfInput;
-            if (b == '\r') continue;
-            if (b == '\n') return KeyEnter;
-            if (b != '{') return b;
-            const int key = ReadKeyName();
-            if (key != UnknownName) return key;
-        }
-    }
-
-    // After a "{": reads the name up to "}" and returns its key, ScreenToken, or UnknownName (the
-    // "{" is then skipped alone and what followed it is read as keys).
-    int ReadKeyName() {
-        std::string name;
-        int b = NextByte();
-        if (b == '{') return '{';
-        while (b != EOF && b != '}' && name.size() < 16) {
-            name.push_back(static_cast<char>(b));
-            b = NextByte();
-        }
-        if (b == '}') {
-            if (name == "screen") return ScreenToken;
-            for (const NamedKey& k : NamedKeys)
-                if (name == k.name) return k.code;
-            if (!name.empty() && name.size() <= 5 &&
-                name.find_first_not_of("0123456789") == std::string::npos) {
-                const int code = std::atoi(name.c_str());
-                if (code <= 65535) return code;
-            }
-        }
-        std::fprintf(stderr, "Unknown key {%s in the key script, skipped\n", name.c_str());
-        // Give back everything after the "{".
-        if (b != EOF) pending_.push_front(b);
-        for (auto it = name.rbegin(); it != name.rend(); ++it)
-            pending_.push_front(static_cast<unsigned char>(*it));
-        return UnknownName;
-    }
+    KeyScript keys_;
 };
 
 }  // namespace
@@ -197,7 +121,7 @@ class HeadlessDriver : public DisplayDriver {
 DisplayDriver* MakeHeadlessDriver() { return new HeadlessDriver; }
 
 namespace {
-std::unique_ptr<DisplayDriver> playDriver;  // a new one each play: no key read ahead is kept
+std::unique_ptr<HeadlessDriver> playDriver;  // a new one each play: no key read ahead is kept
 }  // namespace
 
 DisplayDriver* HeadlessPlayDriver() { return playDriver.get(); }
@@ -220,6 +144,10 @@ void GfxBeginHeadlessPlay(FILE* keys, FILE* out, size_t transcriptLimit) {
 HeadlessPlayEnd GfxEndHeadlessPlay() {
     HeadlessPlayEnd end;
     if (play) end = std::move(play->end);
+    if (playDriver) {
+        end.lines = playDriver->Keys().lines;
+        end.lastLine = playDriver->Keys().lastLine;
+    }
     play.reset();
     playDriver.reset();
     keysIn = nullptr;
