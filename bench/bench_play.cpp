@@ -891,7 +891,8 @@ bool CompileInProcess(InProcessGame& game, const std::string& source, FILE* sink
     umb::compiler::Compiler c;
     umb::compiler::BeginCompile(c, game.db);
     c.Out = sink;
-    if (umb::compiler::CompileSource(c, source.data(), source.size(), "bench.adv") != 0)
+    if (umb::compiler::CompileSource(c, source.data(), source.size(), "bench.adv") !=
+        umb::compiler::CompileResult::Clean)
         return false;
     game.g.Db = &game.db;
     game.g.Screen = &game.screen;

@@ -226,7 +226,8 @@ TEST_F(ScreenTest, GameWithAnAccentedVerbIsWonFromAKeyScript) {
         umb::compiler::BeginCompile(c, db);
         io.Open();
         c.Out = io.out;
-        EXPECT_EQ(umb::compiler::CompileSource(c, source.data(), source.size(), "game.adv"), 0);
+        EXPECT_EQ(umb::compiler::CompileSource(c, source.data(), source.size(), "game.adv"),
+                  umb::compiler::CompileResult::Clean);
         io.SetKeys(keys);
         EXPECT_EQ(PlayGames(db, "game", false), PlayEnded);
         EXPECT_TRUE(io.AllKeysUsed());

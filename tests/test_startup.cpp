@@ -1,5 +1,7 @@
 // test_startup.cpp - switches, game names and what each run mode does with the files it finds.
+#include "app/loadgame.h"
 #include "app/startup.h"
+#include "db/database.h"
 
 #include <gtest/gtest.h>
 
@@ -340,6 +342,35 @@ TEST_F(Program, ForeignOrBrokenCompiledGameIsNamedDamaged) {
     Write("game.umb", good);
     EXPECT_EQ(Run("game", "n"), 0);
     EXPECT_EQ(err, "");
+}
+
+// The browser player loads a compiled game through the same step as the program told to play
+// the compiled game: the player reads the same words for a missing, a damaged and a good file.
+TEST_F(Program, BrowserSaysWhatTheProgramSaysOfAGameFile) {
+    Write("game.adv", CleanSource);
+    ASSERT_EQ(Run("-c game"), 0);
+    fs::remove(dir / "game.adv");
+    const std::string good = Read("game.umb");
+    const struct {
+        const char* what;
+        const char* content;  // nullptr: no file
+    } cases[] = {{"missing", nullptr}, {"foreign", "NOTAGAME"}, {"cut short", "UMBv23\x01"},
+                 {"good", ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(dir / "game.umb");
+        if (c.content != nullptr) Write("game.umb", *c.content != '\0' ? c.content : good);
+        Run("-b game", "n");
+        const fs::path before = fs::current_path();
+        fs::current_path(dir);
+        umb::db::GameDatabase db;
+        const std::string browser = LoadCompiledGame(db, "game");
+        fs::current_path(before);
+        EXPECT_EQ(err, browser.empty() ? "" : "Error: " + browser + "\n");
+        EXPECT_EQ(browser.empty(), c.content != nullptr && *c.content == '\0');
+    }
+    umb::db::GameDatabase db;
+    EXPECT_EQ(LoadCompiledGame(db, ""), "No game was named!");
 }
 
 TEST_F(Program, FailedWriteKeepsEarlierFileAndSaysSo) {

@@ -500,14 +500,14 @@ bool Muted(const CheckLog& log, const Finding& f) {
 
 int CheckGame(const std::string& sourcePath, CheckLog& log) {
     GameDatabase db;
-    if (AllocateTextHeap(db) != 0) return -1;
+    if (AllocateTextHeap(db) != DbResult::Ok) return -1;
     ResetDatabase(db);
     FILE* file = std::fopen(sourcePath.c_str(), "r");
     if (file == nullptr) return -1;
     std::string data;
-    const int read = base::ReadWholeFile(file, data, MaxCheckedSourceSize);
+    const base::ReadResult read = base::ReadWholeFile(file, data, MaxCheckedSourceSize);
     std::fclose(file);
-    if (read != 0) return -1;
+    if (read != base::ReadResult::Ok) return -1;
     if (!LooksLikeText(data)) {
         log.files.push_back(sourcePath);
         const bool compiled = data.size() >= 2 && static_cast<unsigned char>(data[0]) == 0x1F &&

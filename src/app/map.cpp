@@ -628,7 +628,7 @@ int RunMap(const Startup& s) {
         return ExitFailure;
     }
     GameDatabase db;
-    if (AllocateTextHeap(db) != 0) {
+    if (AllocateTextHeap(db) != DbResult::Ok) {
         std::fclose(file);
         std::fprintf(stderr, "Memory Allocation Error, Cannot Continue!\n");
         return ExitFailure;
@@ -637,13 +637,13 @@ int RunMap(const Startup& s) {
     compiler::Compiler c;
     compiler::BeginCompile(c, db);
     c.Out = stderr;  // standard output stays for the names of the files written
-    const int result = compiler::CompileSourceFile(c, file, sourcePath.c_str());
+    const compiler::CompileResult result = compiler::CompileSourceFile(c, file, sourcePath.c_str());
     std::fclose(file);
-    if (result == base::ReadNotFormat) {
+    if (result == compiler::CompileResult::Unreadable) {
         std::fprintf(stderr, "Cannot read file %s\n", sourcePath.c_str());
         return ExitFailure;
     }
-    if (result < 0) {
+    if (result == compiler::CompileResult::Errors) {
         std::fprintf(stderr, "%s has errors: no map was drawn\n", sourcePath.c_str());
         return ExitFailure;
     }
@@ -660,7 +660,7 @@ int RunMap(const Startup& s) {
     };
     for (const auto& [path, data] : files) {
         if (data->empty()) continue;
-        if (base::WriteFileAtomically(path, data->data(), data->size()) != 0) {
+        if (base::WriteFileAtomically(path, data->data(), data->size()) != base::WriteResult::Ok) {
             std::fprintf(stderr, "Cannot write file %s\n", path.c_str());
             return ExitFailure;
         }
