@@ -44,6 +44,24 @@ Diagnostic OpenNumberedRecord(Compiler& c, RecordLine& rec, const char* line, lo
     return Diagnostic::Ok;
 }
 
+// Stores the next field of a record line as a new text; false when the line has no more fields.
+bool TakeTextField(Compiler& c, RecordLine& rec, TextRef& out) {
+    const char* field = SplitField(rec.fields);
+    if (field == nullptr) return false;
+    out = StoreSourceText(c, field, false);
+    return true;
+}
+
+// Reads the next field of a record line as a number (what names it in a finding); false when the
+// line has no more fields.
+bool TakeNumberField(Compiler& c, RecordLine& rec, int16_t& out, const char* what) {
+    const char* field = SplitField(rec.fields);
+    if (field == nullptr) return false;
+    out = ReadNumber16(field);
+    CheckNumberField(c, field, what);
+    return true;
+}
+
 // [Sysmsg] and [Directions]: '#' number ',' text; number 1 is at table[1 - firstIndex]
 Diagnostic HandleFixedText(Compiler& c, const char* line, TextRef* table, long high,
                            long firstIndex) {
@@ -98,16 +116,11 @@ Diagnostic HandleLocation(Compiler& c, const char* line) {
                                                  c.CurrentLocation, &c.LocationTextBegun);
     if (opened != Diagnostic::Ok) return opened;
     LocationRecord& loc = db.Locations[static_cast<size_t>(rec.number)];
-    const char* name = SplitField(rec.fields);
-    if (name == nullptr) return Diagnostic::MissingField;
-    loc.name = StoreSourceText(c, name, false);
+    if (!TakeTextField(c, rec, loc.name)) return Diagnostic::MissingField;
     const char* picture = SplitField(rec.fields);
     if (picture == nullptr) return Diagnostic::MissingField;
     if (picture[0] != '\0') loc.picture = StoreSourceText(c, picture, false);
-    const char* flags = SplitField(rec.fields);
-    if (flags == nullptr) return Diagnostic::MissingField;
-    loc.flags = ReadNumber16(flags);
-    CheckNumberField(c, flags, "the flags");
+    if (!TakeNumberField(c, rec, loc.flags, "the flags")) return Diagnostic::MissingField;
     for (int16_t& exit : loc.exits) {
         const char* field = SplitField(rec.fields);
         if (field == nullptr) break;
@@ -131,17 +144,10 @@ Diagnostic HandleObject(Compiler& c, const char* line) {
                                                  c.CurrentObject, &c.ObjectTextBegun);
     if (opened != Diagnostic::Ok) return opened;
     ObjectRecord& obj = db.Objects[static_cast<size_t>(rec.number)];
-    const char* name = SplitField(rec.fields);
-    if (name == nullptr) return Diagnostic::MissingField;
-    obj.name = StoreSourceText(c, name, false);
-    const char* where = SplitField(rec.fields);
-    if (where == nullptr) return Diagnostic::MissingField;
-    obj.initialLocation = ReadNumber16(where);
-    CheckNumberField(c, where, "the object's place");
-    const char* attributes = SplitField(rec.fields);
-    if (attributes == nullptr) return Diagnostic::MissingField;
-    obj.attributes = ReadNumber16(attributes);
-    CheckNumberField(c, attributes, "the attributes");
+    if (!TakeTextField(c, rec, obj.name) ||
+        !TakeNumberField(c, rec, obj.initialLocation, "the object's place") ||
+        !TakeNumberField(c, rec, obj.attributes, "the attributes"))
+        return Diagnostic::MissingField;
     const char* noun = SplitField(rec.fields);
     if (noun == nullptr) {
         obj.noun = static_cast<int16_t>(rec.number);

@@ -220,6 +220,27 @@ void NoteSetting(Compiler& c, const char* line) {
                        "' no");
 }
 
+// Notes the %name% marks of a text line, by which texts name variables; %% is a percent sign.
+void NoteTextMarks(Compiler& c, const char* line) {
+    CheckLog& k = *c.Check;
+    for (const char* p = std::strchr(line, '%'); p != nullptr; p = std::strchr(p + 1, '%')) {
+        if (p[1] == '%') {
+            ++p;
+            continue;
+        }
+        const char* close = std::strchr(p + 1, '%');
+        if (close == nullptr) {
+            AddFinding(c, SeverityWarning,
+                       "\"" + std::string(p, strnlen(p, 12)) +
+                           "\" has no closing \"%\": the text ends there (write %% for a "
+                           "percent sign)");
+            break;
+        }
+        k.textMarks.push_back({k.current, std::string(p + 1, static_cast<size_t>(close - p - 1))});
+        p = close;
+    }
+}
+
 // Remembers where the record or script line the line just made was written.
 void NotePlaces(Compiler& c, const SourceReader& r, const char* line) {
     CheckLog& k = *c.Check;
@@ -260,26 +281,10 @@ void NotePlaces(Compiler& c, const SourceReader& r, const char* line) {
     case Section::Actions: grown(k.actions, db.Actions.size()); break;
     default: break;
     }
-    // Texts name variables by %name%; %% is a percent sign.
     if (r.section == Section::Events || r.section == Section::Actions ||
         r.section == Section::Verbs || r.section == Section::Nouns || r.section == Section::Vars)
         return;
-    for (const char* p = std::strchr(line, '%'); p != nullptr; p = std::strchr(p + 1, '%')) {
-        if (p[1] == '%') {
-            ++p;
-            continue;
-        }
-        const char* close = std::strchr(p + 1, '%');
-        if (close == nullptr) {
-            AddFinding(c, SeverityWarning,
-                       "\"" + std::string(p, strnlen(p, 12)) +
-                           "\" has no closing \"%\": the text ends there (write %% for a "
-                           "percent sign)");
-            break;
-        }
-        k.textMarks.push_back({k.current, std::string(p + 1, static_cast<size_t>(close - p - 1))});
-        p = close;
-    }
+    NoteTextMarks(c, line);
 }
 
 // Copies at most size-1 characters of a value into a NUL-padded setting.
