@@ -85,7 +85,7 @@ struct Checker {
     Table locations, objects, messages, shows;
     Usage used;
 
-    void Add(SourcePlace p, int severity, std::string reason) {
+    void Add(SourcePlace p, Severity severity, std::string reason) {
         log.findings.push_back({p, severity, std::move(reason)});
     }
 

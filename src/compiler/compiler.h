@@ -28,7 +28,7 @@ enum Severity { SeverityError = 0, SeverityWarning = 1, SeverityNote = 2 };
 
 struct Finding {
     SourcePlace place;
-    int severity;
+    Severity severity;
     std::string reason;
 };
 

@@ -395,7 +395,7 @@ void CompilePiece(Compiler& c, SourceReader& r, char* buf, const char* path) {
         // The line was cut in place by its handler; the reason is read from the source.
         // An include that fails as a whole repeats what its own lines already said.
         const int number = DiagnosticNumber(code);
-        int severity = number < 0 ? SeverityError : SeverityWarning;
+        Severity severity = number < 0 ? SeverityError : SeverityWarning;
         if (buf[0] == '@' && code != Diagnostic::CannotInclude) severity = SeverityNote;
         std::string reason = DiagnosticReason(r.section, code, buf);
         reason += number < 0 ? " [Error " + std::to_string(-number) + "]"

@@ -83,7 +83,7 @@ void ReportDiagnostic(const Compiler& c, const char* line, Diagnostic code, int 
 // explain; numbers and compiles without a check log are left alone.
 void NoteSkippedWord(Compiler& c, const char* word, bool condition);
 // Records a finding at the line being compiled; does nothing without a check log.
-void AddFinding(Compiler& c, int severity, std::string reason);
+void AddFinding(Compiler& c, Severity severity, std::string reason);
 // For the checker: a field that should be a number but is not written as one ("five", "5a"); a
 // blank field is the usual way to write 0. what names the field in the finding.
 void CheckNumberField(Compiler& c, const char* field, const char* what);

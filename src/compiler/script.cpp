@@ -277,7 +277,7 @@ void NoteSkippedWord(Compiler& c, const char* word, bool condition) {
         {c.Check->current, word, condition, db.Verbs.size(), db.Nouns.size(), db.Vars.size()});
 }
 
-void AddFinding(Compiler& c, int severity, std::string reason) {
+void AddFinding(Compiler& c, Severity severity, std::string reason) {
     if (c.Check == nullptr) return;
     c.Check->findings.push_back({c.Check->current, severity, std::move(reason)});
 }
