@@ -27,7 +27,7 @@ Startup Parse(std::vector<std::string> args) {
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     Startup s;
-    EXPECT_EQ(ReadCommandLine(s, static_cast<int>(argv.size()), argv.data()), 0);
+    EXPECT_EQ(ReadCommandLine(s, static_cast<int>(argv.size()), argv.data()), OptionResult::Go);
     return s;
 }
 
@@ -54,8 +54,8 @@ TEST(CommandLine, GameNameIsCutAtThePointOfItsLastComponent) {
 }
 
 TEST(CommandLine, AuthorToolsAndTheirOptions) {
-    const Startup s = Parse(
-        {"umb", "--check", "--TEST", "--bless", "--coverage", "--timeout=25", "cave"});
+    const Startup s =
+        Parse({"umb", "--check", "--TEST", "--bless", "--coverage", "--timeout=25", "cave"});
     EXPECT_EQ(s.Tool, ToolTest);
     EXPECT_TRUE(s.Bless && s.Coverage);
     EXPECT_EQ(s.TimeoutSeconds, 25);
@@ -119,7 +119,9 @@ TEST(CommandLine, UsageErrorsSayWhatWasWrong) {
         for (std::string& a : all) argv.push_back(a.data());
         Startup s;
         testing::internal::CaptureStderr();
-        EXPECT_EQ(ReadCommandLine(s, static_cast<int>(argv.size()), argv.data()), -2) << said;
+        EXPECT_EQ(ReadCommandLine(s, static_cast<int>(argv.size()), argv.data()),
+                  OptionResult::Usage)
+            << said;
         EXPECT_EQ(testing::internal::GetCapturedStderr(), said + usage);
     }
 }
@@ -207,10 +209,25 @@ TEST_F(Program, HelpAndVersion) {
 // The help page keeps the lines a game always had and then lists every switch there is.
 TEST_F(Program, HelpListsEverySwitch) {
     EXPECT_EQ(Run("-h"), 0);
-    for (const char* name : {"-h, --help", "-v, --version", "-d, --debug", "-c, --compile",
-                             "-t, --text", "-b, --binary", "--tty", "--plain", "--status-top",
-                             "--no-pictures", "--transcript FILE", "--seed N", "--check", "--map",
-                             "--png", "--test", "--bless", "--coverage", "--timeout N",
+    for (const char* name : {"-h, --help",
+                             "-v, --version",
+                             "-d, --debug",
+                             "-c, --compile",
+                             "-t, --text",
+                             "-b, --binary",
+                             "--tty",
+                             "--plain",
+                             "--status-top",
+                             "--no-pictures",
+                             "--transcript FILE",
+                             "--seed N",
+                             "--check",
+                             "--map",
+                             "--png",
+                             "--test",
+                             "--bless",
+                             "--coverage",
+                             "--timeout N",
                              "--pictures"})
         EXPECT_NE(out.find(std::string("  ") + name + " "), std::string::npos) << name;
     EXPECT_EQ(out.rfind("See documentation for more info.\n\n"), out.find("See documentation"));
@@ -249,7 +266,8 @@ TEST_F(Program, MissingFilesAreNamedByMode) {
 TEST_F(Program, UnknownLongOptionIsAUsageError) {
     EXPECT_EQ(Run("--bogus game"), 2);
     EXPECT_EQ(out, "");
-    EXPECT_EQ(err, "Unknown option --bogus\nUsage: umb [switches] [game name]   (umb -h lists them)\n");
+    EXPECT_EQ(err,
+              "Unknown option --bogus\nUsage: umb [switches] [game name]   (umb -h lists them)\n");
     EXPECT_EQ(Run("-xz --help"), 0);  // unknown letters in short switches stay ignored
 }
 
@@ -283,13 +301,15 @@ TEST_F(Program, CompileWritesOnlyCleanSources) {
 
     Write("game.adv", std::string("stray\n") + CleanSource);
     EXPECT_EQ(Run("-c game"), 1);
-    EXPECT_EQ(out, "Warning 1 at line 1 in file game.adv:\nstray\ngame.adv: warnings, nothing written\n");
+    EXPECT_EQ(
+        out, "Warning 1 at line 1 in file game.adv:\nstray\ngame.adv: warnings, nothing written\n");
     EXPECT_EQ(err, "");
     EXPECT_FALSE(fs::exists(dir / "game.umb"));
 
     Write("game.adv", std::string("[Object]\n") + CleanSource);
     EXPECT_EQ(Run("-c game"), 1);
-    EXPECT_EQ(out, "Error 1 at line 1 in file game.adv:\n[Object]\ngame.adv: errors, nothing written\n");
+    EXPECT_EQ(out,
+              "Error 1 at line 1 in file game.adv:\n[Object]\ngame.adv: errors, nothing written\n");
     EXPECT_FALSE(fs::exists(dir / "game.umb"));
 }
 
@@ -354,8 +374,8 @@ TEST_F(Program, BrowserSaysWhatTheProgramSaysOfAGameFile) {
     const struct {
         const char* what;
         const char* content;  // nullptr: no file
-    } cases[] = {{"missing", nullptr}, {"foreign", "NOTAGAME"}, {"cut short", "UMBv23\x01"},
-                 {"good", ""}};
+    } cases[] = {
+        {"missing", nullptr}, {"foreign", "NOTAGAME"}, {"cut short", "UMBv23\x01"}, {"good", ""}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         fs::remove(dir / "game.umb");
@@ -424,7 +444,7 @@ TEST(CommandLine, FrontEndChoicesAndTheTranscriptsFile) {
     std::string a0 = "umb", a1 = "--transcript";
     char* argv[] = {a0.data(), a1.data()};
     testing::internal::CaptureStderr();
-    EXPECT_EQ(ReadCommandLine(s, 2, argv), -2);
+    EXPECT_EQ(ReadCommandLine(s, 2, argv), OptionResult::Usage);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "Option --transcript needs a value: --transcript FILE\n"
               "Usage: umb [switches] [game name]   (umb -h lists them)\n");

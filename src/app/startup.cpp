@@ -156,8 +156,8 @@ int LoadAndRun(Startup& s, const std::string& sourcePath, const std::string& gam
 int UmbMain(int argc, char** argv) {
     Startup s;
     s.Seeded = SeedFromEnvironment(s.Seed);
-    if (const int res = ReadCommandLine(s, argc, argv); res != 0)
-        return res == -2 ? ExitUsage : ExitSuccess;
+    if (const OptionResult res = ReadCommandLine(s, argc, argv); res != OptionResult::Go)
+        return res == OptionResult::Usage ? ExitUsage : ExitSuccess;
     // A fixed seed makes a game that draws random numbers play the same way every time.
     std::srand(s.Seeded ? s.Seed : static_cast<unsigned>(std::time(nullptr)));
     // The author's tools run from terminals and scripts: they never wait on a message box.
