@@ -303,7 +303,7 @@ int main(int argc, char** argv) {
     for (int run = 0; run < runs; ++run) {
         Clock::time_point start = Clock::now();
         CheckLog log;
-        if (umb::app::CheckGame(advPath, log) != 0) {
+        if (umb::app::CheckGame(advPath, log) != umb::app::CheckGameResult::Checked) {
             std::printf("FAIL: the check could not read %s\n", advPath.c_str());
             if (!keep) RemoveTemporaries(dir, temporaries);
             return 1;

@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     MapImages images;
-    if (RenderMap(db, false, images) != 0) {
+    if (RenderMap(db, false, images) != MapResult::Drawn) {
         std::printf("FAIL: no map was drawn\n");
         return 1;
     }

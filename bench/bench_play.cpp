@@ -886,7 +886,7 @@ double CpuMsNow() {
 
 // Compiles source into game; false when it does not compile cleanly.
 bool CompileInProcess(InProcessGame& game, const std::string& source, FILE* sink) {
-    if (umb::db::AllocateTextHeap(game.db) != 0) return false;
+    if (umb::db::AllocateTextHeap(game.db) != umb::db::DbResult::Ok) return false;
     umb::db::ResetDatabase(game.db);
     umb::compiler::Compiler c;
     umb::compiler::BeginCompile(c, game.db);

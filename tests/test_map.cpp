@@ -193,7 +193,7 @@ class MapTest : public CompileTest {
     std::string Svg(const std::string& source) {
         EXPECT_NE(Compile(source), CompileResult::Errors) << out;
         MapImages images;
-        EXPECT_EQ(RenderMap(db, false, images), 0);
+        EXPECT_EQ(RenderMap(db, false, images), MapResult::Drawn);
         EXPECT_TRUE(images.png.empty());
         return images.svg;
     }
