@@ -25,17 +25,18 @@ namespace umb::app {
 
 namespace {
 
-// Compiles the source when it can be opened; sets loaded when it was. Returns the compile result.
+// Compiles the source when it can be opened and read; sets loaded when it was. Returns the compile
+// result, Unreadable when there was no source to compile.
 CompileResult CompileFromSource(GameDatabase& db, const Startup& s, const std::string& sourcePath,
                                 bool& loaded) {
     FILE* file = std::fopen(sourcePath.c_str(), "r");
-    if (file == nullptr) return CompileResult::Warnings;
+    if (file == nullptr) return CompileResult::Unreadable;
     Compiler c;
     BeginCompile(c, db);
     CompileResult result = CompileSourceFile(c, file, sourcePath.c_str());
     std::fclose(file);
     // Unreadable: handled like a missing source.
-    if (result == CompileResult::Unreadable) return CompileResult::Warnings;
+    if (result == CompileResult::Unreadable) return result;
     loaded = true;
     if (result == CompileResult::Warnings && s.RunMode != RunCompile) {
         // The user reads the warnings and presses a key before the game starts.
@@ -129,7 +130,7 @@ int LoadAndRun(Startup& s, const std::string& sourcePath, const std::string& gam
         return -1;
     }
 
-    CompileResult result = CompileResult::Warnings;
+    CompileResult result = CompileResult::Unreadable;
     bool loaded = false;
     ReadResult readResult = ReadResult::CannotOpen;
     if (s.RunMode != RunBinary) result = CompileFromSource(db, s, sourcePath, loaded);
