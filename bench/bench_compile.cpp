@@ -52,8 +52,8 @@ long FileSize(const std::string& path) {
 struct CompileTiming {
     double compileMs = 0;
     double writeMs = 0;
-    int result = 0;       // what CompileSourceFile returned
-    int writeResult = 0;  // what WriteGameFile returned
+    CompileResult result = CompileResult::Clean;  // what CompileSourceFile returned
+    umb::base::WriteResult writeResult = umb::base::WriteResult::Ok;  // what WriteGameFile returned
 };
 
 // One run as the program's compile mode does it: reset, compile the file, write the game file.
@@ -67,7 +67,7 @@ CompileTiming CompileAndWrite(GameDatabase& db, const std::string& advPath,
     c.Out = diagnostics;
     FILE* f = std::fopen(advPath.c_str(), "r");
     if (f == nullptr) {
-        t.result = -3;
+        t.result = CompileResult::Unreadable;
         return t;
     }
     t.result = CompileSourceFile(c, f, "max.adv");
@@ -200,7 +200,7 @@ int main(int argc, char** argv) {
                 expected.lines, genMs, advPath.c_str());
 
     GameDatabase db;
-    if (AllocateTextHeap(db) != 0) {
+    if (AllocateTextHeap(db) != DbResult::Ok) {
         std::fprintf(stderr, "cannot allocate the text heap\n");
         RemoveTemporaries(dir, temporaries);
         return 1;
@@ -218,15 +218,17 @@ int main(int argc, char** argv) {
     double bestTotal = 0;
     for (int run = 0; run < runs; ++run) {
         CompileTiming t = CompileAndWrite(db, advPath, umbPath, diagnostics);
-        if (t.result != 0) {
-            std::printf("FAIL: the compile returned %d; the compiler reported:\n", t.result);
+        if (t.result != CompileResult::Clean) {
+            std::printf("FAIL: the compile returned %d; the compiler reported:\n",
+                        static_cast<int>(t.result));
             ShowDiagnostics(diagnostics, 40);
             std::fclose(diagnostics);
             if (!keep) RemoveTemporaries(dir, temporaries);
             return 1;
         }
-        if (t.writeResult != 0) {
-            std::printf("FAIL: WriteGameFile returned %d for %s\n", t.writeResult, umbPath.c_str());
+        if (t.writeResult != umb::base::WriteResult::Ok) {
+            std::printf("FAIL: WriteGameFile returned %d for %s\n", static_cast<int>(t.writeResult),
+                        umbPath.c_str());
             std::fclose(diagnostics);
             if (!keep) RemoveTemporaries(dir, temporaries);
             return 1;
@@ -301,7 +303,7 @@ int main(int argc, char** argv) {
     for (int run = 0; run < runs; ++run) {
         Clock::time_point start = Clock::now();
         CheckLog log;
-        if (umb::app::CheckGame(advPath, log) != 0) {
+        if (umb::app::CheckGame(advPath, log) != umb::app::CheckGameResult::Checked) {
             std::printf("FAIL: the check could not read %s\n", advPath.c_str());
             if (!keep) RemoveTemporaries(dir, temporaries);
             return 1;

@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     const std::string source = GenerateWorld(locations);
     const Clock::time_point start = Clock::now();
     GameDatabase db;
-    if (AllocateTextHeap(db) != 0) {
+    if (AllocateTextHeap(db) != DbResult::Ok) {
         std::fprintf(stderr, "cannot allocate the text heap\n");
         return 1;
     }
@@ -77,14 +77,14 @@ int main(int argc, char** argv) {
         std::perror("tmpfile");
         return 1;
     }
-    const int compiled = CompileSource(c, source.data(), source.size(), "world.adv");
+    const CompileResult compiled = CompileSource(c, source.data(), source.size(), "world.adv");
     std::fclose(c.Out);
-    if (compiled != 0) {
+    if (compiled != CompileResult::Clean) {
         std::printf("FAIL: the generated world does not compile cleanly\n");
         return 1;
     }
     MapImages images;
-    if (RenderMap(db, false, images) != 0) {
+    if (RenderMap(db, false, images) != MapResult::Drawn) {
         std::printf("FAIL: no map was drawn\n");
         return 1;
     }

@@ -884,12 +884,13 @@ double CpuMsNow() {
 
 // Compiles source into game; false when it does not compile cleanly.
 bool CompileInProcess(InProcessGame& game, const std::string& source, FILE* sink) {
-    if (umb::db::AllocateTextHeap(game.db) != 0) return false;
+    if (umb::db::AllocateTextHeap(game.db) != umb::db::DbResult::Ok) return false;
     umb::db::ResetDatabase(game.db);
     umb::compiler::Compiler c;
     umb::compiler::BeginCompile(c, game.db);
     c.Out = sink;
-    if (umb::compiler::CompileSource(c, source.data(), source.size(), "bench.adv") != 0)
+    if (umb::compiler::CompileSource(c, source.data(), source.size(), "bench.adv") !=
+        umb::compiler::CompileResult::Clean)
         return false;
     game.g.Db = &game.db;
     game.g.Front = {&umb::ui::WindowFrontEnd, &game.screen};

@@ -67,16 +67,16 @@ inline void FuzzKeys(const std::string& keys) {
 
 // Compiles one of the adventures under fuzz/data into db, which gets its heap here.
 inline void FuzzLoadAdventure(GameDatabase& db, const char* name) {
-    FuzzCheck(AllocateTextHeap(db) == 0, "the text heap");
+    FuzzCheck(AllocateTextHeap(db) == DbResult::Ok, "the text heap");
     ResetDatabase(db);
     const std::string path = std::string(UMB_FUZZ_DATA) + "/" + name;
     FILE* f = std::fopen(path.c_str(), "rb");
     FuzzCheck(f != nullptr, "the adventure source");
     Compiler c;
     BeginCompile(c, db);
-    const int result = CompileSourceFile(c, f, path.c_str());
+    const CompileResult result = CompileSourceFile(c, f, path.c_str());
     std::fclose(f);
-    FuzzCheck(result == 0, "the adventure compiles cleanly");
+    FuzzCheck(result == CompileResult::Clean, "the adventure compiles cleanly");
 }
 
 // Named objects 0 to LastObject whose effective location is carried or worn: what CarriedCount

@@ -14,7 +14,7 @@ GameDatabase checked;
 
 // Compiles again with the checker's log: the same result and database, and every finding on a
 // line the source has.
-void CompileChecking(const uint8_t* data, size_t size, int result) {
+void CompileChecking(const uint8_t* data, size_t size, CompileResult result) {
     ResetDatabase(checked);
     Compiler c;
     BeginCompile(c, checked);
@@ -22,9 +22,10 @@ void CompileChecking(const uint8_t* data, size_t size, int result) {
     c.Out = FuzzSink();
     CheckLog log;
     c.Check = &log;
-    const int again = CompileSource(c, reinterpret_cast<const char*>(data), size, "fuzz.adv");
+    const CompileResult again =
+        CompileSource(c, reinterpret_cast<const char*>(data), size, "fuzz.adv");
     FuzzCheck(again == result, "a checking compile returns what a plain one does");
-    FuzzCheck(FinishCheck(c) == 0, "FinishCheck returns 0");
+    FinishCheck(c);
     FuzzCheck(DatabaseDifference(db, checked).empty(),
               "a checking compile makes the same database");
     int lines = 1;
@@ -38,8 +39,8 @@ void CompileChecking(const uint8_t* data, size_t size, int result) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     FuzzEnterTempFolder();
-    FuzzCheck(AllocateTextHeap(db) == 0 && AllocateTextHeap(back) == 0 &&
-                  AllocateTextHeap(checked) == 0,
+    FuzzCheck(AllocateTextHeap(db) == DbResult::Ok && AllocateTextHeap(back) == DbResult::Ok &&
+                  AllocateTextHeap(checked) == DbResult::Ok,
               "the text heaps");
     return 0;
 }
@@ -50,21 +51,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     BeginCompile(c, db);
     c.AllowIncludes = false;
     c.Out = FuzzSink();
-    const int result = CompileSource(c, reinterpret_cast<const char*>(data), size, "fuzz.adv");
-    FuzzCheck(result >= -1 && result <= 1, "CompileSource returns -1, 0 or 1");
+    const CompileResult result =
+        CompileSource(c, reinterpret_cast<const char*>(data), size, "fuzz.adv");
+    FuzzCheck(result != CompileResult::Unreadable,
+              "CompileSource returns errors, clean or warnings");
     FuzzCheck(db.TextHeapNext >= 1 && db.TextHeapNext <= TextHeapSize, "the heap position");
     CompileChecking(data, size, result);
     // The program writes a compiled game file only for a source without errors.
-    if (result == -1) return 0;
+    if (result == CompileResult::Errors) return 0;
 
     const std::vector<uint8_t> image = BuildGameImage(db);
     ResetDatabase(back);
-    FuzzCheck(ParseGameImage(back, image.data(), image.size()) == 0, "a written image reads back");
+    FuzzCheck(ParseGameImage(back, image.data(), image.size()) == umb::base::ReadResult::Ok,
+              "a written image reads back");
     FuzzCheck(DatabaseDifference(db, back).empty(), "the image read back equals the database");
 
     ResetDatabase(back);
-    FuzzCheck(WriteGameFile(db, "fuzz.umb") == 0, "the compiled game file is written");
-    FuzzCheck(ReadGameFile(back, "fuzz.umb") == 0, "the compiled game file reads back");
+    FuzzCheck(WriteGameFile(db, "fuzz.umb") == umb::base::WriteResult::Ok,
+              "the compiled game file is written");
+    FuzzCheck(ReadGameFile(back, "fuzz.umb") == umb::base::ReadResult::Ok,
+              "the compiled game file reads back");
     FuzzCheck(DatabaseDifference(db, back).empty(), "the file read back equals the database");
     return 0;
 }

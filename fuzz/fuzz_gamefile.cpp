@@ -17,19 +17,25 @@ GameDatabase empty;
 void CheckLoaded() {
     const std::vector<uint8_t> image = BuildGameImage(db);
     ResetDatabase(back);
-    FuzzCheck(ParseGameImage(back, image.data(), image.size()) == 0, "a rebuilt image reads back");
+    FuzzCheck(ParseGameImage(back, image.data(), image.size()) == umb::base::ReadResult::Ok,
+              "a rebuilt image reads back");
     FuzzCheck(DatabaseDifference(db, back).empty(), "the rebuilt image equals the database");
     FuzzCheck(BuildGameImage(back) == image, "an image read back builds the same image");
 
     ResetDatabase(back);
-    FuzzCheck(WriteGameFile(db, "written.umb") == 0, "the game file is written");
-    FuzzCheck(ReadGameFile(back, "written.umb") == 0, "the written game file reads back");
+    FuzzCheck(WriteGameFile(db, "written.umb") == umb::base::WriteResult::Ok,
+              "the game file is written");
+    FuzzCheck(ReadGameFile(back, "written.umb") == umb::base::ReadResult::Ok,
+              "the written game file reads back");
     FuzzCheck(DatabaseDifference(db, back).empty(), "the written file equals the database");
 }
 
-void CheckResult(int result) {
-    FuzzCheck(result == 0 || result == -2 || result == -3, "the result is 0, -2 or -3");
-    if (result == 0)
+void CheckResult(umb::base::ReadResult result) {
+    using umb::base::ReadResult;
+    FuzzCheck(result == ReadResult::Ok || result == ReadResult::NotFormat ||
+                  result == ReadResult::BadContent,
+              "the result is Ok, NotFormat or BadContent");
+    if (result == ReadResult::Ok)
         CheckLoaded();
     else
         FuzzCheck(DatabaseDifference(db, empty).empty(), "a refused file leaves the database");
@@ -39,8 +45,8 @@ void CheckResult(int result) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     FuzzEnterTempFolder();
-    FuzzCheck(AllocateTextHeap(db) == 0 && AllocateTextHeap(back) == 0 &&
-                  AllocateTextHeap(empty) == 0,
+    FuzzCheck(AllocateTextHeap(db) == DbResult::Ok && AllocateTextHeap(back) == DbResult::Ok &&
+                  AllocateTextHeap(empty) == DbResult::Ok,
               "the text heaps");
     ResetDatabase(empty);
     return 0;

@@ -28,7 +28,7 @@ std::vector<GfxColour> after;
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     FuzzEnterTempFolder();
     static GameDatabase db;
-    FuzzCheck(AllocateTextHeap(db) == 0, "the text heap");
+    FuzzCheck(AllocateTextHeap(db) == DbResult::Ok, "the text heap");
     ResetDatabase(db);
     FuzzHeadless(db);
     ScreenOpen(screen);

@@ -16,7 +16,7 @@ using namespace umb::compiler;
 class CompileTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_EQ(AllocateTextHeap(db), 0);
+        ASSERT_EQ(AllocateTextHeap(db), DbResult::Ok);
         Restart();
     }
 
@@ -27,11 +27,11 @@ class CompileTest : public ::testing::Test {
     }
 
     // Compiles source into db; out receives exactly what was printed.
-    int Compile(const std::string& source, const char* path = "game.adv") {
+    CompileResult Compile(const std::string& source, const char* path = "game.adv") {
         char* buf = nullptr;
         size_t len = 0;
         c.Out = open_memstream(&buf, &len);
-        const int result = CompileSource(c, source.data(), source.size(), path);
+        const CompileResult result = CompileSource(c, source.data(), source.size(), path);
         std::fclose(c.Out);
         c.Out = stdout;
         out.assign(buf, len);

@@ -23,7 +23,7 @@ using Lines = std::vector<std::string>;
 class ScreenTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_EQ(AllocateTextHeap(db), 0);
+        ASSERT_EQ(AllocateTextHeap(db), DbResult::Ok);
         ResetDatabase(db);
         AddVar("score", -5);
         AddVar("treasures", 7);  // kept as "treasure": names count on 8 letters
@@ -34,7 +34,7 @@ class ScreenTest : public ::testing::Test {
     void TearDown() override { io.Close(); }
 
     void AddVar(const char* name, int16_t value) {
-        ASSERT_EQ(AppendVar(db, name, std::strlen(name)), 0);
+        ASSERT_EQ(AppendVar(db, name, std::strlen(name)), DbResult::Ok);
         db.Vars.back().value = value;
     }
 

@@ -31,7 +31,7 @@ class AtomicWrite : public ::testing::Test {
     void SetUp() override { folder.Enter("umb-fileio"); }
     void TearDown() override { folder.Leave(); }
 
-    static int Write(const std::string& path, const std::string& content) {
+    static WriteResult Write(const std::string& path, const std::string& content) {
         return WriteFileAtomically(path, content.data(), content.size());
     }
     static std::string Read(const std::string& path) {
@@ -53,7 +53,7 @@ class AtomicWrite : public ::testing::Test {
         small.rlim_cur = limit;
         const auto handler = std::signal(SIGXFSZ, SIG_IGN);
         if (setrlimit(RLIMIT_FSIZE, &small) != 0) return -99;
-        const int res = Write(path, content);
+        const int res = static_cast<int>(Write(path, content));
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, handler);
         return res;
@@ -63,59 +63,59 @@ class AtomicWrite : public ::testing::Test {
 };
 
 TEST_F(AtomicWrite, CreatesAndReplacesFilesHereAndInFolders) {
-    ASSERT_EQ(Write("plain.txt", "first"), 0);
+    ASSERT_EQ(Write("plain.txt", "first"), WriteResult::Ok);
     EXPECT_EQ(Read("plain.txt"), "first");
-    ASSERT_EQ(Write("plain.txt", "the second, longer"), 0);
+    ASSERT_EQ(Write("plain.txt", "the second, longer"), WriteResult::Ok);
     EXPECT_EQ(Read("plain.txt"), "the second, longer");
-    ASSERT_EQ(Write("plain.txt", ""), 0);
+    ASSERT_EQ(Write("plain.txt", ""), WriteResult::Ok);
     EXPECT_EQ(fs::file_size("plain.txt"), 0u);
     EXPECT_EQ(Names("."), std::vector<std::string>{"plain.txt"});
 
     fs::create_directories("a/b");
     const std::string binary("\0\1\2\n\r\xFF", 6);
-    ASSERT_EQ(Write("a/b/data.bin", binary), 0);
+    ASSERT_EQ(Write("a/b/data.bin", binary), WriteResult::Ok);
     EXPECT_EQ(Read("a/b/data.bin"), binary);
     const std::string absolute = (fs::current_path() / "a" / "abs.bin").string();
-    ASSERT_EQ(Write(absolute, "whole path"), 0);
+    ASSERT_EQ(Write(absolute, "whole path"), WriteResult::Ok);
     EXPECT_EQ(Read("a/abs.bin"), "whole path");
     EXPECT_EQ(Names("a"), (std::vector<std::string>{"abs.bin", "b"}));
     EXPECT_EQ(Names("a/b"), std::vector<std::string>{"data.bin"});
     EXPECT_EQ(Names("."), (std::vector<std::string>{"a", "plain.txt"}));
 
-    EXPECT_EQ(WriteFileAtomically("", "x", 1), -1);
-    EXPECT_EQ(WriteFileAtomically("none.txt", nullptr, 1), -1);
+    EXPECT_EQ(WriteFileAtomically("", "x", 1), WriteResult::Failed);
+    EXPECT_EQ(WriteFileAtomically("none.txt", nullptr, 1), WriteResult::Failed);
     EXPECT_FALSE(fs::exists("none.txt"));
 }
 
 TEST_F(AtomicWrite, FailuresKeepTheEarlierFileAndLeaveNoTemporaryFile) {
-    ASSERT_EQ(Write("keep.txt", "earlier"), 0);
+    ASSERT_EQ(Write("keep.txt", "earlier"), WriteResult::Ok);
 
     // The folder does not exist, or is a regular file: nothing can be created.
-    EXPECT_EQ(Write("missing/keep.txt", "new"), -1);
+    EXPECT_EQ(Write("missing/keep.txt", "new"), WriteResult::Failed);
     EXPECT_FALSE(fs::exists("missing"));
-    EXPECT_EQ(Write("keep.txt/inside.txt", "new"), -1);
+    EXPECT_EQ(Write("keep.txt/inside.txt", "new"), WriteResult::Failed);
     EXPECT_EQ(Read("keep.txt"), "earlier");
 
     // The content cannot be written in full.
     const std::string big(100000, 'x');
-    EXPECT_EQ(WriteLimited("keep.txt", big, 1000), -1);
+    EXPECT_EQ(WriteLimited("keep.txt", big, 1000), static_cast<int>(WriteResult::Failed));
     EXPECT_EQ(Read("keep.txt"), "earlier");
     EXPECT_EQ(Names("."), std::vector<std::string>{"keep.txt"});
 
     // Everything is written, but the target is a folder and cannot be replaced.
     fs::create_directories("target.dat/inside");
-    EXPECT_EQ(Write("target.dat", "new"), -1);
+    EXPECT_EQ(Write("target.dat", "new"), WriteResult::Failed);
     EXPECT_TRUE(fs::is_directory("target.dat/inside"));
     EXPECT_FALSE(fs::exists(TempPathFor("target.dat")));
 
     // A folder under the temporary name is not the writer's to remove.
     fs::create_directory(TempPathFor("keep.txt"));
-    EXPECT_EQ(Write("keep.txt", "new"), -1);
+    EXPECT_EQ(Write("keep.txt", "new"), WriteResult::Failed);
     EXPECT_EQ(Read("keep.txt"), "earlier");
     EXPECT_TRUE(fs::is_directory(TempPathFor("keep.txt")));
     fs::remove(TempPathFor("keep.txt"));
 
-    ASSERT_EQ(Write("keep.txt", "later"), 0);
+    ASSERT_EQ(Write("keep.txt", "later"), WriteResult::Ok);
     EXPECT_EQ(Read("keep.txt"), "later");
 }
 
@@ -133,18 +133,18 @@ TEST_F(AtomicWrite, TemporaryNamesOfLongTargetsFit) {
     EXPECT_NE(TempPathFor(std::string(254, 'n') + "a"), TempPathFor(std::string(254, 'n') + "b"));
     fs::create_directory("sub");
     const std::string longest(255, 'n');
-    ASSERT_EQ(Write("sub/" + longest, "whole"), 0);
+    ASSERT_EQ(Write("sub/" + longest, "whole"), WriteResult::Ok);
     EXPECT_EQ(Read("sub/" + longest), "whole");
     EXPECT_EQ(Names("sub"), std::vector<std::string>{longest});
 }
 
 TEST_F(AtomicWrite, LeftoversOfAnInterruptedWriteAreReplacedNotPiledUp) {
     // A run killed while writing left its temporary file, part written.
-    ASSERT_EQ(Write("game.sv1", "saved"), 0);
+    ASSERT_EQ(Write("game.sv1", "saved"), WriteResult::Ok);
     std::ofstream(TempPathFor("game.sv1")) << "part of a longer saved game that never ended";
     for (int i = 0; i < 5; ++i) {
         const std::string content = "save " + std::to_string(i);
-        ASSERT_EQ(Write("game.sv1", content), 0);
+        ASSERT_EQ(Write("game.sv1", content), WriteResult::Ok);
         EXPECT_EQ(Read("game.sv1"), content);
         EXPECT_EQ(Names("."), std::vector<std::string>{"game.sv1"}) << "after write " << i;
     }
@@ -152,7 +152,7 @@ TEST_F(AtomicWrite, LeftoversOfAnInterruptedWriteAreReplacedNotPiledUp) {
     // A link left under the temporary name is removed, never written through.
     std::ofstream("elsewhere.txt") << "not to be touched";
     fs::create_symlink("elsewhere.txt", TempPathFor("game.sv1"));
-    ASSERT_EQ(Write("game.sv1", "after the link"), 0);
+    ASSERT_EQ(Write("game.sv1", "after the link"), WriteResult::Ok);
     EXPECT_EQ(Read("elsewhere.txt"), "not to be touched");
     EXPECT_EQ(Read("game.sv1"), "after the link");
     EXPECT_TRUE(fs::is_regular_file(fs::symlink_status("game.sv1")));
@@ -167,18 +167,19 @@ class WholeRead : public ::testing::Test {
     void TearDown() override { folder.Leave(); }
 
     // Reads the file at path whole, from offset skip on, with the given limit.
-    static int ReadFile(const std::string& path, std::string& out, size_t limit, long skip = 0) {
+    static ReadResult ReadFile(const std::string& path, std::string& out, size_t limit,
+                               long skip = 0) {
         FILE* f = std::fopen(path.c_str(), "rb");
-        if (f == nullptr) return -99;
+        if (f == nullptr) return ReadResult::CannotOpen;
         std::fseek(f, skip, SEEK_SET);
-        const int res = ReadWholeFile(f, out, limit);
+        const ReadResult res = ReadWholeFile(f, out, limit);
         std::fclose(f);
         return res;
     }
     // Reads content whole through a pipe, where the size is unknown until the end.
-    static int ReadPiped(const std::string& content, std::string& out, size_t limit) {
+    static ReadResult ReadPiped(const std::string& content, std::string& out, size_t limit) {
         int fds[2];
-        if (::pipe(fds) != 0) return -99;
+        if (::pipe(fds) != 0) return ReadResult::CannotOpen;
         std::thread writer([&] {
             size_t done = 0;
             while (done < content.size()) {
@@ -189,7 +190,7 @@ class WholeRead : public ::testing::Test {
             ::close(fds[1]);
         });
         FILE* f = ::fdopen(fds[0], "rb");
-        const int res = f != nullptr ? ReadWholeFile(f, out, limit) : -99;
+        const ReadResult res = f != nullptr ? ReadWholeFile(f, out, limit) : ReadResult::CannotOpen;
         // Whatever the reader left unread must not keep the writer waiting.
         std::string rest;
         if (f != nullptr) ReadWholeFile(f, rest, SIZE_MAX - 1);
@@ -212,19 +213,19 @@ TEST_F(WholeRead, ReadsFromTheCurrentPositionToTheEndUpToTheLimit) {
     std::ofstream("empty.bin", std::ios::binary).flush();
     std::string out = "stale";
 
-    EXPECT_EQ(ReadFile("data.bin", out, content.size()), 0);
+    EXPECT_EQ(ReadFile("data.bin", out, content.size()), ReadResult::Ok);
     EXPECT_EQ(out, content);
-    EXPECT_EQ(ReadFile("data.bin", out, 1u << 20, 99990), 0);
+    EXPECT_EQ(ReadFile("data.bin", out, 1u << 20, 99990), ReadResult::Ok);
     EXPECT_EQ(out, content.substr(99990));
-    EXPECT_EQ(ReadFile("data.bin", out, content.size() - 1), -3);
-    EXPECT_EQ(ReadFile("data.bin", out, 10, 99990), 0);
-    EXPECT_EQ(ReadFile("data.bin", out, 9, 99990), -3);
+    EXPECT_EQ(ReadFile("data.bin", out, content.size() - 1), ReadResult::BadContent);
+    EXPECT_EQ(ReadFile("data.bin", out, 10, 99990), ReadResult::Ok);
+    EXPECT_EQ(ReadFile("data.bin", out, 9, 99990), ReadResult::BadContent);
 
     out = "stale";
-    EXPECT_EQ(ReadFile("empty.bin", out, 0), 0);
+    EXPECT_EQ(ReadFile("empty.bin", out, 0), ReadResult::Ok);
     EXPECT_EQ(out, "");
-    EXPECT_EQ(ReadFile("data.bin", out, 0, 99999), -3);
-    EXPECT_EQ(ReadFile("data.bin", out, 0, 100000), 0);
+    EXPECT_EQ(ReadFile("data.bin", out, 0, 99999), ReadResult::BadContent);
+    EXPECT_EQ(ReadFile("data.bin", out, 0, 100000), ReadResult::Ok);
     EXPECT_EQ(out, "");
 }
 
@@ -232,19 +233,19 @@ TEST_F(WholeRead, StreamsOfUnknownSizeGrowTheBufferToTheLimit) {
     // Far more than one first allocation, so the buffer has to grow several times.
     const std::string content = Pattern(300001);
     std::string out;
-    EXPECT_EQ(ReadPiped(content, out, content.size()), 0);
+    EXPECT_EQ(ReadPiped(content, out, content.size()), ReadResult::Ok);
     EXPECT_EQ(out, content);
-    EXPECT_EQ(ReadPiped(content, out, content.size() - 1), -3);
-    EXPECT_EQ(ReadPiped("", out, 0), 0);
+    EXPECT_EQ(ReadPiped(content, out, content.size() - 1), ReadResult::BadContent);
+    EXPECT_EQ(ReadPiped("", out, 0), ReadResult::Ok);
     EXPECT_EQ(out, "");
-    EXPECT_EQ(ReadPiped("x", out, 0), -3);
+    EXPECT_EQ(ReadPiped("x", out, 0), ReadResult::BadContent);
 }
 
 TEST_F(WholeRead, AFailedReadIsReported) {
     // A folder opens as a file but cannot be read.
     fs::create_directory("folder");
     std::string out;
-    EXPECT_EQ(ReadFile("folder", out, 1000), -2);
+    EXPECT_EQ(ReadFile("folder", out, 1000), ReadResult::NotFormat);
     EXPECT_EQ(out, "");
 }
 

@@ -1,5 +1,6 @@
 // test_compiler.cpp - source reader, [System] settings, entity sections and the text heap limit.
 #include "compile_fixture.h"
+#include "compiler/reader.h"
 #include "temp_folder.h"
 
 #include <filesystem>
@@ -23,7 +24,7 @@ std::string Rot13(std::string s) {
 }
 
 TEST_F(CompileTest, DiagnosticsAreNumberedAndQuoteTheLine) {
-    EXPECT_EQ(Compile("[System]\nTitle=Cave\n"), 0);
+    EXPECT_EQ(Compile("[System]\nTitle=Cave\n"), CompileResult::Clean);
     EXPECT_EQ(out, "");
     EXPECT_EQ(Compile("Title=x\n"        // 1: before any header
                       "[System]\n"       // 2
@@ -34,7 +35,7 @@ TEST_F(CompileTest, DiagnosticsAreNumberedAndQuoteTheLine) {
                       "#3,Hall\n"        // 7: no picture
                       "[Object]\n"       // 8: not a header
                       "  [Objects]\n"),  // 9: indented, so a description of location 3
-              -1);
+              CompileResult::Errors);
     EXPECT_EQ(out, Diag("Warning 1", 1, "Title=x") + Diag("Warning 1", 5, "Bogus=1") +
                        Diag("Warning 2", 7, "#3,Hall") + Diag("Error 1", 8, "[Object]"));
     EXPECT_EQ(Text(db.Locations[3].description), "  [Objects]");
@@ -57,7 +58,7 @@ TEST_F(CompileTest, LinesArePiecesCountedFromOne) {
                       + nul +
                       "[Nope]\n"     // 10: an empty line
                       "[Bad]|x\n"),  // 11
-              -1);
+              CompileResult::Errors);
     // clang-format on
     EXPECT_EQ(out, Diag("Error 1", 6, "[Oops]") + Diag("Error 1", 11, "[Bad]"));
     EXPECT_EQ(Text(db.Messages[1]), longText);  // joined at the split marker, without a blank
@@ -88,7 +89,7 @@ TEST_F(CompileTest, CommentRunsToTheEndOfALongLine) {
                       std::string(600, 'z') +
                       "\n"         // 13, 14
                       "[Bad]\n"),  // 15
-              -1);
+              CompileResult::Errors);
     // clang-format on
     EXPECT_EQ(out, Diag("Error 1", 9, "[Oops]") + Diag("Error 1", 15, "[Bad]"));
     // The comments add nothing; a '|' in a later piece cuts only that piece.
@@ -112,12 +113,12 @@ TEST_F(CompileTest, ScrambledFileIsReadThroughRot13) {
     EXPECT_EQ(Compile("\x15"
                       "CRYPT\x15\n" +
                       Rot13("[System]\nTitle=Cave | the first game\nPrompt=#1@[]\nBogus=2\n")),
-              1);
+              CompileResult::Warnings);
     EXPECT_EQ(out, Diag("Warning 1", 4, "Bogus=2"));
     EXPECT_STREQ(db.Title, "Cave ");
     EXPECT_STREQ(db.Prompt, "#1@[]");
     // Only the first line can carry the marker.
-    EXPECT_EQ(Compile("[System]\n" + Marker + "\n"), 1);
+    EXPECT_EQ(Compile("[System]\n" + Marker + "\n"), CompileResult::Warnings);
     EXPECT_EQ(out, Diag("Warning 1", 2, Marker));
 }
 
@@ -127,7 +128,7 @@ TEST_F(CompileTest, EveryHeaderSelectsItsSection) {
                       "[objects] old list\n#1,o,0,0\n[Messages]\n#1,m\n[Verbs]\n#1,v\n"
                       "[Nouns]\n#1,n\n[Vars]\nx\n[Events]\nquit\n[Actions]\nquit\nquit\n"
                       "[Messages\n#2,m\n"),
-              -1);
+              CompileResult::Errors);
     EXPECT_EQ(out, Diag("Error 1", 28, "[Messages"));
     EXPECT_STREQ(db.Title, "T");
     EXPECT_EQ(Text(db.Sysmsg[1]) + Text(db.Directions[1]) + Text(db.Messages[1]), "sdm");
@@ -199,7 +200,7 @@ TEST_F(CompileTest, EachSettingAcceptsOrRejectsItsValue) {
     for (const auto& t : cases) {
         SCOPED_TRACE(t.lines);
         Restart();
-        EXPECT_EQ(Compile("[System]\n" + t.lines + "\n"), t.result);
+        EXPECT_EQ(Compile("[System]\n" + t.lines + "\n"), static_cast<CompileResult>(t.result));
         EXPECT_EQ(Setting(db, t.setting), t.value);
     }
 }
@@ -226,7 +227,7 @@ TEST_F(IncludeTest, IncludedFileHasItsOwnLinesAndReportsOnItsIncludeLine) {
                       "@ more.adv\n"  // 3: the name begins with a blank
                       "@err.adv\n@\n"
                       "#2,go\n"),  // 6: still in [Verbs]
-              -1);
+              CompileResult::Errors);
     EXPECT_EQ(out, Diag("Warning 1", 2, "stray", "warn.adv") + Diag("Warning 1", 2, "@warn.adv") +
                        Diag("Error 3", 3, "@ more.adv") + Diag("Error 1", 3, "[Bad]", "err.adv") +
                        Diag("Error 1", 4, "@err.adv") + Diag("Error 3", 5, "@"));
@@ -234,7 +235,7 @@ TEST_F(IncludeTest, IncludedFileHasItsOwnLinesAndReportsOnItsIncludeLine) {
     EXPECT_EQ(FindVerb(db, "go"), 2);
 
     c.AllowIncludes = false;
-    EXPECT_EQ(Compile("@more.adv\n"), -1);
+    EXPECT_EQ(Compile("@more.adv\n"), CompileResult::Errors);
     EXPECT_EQ(out, Diag("Error 3", 1, "@more.adv"));
 }
 
@@ -245,7 +246,7 @@ TEST_F(IncludeTest, IncludedFileContinuesTextsAndKeepsItsOwnReaderState) {
     EXPECT_EQ(Compile("[Messages]\n#1,Hello\n@more.adv\n#3,\xE0\n"
                       "[System]\nCharSet=w\n[Messages]\n@plain.adv\n"
                       "#5,\xE0\xE8\xEC\xF2\xF9\xE9\xE7\xB0\xA7\xA3\xE1\n"),
-              0);
+              CompileResult::Clean);
     EXPECT_EQ(out, "");
     EXPECT_EQ(Text(db.Messages[1]), "Hello world");
     EXPECT_EQ(Text(db.Messages[2]) + Text(db.Messages[3]) + Text(db.Messages[4]), "\x85\xE0\xE0");
@@ -259,7 +260,7 @@ TEST_F(IncludeTest, SelfIncludeStopsAtTheDepthBound) {
     Write("self.adv", "@self.adv\n");
     Write("go.adv", "[Verbs]\n#1,go\n");
     const auto before = openFiles();
-    EXPECT_EQ(Compile("@self.adv\n@go.adv\n"), -1);
+    EXPECT_EQ(Compile("@self.adv\n@go.adv\n"), CompileResult::Errors);
     EXPECT_EQ(openFiles(), before);
     std::string expected = Diag("Error 3", 1, "@self.adv", "self.adv");
     for (int i = 1; i < MaxIncludeDepth; ++i)
@@ -282,7 +283,7 @@ TEST_F(CompileTest, EntitySectionsFillTheirTables) {
                       "[Messages]\n#4,It is dark.\\\nYou see nothing.\n#2,\nmore\n"
                       // A text line joins the text stored last, whichever record that was.
                       "[Objects]\n#9,door,1,0\nThe door\n[Messages]\n#1,hi\n[Objects]\nis shut.\n"),
-              0);
+              CompileResult::Clean);
     EXPECT_EQ(out, "");
     EXPECT_EQ(Text(db.Sysmsg[7]), "Welcome, traveller");
     EXPECT_EQ(Text(db.Sysmsg[31]), "");
@@ -331,7 +332,7 @@ TEST_F(CompileTest, RecordFieldsKeepTheLow16BitsOfTheirNumbers) {
                       "-99999999999,65536,+65599, 12abc\n"
                       "[Objects]\n#1,lamp,65535,65538\n#2,box,-65538,4294967297,65541\n"
                       "#3,key,1,0,65536\n#4,cup,-98304,123456789012345678901234567890,x\n"),
-              0);
+              CompileResult::Clean);
     EXPECT_EQ(out, "");
     const LocationRecord& cave = db.Locations[1];
     EXPECT_EQ(cave.flags, 1);
@@ -349,14 +350,15 @@ TEST_F(CompileTest, RecordFieldsKeepTheLow16BitsOfTheirNumbers) {
     }
 
     // Settings and record numbers are still checked against the 16-bit range.
-    EXPECT_EQ(Compile("[System]\nMaxItems=65537\n[Objects]\n#65537,x,0,0\n"), 1);
+    EXPECT_EQ(Compile("[System]\nMaxItems=65537\n[Objects]\n#65537,x,0,0\n"),
+              CompileResult::Warnings);
     EXPECT_EQ(out, Diag("Warning 1", 2, "MaxItems=65537") + Diag("Warning 1", 4, "#65537,x,0,0"));
 }
 
 TEST_F(CompileTest, WordsAndVariables) {
     EXPECT_EQ(Compile("[Verbs]\n#1,take,get,grab\n#1,examine\n#1,inventory\n#20,lanternlight\n"
                       "#21,Lamp\n#22,lamp\n[Vars]\nscore,lampOn,turns\nx\n^foobar^, y\n"),
-              0);
+              CompileResult::Clean);
     ASSERT_EQ(db.VerbCount, 8);
     EXPECT_EQ(Word(db.Verbs[4].word), "inventor");
     const struct {
@@ -438,7 +440,7 @@ TEST_F(CompileTest, RejectedRecordLeavesNoCurrentRecord) {
     EXPECT_EQ(Compile("[Objects]\n#1,a,0,0\n#0,x\nlost\n#2,b\nkept\n"
                       "[Messages]\n#1,m\n#12\nlost\n[Shows]\n#1,p\n#99999,p\nlost\n"
                       "[Locations]\n#1,l,,0\n#32767\nlost\n"),
-              1);
+              CompileResult::Warnings);
     EXPECT_EQ(out, Diag("Warning 1", 3, "#0,x") + Diag("Warning 1", 4, "lost") +
                        Diag("Warning 2", 5, "#2,b") + Diag("Warning 2", 9, "#12") +
                        Diag("Warning 1", 10, "lost") + Diag("Warning 1", 13, "#99999,p") +
@@ -462,7 +464,8 @@ std::string WordLines(int count) {
 TEST_F(CompileTest, FullWordTablesRejectTheRestOfTheLine) {
     const std::string fill = WordLines(MaxListRecords - 1);
     const int n = (MaxListRecords - 1 + 199) / 200;  // lines of fill
-    EXPECT_EQ(Compile("[Verbs]\n" + fill + "#2,x,y,z\n#3,w\n[Nouns]\n" + fill + "#4,u,v\n"), -1);
+    EXPECT_EQ(Compile("[Verbs]\n" + fill + "#2,x,y,z\n#3,w\n[Nouns]\n" + fill + "#4,u,v\n"),
+              CompileResult::Errors);
     EXPECT_EQ(out, Diag("Error 1", n + 2, "#2,x,y,z") + Diag("Error 1", n + 3, "#3,w") +
                        Diag("Error 1", 2 * n + 5, "#4,u,v"));
     ASSERT_EQ(db.VerbCount, MaxListRecords);
@@ -471,7 +474,7 @@ TEST_F(CompileTest, FullWordTablesRejectTheRestOfTheLine) {
     EXPECT_EQ(FindNoun(db, "u"), 4);
 
     // A full variable table ignores further names silently.
-    EXPECT_EQ(Compile("[Vars]\n" + WordLines(MaxListRecords + 5)), 0);
+    EXPECT_EQ(Compile("[Vars]\n" + WordLines(MaxListRecords + 5)), CompileResult::Clean);
     EXPECT_EQ(out, "");
     EXPECT_EQ(db.VarCount, MaxListRecords);
 }
@@ -495,7 +498,7 @@ TEST_F(CompileTest, TextThatDoesNotFitIsError2) {
               "[Shows]\n#1,\n"        // 532: not even an empty text fits
               "[Messages]\n#600,\n"   // 534
               "[Locations]\n#6,x\n";  // 536: Error 2 before Warning 2
-    EXPECT_EQ(Compile(source), -1);
+    EXPECT_EQ(Compile(source), CompileResult::Errors);
     EXPECT_EQ(out, Diag("Error 2", 526, "#3," + name200 + ",p.png,1,4") +
                        Diag("Warning 2", 527, "#4," + name113) + Diag("Error 2", 528, "#5,x,,0") +
                        Diag("Warning 2", 530, "#1") + Diag("Error 2", 532, "#1,") +
@@ -547,8 +550,8 @@ TEST_F(CompileTest, GarbageAndHugeLinesAreSurvived) {
             else
                 source += pieces[rng() % std::size(pieces)];
         }
-        const int result = Compile(source);
-        EXPECT_TRUE(result >= -1 && result <= 1);
+        const CompileResult result = Compile(source);
+        EXPECT_NE(result, CompileResult::Unreadable);
         ExpectConsistent(db);
     }
 
@@ -585,7 +588,7 @@ TEST_F(IncludeTest, ScriptLinesKeepTheirFileAndPhysicalLine) {
                       FullPiece(" x") +
                       "\n"                  // 7, in three pieces
                       "then message 3\n"),  // 8
-              0);
+              CompileResult::Clean);
     auto places = [&log](const std::vector<SourcePlace>& v) {
         std::string s;
         for (const SourcePlace& p : v)
@@ -605,7 +608,7 @@ TEST_F(CompileTest, Utf8SourceIsReadIntoCodePage850) {
     EXPECT_EQ(Compile("[Messages]\n#1,caff\xC3\xA8\n[System]\nCharSet=u\n[Messages]\n"
                       "#2,Caff\xC3\xA8 \xC2\xA3 \xC3\x87 \xE2\x82\xAC \xFF \xC3|\n" +
                       longLine + "\n"),
-              0);
+              CompileResult::Clean);
     EXPECT_EQ(out, "");
     EXPECT_EQ(Text(db.Messages[1]), "caff\xC3\xA8");
     EXPECT_EQ(Text(db.Messages[2]), "Caff\x8A \x9C \x80 ? ? ?");

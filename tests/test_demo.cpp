@@ -69,7 +69,7 @@ Bytes ReferencePixels(const Bytes& png) {
 class Demo : public ScreenTest {
   protected:
     // Compiles the demo from its folder, where its include line finds the vocabulary.
-    int CompileDemo(std::string& said) {
+    CompileResult CompileDemo(std::string& said) {
         const fs::path before = fs::current_path();
         fs::current_path(DemoFolder);
         Compiler c;
@@ -78,7 +78,8 @@ class Demo : public ScreenTest {
         size_t len = 0;
         c.Out = open_memstream(&buf, &len);
         FILE* source = std::fopen("beacon.adv", "r");
-        const int result = source != nullptr ? CompileSourceFile(c, source, "beacon.adv") : -9;
+        const CompileResult result = source != nullptr ? CompileSourceFile(c, source, "beacon.adv")
+                                                       : CompileResult::Unreadable;
         if (source != nullptr) std::fclose(source);
         std::fclose(c.Out);
         said.assign(buf, len);
@@ -101,7 +102,7 @@ class Demo : public ScreenTest {
 
 TEST_F(Demo, CompilesCleanlyAndNamesEveryPictureOfItsFolder) {
     std::string said;
-    EXPECT_EQ(CompileDemo(said), 0);
+    EXPECT_EQ(CompileDemo(said), CompileResult::Clean);
     EXPECT_EQ(said, "");
     EXPECT_STREQ(db.ImagePath, "pictures");
     EXPECT_GE(db.LastLocation, 12);
@@ -116,7 +117,7 @@ TEST_F(Demo, CompilesCleanlyAndNamesEveryPictureOfItsFolder) {
 // the program's 128 grey levels); between them they cover every accepted kind of picture.
 TEST_F(Demo, EveryPictureShowsAsTheReferenceDecoderReadsIt) {
     std::string said;
-    ASSERT_EQ(CompileDemo(said), 0);
+    ASSERT_EQ(CompileDemo(said), CompileResult::Clean);
     Open();
     std::set<std::pair<int, int>> kinds;
     int scrambled = 0;

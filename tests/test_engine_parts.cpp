@@ -42,7 +42,7 @@ Game PlayerGame(GameDatabase* db, WindowState* screen, int16_t location, int16_t
 class Engine : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_EQ(AllocateTextHeap(db), 0);
+        ASSERT_EQ(AllocateTextHeap(db), DbResult::Ok);
         io.Open();
         g = PlayerGame(&db, &screen, 1, 2);
         OpenGameScreen(g);
@@ -340,7 +340,7 @@ std::string Patched(std::string image, size_t at, int value) {
 
 TEST_F(Engine, SavedGameLayout) {
     GameDatabase small;
-    ASSERT_EQ(AllocateTextHeap(small), 0);
+    ASSERT_EQ(AllocateTextHeap(small), DbResult::Ok);
     GrowObjects(small, 2);
     small.Objects[1].location = Carried;
     AppendVar(small, "score", 5);
@@ -371,7 +371,7 @@ TEST_F(Engine, SavedGameLayout) {
 TEST_F(Engine, RestoreReconcilesDifferentSizes) {
     // A file from a game with fewer objects, variables and locations.
     GameDatabase small;
-    ASSERT_EQ(AllocateTextHeap(small), 0);
+    ASSERT_EQ(AllocateTextHeap(small), DbResult::Ok);
     GrowObjects(small, 1);
     small.Objects[1].name = StoreText(small, "lamp", 4, false);
     small.Objects[1].location = 2;

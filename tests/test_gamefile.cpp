@@ -43,7 +43,7 @@ constexpr size_t EmptyImageSize = 385;
 
 // Gives db its heap and its empty state, as the start-up does.
 void InitDb(GameDatabase& db) {
-    ASSERT_EQ(AllocateTextHeap(db), 0);
+    ASSERT_EQ(AllocateTextHeap(db), umb::db::DbResult::Ok);
     ResetDatabase(db);
 }
 
@@ -162,11 +162,11 @@ bool Unchanged(const GameDatabase& db, const Snapshot& before) {
 
 // Parses a copy of the image in a buffer of exactly its size, so that reading past its end
 // is caught by the address sanitizer.
-int Parse(GameDatabase& db, const Bytes& image, size_t size) {
+ReadResult Parse(GameDatabase& db, const Bytes& image, size_t size) {
     const Bytes exact(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(size));
     return ParseGameImage(db, exact.data(), exact.size());
 }
-int Parse(GameDatabase& db, const Bytes& image) { return Parse(db, image, image.size()); }
+ReadResult Parse(GameDatabase& db, const Bytes& image) { return Parse(db, image, image.size()); }
 
 // Rewrites a current image as an older version: another magic and no Title and StatusLine.
 Bytes AsOldVersion(const Bytes& image, uint32_t heapSize, const std::string& magic) {
@@ -227,7 +227,7 @@ TEST(GameImage, EmptyDatabaseGivesTheMinimalImage) {
 
     GameDatabase back;
     InitDb(back);
-    ASSERT_EQ(Parse(back, image), 0);
+    ASSERT_EQ(Parse(back, image), ReadResult::Ok);
     db.Prompt[9] = '\0';
     ExpectSameDatabase(db, back);
 }
@@ -244,7 +244,7 @@ TEST(GameImage, ResetDatabaseLeavesNoDirectionBehind) {
 
     GameDatabase back;
     InitDb(back);
-    ASSERT_EQ(Parse(back, BuildGameImage(db)), 0);
+    ASSERT_EQ(Parse(back, BuildGameImage(db)), ReadResult::Ok);
     ExpectSameDatabase(db, back);
 }
 
@@ -267,7 +267,7 @@ TEST(GameImage, ListTablesAreFollowedByAZeroFiller) {
 
     GameDatabase back;
     InitDb(back);
-    ASSERT_EQ(Parse(back, image), 0);
+    ASSERT_EQ(Parse(back, image), ReadResult::Ok);
     EXPECT_EQ(back.VerbCount, 1);
     EXPECT_EQ(back.Verbs.size(), 1u) << "the filler is not kept as a record";
     EXPECT_EQ(FindVerb(back, "TAKE"), 14) << "lookups work after loading";
@@ -307,7 +307,7 @@ TEST(GameImage, ObjectWithoutDescriptionLoadsWithoutOne) {
 
     GameDatabase back;
     InitDb(back);
-    ASSERT_EQ(Parse(back, image), 0);
+    ASSERT_EQ(Parse(back, image), ReadResult::Ok);
     EXPECT_EQ(TextString(back, back.Objects[1].name), "a stone");
     EXPECT_EQ(TextOf(back, back.Objects[1].description), nullptr);
 }
@@ -320,7 +320,7 @@ TEST(GameImage, TextSettingsEndTerminatedEvenWhenTheFileDoesNot) {
     std::memset(image.data() + AtImagePath, 'B', 32);
     std::memset(image.data() + AtTitle, 'C', 64);
     std::memset(image.data() + AtStatusLine, 'D', 64);
-    ASSERT_EQ(Parse(db, image), 0);
+    ASSERT_EQ(Parse(db, image), ReadResult::Ok);
     EXPECT_EQ(std::string(db.Prompt), std::string(15, 'A'));
     EXPECT_EQ(std::string(db.ImagePath), std::string(31, 'B'));
     EXPECT_EQ(std::string(db.Title), std::string(63, 'C'));
@@ -340,7 +340,7 @@ TEST(GameImage, Version20TurnsIfRunsIntoOrLinesAndBeginsIntoFBegins) {
         SCOPED_TRACE(magic);
         GameDatabase back;
         InitDb(back);
-        ASSERT_EQ(Parse(back, AsOldVersion(image, db.TextHeapNext, magic)), 0);
+        ASSERT_EQ(Parse(back, AsOldVersion(image, db.TextHeapNext, magic)), ReadResult::Ok);
         // Each script is walked on its own: the run that ends the events does not reach on.
         EXPECT_EQ(Kinds(back.Events), "c||o/c|");
         EXPECT_EQ(Kinds(back.Actions), "c|/}c&c");
@@ -361,7 +361,7 @@ TEST(GameImage, Version22HasNoTitleAndOnlyRenamesBegins) {
 
     GameDatabase back;
     InitDb(back);
-    ASSERT_EQ(Parse(back, image), 0);
+    ASSERT_EQ(Parse(back, image), ReadResult::Ok);
     EXPECT_EQ(Kinds(back.Events), "cc/o}");
     EXPECT_EQ(Kinds(back.Actions), Kinds(db.Actions));
     EXPECT_STREQ(back.Title, "");
@@ -378,7 +378,7 @@ TEST(GameImage, LaterVersionsReadAsTheCurrentOne) {
     image[5] = '4';
     GameDatabase back;
     InitDb(back);
-    ASSERT_EQ(Parse(back, image), 0);
+    ASSERT_EQ(Parse(back, image), ReadResult::Ok);
     ExpectSameDatabase(db, back);
 }
 
@@ -402,7 +402,8 @@ TEST(GameImage, RefusesUnknownMagic) {
     bad.push_back(nulVersion);
 
     for (const Bytes& image : bad) {
-        EXPECT_EQ(Parse(db, image), -2) << std::string(image.begin(), image.end()).substr(0, 6);
+        EXPECT_EQ(Parse(db, image), ReadResult::NotFormat)
+            << std::string(image.begin(), image.end()).substr(0, 6);
         EXPECT_TRUE(Unchanged(db, before));
     }
 }
@@ -417,12 +418,13 @@ TEST(GameImage, RefusesEveryTruncatedImage) {
     const Snapshot before = Snap(db);
 
     for (size_t size = 0; size < image.size(); ++size) {
-        ASSERT_EQ(Parse(db, image, size), size < 6 ? -2 : -3) << "cut at " << size;
+        ASSERT_EQ(Parse(db, image, size), size < 6 ? ReadResult::NotFormat : ReadResult::BadContent)
+            << "cut at " << size;
         ASSERT_TRUE(Unchanged(db, before)) << "cut at " << size;
     }
     Bytes longer = image;
     longer.insert(longer.end(), {1, 2, 3});
-    ASSERT_EQ(Parse(db, longer), 0) << "bytes after the heap image are ignored";
+    ASSERT_EQ(Parse(db, longer), ReadResult::Ok) << "bytes after the heap image are ignored";
     ExpectSameDatabase(source, db);
 }
 
@@ -441,7 +443,8 @@ TEST(GameImage, RefusesCountsBelowMinusOne) {
         for (int16_t count : {int16_t{-2}, int16_t{-32768}}) {
             Bytes image = empty;
             PutInt16At(image, at, count);
-            EXPECT_EQ(Parse(db, image), -3) << "count " << count << " at " << at;
+            EXPECT_EQ(Parse(db, image), ReadResult::BadContent)
+                << "count " << count << " at " << at;
             EXPECT_TRUE(Unchanged(db, before));
         }
     }
@@ -453,7 +456,7 @@ TEST(GameImage, AcceptsMinusOneAsAnEmptyList) {
     Bytes image = BuildGameImage(db);
     PutInt16At(image, AtVerbCount, -1);
     PutInt16At(image, AtVarCount, -1);
-    ASSERT_EQ(Parse(db, image), 0);
+    ASSERT_EQ(Parse(db, image), ReadResult::Ok);
     EXPECT_EQ(db.VerbCount, -1);
     EXPECT_EQ(db.VarCount, -1);
     EXPECT_TRUE(db.Verbs.empty());
@@ -472,20 +475,20 @@ TEST(GameImage, HeapSizeMustFitTheTextHeap) {
     // A heap size of 0 leaves no room for the reserved byte.
     Bytes zero = empty;
     PutUint32At(zero, AtHeapSize, 0);
-    EXPECT_EQ(Parse(db, zero), -3);
+    EXPECT_EQ(Parse(db, zero), ReadResult::BadContent);
     EXPECT_TRUE(Unchanged(db, before));
 
     // Refused for its size, though the bytes are all there.
     Bytes tooBig(empty.begin(), empty.begin() + AtHeapSize + 4);
     tooBig.resize(tooBig.size() + TextHeapSize + 1, 0);
     PutUint32At(tooBig, AtHeapSize, TextHeapSize + 1);
-    EXPECT_EQ(Parse(db, tooBig), -3);
+    EXPECT_EQ(Parse(db, tooBig), ReadResult::BadContent);
     EXPECT_TRUE(Unchanged(db, before));
 
     Bytes full = tooBig;
     full.pop_back();
     PutUint32At(full, AtHeapSize, TextHeapSize);
-    ASSERT_EQ(Parse(db, full), 0);
+    ASSERT_EQ(Parse(db, full), ReadResult::Ok);
     EXPECT_EQ(db.TextHeapNext, TextHeapSize);
 }
 
@@ -522,14 +525,15 @@ TEST(GameImage, RefusesTextOffsetsOutsideTheTexts) {
 
         for (TextRef bad : {heapSize, heapSize + 1000, lastNul + 1, heapSize - 1, 0xFFFFFFFFu}) {
             set(source, bad);
-            EXPECT_EQ(Parse(db, BuildGameImage(source)), -3) << "offset " << bad;
+            EXPECT_EQ(Parse(db, BuildGameImage(source)), ReadResult::BadContent)
+                << "offset " << bad;
             EXPECT_TRUE(Unchanged(db, before));
         }
         // The empty text that the last NUL closes is still a text.
         set(source, lastNul);
         GameDatabase fresh;
         InitDb(fresh);
-        EXPECT_EQ(Parse(fresh, BuildGameImage(source)), 0);
+        EXPECT_EQ(Parse(fresh, BuildGameImage(source)), ReadResult::Ok);
     }
 }
 
@@ -539,7 +543,7 @@ TEST_F(GameFileTest, RoundTripThroughACompressedFile) {
     GameDatabase db;
     FillSample(db);
     const std::string path = PathOf("game.umb");
-    ASSERT_EQ(WriteGameFile(db, path.c_str()), 0);
+    ASSERT_EQ(WriteGameFile(db, path.c_str()), WriteResult::Ok);
 
     const Bytes file = ReadBytes(path);
     ASSERT_GE(file.size(), 2u);
@@ -549,7 +553,7 @@ TEST_F(GameFileTest, RoundTripThroughACompressedFile) {
 
     GameDatabase back;
     InitDb(back);
-    ASSERT_EQ(ReadGameFile(back, path.c_str()), 0);
+    ASSERT_EQ(ReadGameFile(back, path.c_str()), ReadResult::Ok);
     ExpectSameDatabase(db, back);
     EXPECT_EQ(TextString(back, back.Locations[1].description), "A long hall.");
     EXPECT_EQ(TextString(back, back.Objects[2].name), "a coat");
@@ -565,18 +569,18 @@ TEST_F(GameFileTest, RewritingLeavesOnlyTheGameFile) {
     const std::string path = PathOf("game.umb");
     // A compile killed while writing left its temporary file behind.
     WriteBytes(TempPathFor(path), Bytes(100, 0x1F), 100);
-    for (int i = 0; i < 3; ++i) ASSERT_EQ(WriteGameFile(db, path.c_str()), 0);
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(WriteGameFile(db, path.c_str()), WriteResult::Ok);
     std::vector<fs::path> entries(fs::directory_iterator(dir), fs::directory_iterator{});
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].filename(), "game.umb");
     GameDatabase back;
     InitDb(back);
-    ASSERT_EQ(ReadGameFile(back, path.c_str()), 0);
+    ASSERT_EQ(ReadGameFile(back, path.c_str()), ReadResult::Ok);
     ExpectSameDatabase(db, back);
 
     // The stream in the file is the image compressed, header and trailer included.
     std::vector<uint8_t> compressed;
-    ASSERT_EQ(CompressGameImage(BuildGameImage(db), compressed), 0);
+    ASSERT_EQ(CompressGameImage(BuildGameImage(db), compressed), WriteResult::Ok);
     EXPECT_EQ(ReadBytes(path), compressed);
 }
 
@@ -615,10 +619,10 @@ TEST_F(GameFileTest, RoundTripOfTheLargestDatabase) {
     ASSERT_EQ(db.TextHeapNext, TextHeapSize);
 
     const std::string path = PathOf("big.umb");
-    ASSERT_EQ(WriteGameFile(db, path.c_str()), 0);
+    ASSERT_EQ(WriteGameFile(db, path.c_str()), WriteResult::Ok);
     GameDatabase back;
     InitDb(back);
-    ASSERT_EQ(ReadGameFile(back, path.c_str()), 0);
+    ASSERT_EQ(ReadGameFile(back, path.c_str()), ReadResult::Ok);
     ExpectSameDatabase(db, back);
     EXPECT_EQ(FindVerb(back, "w32766"), 32767);
 }
@@ -632,7 +636,7 @@ TEST_F(GameFileTest, ReadsAPlainUncompressedImage) {
 
     GameDatabase back;
     InitDb(back);
-    ASSERT_EQ(ReadGameFile(back, path.c_str()), 0);
+    ASSERT_EQ(ReadGameFile(back, path.c_str()), ReadResult::Ok);
     ExpectSameDatabase(db, back);
 }
 
@@ -640,7 +644,7 @@ TEST_F(GameFileTest, RefusesACutOffCompressedFile) {
     GameDatabase source;
     FillSample(source);
     const std::string whole = PathOf("whole.umb");
-    ASSERT_EQ(WriteGameFile(source, whole.c_str()), 0);
+    ASSERT_EQ(WriteGameFile(source, whole.c_str()), WriteResult::Ok);
     const Bytes file = ReadBytes(whole);
 
     GameDatabase db;
@@ -651,7 +655,7 @@ TEST_F(GameFileTest, RefusesACutOffCompressedFile) {
     // Every cut inside the gzip stream, the trailer's checksum and length included.
     for (size_t size = 2; size < file.size(); ++size) {
         WriteBytes(cut, file, size);
-        ASSERT_EQ(ReadGameFile(db, cut.c_str()), -3) << "cut at " << size;
+        ASSERT_EQ(ReadGameFile(db, cut.c_str()), ReadResult::BadContent) << "cut at " << size;
         ASSERT_TRUE(Unchanged(db, before));
     }
 }
@@ -659,14 +663,14 @@ TEST_F(GameFileTest, RefusesACutOffCompressedFile) {
 TEST_F(GameFileTest, ReadFailsForMissingFilesAndFolders) {
     GameDatabase db;
     InitDb(db);
-    EXPECT_EQ(ReadGameFile(db, PathOf("missing.umb").c_str()), -1);
-    EXPECT_EQ(ReadGameFile(db, dir.string().c_str()), -1);
+    EXPECT_EQ(ReadGameFile(db, PathOf("missing.umb").c_str()), ReadResult::CannotOpen);
+    EXPECT_EQ(ReadGameFile(db, dir.string().c_str()), ReadResult::CannotOpen);
 }
 
 TEST_F(GameFileTest, WriteFailsInAMissingFolder) {
     GameDatabase db;
     FillSample(db);
-    EXPECT_EQ(WriteGameFile(db, PathOf("no/such/folder/game.umb").c_str()), -1);
+    EXPECT_EQ(WriteGameFile(db, PathOf("no/such/folder/game.umb").c_str()), WriteResult::Failed);
     EXPECT_TRUE(fs::is_empty(dir));
 }
 
@@ -674,7 +678,7 @@ TEST_F(GameFileTest, FailedWriteKeepsTheEarlierFile) {
     GameDatabase old;
     InitDb(old);
     const std::string path = PathOf("game.umb");
-    ASSERT_EQ(WriteGameFile(old, path.c_str()), 0);
+    ASSERT_EQ(WriteGameFile(old, path.c_str()), WriteResult::Ok);
     const Bytes earlier = ReadBytes(path);
     GameDatabase db;
     FillSample(db);
@@ -682,7 +686,7 @@ TEST_F(GameFileTest, FailedWriteKeepsTheEarlierFile) {
 
     // The temporary file cannot be created.
     fs::create_directory(tmp);
-    EXPECT_EQ(WriteGameFile(db, path.c_str()), -1);
+    EXPECT_EQ(WriteGameFile(db, path.c_str()), WriteResult::Failed);
     EXPECT_EQ(ReadBytes(path), earlier);
     EXPECT_TRUE(fs::is_directory(tmp)) << "what the writer did not create it leaves alone";
     fs::remove(tmp);
@@ -695,17 +699,17 @@ TEST_F(GameFileTest, FailedWriteKeepsTheEarlierFile) {
     small.rlim_cur = 16;  // far smaller than the compressed sample
     const auto handler = std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const int failed = WriteGameFile(db, path.c_str());
+    const WriteResult failed = WriteGameFile(db, path.c_str());
     setrlimit(RLIMIT_FSIZE, &limit);
     std::signal(SIGXFSZ, handler);
-    EXPECT_EQ(failed, -1);
+    EXPECT_EQ(failed, WriteResult::Failed);
     EXPECT_EQ(ReadBytes(path), earlier);
     EXPECT_FALSE(fs::exists(tmp));
 
     // A link left under the temporary name is removed, never written through.
     if (fs::exists("/dev/full")) {
         fs::create_symlink("/dev/full", tmp);
-        EXPECT_EQ(WriteGameFile(db, path.c_str()), 0);
+        EXPECT_EQ(WriteGameFile(db, path.c_str()), WriteResult::Ok);
         EXPECT_FALSE(fs::exists(fs::symlink_status(tmp)));
         EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(path)));
     }
@@ -714,7 +718,7 @@ TEST_F(GameFileTest, FailedWriteKeepsTheEarlierFile) {
     const std::string folder = PathOf("folder.umb");
     fs::create_directory(folder);
     fs::create_directory(fs::path(folder) / "inside");
-    EXPECT_EQ(WriteGameFile(db, folder.c_str()), -1);
+    EXPECT_EQ(WriteGameFile(db, folder.c_str()), WriteResult::Failed);
     EXPECT_TRUE(fs::is_directory(fs::path(folder) / "inside"));
     EXPECT_FALSE(fs::exists(TempPathFor(folder)));
 }

@@ -227,7 +227,8 @@ TEST_F(ScreenTest, GameWithAnAccentedVerbIsWonFromAKeyScript) {
         umb::compiler::BeginCompile(c, db);
         io.Open();
         c.Out = io.out;
-        EXPECT_EQ(umb::compiler::CompileSource(c, source.data(), source.size(), "game.adv"), 0);
+        EXPECT_EQ(umb::compiler::CompileSource(c, source.data(), source.size(), "game.adv"),
+                  umb::compiler::CompileResult::Clean);
         io.SetKeys(keys);
         WindowState window;
         PlayView view;

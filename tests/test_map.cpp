@@ -191,9 +191,9 @@ void ExpectLabelsClear(const std::string& svg) {
 class MapTest : public CompileTest {
   protected:
     std::string Svg(const std::string& source) {
-        EXPECT_GE(Compile(source), 0) << out;
+        EXPECT_NE(Compile(source), CompileResult::Errors) << out;
         MapImages images;
-        EXPECT_EQ(RenderMap(db, false, images), 0);
+        EXPECT_EQ(RenderMap(db, false, images), MapResult::Drawn);
         EXPECT_TRUE(images.png.empty());
         return images.svg;
     }

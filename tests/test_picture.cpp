@@ -321,7 +321,7 @@ class PictureTest : public ::testing::Test {
     void SetUp() override {
         GfxUseHeadless(true);
         GfxOpenScreen();
-        ASSERT_EQ(AllocateTextHeap(db), 0);
+        ASSERT_EQ(AllocateTextHeap(db), DbResult::Ok);
         db.BgColor = 1;
         db.FgColor = 14;
         g.Db = &db;

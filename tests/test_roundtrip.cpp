@@ -235,7 +235,7 @@ class RoundTrip : public CompileTest, public ::testing::WithParamInterface<uint6
   protected:
     void SetUp() override {
         CompileTest::SetUp();
-        ASSERT_EQ(AllocateTextHeap(back), 0);
+        ASSERT_EQ(AllocateTextHeap(back), umb::db::DbResult::Ok);
         ResetDatabase(back);
         folder.Enter("umb-roundtrip");
     }
@@ -249,7 +249,7 @@ TEST_P(RoundTrip, CompiledGameFileReadsBackAsTheDatabase) {
     Shape shape{};
     const std::string source = GenerateSource(GetParam(), shape);
     // The generator writes only what the compiler accepts without a word.
-    ASSERT_EQ(Compile(source), 0) << out;
+    ASSERT_EQ(Compile(source), CompileResult::Clean) << out;
     // The generator reached every table, so the comparison below covers them all.
     EXPECT_EQ(db.LastLocation, shape.lastLocation);
     EXPECT_EQ(db.LastObject, shape.lastObject);
@@ -261,8 +261,8 @@ TEST_P(RoundTrip, CompiledGameFileReadsBackAsTheDatabase) {
     EXPECT_GT(db.EventCount, 0);
     EXPECT_GT(db.ActionCount, 0);
 
-    ASSERT_EQ(WriteGameFile(db, "game.umb"), 0);
-    ASSERT_EQ(ReadGameFile(back, "game.umb"), 0);
+    ASSERT_EQ(WriteGameFile(db, "game.umb"), umb::base::WriteResult::Ok);
+    ASSERT_EQ(ReadGameFile(back, "game.umb"), umb::base::ReadResult::Ok);
     EXPECT_EQ(DatabaseDifference(db, back), "");
     // Written again, the database read back gives the same image byte for byte.
     EXPECT_EQ(BuildGameImage(back), BuildGameImage(db));

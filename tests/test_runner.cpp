@@ -25,7 +25,7 @@ class Runner : public ::testing::Test {
         out = open_memstream(&outText, &outSize);
         GfxUseHeadless(true);
         GfxSetHeadlessStreams(keys, out);
-        ASSERT_EQ(AllocateTextHeap(db), 0);
+        ASSERT_EQ(AllocateTextHeap(db), DbResult::Ok);
         ResetDatabase(db);
         g.Db = &db;
         g.Front = {&WindowFrontEnd, &screen};
@@ -45,7 +45,7 @@ class Runner : public ::testing::Test {
         Compiler c;
         BeginCompile(c, db);
         c.Out = out;
-        ASSERT_EQ(CompileSource(c, source.data(), source.size(), "t.adv"), 0);
+        ASSERT_EQ(CompileSource(c, source.data(), source.size(), "t.adv"), CompileResult::Clean);
         OpenGameScreen(g);
         g.CurrentLocation = 1;
         printed.clear();

@@ -1,5 +1,6 @@
 // test_script.cpp - script lines: block and control words, statements and their operands.
 #include "compile_fixture.h"
+#include "compiler/reader.h"
 
 #include <cstdlib>
 #include <vector>
@@ -30,7 +31,7 @@ class ScriptTest : public CompileTest {
     void Expect(const std::string& prelude, const std::vector<ScriptCase>& cases) {
         std::string source = prelude + "[Events]\n";
         for (const ScriptCase& t : cases) source += t.line + "\n";
-        EXPECT_EQ(Compile(source), 0);
+        EXPECT_EQ(Compile(source), CompileResult::Clean);
         EXPECT_EQ(out, "");
         ASSERT_EQ(db.EventCount, static_cast<int16_t>(cases.size()));
         for (size_t i = 0; i < cases.size(); ++i)
@@ -150,7 +151,7 @@ TEST_F(ScriptTest, WordsAreFoundOnlyWhenDeclaredEarlier) {
     EXPECT_EQ(Compile("[Events]\nif verb take noun lamp\nif score\n"
                       "[Verbs]\n#14,take\n[Nouns]\n#3,lamp\n[Vars]\nscore\n"
                       "[Events]\nif verb take noun lamp\nif score\n"),
-              0);
+              CompileResult::Clean);
     ASSERT_EQ(db.EventCount, 4);
     EXPECT_EQ(Render(db.Events[0]), "c v:0:0 n:0:0");
     EXPECT_EQ(Render(db.Events[1]), "c");
@@ -178,7 +179,8 @@ TEST_F(ScriptTest, SixteenStatementsFillALine) {
 TEST_F(ScriptTest, FullScriptTableIsError1AndTheLineIsDropped) {
     std::string fill;
     for (int i = 0; i < MaxListRecords; ++i) fill += "}\n";
-    EXPECT_EQ(Compile("[Actions]\n" + fill + "  message 4  \t\n{\n[Events]\nmessage 4\n"), -1);
+    EXPECT_EQ(Compile("[Actions]\n" + fill + "  message 4  \t\n{\n[Events]\nmessage 4\n"),
+              CompileResult::Errors);
     EXPECT_EQ(out, Diag("Error 1", MaxListRecords + 2, "  message 4") +
                        Diag("Error 1", MaxListRecords + 3, "{"));
     EXPECT_EQ(db.ActionCount, MaxListRecords);
@@ -188,10 +190,12 @@ TEST_F(ScriptTest, FullScriptTableIsError1AndTheLineIsDropped) {
 }
 
 TEST_F(ScriptTest, StatementWithoutWordsIsWarning2) {
-    EXPECT_EQ(CompileStatement(c, "   ", KindIf, db.Events, db.EventCount), DiagWarning2);
-    EXPECT_EQ(CompileStatement(c, "", KindAction, db.Events, db.EventCount), DiagWarning2);
+    EXPECT_EQ(CompileStatement(c, "   ", KindIf, db.Events, db.EventCount),
+              Diagnostic::NoStatement);
+    EXPECT_EQ(CompileStatement(c, "", KindAction, db.Events, db.EventCount),
+              Diagnostic::NoStatement);
     EXPECT_EQ(db.EventCount, 0);
-    EXPECT_EQ(CompileStatement(c, "\t", KindAction, db.Events, db.EventCount), DiagOk);
+    EXPECT_EQ(CompileStatement(c, "\t", KindAction, db.Events, db.EventCount), Diagnostic::Ok);
     EXPECT_EQ(db.EventCount, 1);
 }
 

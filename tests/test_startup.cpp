@@ -1,5 +1,7 @@
 // test_startup.cpp - switches, game names and what each run mode does with the files it finds.
+#include "app/loadgame.h"
 #include "app/startup.h"
+#include "db/database.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +27,7 @@ Startup Parse(std::vector<std::string> args) {
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     Startup s;
-    EXPECT_EQ(ReadCommandLine(s, static_cast<int>(argv.size()), argv.data()), 0);
+    EXPECT_EQ(ReadCommandLine(s, static_cast<int>(argv.size()), argv.data()), OptionResult::Go);
     return s;
 }
 
@@ -52,8 +54,8 @@ TEST(CommandLine, GameNameIsCutAtThePointOfItsLastComponent) {
 }
 
 TEST(CommandLine, AuthorToolsAndTheirOptions) {
-    const Startup s = Parse(
-        {"umb", "--check", "--TEST", "--bless", "--coverage", "--timeout=25", "cave"});
+    const Startup s =
+        Parse({"umb", "--check", "--TEST", "--bless", "--coverage", "--timeout=25", "cave"});
     EXPECT_EQ(s.Tool, ToolTest);
     EXPECT_TRUE(s.Bless && s.Coverage);
     EXPECT_EQ(s.TimeoutSeconds, 25);
@@ -117,7 +119,9 @@ TEST(CommandLine, UsageErrorsSayWhatWasWrong) {
         for (std::string& a : all) argv.push_back(a.data());
         Startup s;
         testing::internal::CaptureStderr();
-        EXPECT_EQ(ReadCommandLine(s, static_cast<int>(argv.size()), argv.data()), -2) << said;
+        EXPECT_EQ(ReadCommandLine(s, static_cast<int>(argv.size()), argv.data()),
+                  OptionResult::Usage)
+            << said;
         EXPECT_EQ(testing::internal::GetCapturedStderr(), said + usage);
     }
 }
@@ -205,10 +209,25 @@ TEST_F(Program, HelpAndVersion) {
 // The help page keeps the lines a game always had and then lists every switch there is.
 TEST_F(Program, HelpListsEverySwitch) {
     EXPECT_EQ(Run("-h"), 0);
-    for (const char* name : {"-h, --help", "-v, --version", "-d, --debug", "-c, --compile",
-                             "-t, --text", "-b, --binary", "--tty", "--plain", "--status-top",
-                             "--no-pictures", "--transcript FILE", "--seed N", "--check", "--map",
-                             "--png", "--test", "--bless", "--coverage", "--timeout N",
+    for (const char* name : {"-h, --help",
+                             "-v, --version",
+                             "-d, --debug",
+                             "-c, --compile",
+                             "-t, --text",
+                             "-b, --binary",
+                             "--tty",
+                             "--plain",
+                             "--status-top",
+                             "--no-pictures",
+                             "--transcript FILE",
+                             "--seed N",
+                             "--check",
+                             "--map",
+                             "--png",
+                             "--test",
+                             "--bless",
+                             "--coverage",
+                             "--timeout N",
                              "--pictures"})
         EXPECT_NE(out.find(std::string("  ") + name + " "), std::string::npos) << name;
     EXPECT_EQ(out.rfind("See documentation for more info.\n\n"), out.find("See documentation"));
@@ -247,7 +266,8 @@ TEST_F(Program, MissingFilesAreNamedByMode) {
 TEST_F(Program, UnknownLongOptionIsAUsageError) {
     EXPECT_EQ(Run("--bogus game"), 2);
     EXPECT_EQ(out, "");
-    EXPECT_EQ(err, "Unknown option --bogus\nUsage: umb [switches] [game name]   (umb -h lists them)\n");
+    EXPECT_EQ(err,
+              "Unknown option --bogus\nUsage: umb [switches] [game name]   (umb -h lists them)\n");
     EXPECT_EQ(Run("-xz --help"), 0);  // unknown letters in short switches stay ignored
 }
 
@@ -281,13 +301,15 @@ TEST_F(Program, CompileWritesOnlyCleanSources) {
 
     Write("game.adv", std::string("stray\n") + CleanSource);
     EXPECT_EQ(Run("-c game"), 1);
-    EXPECT_EQ(out, "Warning 1 at line 1 in file game.adv:\nstray\ngame.adv: warnings, nothing written\n");
+    EXPECT_EQ(
+        out, "Warning 1 at line 1 in file game.adv:\nstray\ngame.adv: warnings, nothing written\n");
     EXPECT_EQ(err, "");
     EXPECT_FALSE(fs::exists(dir / "game.umb"));
 
     Write("game.adv", std::string("[Object]\n") + CleanSource);
     EXPECT_EQ(Run("-c game"), 1);
-    EXPECT_EQ(out, "Error 1 at line 1 in file game.adv:\n[Object]\ngame.adv: errors, nothing written\n");
+    EXPECT_EQ(out,
+              "Error 1 at line 1 in file game.adv:\n[Object]\ngame.adv: errors, nothing written\n");
     EXPECT_FALSE(fs::exists(dir / "game.umb"));
 }
 
@@ -342,6 +364,35 @@ TEST_F(Program, ForeignOrBrokenCompiledGameIsNamedDamaged) {
     EXPECT_EQ(err, "");
 }
 
+// The browser player loads a compiled game through the same step as the program told to play
+// the compiled game: the player reads the same words for a missing, a damaged and a good file.
+TEST_F(Program, BrowserSaysWhatTheProgramSaysOfAGameFile) {
+    Write("game.adv", CleanSource);
+    ASSERT_EQ(Run("-c game"), 0);
+    fs::remove(dir / "game.adv");
+    const std::string good = Read("game.umb");
+    const struct {
+        const char* what;
+        const char* content;  // nullptr: no file
+    } cases[] = {
+        {"missing", nullptr}, {"foreign", "NOTAGAME"}, {"cut short", "UMBv23\x01"}, {"good", ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(dir / "game.umb");
+        if (c.content != nullptr) Write("game.umb", *c.content != '\0' ? c.content : good);
+        Run("-b game", "n");
+        const fs::path before = fs::current_path();
+        fs::current_path(dir);
+        umb::db::GameDatabase db;
+        const std::string browser = LoadCompiledGame(db, "game");
+        fs::current_path(before);
+        EXPECT_EQ(err, browser.empty() ? "" : "Error: " + browser + "\n");
+        EXPECT_EQ(browser.empty(), c.content != nullptr && *c.content == '\0');
+    }
+    umb::db::GameDatabase db;
+    EXPECT_EQ(LoadCompiledGame(db, ""), "No game was named!");
+}
+
 TEST_F(Program, FailedWriteKeepsEarlierFileAndSaysSo) {
     Write("game.adv", CleanSource);
     // A folder where the compiled game file should go cannot be replaced by it.
@@ -393,7 +444,7 @@ TEST(CommandLine, FrontEndChoicesAndTheTranscriptsFile) {
     std::string a0 = "umb", a1 = "--transcript";
     char* argv[] = {a0.data(), a1.data()};
     testing::internal::CaptureStderr();
-    EXPECT_EQ(ReadCommandLine(s, 2, argv), -2);
+    EXPECT_EQ(ReadCommandLine(s, 2, argv), OptionResult::Usage);
     EXPECT_EQ(testing::internal::GetCapturedStderr(),
               "Option --transcript needs a value: --transcript FILE\n"
               "Usage: umb [switches] [game name]   (umb -h lists them)\n");

@@ -57,7 +57,7 @@ class Stop : public ::testing::Test {
         StopAt = 3;
         out = open_memstream(&outText, &outSize);
         GfxUseHeadless(true);
-        ASSERT_EQ(AllocateTextHeap(db), 0);
+        ASSERT_EQ(AllocateTextHeap(db), DbResult::Ok);
         ResetDatabase(db);
     }
     void TearDown() override {
@@ -73,7 +73,7 @@ class Stop : public ::testing::Test {
         Compiler c;
         BeginCompile(c, db);
         c.Out = out;
-        ASSERT_EQ(CompileSource(c, source.data(), source.size(), "t.adv"), 0);
+        ASSERT_EQ(CompileSource(c, source.data(), source.size(), "t.adv"), CompileResult::Clean);
     }
     // The game in its first location, shown through the stopping front end.
     void Begin() {

@@ -47,16 +47,18 @@ struct MemoryOut {
 // Compiles game.adv from the working folder, what it says going to out; a source with warnings
 // takes the first key, as umb -t does.
 bool LoadGame(db::GameDatabase& db, const std::string& game, FILE* keys, FILE* out) {
-    if (db::AllocateTextHeap(db) != 0 || db::ResetDatabase(db) != 0) return false;
+    if (db::AllocateTextHeap(db) != db::DbResult::Ok || db::ResetDatabase(db) != db::DbResult::Ok)
+        return false;
     FILE* file = std::fopen((game + ".adv").c_str(), "r");
     if (file == nullptr) return false;
     compiler::Compiler c;
     compiler::BeginCompile(c, db);
     c.Out = out;
-    const int result = compiler::CompileSourceFile(c, file, (game + ".adv").c_str());
+    const compiler::CompileResult result =
+        compiler::CompileSourceFile(c, file, (game + ".adv").c_str());
     std::fclose(file);
-    if (result > 0) (void)std::fgetc(keys);
-    return result >= 0;
+    if (result == compiler::CompileResult::Warnings) (void)std::fgetc(keys);
+    return result == compiler::CompileResult::Clean || result == compiler::CompileResult::Warnings;
 }
 
 // Plays the walkthrough at keysPath of the game in a fresh copy of folder, on the window with the

@@ -101,7 +101,7 @@ class Undo : public ::testing::Test {
   protected:
     void SetUp() override {
         io.Open();
-        ASSERT_EQ(AllocateTextHeap(db), 0);
+        ASSERT_EQ(AllocateTextHeap(db), DbResult::Ok);
         g.Db = &db;
         g.Front = {&WindowFrontEnd, &screen};
     }
@@ -112,7 +112,8 @@ class Undo : public ::testing::Test {
         Compiler c;
         BeginCompile(c, db);
         c.Out = io.out;
-        ASSERT_EQ(CompileSource(c, source.data(), source.size(), "lab.adv"), 0) << io.Output();
+        ASSERT_EQ(CompileSource(c, source.data(), source.size(), "lab.adv"), CompileResult::Clean)
+            << io.Output();
         OpenGameScreen(g);
     }
 

@@ -17,10 +17,10 @@ TEST_F(WorldTest, ReachesThroughExitsAndWhatScriptsDo) {
                       "#4,Cave,,0\n#5,Pit,,0\n#6,Den,,0\n#7,Loft,,0\n#8,Island,,0,9\n"
                       "#9,Shore,,0\n#10,Attic,,0,0,0,0,1\n"
                       "[Actions]\nif at 3\nthen go 4\nat 4 exit 1 5\nexit 2 6\nsubst 9 7\n"),
-              0)
+              CompileResult::Clean)
         << out;
     WorldFacts w;
-    ASSERT_EQ(AnalyseWorld(db, w), 0);
+    AnalyseWorld(db, w);
     const std::vector<uint8_t> expected = {0, 0, 1, 1, 1, 1, 1, 1, 0, 0, 0};
     EXPECT_EQ(w.reachable, expected);
     EXPECT_EQ(w.scriptDestinations, std::vector<int>{4});
@@ -41,10 +41,10 @@ TEST_F(WorldTest, ExitsWithoutAtWorkWhereThePlayerMustBe) {
                       "[Actions]\nif at 2\n{\nif at 3\nor at 4\nthen exit 1 1\n"
                       "then exit 2 1\n}\nexit 3 1\nif verb 0\nand at 3\nthen exit 4 1\n"
                       "at 4 exit 5 1 exit 6 1\ngo 3 exit 7 1 subst 0 1\n"),
-              0)
+              CompileResult::Clean)
         << out;
     WorldFacts w;
-    ASSERT_EQ(AnalyseWorld(db, w), 0);
+    AnalyseWorld(db, w);
     std::vector<std::pair<int, int>> made;  // direction, location
     for (const ScriptExit& e : w.scriptExits) made.push_back({e.direction, e.location});
     const std::vector<std::pair<int, int>> expected = {{1, 2}, {2, 2},  {3, -1}, {4, 3},
@@ -55,10 +55,10 @@ TEST_F(WorldTest, ExitsWithoutAtWorkWhereThePlayerMustBe) {
 TEST_F(WorldTest, NumbersOutsideTheTableReachNothing) {
     ASSERT_EQ(Compile("[System]\nStartLocation=7\n[Locations]\n#1,Hall,,0,-1,32767\n"
                       "[Actions]\ngo 99\nexit 1 -5\n"),
-              0)
+              CompileResult::Clean)
         << out;
     WorldFacts w;
-    ASSERT_EQ(AnalyseWorld(db, w), 0);
+    AnalyseWorld(db, w);
     EXPECT_EQ(w.reachable, std::vector<uint8_t>({0, 0}));
     EXPECT_EQ(w.scriptDestinations, std::vector<int>{99});
 }

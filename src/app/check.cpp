@@ -85,7 +85,7 @@ struct Checker {
     Table locations, objects, messages, shows;
     Usage used;
 
-    void Add(SourcePlace p, int severity, std::string reason) {
+    void Add(SourcePlace p, Severity severity, std::string reason) {
         log.findings.push_back({p, severity, std::move(reason)});
     }
 
@@ -498,16 +498,16 @@ bool Muted(const CheckLog& log, const Finding& f) {
 
 }  // namespace
 
-int CheckGame(const std::string& sourcePath, CheckLog& log) {
+CheckGameResult CheckGame(const std::string& sourcePath, CheckLog& log) {
     GameDatabase db;
-    if (AllocateTextHeap(db) != 0) return -1;
+    if (AllocateTextHeap(db) != DbResult::Ok) return CheckGameResult::Unreadable;
     ResetDatabase(db);
     FILE* file = std::fopen(sourcePath.c_str(), "r");
-    if (file == nullptr) return -1;
+    if (file == nullptr) return CheckGameResult::Unreadable;
     std::string data;
-    const int read = base::ReadWholeFile(file, data, MaxCheckedSourceSize);
+    const base::ReadResult read = base::ReadWholeFile(file, data, MaxCheckedSourceSize);
     std::fclose(file);
-    if (read != 0) return -1;
+    if (read != base::ReadResult::Ok) return CheckGameResult::Unreadable;
     if (!LooksLikeText(data)) {
         log.files.push_back(sourcePath);
         const bool compiled = data.size() >= 2 && static_cast<unsigned char>(data[0]) == 0x1F &&
@@ -517,7 +517,7 @@ int CheckGame(const std::string& sourcePath, CheckLog& log) {
                                 std::string("this does not look like an adventure source: it "
                                             "holds many control bytes") +
                                     (compiled ? " (it reads like a compiled game)" : "")});
-        return 0;
+        return CheckGameResult::Checked;
     }
     Compiler c;
     BeginCompile(c, db);
@@ -551,13 +551,13 @@ int CheckGame(const std::string& sourcePath, CheckLog& log) {
     k.CheckWorld();
     k.CheckUnused();
     std::erase_if(log.findings, [&](const Finding& f) { return Muted(log, f); });
-    return 0;
+    return CheckGameResult::Checked;
 }
 
 int RunCheck(const Startup& s) {
     const std::string sourcePath = s.GameName + ".adv";
     CheckLog log;
-    if (CheckGame(sourcePath, log) != 0) {
+    if (CheckGame(sourcePath, log) != CheckGameResult::Checked) {
         std::fprintf(stderr, "Cannot read file %s!\n", sourcePath.c_str());
         return ExitFailure;
     }

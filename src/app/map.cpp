@@ -590,34 +590,34 @@ int CountPlaces(const GameDatabase& db) {
     return places;
 }
 
-int RenderMap(const GameDatabase& db, bool png, MapImages& out) {
+MapResult RenderMap(const GameDatabase& db, bool png, MapImages& out) {
     out = MapImages{};
     WorldFacts facts;
-    if (AnalyseWorld(db, facts) != 0) return -1;
+    AnalyseWorld(db, facts);
     const bool layered = CountPlaces(db) <= LayeredMapLimit;
 
     GraphvizMap m;
     agseterr(AGERR);  // layout warnings (overlaps, label placement) are not the author's concern
     m.gvc = SharedContext();
     m.graph = agopen(Text("map"), Agdirected, nullptr);
-    if (m.gvc == nullptr || m.graph == nullptr) return -1;
+    if (m.gvc == nullptr || m.graph == nullptr) return MapResult::Failed;
     const Symbols s = DeclareAttributes(m.graph, layered);
     AddPlaces(db, facts, m.graph, s);
     AddExits(db, CollectExits(db, facts), m.graph, s);
     if (gvLayout(m.gvc, m.graph, layered ? "dot" : "sfdp") != 0) {
         std::fprintf(stderr, "Graphviz cannot lay out the map\n");
-        return -1;
+        return MapResult::Failed;
     }
     m.laidOut = true;
     labels::PlaceEndLabels(m.graph);
-    if (Render(m, "svg", out.svg) != 0) return -1;
+    if (Render(m, "svg", out.svg) != 0) return MapResult::Failed;
     if (png) {
         // Twice the points' size: the smallest text, the arrows' labels, stands over 10 pixels
         // high (Graphviz's own 96 dots an inch left it at 8).
         GD_drawing(m.graph)->dpi = PngDotsPerInch;
-        if (Render(m, "png", out.png) != 0) return -1;
+        if (Render(m, "png", out.png) != 0) return MapResult::Failed;
     }
-    return 0;
+    return MapResult::Drawn;
 }
 
 int RunMap(const Startup& s) {
@@ -628,7 +628,7 @@ int RunMap(const Startup& s) {
         return ExitFailure;
     }
     GameDatabase db;
-    if (AllocateTextHeap(db) != 0) {
+    if (AllocateTextHeap(db) != DbResult::Ok) {
         std::fclose(file);
         std::fprintf(stderr, "Memory Allocation Error, Cannot Continue!\n");
         return ExitFailure;
@@ -637,13 +637,13 @@ int RunMap(const Startup& s) {
     compiler::Compiler c;
     compiler::BeginCompile(c, db);
     c.Out = stderr;  // standard output stays for the names of the files written
-    const int result = compiler::CompileSourceFile(c, file, sourcePath.c_str());
+    const compiler::CompileResult result = compiler::CompileSourceFile(c, file, sourcePath.c_str());
     std::fclose(file);
-    if (result == base::ReadNotFormat) {
+    if (result == compiler::CompileResult::Unreadable) {
         std::fprintf(stderr, "Cannot read file %s\n", sourcePath.c_str());
         return ExitFailure;
     }
-    if (result < 0) {
+    if (result == compiler::CompileResult::Errors) {
         std::fprintf(stderr, "%s has errors: no map was drawn\n", sourcePath.c_str());
         return ExitFailure;
     }
@@ -653,14 +653,14 @@ int RunMap(const Startup& s) {
         return ExitFailure;
     }
     MapImages images;
-    if (RenderMap(db, s.Png, images) != 0) return ExitFailure;
+    if (RenderMap(db, s.Png, images) != MapResult::Drawn) return ExitFailure;
     const std::pair<std::string, const std::string*> files[] = {
         {s.GameName + "-map.svg", &images.svg},
         {s.GameName + "-map.png", &images.png},
     };
     for (const auto& [path, data] : files) {
         if (data->empty()) continue;
-        if (base::WriteFileAtomically(path, data->data(), data->size()) != 0) {
+        if (base::WriteFileAtomically(path, data->data(), data->size()) != base::WriteResult::Ok) {
             std::fprintf(stderr, "Cannot write file %s\n", path.c_str());
             return ExitFailure;
         }

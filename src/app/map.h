@@ -22,8 +22,11 @@ struct MapImages {
 // The locations the map shows: every numbered one the source defines (not the darkness, 0).
 int CountPlaces(const db::GameDatabase& db);
 
-// Returns 0 with the map of db's world in out (the PNG too when png is set); -1 when Graphviz
-// could not lay it out or draw it, with its reason on standard error.
-int RenderMap(const db::GameDatabase& db, bool png, MapImages& out);
+// Whether a map was drawn, or Graphviz could not lay it out or draw it.
+enum class MapResult : int { Drawn = 0, Failed = -1 };
+
+// Returns Drawn with the map of db's world in out (the PNG too when png is set); Failed when
+// Graphviz could not lay it out or draw it, with its reason on standard error.
+MapResult RenderMap(const db::GameDatabase& db, bool png, MapImages& out);
 
 }  // namespace umb::app

@@ -16,8 +16,26 @@ namespace umb::app {
 namespace {
 
 enum class Switch {
-    Help, Version, Debug, Compile, Text, Binary, Check, Map, Test, Pictures, Png, Bless,
-    Coverage, Timeout, Seed, Tty, Plain, StatusTop, NoPictures, Transcript
+    Help,
+    Version,
+    Debug,
+    Compile,
+    Text,
+    Binary,
+    Check,
+    Map,
+    Test,
+    Pictures,
+    Png,
+    Bless,
+    Coverage,
+    Timeout,
+    Seed,
+    Tty,
+    Plain,
+    StatusTop,
+    NoPictures,
+    Transcript
 };
 
 // One switch: its long name, its letter (0 for none), what its value is called (nullptr when
@@ -57,11 +75,11 @@ constexpr SwitchInfo Switches[] = {
 constexpr const char* UsageLine = "Usage: umb [switches] [game name]   (umb -h lists them)";
 
 // Says what was wrong with the command line on standard error, then the usage line. Returns
-// -2, the result of a usage error.
-int UsageError(const std::string& what) {
+// Usage, the result of a usage error.
+OptionResult UsageError(const std::string& what) {
     std::fflush(stdout);
     std::fprintf(stderr, "%s\n%s\n", what.c_str(), UsageLine);
-    return -2;
+    return OptionResult::Usage;
 }
 
 // Reads a whole decimal number from low to high; returns whether text was one.
@@ -76,37 +94,37 @@ bool ReadWholeNumber(const char* text, unsigned long long low, unsigned long lon
     return p != text && *p == '\0' && value >= low;
 }
 
-// Applies a switch's value; returns 0, or -2 (said) when the value is not one it takes.
-int ApplyValue(Startup& s, const SwitchInfo& sw, const char* value) {
+// Applies a switch's value; returns Go, or Usage (said) when the value is not one it takes.
+OptionResult ApplyValue(Startup& s, const SwitchInfo& sw, const char* value) {
     unsigned long long n = 0;
     switch (sw.id) {
     case Switch::Transcript:
         if (value[0] == '\0') return UsageError("Option --transcript needs a file name");
         s.TranscriptPath = value;
-        return 0;
+        return OptionResult::Go;
     case Switch::Timeout:
         if (!ReadWholeNumber(value, 1, 86400, n))
             return UsageError("Option --timeout takes a number of seconds from 1 to 86400, not \"" +
                               std::string(value) + "\"");
         s.TimeoutSeconds = static_cast<int>(n);
         s.TimeoutGiven = true;
-        return 0;
+        return OptionResult::Go;
     case Switch::Seed:
         if (!ReadWholeNumber(value, 0, 0xFFFFFFFFull, n))
             return UsageError("Option --seed takes a number from 0 to 4294967295, not \"" +
                               std::string(value) + "\"");
         s.Seed = static_cast<unsigned>(n);
         s.Seeded = true;
-        return 0;
-    default: return 0;
+        return OptionResult::Go;
+    default: return OptionResult::Go;
     }
 }
 
-// Applies a switch without a value; returns 0, or -1 when help or version was shown.
-int ApplyFlag(Startup& s, Switch id) {
+// Applies a switch without a value; returns Go, or Shown when help or version was shown.
+OptionResult ApplyFlag(Startup& s, Switch id) {
     switch (id) {
-    case Switch::Help: ShowHelp(); return -1;
-    case Switch::Version: ShowVersion(); return -1;
+    case Switch::Help: ShowHelp(); return OptionResult::Shown;
+    case Switch::Version: ShowVersion(); return OptionResult::Shown;
     case Switch::Debug: s.DebugMode = 1; break;
     case Switch::Compile: s.RunMode = RunCompile; break;
     case Switch::Text: s.RunMode = RunText; break;
@@ -124,7 +142,7 @@ int ApplyFlag(Startup& s, Switch id) {
     case Switch::NoPictures: s.NoPictures = true; break;
     default: break;
     }
-    return 0;
+    return OptionResult::Go;
 }
 
 // The switch a long argument names, in any case, with its value after '=' when written so.
@@ -141,29 +159,30 @@ const SwitchInfo* FindLong(const char* arg, const char** value) {
 }
 
 // Letters after one dash: known ones apply, others are skipped.
-int ApplyLetters(Startup& s, const char* letters) {
+OptionResult ApplyLetters(Startup& s, const char* letters) {
     for (const char* p = letters; *p != '\0'; ++p)
         for (const SwitchInfo& sw : Switches)
             if (sw.letter == *p) {
-                if (const int res = ApplyFlag(s, sw.id); res != 0) return res;
+                if (const OptionResult res = ApplyFlag(s, sw.id); res != OptionResult::Go)
+                    return res;
                 break;
             }
-    return 0;
+    return OptionResult::Go;
 }
 
 // Applies argv[i], taking its value from argv[i + 1] when a switch needs one that was not
-// written after '='; i then moves past it. Returns 0, -1 (help or version shown) or -2.
-int ApplyArgument(Startup& s, int argc, char** argv, int& i) {
+// written after '='; i then moves past it. Returns Go, Shown (help or version) or Usage.
+OptionResult ApplyArgument(Startup& s, int argc, char** argv, int& i) {
     const char* arg = argv[i];
-    if (arg[0] != '-') return 0;
+    if (arg[0] != '-') return OptionResult::Go;
     if (arg[1] != '-') return ApplyLetters(s, arg + 1);
-    if (arg[2] == '\0') return 0;  // "--" alone
+    if (arg[2] == '\0') return OptionResult::Go;  // "--" alone
     const char* value = nullptr;
     const SwitchInfo* sw = FindLong(arg, &value);
     if (sw == nullptr || (sw->value == nullptr && value != nullptr)) {
         std::fflush(stdout);
         std::fprintf(stderr, "Unknown option %s\n%s\n", arg, UsageLine);
-        return -2;
+        return OptionResult::Usage;
     }
     if (sw->value == nullptr) return ApplyFlag(s, sw->id);
     if (value == nullptr) {
@@ -177,12 +196,12 @@ int ApplyArgument(Startup& s, int argc, char** argv, int& i) {
 
 // A switch that only means something beside another one is refused without it, rather than
 // ignored while a game starts.
-int CheckCompanions(const Startup& s) {
+OptionResult CheckCompanions(const Startup& s) {
     if (s.Bless && s.Tool != ToolTest) return UsageError("--bless needs --test");
     if (s.Coverage && s.Tool != ToolTest) return UsageError("--coverage needs --test");
     if (s.TimeoutGiven && s.Tool != ToolTest) return UsageError("--timeout needs --test");
     if (s.Png && s.Tool != ToolMap) return UsageError("--png needs --map");
-    return 0;
+    return OptionResult::Go;
 }
 
 // The game's name without the extension of its file's own name: "./cave" and "my.games/cave"
@@ -222,26 +241,27 @@ void ShowVersion() {
     gfx::GfxShowBox("U.M.B.", VersionText);
 }
 
-int ParseOption(Startup& s, const char* arg) {
+OptionResult ParseOption(Startup& s, const char* arg) {
     char* argv[] = {const_cast<char*>(arg)};
     int i = 0;
     return ApplyArgument(s, 1, argv, i);
 }
 
-int ReadCommandLine(Startup& s, int argc, char** argv) {
+OptionResult ReadCommandLine(Startup& s, int argc, char** argv) {
     if (const char* driver = std::getenv("UMB_DRIVER");
         driver != nullptr && std::strcmp(driver, "tty") == 0)
         s.Terminal = true;
     bool named = false;
     for (int i = 1; i < argc; ++i) {
         const bool option = argv[i][0] == '-';
-        if (const int res = ApplyArgument(s, argc, argv, i); res != 0) return res;
+        if (const OptionResult res = ApplyArgument(s, argc, argv, i); res != OptionResult::Go)
+            return res;
         if (!named && !option) {
             s.GameName = argv[i];
             named = true;
         }
     }
-    if (const int res = CheckCompanions(s); res != 0) return res;
+    if (const OptionResult res = CheckCompanions(s); res != OptionResult::Go) return res;
     if (!named && s.Tool != ToolNone) return UsageError("No game named");
     if (!named) {
         // The program's own file name, without its directory, names the game.
@@ -251,7 +271,7 @@ int ReadCommandLine(Startup& s, int argc, char** argv) {
         s.GameName = cut == std::string::npos ? self : self.substr(cut + 1);
     }
     CutExtension(s.GameName);
-    return 0;
+    return OptionResult::Go;
 }
 
 }  // namespace umb::app

@@ -20,7 +20,7 @@ namespace {
 // Reads the game as playing it would: the source compiled in memory (nothing written, its
 // diagnostics left to --check), else the compiled game file. Returns 0, or -1 said on stderr.
 int LoadGame(const Startup& s, GameDatabase& db) {
-    if (AllocateTextHeap(db) != 0) {
+    if (AllocateTextHeap(db) != DbResult::Ok) {
         std::fprintf(stderr, "Memory Allocation Error, Cannot Continue!\n");
         return -1;
     }
@@ -31,19 +31,21 @@ int LoadGame(const Startup& s, GameDatabase& db) {
         compiler::Compiler c;
         compiler::BeginCompile(c, db);
         c.Out = nullptr;
-        const int result = compiler::CompileSourceFile(c, file, sourcePath.c_str());
+        const compiler::CompileResult result =
+            compiler::CompileSourceFile(c, file, sourcePath.c_str());
         std::fclose(file);
-        if (result >= 0) return 0;
-        if (result != base::ReadNotFormat) {
+        if (result == compiler::CompileResult::Clean || result == compiler::CompileResult::Warnings)
+            return 0;
+        if (result != compiler::CompileResult::Unreadable) {
             std::fprintf(stderr, "%s has errors (umb --check lists them): no pictures listed\n",
                          sourcePath.c_str());
             return -1;
         }
         ResetDatabase(db);  // an unreadable source is passed over as the game passes it over
     }
-    const int read = ReadGameFile(db, gamePath.c_str());
-    if (read == base::ReadOk) return 0;
-    if (read == base::ReadCannotOpen)
+    const base::ReadResult read = ReadGameFile(db, gamePath.c_str());
+    if (read == base::ReadResult::Ok) return 0;
+    if (read == base::ReadResult::CannotOpen)
         std::fprintf(stderr, "Cannot find file %s nor file %s\n", sourcePath.c_str(),
                      gamePath.c_str());
     else

@@ -1,5 +1,6 @@
 // startup.cpp - switches, game name and file names, then compile, or load and play.
 #include "app/startup.h"
+#include "app/loadgame.h"
 #include "app/workbench.h"
 
 #include "base/nocase.h"
@@ -25,22 +26,24 @@ namespace umb::app {
 
 namespace {
 
-// Compiles the source when it can be opened; sets loaded when it was. Returns the compile result.
-int CompileFromSource(GameDatabase& db, const Startup& s, const std::string& sourcePath,
-                      bool& loaded) {
+// Compiles the source when it can be opened and read; sets loaded when it was. Returns the compile
+// result, Unreadable when there was no source to compile.
+CompileResult CompileFromSource(GameDatabase& db, const Startup& s, const std::string& sourcePath,
+                                bool& loaded) {
     FILE* file = std::fopen(sourcePath.c_str(), "r");
-    if (file == nullptr) return 1;
+    if (file == nullptr) return CompileResult::Unreadable;
     Compiler c;
     BeginCompile(c, db);
-    int result = CompileSourceFile(c, file, sourcePath.c_str());
+    CompileResult result = CompileSourceFile(c, file, sourcePath.c_str());
     std::fclose(file);
-    if (result == ReadNotFormat) return 1;  // unreadable: handled like a missing source
+    // Unreadable: handled like a missing source.
+    if (result == CompileResult::Unreadable) return result;
     loaded = true;
-    if (result > 0 && s.RunMode != RunCompile) {
+    if (result == CompileResult::Warnings && s.RunMode != RunCompile) {
         // The user reads the warnings and presses a key before the game starts.
         std::fflush(stdout);
         (void)std::getchar();
-        result = 0;
+        result = CompileResult::Clean;
     }
     return result;
 }
@@ -48,14 +51,14 @@ int CompileFromSource(GameDatabase& db, const Startup& s, const std::string& sou
 // Says which file was wanted; a compiled game file that exists but was refused is named as
 // damaged rather than missing, so the player knows the file itself is at fault.
 void ShowMissing(const Startup& s, const std::string& sourcePath, const std::string& gamePath,
-                 int readResult) {
+                 ReadResult readResult) {
     std::string text;
-    if (readResult == ReadNotFormat || readResult == ReadBadContent)
-        text = "File " + gamePath + " is damaged or is not a game file!";
+    const bool damaged =
+        readResult == ReadResult::NotFormat || readResult == ReadResult::BadContent;
+    if (damaged || s.RunMode == RunBinary)
+        text = GameFileError(readResult, gamePath);
     else if (s.RunMode == RunAuto)
         text = "Cannot find file " + sourcePath + " nor file " + gamePath + "!";
-    else if (s.RunMode == RunBinary)
-        text = "File " + gamePath + " not found!";
     else
         text = "File " + sourcePath + " not found!";
     GfxMessageBox("Error", text.c_str());
@@ -74,14 +77,14 @@ bool SeedFromEnvironment(unsigned& seed) {
 
 // Writes the compiled game file from a compile without errors or warnings; the last line on
 // standard output names the source read, since the game name was cut at its first point.
-int WriteCompiled(const GameDatabase& db, int result, const std::string& sourcePath,
+int WriteCompiled(const GameDatabase& db, CompileResult result, const std::string& sourcePath,
                   const std::string& gamePath) {
-    if (result != 0) {
+    if (result != CompileResult::Clean) {
         std::printf("%s: %s, nothing written\n", sourcePath.c_str(),
-                    result < 0 ? "errors" : "warnings");
+                    result == CompileResult::Errors ? "errors" : "warnings");
         return ExitFailure;
     }
-    if (WriteGameFile(db, gamePath.c_str()) != 0) {
+    if (WriteGameFile(db, gamePath.c_str()) != WriteResult::Ok) {
         std::printf("%s: nothing written\n", sourcePath.c_str());
         const std::string text = "Cannot write file " + gamePath + "!";
         GfxMessageBox("Error", text.c_str());
@@ -126,21 +129,20 @@ namespace {
 // ExitStatus, or -1 when the text heap cannot be allocated.
 int LoadAndRun(Startup& s, const std::string& sourcePath, const std::string& gamePath) {
     GameDatabase db;
-    if (AllocateTextHeap(db) != 0) {
-        GfxMessageBox("Error", "Memory Allocation Error, Cannot Continue!");
+    if (const std::string error = PrepareDatabase(db); !error.empty()) {
+        GfxMessageBox("Error", error.c_str());
         return -1;
     }
-    ResetDatabase(db);
 
-    int result = 1;
+    CompileResult result = CompileResult::Unreadable;
     bool loaded = false;
-    int readResult = ReadCannotOpen;
+    ReadResult readResult = ReadResult::CannotOpen;
     if (s.RunMode != RunBinary) result = CompileFromSource(db, s, sourcePath, loaded);
     if (!loaded && (s.RunMode == RunAuto || s.RunMode == RunBinary)) {
         readResult = ReadGameFile(db, gamePath.c_str());
-        if (readResult == 0) {
+        if (readResult == ReadResult::Ok) {
             loaded = true;
-            result = 0;
+            result = CompileResult::Clean;
             s.DebugMode = 0;  // debug mode never applies to a compiled game
         }
     }
@@ -150,7 +152,7 @@ int LoadAndRun(Startup& s, const std::string& sourcePath, const std::string& gam
     }
     if (s.RunMode == RunCompile) return WriteCompiled(db, result, sourcePath, gamePath);
     // Errors: nothing is played.
-    if (result != 0) return ExitFailure;
+    if (result != CompileResult::Clean) return ExitFailure;
     return Play(db, s);
 }
 
@@ -159,8 +161,8 @@ int LoadAndRun(Startup& s, const std::string& sourcePath, const std::string& gam
 int UmbMain(int argc, char** argv) {
     Startup s;
     s.Seeded = SeedFromEnvironment(s.Seed);
-    if (const int res = ReadCommandLine(s, argc, argv); res != 0)
-        return res == -2 ? ExitUsage : ExitSuccess;
+    if (const OptionResult res = ReadCommandLine(s, argc, argv); res != OptionResult::Go)
+        return res == OptionResult::Usage ? ExitUsage : ExitSuccess;
     // A fixed seed makes a game that draws random numbers play the same way every time.
     std::srand(s.Seeded ? s.Seed : static_cast<unsigned>(std::time(nullptr)));
     // The author's tools run from terminals and scripts: they never wait on a message box.

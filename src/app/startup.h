@@ -41,9 +41,13 @@ struct Startup {
 // ExitStopped: the player stopped a turn that would not end (Ctrl+C), as a shell reports SIGINT.
 enum ExitStatus { ExitSuccess = 0, ExitFailure = 1, ExitUsage = 2, ExitStopped = 130 };
 
-// Applies one argument (a switch's value joined with '='); returns 0 to go on, -1 when help or
-// version was shown, -2 for a usage error (said on standard error).
-int ParseOption(Startup& s, const char* arg);
+// What reading the command line ends with: go on and run; help or version was shown, so the run
+// ends well; or a usage error, said on standard error.
+enum class OptionResult : int { Go = 0, Shown = -1, Usage = -2 };
+
+// Applies one argument (a switch's value joined with '='); returns Go to go on, Shown when help
+// or version was shown, Usage for a usage error.
+OptionResult ParseOption(Startup& s, const char* arg);
 
 // Print the usage page, or the version, to standard output; the version also goes to a message
 // box when one can be shown.
@@ -52,10 +56,10 @@ void ShowVersion();
 
 // Reads every argument (a switch's value may be the next one) and settles the game name from
 // the first other argument, else from the program's own name, cut at the first point of its
-// last path component. Returns 0, or -1 when help or version was shown, or -2 for a usage
+// last path component. Returns Go, or Shown when help or version was shown, or Usage for a usage
 // error: an unknown switch, a value missing or out of range, a switch without the one it
 // belongs to, or an author's tool without a game named.
-int ReadCommandLine(Startup& s, int argc, char** argv);
+OptionResult ReadCommandLine(Startup& s, int argc, char** argv);
 
 // Whether the game is to be played in the terminal (--tty, --plain, --status-top or
 // UMB_DRIVER=tty): the program then needs no window system at all.

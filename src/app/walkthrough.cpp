@@ -45,7 +45,7 @@ constexpr unsigned WalkthroughSeed = 1;  // the random numbers every walkthrough
 int ReadTextFile(const fs::path& path, std::string& text, size_t limit) {
     FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) return -1;
-    const int read = base::ReadWholeFile(file, text, limit);
+    const int read = static_cast<int>(base::ReadWholeFile(file, text, limit));
     std::fclose(file);
     return read == 0 ? 0 : -1;
 }
@@ -142,7 +142,8 @@ class ErrorCapture {
         ::dup2(saved_, 2);
         ::close(saved_);
         std::rewind(file_);
-        if (base::ReadWholeFile(file_, text, MaxTranscript) != 0) text = "(standard error lost)";
+        if (base::ReadWholeFile(file_, text, MaxTranscript) != base::ReadResult::Ok)
+            text = "(standard error lost)";
         std::fclose(file_);
         file_ = nullptr;
     }
@@ -156,12 +157,12 @@ class ErrorCapture {
 // transcript and the first key taken to go on), or the compiled file. Returns 0, or the status
 // the program would have ended with, the reason on standard error.
 int LoadForPlay(GameDatabase& db, const std::string& game, bool compiled, FILE* keys, FILE* out) {
-    if (AllocateTextHeap(db) != 0 || ResetDatabase(db) != 0) {
+    if (AllocateTextHeap(db) != DbResult::Ok || ResetDatabase(db) != DbResult::Ok) {
         std::fprintf(stderr, "Error: Memory Allocation Error, Cannot Continue!\n");
         return ExitFailure;
     }
     if (compiled) {
-        if (ReadGameFile(db, (game + ".umb").c_str()) == 0) return 0;
+        if (ReadGameFile(db, (game + ".umb").c_str()) == base::ReadResult::Ok) return 0;
         std::fprintf(stderr, "Error: File %s.umb is damaged or is not a game file!\n",
                      game.c_str());
         return ExitFailure;
@@ -175,7 +176,7 @@ int LoadForPlay(GameDatabase& db, const std::string& game, bool compiled, FILE* 
     Compiler c;
     BeginCompile(c, db);
     c.Out = out;
-    const int result = CompileSourceFile(c, file, source.c_str());
+    const int result = static_cast<int>(CompileSourceFile(c, file, source.c_str()));
     std::fclose(file);
     if (result < 0) return ExitFailure;
     if (result > 0) (void)std::fgetc(keys);  // the key that goes on past the warnings
@@ -546,7 +547,7 @@ int RunOne(const Startup& s, TestRun& t, const Walkthrough& w, bool progress) {
         if (failed) break;
         if (!haveWant) {
             if (base::WriteFileAtomically(w.transcript.string(), r.transcript.data(),
-                                          r.transcript.size()) != 0) {
+                                          r.transcript.size()) != base::WriteResult::Ok) {
                 report += "    cannot write " + w.transcript.string() + "\n";
                 failed = true;
                 break;
@@ -621,7 +622,7 @@ int CompileForTests(TestRun& t) {
         BeginCompile(c, *t.db);
         c.Out = nullptr;  // the author reads diagnostics from --check
         c.Check = &t.places;
-        result = CompileSourceFile(c, file, source.c_str());
+        result = static_cast<int>(CompileSourceFile(c, file, source.c_str()));
         std::fclose(file);
     }
     fs::current_path(before, ec);
@@ -641,7 +642,7 @@ int CompileForTests(TestRun& t) {
                      "%s: the source has warnings, which take the first key of each walkthrough "
                      "played from it (umb --check names them)\n",
                      t.source.c_str());
-    if (WriteGameFile(*t.db, t.compiledGame.c_str()) != 0) {
+    if (WriteGameFile(*t.db, t.compiledGame.c_str()) != base::WriteResult::Ok) {
         std::fprintf(stderr, "%s: cannot write the compiled game\n", t.compiledGame.c_str());
         return -1;
     }
@@ -727,7 +728,10 @@ int WriteCoverageListing(const TestRun& t, const LineCounts& counts, const fs::p
             text += buf + lines[i] + "\n";
         }
     }
-    return base::WriteFileAtomically(path.string(), text.data(), text.size());
+    return base::WriteFileAtomically(path.string(), text.data(), text.size()) ==
+                   base::WriteResult::Ok
+               ? 0
+               : -1;
 }
 
 // Prints the coverage summary and lines never run, and writes GAME.coverage beside the game.
@@ -781,7 +785,8 @@ int RunWalkthroughs(const Startup& s) {
     t.db = &db;
     int passed = 0, failed = 0;
     int status = ExitFailure;
-    if (AllocateTextHeap(db) == 0 && ResetDatabase(db) == 0 && CompileForTests(t) == 0) {
+    if (AllocateTextHeap(db) == DbResult::Ok && ResetDatabase(db) == DbResult::Ok &&
+        CompileForTests(t) == 0) {
         const bool progress = walks.size() > 3 && ::isatty(2) != 0;
         for (size_t i = 0; i < walks.size(); ++i) {
             if (progress)

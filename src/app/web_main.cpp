@@ -3,8 +3,9 @@
 // The page puts the game file, its pictures and the saved games into the file system and calls
 // main with the game's name and folder ("/game/cave" plays /game/cave.umb). A browser player
 // only plays: no source, no compiler, no switches.
+#include "app/loadgame.h"
 #include "app/startup.h"
-#include "db/gamefile.h"
+#include "db/database.h"
 #include "engine/engine.h"
 #include "ui/frontends.h"
 #include "ui/gfx/gfx.h"
@@ -20,24 +21,10 @@ namespace {
 // Returns an ExitStatus, as the program's own start-up does.
 int PlayInBrowser(int argc, char** argv) {
     std::srand(static_cast<unsigned>(std::time(nullptr)));
-    if (argc < 2 || argv[1][0] == '\0') {
-        gfx::GfxMessageBox("Error", "No game was named!");
-        return app::ExitFailure;
-    }
-    const std::string gameName = argv[1];
-    const std::string gamePath = gameName + ".umb";
+    const std::string gameName = argc >= 2 ? argv[1] : "";
     db::GameDatabase db;
-    if (db::AllocateTextHeap(db) != 0) {
-        gfx::GfxMessageBox("Error", "Memory Allocation Error, Cannot Continue!");
-        return app::ExitFailure;
-    }
-    db::ResetDatabase(db);
-    const int read = db::ReadGameFile(db, gamePath.c_str());
-    if (read != base::ReadOk) {
-        const std::string text = read == base::ReadCannotOpen
-                                     ? "File " + gamePath + " not found!"
-                                     : "File " + gamePath + " is damaged or is not a game file!";
-        gfx::GfxMessageBox("Error", text.c_str());
+    if (const std::string error = app::LoadCompiledGame(db, gameName); !error.empty()) {
+        gfx::GfxMessageBox("Error", error.c_str());
         return app::ExitFailure;
     }
     const ui::ChosenFronts fronts = ui::ChooseFrontEnds({});

@@ -16,9 +16,12 @@ namespace umb::app {
 // "N errors, M warnings"; writes nothing. Returns ExitSuccess with no errors, else ExitFailure.
 int RunCheck(const Startup& s);
 
+// Whether a source was checked, or could not be (it cannot be opened, read whole or held).
+enum class CheckGameResult : int { Checked = 0, Unreadable = -1 };
+
 // Compiles the source at sourcePath with findings recorded in log and checks the world it
-// makes; returns 0, or -1 when the source cannot be read.
-int CheckGame(const std::string& sourcePath, compiler::CheckLog& log);
+// makes; returns Checked, or Unreadable when the source cannot be read.
+CheckGameResult CheckGame(const std::string& sourcePath, compiler::CheckLog& log);
 
 // Writes GAME-map.svg (and GAME-map.png with --png) from the game's source. Returns ExitSuccess
 // when written, else ExitFailure with the reason on standard error.

@@ -72,7 +72,7 @@ void ScanScript(const std::vector<ScriptLine>& script, WorldFacts& out) {
 
 }  // namespace
 
-int AnalyseWorld(const GameDatabase& db, WorldFacts& out) {
+void AnalyseWorld(const GameDatabase& db, WorldFacts& out) {
     out = WorldFacts{};
     const size_t count = db.LastLocation >= 0 ? static_cast<size_t>(db.LastLocation) + 1 : 0;
     out.reachable.assign(count, 0);
@@ -94,7 +94,6 @@ int AnalyseWorld(const GameDatabase& db, WorldFacts& out) {
         pending.pop_front();
         for (const int16_t to : db.Locations[static_cast<size_t>(n)].exits) reach(to);
     }
-    return 0;
 }
 
 }  // namespace umb::app

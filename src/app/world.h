@@ -27,8 +27,8 @@ struct WorldFacts {
     std::vector<int> scriptDestinations;  // the places "go" sends the player
 };
 
-// Returns 0 with the facts about db's world in out. Numbers outside the location table are
-// kept in scriptExits and scriptDestinations as written, and reach nothing.
-int AnalyseWorld(const db::GameDatabase& db, WorldFacts& out);
+// Puts the facts about db's world in out. Numbers outside the location table are kept in
+// scriptExits and scriptDestinations as written, and reach nothing.
+void AnalyseWorld(const db::GameDatabase& db, WorldFacts& out);
 
 }  // namespace umb::app

@@ -10,7 +10,7 @@
 
 namespace umb::base {
 
-int ReadWholeFile(FILE* file, std::string& out, size_t limit) {
+ReadResult ReadWholeFile(FILE* file, std::string& out, size_t limit) {
     out.clear();
     // The room left to the end of the file sizes the first allocation, so that a file of known
     // size is read in one go; it is only a hint, as the file may change while it is read.
@@ -18,7 +18,7 @@ int ReadWholeFile(FILE* file, std::string& out, size_t limit) {
     const long start = std::ftell(file);
     if (start >= 0 && std::fseek(file, 0, SEEK_END) == 0) {
         const long end = std::ftell(file);
-        if (std::fseek(file, start, SEEK_SET) != 0) return -2;
+        if (std::fseek(file, start, SEEK_SET) != 0) return ReadResult::NotFormat;
         if (end >= start) capacity = static_cast<size_t>(end - start) + 1;  // + 1 meets the end
     }
     // One byte beyond the limit is room enough to tell a file that exceeds it.
@@ -29,7 +29,7 @@ int ReadWholeFile(FILE* file, std::string& out, size_t limit) {
         if (used == out.size()) {
             if (used > limit) {
                 out.resize(used);
-                return -3;
+                return ReadResult::BadContent;
             }
             out.resize(out.size() < most / 2 ? out.size() * 2 : most);
         }
@@ -39,21 +39,21 @@ int ReadWholeFile(FILE* file, std::string& out, size_t limit) {
         if (got < wanted) break;  // the end of the file, or a failed read
     }
     out.resize(used);
-    return std::ferror(file) ? -2 : 0;
+    return std::ferror(file) ? ReadResult::NotFormat : ReadResult::Ok;
 }
 
 namespace {
 
-// Writes all bytes, going on after short writes and interruptions. Returns 0 or -1.
-int WriteAll(int fd, const char* data, size_t size) {
+// Writes all bytes, going on after short writes and interruptions.
+WriteResult WriteAll(int fd, const char* data, size_t size) {
     while (size > 0) {
         const ssize_t n = ::write(fd, data, size);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return -1;
+        if (n <= 0) return WriteResult::Failed;
         data += n;
         size -= static_cast<size_t>(n);
     }
-    return 0;
+    return WriteResult::Ok;
 }
 
 // The folder that holds path, as open() takes it.
@@ -66,11 +66,11 @@ std::string FolderOf(const std::string& path) {
 
 // Flushes a folder's entries, so that a rename in it survives a crash. File systems that cannot
 // flush a folder say so with EINVAL; their renames are as durable as they can be made.
-int SyncFolder(const std::string& folder) {
+WriteResult SyncFolder(const std::string& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return -1;
-    int res = ::fsync(fd) == 0 || errno == EINVAL ? 0 : -1;
-    if (::close(fd) != 0) res = -1;
+    if (fd < 0) return WriteResult::Failed;
+    WriteResult res = ::fsync(fd) == 0 || errno == EINVAL ? WriteResult::Ok : WriteResult::Failed;
+    if (::close(fd) != 0) res = WriteResult::Failed;
     return res;
 }
 
@@ -92,22 +92,23 @@ std::string TempPathFor(const std::string& path) {
     return path.substr(0, start + MaxName - tail.size()) + tail;
 }
 
-int WriteFileAtomically(const std::string& path, const void* data, size_t size) {
-    if (path.empty() || (data == nullptr && size > 0)) return -1;
+WriteResult WriteFileAtomically(const std::string& path, const void* data, size_t size) {
+    if (path.empty() || (data == nullptr && size > 0)) return WriteResult::Failed;
     const std::string tmp = TempPathFor(path);
     // A file left by a run that was killed while writing goes first. The new one is created
     // afresh and never followed through a link, so nothing outside the folder is written; what
     // cannot be removed (a folder under that name) makes the creation fail below.
     ::unlink(tmp.c_str());
     const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) return -1;
-    int res = WriteAll(fd, static_cast<const char*>(data), size);
-    if (res == 0 && ::fsync(fd) != 0) res = -1;
-    if (::close(fd) != 0) res = -1;
-    if (res == 0 && ::rename(tmp.c_str(), path.c_str()) != 0) res = -1;
-    if (res != 0) {
+    if (fd < 0) return WriteResult::Failed;
+    WriteResult res = WriteAll(fd, static_cast<const char*>(data), size);
+    if (res == WriteResult::Ok && ::fsync(fd) != 0) res = WriteResult::Failed;
+    if (::close(fd) != 0) res = WriteResult::Failed;
+    if (res == WriteResult::Ok && ::rename(tmp.c_str(), path.c_str()) != 0)
+        res = WriteResult::Failed;
+    if (res != WriteResult::Ok) {
         ::unlink(tmp.c_str());
-        return -1;
+        return WriteResult::Failed;
     }
     // The new file is in place; the folder is flushed so that the rename is on the disk too.
     return SyncFolder(FolderOf(path));

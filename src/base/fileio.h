@@ -9,33 +9,43 @@ namespace umb::base {
 
 // What the file readers return: the compiled game file (ReadGameFile, ParseGameImage), the
 // source (CompileSourceFile), a saved game (ApplySavedGame) and a picture (LoadPicture).
-enum ReadResult : int {
-    ReadOk = 0,
+enum class ReadResult : int {
+    Ok = 0,
     // The file cannot be opened or held: it is missing or a folder, or there is no memory for
     // it. A picture also when pictures are off or it is larger than any picture.
-    ReadCannotOpen = -1,
+    CannotOpen = -1,
     // Not a file of the kind being read: no or an unknown magic or signature. A source also when
     // it cannot be read whole (a read error, or larger than any source).
-    ReadNotFormat = -2,
+    NotFormat = -2,
     // A file of the right kind whose content is short, inconsistent or out of range.
-    ReadBadContent = -3,
+    BadContent = -3,
 };
 
-// Reads an open file from its current position to its end into out. Returns 0; -2 when a read
-// fails, out then holding the bytes read before the failure; -3 when the file holds more than
-// limit bytes.
-int ReadWholeFile(FILE* file, std::string& out, size_t limit);
+// The same codes as plain numbers, for the readers that still return an int (the saved game
+// and the picture).
+constexpr int ReadOk = static_cast<int>(ReadResult::Ok);
+constexpr int ReadCannotOpen = static_cast<int>(ReadResult::CannotOpen);
+constexpr int ReadNotFormat = static_cast<int>(ReadResult::NotFormat);
+constexpr int ReadBadContent = static_cast<int>(ReadResult::BadContent);
+
+// Reads an open file from its current position to its end into out. Returns Ok; NotFormat when
+// a read fails, out then holding the bytes read before the failure; BadContent when the file
+// holds more than limit bytes.
+ReadResult ReadWholeFile(FILE* file, std::string& out, size_t limit);
 
 // Returns the temporary file WriteFileAtomically writes beside path: one fixed name per target,
 // so a run killed while writing leaves at most this one file, which the next write replaces.
 std::string TempPathFor(const std::string& path);
 
-// Returns 0 once size bytes are durably the whole new content of path, all or nothing: the bytes
+// What a durable write returns.
+enum class WriteResult : int { Ok = 0, Failed = -1 };
+
+// Returns Ok once size bytes are durably the whole new content of path, all or nothing: the bytes
 // go to the temporary file in path's folder, are flushed to the disk, the temporary file is
 // renamed over path and the folder is flushed, so that after a crash path holds either its
-// earlier content or the new one. Returns -1 when anything fails; an earlier file at path then
+// earlier content or the new one. Returns Failed when anything fails; an earlier file at path then
 // stays as it was and the temporary file is removed. The one failure that comes too late for
 // that is the folder's own flush: the new content is in place, but a crash may still undo it.
-int WriteFileAtomically(const std::string& path, const void* data, size_t size);
+WriteResult WriteFileAtomically(const std::string& path, const void* data, size_t size);
 
 }  // namespace umb::base

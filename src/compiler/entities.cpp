@@ -1,5 +1,5 @@
 // entities.cpp - handlers of the entity sections: records, texts, vocabulary and variables.
-#include "compiler/compiler.h"
+#include "compiler/reader.h"
 
 #include <cstring>
 #include <string>
@@ -31,82 +31,96 @@ void OpenRecord(Compiler& c, RecordLine& rec, const char* line) {
 
 // Starts a header line of a numbered table whose text lines follow it: reads the record number
 // into rec and forgets the record open before, so that text lines after a refused header attach
-// to nothing. DiagWarning1 for a number outside low..high; else DiagOk with the table grown to
+// to nothing. NumberOutOfRange for a number outside low..high; else Ok with the table grown to
 // hold the record, current naming it and its text not begun.
-int OpenNumberedRecord(Compiler& c, RecordLine& rec, const char* line, long low, long high,
-                       void (*grow)(GameDatabase&, int), int& current, bool* textBegun) {
+Diagnostic OpenNumberedRecord(Compiler& c, RecordLine& rec, const char* line, long low, long high,
+                              void (*grow)(GameDatabase&, int), int& current, bool* textBegun) {
     OpenRecord(c, rec, line);
     current = -1;
-    if (rec.number < low || rec.number > high) return DiagWarning1;
+    if (rec.number < low || rec.number > high) return Diagnostic::NumberOutOfRange;
     grow(*c.Db, static_cast<int>(rec.number));
     current = static_cast<int>(rec.number);
     if (textBegun != nullptr) *textBegun = false;
-    return DiagOk;
+    return Diagnostic::Ok;
+}
+
+// Stores the next field of a record line as a new text; false when the line has no more fields.
+bool TakeTextField(Compiler& c, RecordLine& rec, TextRef& out) {
+    const char* field = SplitField(rec.fields);
+    if (field == nullptr) return false;
+    out = StoreSourceText(c, field, false);
+    return true;
+}
+
+// Reads the next field of a record line as a number (what names it in a finding); false when the
+// line has no more fields.
+bool TakeNumberField(Compiler& c, RecordLine& rec, int16_t& out, const char* what) {
+    const char* field = SplitField(rec.fields);
+    if (field == nullptr) return false;
+    out = ReadNumber16(field);
+    CheckNumberField(c, field, what);
+    return true;
 }
 
 // [Sysmsg] and [Directions]: '#' number ',' text; number 1 is at table[1 - firstIndex]
-int HandleFixedText(Compiler& c, const char* line, TextRef* table, long high, long firstIndex) {
-    if (line[0] != '#') return DiagWarning1;
+Diagnostic HandleFixedText(Compiler& c, const char* line, TextRef* table, long high,
+                           long firstIndex) {
+    if (line[0] != '#') return Diagnostic::NotRecordLine;
     RecordLine rec;
     OpenRecord(c, rec, line);
-    if (rec.number < 1 || rec.number > high) return DiagWarning1;
-    if (rec.rest == nullptr) return DiagWarning2;
+    if (rec.number < 1 || rec.number > high) return Diagnostic::NumberOutOfRange;
+    if (rec.rest == nullptr) return Diagnostic::MissingField;
     table[rec.number - firstIndex] = StoreSourceText(c, rec.rest, false);
-    return DiagOk;
+    return Diagnostic::Ok;
 }
 
 // Stores a text line of record current of table (none open when negative) into its field: the
 // first as a new text, later ones joined to the text stored last.
 template <typename Record>
-int StoreRecordText(Compiler& c, std::vector<Record>& table, TextRef Record::*field, int current,
-                    bool& begun, const char* line) {
-    if (current < 0) return DiagWarning1;
+Diagnostic StoreRecordText(Compiler& c, std::vector<Record>& table, TextRef Record::*field,
+                           int current, bool& begun, const char* line) {
+    if (current < 0) return Diagnostic::NoRecordOpen;
     if (!begun) {
         table[static_cast<size_t>(current)].*field = StoreSourceText(c, line, false);
         begun = true;
     } else {
         StoreSourceText(c, line, true);
     }
-    return DiagOk;
+    return Diagnostic::Ok;
 }
 
 // [Intro] and [Shows]: '#' number ',' picture
-int HandleShow(Compiler& c, const char* line) {
+Diagnostic HandleShow(Compiler& c, const char* line) {
     GameDatabase& db = *c.Db;
     if (line[0] != '#')
         return StoreRecordText(c, db.Shows, &ShowRecord::text, c.CurrentShow, c.ShowTextBegun,
                                line);
     RecordLine rec;
-    const int opened =
+    const Diagnostic opened =
         OpenNumberedRecord(c, rec, line, 1, 32767, GrowShows, c.CurrentShow, &c.ShowTextBegun);
-    if (opened != DiagOk) return opened;
+    if (opened != Diagnostic::Ok) return opened;
     const char* picture = SplitField(rec.fields);
-    if (picture == nullptr) return DiagWarning2;
+    if (picture == nullptr) return Diagnostic::MissingField;
     db.Shows[static_cast<size_t>(rec.number)].picture = StoreSourceText(c, picture, false);
-    return DiagOk;
+    return Diagnostic::Ok;
 }
 
 // [Locations]: '#' number ',' name ',' picture ',' flags [',' exit]...
-int HandleLocation(Compiler& c, const char* line) {
+Diagnostic HandleLocation(Compiler& c, const char* line) {
     GameDatabase& db = *c.Db;
     if (line[0] != '#')
         return StoreRecordText(c, db.Locations, &LocationRecord::description, c.CurrentLocation,
                                c.LocationTextBegun, line);
     RecordLine rec;
-    const int opened = OpenNumberedRecord(c, rec, line, 0, 32766, GrowLocations, c.CurrentLocation,
-                                          &c.LocationTextBegun);
-    if (opened != DiagOk) return opened;
+    const Diagnostic opened = OpenNumberedRecord(c, rec, line, 0, 32766, GrowLocations,
+                                                 c.CurrentLocation, &c.LocationTextBegun);
+    if (opened != Diagnostic::Ok) return opened;
     LocationRecord& loc = db.Locations[static_cast<size_t>(rec.number)];
-    const char* name = SplitField(rec.fields);
-    if (name == nullptr) return DiagWarning2;
-    loc.name = StoreSourceText(c, name, false);
+    if (!TakeTextField(c, rec, loc.name)) return Diagnostic::MissingField;
     const char* picture = SplitField(rec.fields);
-    if (picture == nullptr) return DiagWarning2;
+    if (picture == nullptr) return Diagnostic::MissingField;
     if (picture[0] != '\0') loc.picture = StoreSourceText(c, picture, false);
-    const char* flags = SplitField(rec.fields);
-    if (flags == nullptr) return DiagWarning2;
-    loc.flags = ReadNumber16(flags);
-    CheckNumberField(c, flags, "the flags");
+    if (!TakeNumberField(c, rec, loc.flags, "the flags")) return Diagnostic::MissingField;
     for (int16_t& exit : loc.exits) {
         const char* field = SplitField(rec.fields);
         if (field == nullptr) break;
@@ -116,31 +130,24 @@ int HandleLocation(Compiler& c, const char* line) {
             CheckNumberField(c, field, what.c_str());
         }
     }
-    return DiagOk;
+    return Diagnostic::Ok;
 }
 
 // [Objects]: '#' number ',' name ',' location ',' attributes [',' noun]
-int HandleObject(Compiler& c, const char* line) {
+Diagnostic HandleObject(Compiler& c, const char* line) {
     GameDatabase& db = *c.Db;
     if (line[0] != '#')
         return StoreRecordText(c, db.Objects, &ObjectRecord::description, c.CurrentObject,
                                c.ObjectTextBegun, line);
     RecordLine rec;
-    const int opened = OpenNumberedRecord(c, rec, line, 1, 32766, GrowObjects, c.CurrentObject,
-                                          &c.ObjectTextBegun);
-    if (opened != DiagOk) return opened;
+    const Diagnostic opened = OpenNumberedRecord(c, rec, line, 1, 32766, GrowObjects,
+                                                 c.CurrentObject, &c.ObjectTextBegun);
+    if (opened != Diagnostic::Ok) return opened;
     ObjectRecord& obj = db.Objects[static_cast<size_t>(rec.number)];
-    const char* name = SplitField(rec.fields);
-    if (name == nullptr) return DiagWarning2;
-    obj.name = StoreSourceText(c, name, false);
-    const char* where = SplitField(rec.fields);
-    if (where == nullptr) return DiagWarning2;
-    obj.initialLocation = ReadNumber16(where);
-    CheckNumberField(c, where, "the object's place");
-    const char* attributes = SplitField(rec.fields);
-    if (attributes == nullptr) return DiagWarning2;
-    obj.attributes = ReadNumber16(attributes);
-    CheckNumberField(c, attributes, "the attributes");
+    if (!TakeTextField(c, rec, obj.name) ||
+        !TakeNumberField(c, rec, obj.initialLocation, "the object's place") ||
+        !TakeNumberField(c, rec, obj.attributes, "the attributes"))
+        return Diagnostic::MissingField;
     const char* noun = SplitField(rec.fields);
     if (noun == nullptr) {
         obj.noun = static_cast<int16_t>(rec.number);
@@ -152,56 +159,56 @@ int HandleObject(Compiler& c, const char* line) {
             if (obj.noun == 0) NoteSkippedWord(c, noun, false);
         }
     }
-    return DiagOk;
+    return Diagnostic::Ok;
 }
 
 // [Messages]: '#' number ',' text, then text lines that continue it
-int HandleMessage(Compiler& c, const char* line) {
+Diagnostic HandleMessage(Compiler& c, const char* line) {
     GameDatabase& db = *c.Db;
     if (line[0] != '#') {
-        if (c.CurrentMessage < 0) return DiagWarning1;
+        if (c.CurrentMessage < 0) return Diagnostic::NoRecordOpen;
         StoreSourceText(c, line, true);
-        return DiagOk;
+        return Diagnostic::Ok;
     }
     RecordLine rec;
-    const int opened =
+    const Diagnostic opened =
         OpenNumberedRecord(c, rec, line, 1, 32766, GrowMessages, c.CurrentMessage, nullptr);
-    if (opened != DiagOk) return opened;
+    if (opened != Diagnostic::Ok) return opened;
     if (rec.rest == nullptr) {
         c.CurrentMessage = -1;  // a header without its text leaves no message to continue
-        return DiagWarning2;
+        return Diagnostic::MissingField;
     }
     db.Messages[static_cast<size_t>(rec.number)] = StoreSourceText(c, rec.rest, false);
-    return DiagOk;
+    return Diagnostic::Ok;
 }
 
 // [Verbs] and [Nouns]: '#' number ',' word [',' word]...
-int HandleWords(Compiler& c, const char* line, bool verbs) {
-    if (line[0] != '#') return DiagWarning1;
+Diagnostic HandleWords(Compiler& c, const char* line, bool verbs) {
+    if (line[0] != '#') return Diagnostic::NotRecordLine;
     RecordLine rec;
     OpenRecord(c, rec, line);
-    if (rec.number < 1 || rec.number > 32766) return DiagWarning1;
-    if (rec.rest == nullptr) return DiagWarning2;
+    if (rec.number < 1 || rec.number > 32766) return Diagnostic::NumberOutOfRange;
+    if (rec.rest == nullptr) return Diagnostic::MissingField;
     const auto number = static_cast<int16_t>(rec.number);
     for (const char* word = SplitField(rec.fields); word != nullptr;
          word = SplitField(rec.fields)) {
         const size_t len = std::strlen(word);
-        const int full =
+        const DbResult full =
             verbs ? AppendVerb(*c.Db, word, len, number) : AppendNoun(*c.Db, word, len, number);
-        if (full != 0) return DiagError1;
+        if (full != DbResult::Ok) return Diagnostic::TableFull;
     }
-    return DiagOk;
+    return Diagnostic::Ok;
 }
 
 // [Vars]: name [',' name]...
-int HandleVars(Compiler& c, const char* line) {
+Diagnostic HandleVars(Compiler& c, const char* line) {
     char copy[512];
     std::strncpy(copy, line, sizeof copy - 1);
     copy[sizeof copy - 1] = '\0';
     FieldSplitter fields{copy};
     for (const char* name = SplitField(fields); name != nullptr; name = SplitField(fields))
-        if (AppendVar(*c.Db, name, std::strlen(name)) != 0) break;
-    return DiagOk;
+        if (AppendVar(*c.Db, name, std::strlen(name)) != DbResult::Ok) break;
+    return Diagnostic::Ok;
 }
 
 }  // namespace
@@ -253,7 +260,7 @@ TextRef StoreSourceText(Compiler& c, const char* text, bool continuePrevious) {
     return ref;
 }
 
-int HandleEntityLine(Compiler& c, Section section, char* line) {
+Diagnostic HandleEntityLine(Compiler& c, Section section, char* line) {
     switch (section) {
     case Section::Sysmsg: return HandleFixedText(c, line, c.Db->Sysmsg, 31, 0);
     case Section::Directions: return HandleFixedText(c, line, c.Db->Directions, 10, 1);
@@ -264,7 +271,7 @@ int HandleEntityLine(Compiler& c, Section section, char* line) {
     case Section::Verbs: return HandleWords(c, line, true);
     case Section::Nouns: return HandleWords(c, line, false);
     case Section::Vars: return HandleVars(c, line);
-    default: return DiagWarning1;
+    default: return Diagnostic::NoSection;
     }
 }
 

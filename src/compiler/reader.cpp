@@ -1,8 +1,8 @@
 // reader.cpp - source reader: pieces of lines, scrambling, comments, includes, headers, [System].
+#include "compiler/reader.h"
 #include "base/codepage.h"
 #include "base/fileio.h"
 #include "base/nocase.h"
-#include "compiler/compiler.h"
 
 #include <cstring>
 #include <string>
@@ -130,24 +130,25 @@ void ConvertUtf8(char* buf, bool split, SourceReader& r, const Compiler& c) {
     buf[out] = '\0';
 }
 
-int CompileInclude(Compiler& c, const char* name) {
-    if (!c.AllowIncludes || c.Depth >= MaxIncludeDepth) return DiagError3;
+Diagnostic CompileInclude(Compiler& c, const char* name) {
+    if (!c.AllowIncludes || c.Depth >= MaxIncludeDepth) return Diagnostic::CannotInclude;
     FILE* file = std::fopen(name, "r");
-    if (file == nullptr) return DiagError3;
+    if (file == nullptr) return Diagnostic::CannotInclude;
     std::string text;
-    const int read = ReadWholeFile(file, text, MaxSourceFileSize);
+    const ReadResult read = ReadWholeFile(file, text, MaxSourceFileSize);
     std::fclose(file);
-    if (read != 0) return DiagError3;
+    if (read != ReadResult::Ok) return Diagnostic::CannotInclude;
     ++c.Depth;
-    const int result = CompileSource(c, text.data(), text.size(), name);
+    const CompileResult result = CompileSource(c, text.data(), text.size(), name);
     --c.Depth;
-    return result < 0 ? DiagError1 : (result > 0 ? DiagWarning1 : DiagOk);
+    if (result == CompileResult::Errors) return Diagnostic::IncludeHasErrors;
+    return result == CompileResult::Warnings ? Diagnostic::IncludeHasWarnings : Diagnostic::Ok;
 }
 
-int HandleLine(Compiler& c, SourceReader& r, char* line) {
+Diagnostic HandleLine(Compiler& c, SourceReader& r, char* line) {
     GameDatabase& db = *c.Db;
     switch (r.section) {
-    case Section::None: return DiagWarning1;
+    case Section::None: return Diagnostic::NoSection;
     case Section::System: return HandleSystemLine(c, r, line);
     case Section::Events: return CompileScriptLine(c, line, db.Events, db.EventCount);
     case Section::Actions: return CompileScriptLine(c, line, db.Actions, db.ActionCount);
@@ -166,10 +167,11 @@ const char* SectionName(Section section) {
 }
 
 // The diagnostic in words, for the checker: what the section's handler refused in the line.
-std::string DiagnosticReason(Section section, int code, const char* line) {
-    if (code == DiagError2) return "the text does not fit in the text heap";
+std::string DiagnosticReason(Section section, Diagnostic code, const char* line) {
+    if (code == Diagnostic::HeapFull) return "the text does not fit in the text heap";
     if (line[0] == '@') {
-        if (code == DiagError3) return std::string("cannot include \"") + (line + 1) + "\"";
+        if (code == Diagnostic::CannotInclude)
+            return std::string("cannot include \"") + (line + 1) + "\"";
         return "the included file has findings";
     }
     if (line[0] == '[') return std::string("section header \"") + line + "\" is not known";
@@ -187,13 +189,13 @@ std::string DiagnosticReason(Section section, int code, const char* line) {
     }
     case Section::Events:
     case Section::Actions:
-        return code == DiagError1 ? where + " the script table is full"
-                                  : where + " the line has no statement";
+        return code == Diagnostic::TableFull ? where + " the script table is full"
+                                             : where + " the line has no statement";
     case Section::Vars: return where + " the variable table is full";
     default: break;
     }
-    if (code == DiagError1) return where + " the word table is full";
-    if (code == DiagWarning2) return where + " the record line lacks a field";
+    if (code == Diagnostic::TableFull) return where + " the word table is full";
+    if (code == Diagnostic::MissingField) return where + " the record line lacks a field";
     if (line[0] == '#') return where + " the record number is out of range";
     if (section == Section::Sysmsg || section == Section::Directions || section == Section::Verbs ||
         section == Section::Nouns)
@@ -216,6 +218,27 @@ void NoteSetting(Compiler& c, const char* line) {
                    "Boolean= takes two letters, the yes letter then the no letter (\"yn\"): \"" +
                        std::string(value) + "\" makes '" + value[0] + "' yes and '" + value[1] +
                        "' no");
+}
+
+// Notes the %name% marks of a text line, by which texts name variables; %% is a percent sign.
+void NoteTextMarks(Compiler& c, const char* line) {
+    CheckLog& k = *c.Check;
+    for (const char* p = std::strchr(line, '%'); p != nullptr; p = std::strchr(p + 1, '%')) {
+        if (p[1] == '%') {
+            ++p;
+            continue;
+        }
+        const char* close = std::strchr(p + 1, '%');
+        if (close == nullptr) {
+            AddFinding(c, SeverityWarning,
+                       "\"" + std::string(p, strnlen(p, 12)) +
+                           "\" has no closing \"%\": the text ends there (write %% for a "
+                           "percent sign)");
+            break;
+        }
+        k.textMarks.push_back({k.current, std::string(p + 1, static_cast<size_t>(close - p - 1))});
+        p = close;
+    }
 }
 
 // Remembers where the record or script line the line just made was written.
@@ -258,26 +281,10 @@ void NotePlaces(Compiler& c, const SourceReader& r, const char* line) {
     case Section::Actions: grown(k.actions, db.Actions.size()); break;
     default: break;
     }
-    // Texts name variables by %name%; %% is a percent sign.
     if (r.section == Section::Events || r.section == Section::Actions ||
         r.section == Section::Verbs || r.section == Section::Nouns || r.section == Section::Vars)
         return;
-    for (const char* p = std::strchr(line, '%'); p != nullptr; p = std::strchr(p + 1, '%')) {
-        if (p[1] == '%') {
-            ++p;
-            continue;
-        }
-        const char* close = std::strchr(p + 1, '%');
-        if (close == nullptr) {
-            AddFinding(c, SeverityWarning,
-                       "\"" + std::string(p, strnlen(p, 12)) +
-                           "\" has no closing \"%\": the text ends there (write %% for a "
-                           "percent sign)");
-            break;
-        }
-        k.textMarks.push_back({k.current, std::string(p + 1, static_cast<size_t>(close - p - 1))});
-        p = close;
-    }
+    NoteTextMarks(c, line);
 }
 
 // Copies at most size-1 characters of a value into a NUL-padded setting.
@@ -286,12 +293,12 @@ template <size_t N> void SetText(char (&dst)[N], const char* value) {
     std::strncpy(dst, value, N - 1);
 }
 
-// Reads a number setting; returns 0 when it is usable (in 16 bits and not rejected).
-int ReadSettingNumber(const char* value, long low, long high, bool allowZero, int16_t& out) {
+// Reads a number setting; returns Ok when it is usable (in 16 bits and not rejected).
+Diagnostic ReadSettingNumber(const char* value, long low, long high, bool allowZero, int16_t& out) {
     const long v = ReadNumber(value);
-    if (v < low || v > high || (!allowZero && v == 0)) return DiagWarning1;
+    if (v < low || v > high || (!allowZero && v == 0)) return Diagnostic::ValueRefused;
     out = static_cast<int16_t>(v);
-    return DiagOk;
+    return Diagnostic::Ok;
 }
 
 const char* ReaderHeaderName(const char* line) {
@@ -340,7 +347,7 @@ void EndUnknownHeader(Compiler& c, SourceReader& r, int last) {
 }
 
 // A header line: makes its section current, or reports an unknown one (the section stays).
-int HandleHeader(Compiler& c, SourceReader& r, const char* buf) {
+Diagnostic HandleHeader(Compiler& c, SourceReader& r, const char* buf) {
     const char* known = ReaderHeaderName(buf);
     if (c.Check != nullptr) {
         EndUnknownHeader(c, r, c.Check->current.line - 1);
@@ -353,7 +360,7 @@ int HandleHeader(Compiler& c, SourceReader& r, const char* buf) {
             r.linesUnder = 0;
         }
     }
-    if (known == nullptr) return DiagError1;
+    if (known == nullptr) return Diagnostic::UnknownHeader;
     for (const Header& h : Headers) {
         if (h.text != known) continue;
         r.section = h.section;
@@ -363,12 +370,12 @@ int HandleHeader(Compiler& c, SourceReader& r, const char* buf) {
             c.Check->locationsHeader.file < 0)
             c.Check->locationsHeader = c.Check->current;
     }
-    return DiagOk;
+    return Diagnostic::Ok;
 }
 
 // Compiles one piece that is neither a comment nor blank, and reports what its handler said.
 void CompilePiece(Compiler& c, SourceReader& r, char* buf, const char* path) {
-    int code = DiagOk;
+    Diagnostic code = Diagnostic::Ok;
     const bool header = buf[0] == '[';
     if (header) {
         code = HandleHeader(c, r, buf);
@@ -380,24 +387,25 @@ void CompilePiece(Compiler& c, SourceReader& r, char* buf, const char* path) {
         } else {
             c.HeapFull = false;
             code = HandleLine(c, r, buf);
-            if (c.HeapFull) code = DiagError2;
+            if (c.HeapFull) code = Diagnostic::HeapFull;
             if (c.Check != nullptr) NotePlaces(c, r, buf);
         }
     }
-    if (code != DiagOk && c.Check != nullptr && !header) {
+    if (code != Diagnostic::Ok && c.Check != nullptr && !header) {
         // The line was cut in place by its handler; the reason is read from the source.
         // An include that fails as a whole repeats what its own lines already said.
-        int severity = code < 0 ? SeverityError : SeverityWarning;
-        if (buf[0] == '@' && code != DiagError3) severity = SeverityNote;
+        const int number = DiagnosticNumber(code);
+        Severity severity = number < 0 ? SeverityError : SeverityWarning;
+        if (buf[0] == '@' && code != Diagnostic::CannotInclude) severity = SeverityNote;
         std::string reason = DiagnosticReason(r.section, code, buf);
-        reason += code < 0 ? " [Error " + std::to_string(-code) + "]"
-                           : " [Warning " + std::to_string(code) + "]";
+        reason += number < 0 ? " [Error " + std::to_string(-number) + "]"
+                             : " [Warning " + std::to_string(number) + "]";
         AddFinding(c, severity, std::move(reason));
     }
-    if (code != DiagOk) {
+    if (code != Diagnostic::Ok) {
         ReportDiagnostic(c, buf, code, r.lineNumber, path);
-        if (code < 0) r.result = -1;
-        if (r.result == 0) r.result = 1;
+        if (DiagnosticNumber(code) < 0) r.result = CompileResult::Errors;
+        if (r.result == CompileResult::Clean) r.result = CompileResult::Warnings;
     }
 }
 
@@ -483,27 +491,27 @@ void BeginCompile(Compiler& c, GameDatabase& db) {
 }
 
 // Grammar: key=value, the key in the first column and in any case, the value taken as it is.
-int HandleSystemLine(Compiler& c, SourceReader& r, char* line) {
+Diagnostic HandleSystemLine(Compiler& c, SourceReader& r, char* line) {
     GameDatabase& db = *c.Db;
     auto key = [line](const char* k) { return CompareNoCaseN(line, k, std::strlen(k)) == 0; };
     auto value = [line]() { return std::strchr(line, '=') + 1; };
     if (key("Title=")) {
         SetText(db.Title, value());
-        return DiagOk;
+        return Diagnostic::Ok;
     }
     if (key("StartLocation="))
         return ReadSettingNumber(value(), -32768, 32767, false, db.StartLocation);
     if (key("MaxItems=")) return ReadSettingNumber(value(), -32768, 32767, false, db.MaxItems);
     if (key("Boolean=")) {
         const char* v = value();
-        if (v[0] == '\0' || v[1] == '\0') return DiagWarning1;
+        if (v[0] == '\0' || v[1] == '\0') return Diagnostic::ValueRefused;
         db.YesLetter = v[0];
         db.NoLetter = v[1];
-        return DiagOk;
+        return Diagnostic::Ok;
     }
     if (key("Prompt=")) {
         SetText(db.Prompt, value());
-        return DiagOk;
+        return Diagnostic::Ok;
     }
     if (key("ShowExits=")) {
         const char v = value()[0];
@@ -512,28 +520,28 @@ int HandleSystemLine(Compiler& c, SourceReader& r, char* line) {
         } else if (v == '1' || v == 'y') {
             db.ShowExits = 1;
         } else {
-            return DiagWarning1;
+            return Diagnostic::ValueRefused;
         }
-        return DiagOk;
+        return Diagnostic::Ok;
     }
     if (key("ImagePath=")) {
         SetText(db.ImagePath, value());
-        return DiagOk;
+        return Diagnostic::Ok;
     }
     if (key("StatusLine=")) {
         SetText(db.StatusLine, value());
-        return DiagOk;
+        return Diagnostic::Ok;
     }
     if (key("BgColor=")) return ReadSettingNumber(value(), 0, 15, true, db.BgColor);
     if (key("FgColor=")) return ReadSettingNumber(value(), 0, 15, true, db.FgColor);
     if (key("CharSet=")) {
         r.charSet = value()[0];
-        return DiagOk;
+        return Diagnostic::Ok;
     }
-    return DiagWarning1;
+    return Diagnostic::UnknownKey;
 }
 
-int CompileSource(Compiler& c, const char* data, size_t size, const char* path) {
+CompileResult CompileSource(Compiler& c, const char* data, size_t size, const char* path) {
     SourceReader r;
     char buf[512];
     size_t pos = 0;
@@ -583,9 +591,10 @@ int CompileSource(Compiler& c, const char* data, size_t size, const char* path) 
     return r.result;
 }
 
-int CompileSourceFile(Compiler& c, FILE* file, const char* path) {
+CompileResult CompileSourceFile(Compiler& c, FILE* file, const char* path) {
     std::string text;
-    if (ReadWholeFile(file, text, MaxSourceFileSize) != 0) return ReadNotFormat;
+    if (ReadWholeFile(file, text, MaxSourceFileSize) != ReadResult::Ok)
+        return CompileResult::Unreadable;
     return CompileSource(c, text.data(), text.size(), path);
 }
 

@@ -1,6 +1,6 @@
 // script.cpp - script compiler: block words, control words and the statements of a line.
 #include "base/nocase.h"
-#include "compiler/compiler.h"
+#include "compiler/reader.h"
 
 #include <algorithm>
 #include <cstring>
@@ -277,13 +277,13 @@ void NoteSkippedWord(Compiler& c, const char* word, bool condition) {
         {c.Check->current, word, condition, db.Verbs.size(), db.Nouns.size(), db.Vars.size()});
 }
 
-void AddFinding(Compiler& c, int severity, std::string reason) {
+void AddFinding(Compiler& c, Severity severity, std::string reason) {
     if (c.Check == nullptr) return;
     c.Check->findings.push_back({c.Check->current, severity, std::move(reason)});
 }
 
-int FinishCheck(Compiler& c) {
-    if (c.Check == nullptr) return 0;
+void FinishCheck(Compiler& c) {
+    if (c.Check == nullptr) return;
     CheckLog& k = *c.Check;
     const GameDatabase& db = *c.Db;
     for (const UnknownWord& u : k.unknownWords)
@@ -296,14 +296,13 @@ int FinishCheck(Compiler& c) {
             k.findings.push_back({m.place, SeverityWarning,
                                   "text names variable " + Quoted("%" + m.name + "%") +
                                       ", which is not declared; it prints 0"});
-    return 0;
 }
 
-int AppendScriptLine(LineKind kind, std::vector<ScriptLine>& table, int16_t& count) {
-    if (table.size() >= MaxListRecords) return DiagError1;
+Diagnostic AppendScriptLine(LineKind kind, std::vector<ScriptLine>& table, int16_t& count) {
+    if (table.size() >= MaxListRecords) return Diagnostic::TableFull;
     table.push_back(BlankScriptLine(kind));
     count = static_cast<int16_t>(table.size());
-    return DiagOk;
+    return Diagnostic::Ok;
 }
 
 namespace {
@@ -372,13 +371,13 @@ void BeginStatement(LineBuilder& b, const StatementKeyword& k, bool negative, in
 }  // namespace
 
 // Grammar: [not] keyword [operand [operand]] ... ; words separated by blanks.
-int CompileStatement(Compiler& c, const char* text, LineKind kind, std::vector<ScriptLine>& table,
-                     int16_t& count) {
+Diagnostic CompileStatement(Compiler& c, const char* text, LineKind kind,
+                            std::vector<ScriptLine>& table, int16_t& count) {
     StatementWords words;
     SplitWords(text, words);
-    if (words.count == 0) return DiagWarning2;
-    const int appended = AppendScriptLine(kind, table, count);
-    if (appended != DiagOk) return appended;
+    if (words.count == 0) return Diagnostic::NoStatement;
+    const Diagnostic appended = AppendScriptLine(kind, table, count);
+    if (appended != Diagnostic::Ok) return appended;
 
     const GameDatabase& db = *c.Db;
     const bool condition = kind != KindAction;
@@ -412,10 +411,11 @@ int CompileStatement(Compiler& c, const char* text, LineKind kind, std::vector<S
         negative = false;
     }
     if (condition && b.slot < 0 && skipped) NoteLostCondition(c, kind, &table == &c.Db->Events);
-    return DiagOk;
+    return Diagnostic::Ok;
 }
 
-int CompileScriptLine(Compiler& c, char* line, std::vector<ScriptLine>& table, int16_t& count) {
+Diagnostic CompileScriptLine(Compiler& c, char* line, std::vector<ScriptLine>& table,
+                             int16_t& count) {
     // Trailing blanks are cut in place, so that the diagnostic shows the line without them.
     size_t len = std::strlen(line);
     while (len > 0 && IsBlankOrTab(line[len - 1])) line[--len] = '\0';

@@ -12,15 +12,15 @@ namespace umb::db {
 
 const char VarPlaceholder[WordLength] = {'^', 'f', 'o', 'o', 'b', 'a', 'r', '^'};
 
-int AllocateTextHeap(GameDatabase& db) {
+DbResult AllocateTextHeap(GameDatabase& db) {
     db.TextHeap.reset(new (std::nothrow) char[TextHeapSize]);
-    if (!db.TextHeap) return -1;
+    if (!db.TextHeap) return DbResult::NoMemory;
     std::memset(db.TextHeap.get(), 0, TextHeapSize);
     db.TextHeapNext = 1;
-    return 0;
+    return DbResult::Ok;
 }
 
-int ResetDatabase(GameDatabase& db) {
+DbResult ResetDatabase(GameDatabase& db) {
     db.Locations.clear();
     db.Objects.clear();
     db.Messages.clear();
@@ -53,7 +53,7 @@ int ResetDatabase(GameDatabase& db) {
     db.VerbIndex.first.clear();
     db.NounIndex.first.clear();
     db.VarIndex.first.clear();
-    return 0;
+    return DbResult::Ok;
 }
 
 TextRef StoreText(GameDatabase& db, const char* text, size_t len, bool continuePrevious) {
@@ -123,40 +123,40 @@ static void IndexWord(WordIndex& index, const char (&word)[WordLength], size_t p
     index.first.try_emplace(WordKey(key), static_cast<int32_t>(position));
 }
 
-static int AppendWord(std::vector<WordRecord>& table, int16_t& count, WordIndex& index,
-                      const char* word, size_t len, int16_t number) {
-    if (table.size() >= MaxListRecords) return -1;
+static DbResult AppendWord(std::vector<WordRecord>& table, int16_t& count, WordIndex& index,
+                           const char* word, size_t len, int16_t number) {
+    if (table.size() >= MaxListRecords) return DbResult::TableFull;
     WordRecord r{};
     CopyWord(r.word, word, len);
     r.number = number;
     table.push_back(r);
     IndexWord(index, r.word, table.size() - 1);
     count = static_cast<int16_t>(table.size());
-    return 0;
+    return DbResult::Ok;
 }
 
-int AppendVerb(GameDatabase& db, const char* word, size_t len, int16_t number) {
+DbResult AppendVerb(GameDatabase& db, const char* word, size_t len, int16_t number) {
     return AppendWord(db.Verbs, db.VerbCount, db.VerbIndex, word, len, number);
 }
 
-int AppendNoun(GameDatabase& db, const char* word, size_t len, int16_t number) {
+DbResult AppendNoun(GameDatabase& db, const char* word, size_t len, int16_t number) {
     return AppendWord(db.Nouns, db.NounCount, db.NounIndex, word, len, number);
 }
 
-int AppendVar(GameDatabase& db, const char* name, size_t len) {
+DbResult AppendVar(GameDatabase& db, const char* name, size_t len) {
     if (db.Vars.empty()) {
         VarRecord placeholder{};
         std::memcpy(placeholder.name, VarPlaceholder, WordLength);
         db.Vars.push_back(placeholder);
         IndexWord(db.VarIndex, placeholder.name, 0);
     }
-    if (db.Vars.size() >= MaxListRecords) return -1;
+    if (db.Vars.size() >= MaxListRecords) return DbResult::TableFull;
     VarRecord r{};
     CopyWord(r.name, name, len);
     db.Vars.push_back(r);
     IndexWord(db.VarIndex, r.name, db.Vars.size() - 1);
     db.VarCount = static_cast<int16_t>(db.Vars.size());
-    return 0;
+    return DbResult::Ok;
 }
 
 static int Lookup(const WordIndex& index, const char* word) {

@@ -74,12 +74,16 @@ struct GameDatabase {
     WordIndex VarIndex;
 };
 
-// Allocates the text heap; returns 0 on success, -1 when memory is short.
-int AllocateTextHeap(GameDatabase& db);
+// What the database's own steps return: done, no memory for the text heap, or a word table that
+// holds its most records already.
+enum class DbResult : int { Ok = 0, NoMemory = -1, TableFull = -2 };
+
+// Allocates the text heap; returns Ok, or NoMemory when memory is short.
+DbResult AllocateTextHeap(GameDatabase& db);
 
 // Puts the database into its empty state, every text reference absent (the heap's memory stays).
-// Returns 0.
-int ResetDatabase(GameDatabase& db);
+// Returns Ok.
+DbResult ResetDatabase(GameDatabase& db);
 
 // Stores a text of len bytes, or joins it to the text stored last; returns where the text begins,
 // or NoText when it does not fit (the heap is then unchanged).
@@ -95,10 +99,10 @@ void GrowMessages(GameDatabase& db, int number);
 void GrowShows(GameDatabase& db, int number);
 
 // Appends a word of up to 8 characters (longer words keep their first 8) to Verbs or Nouns,
-// or a variable to Vars (the placeholder record 0 comes first). Return 0, or -1 when full.
-int AppendVerb(GameDatabase& db, const char* word, size_t len, int16_t number);
-int AppendNoun(GameDatabase& db, const char* word, size_t len, int16_t number);
-int AppendVar(GameDatabase& db, const char* name, size_t len);
+// or a variable to Vars (the placeholder record 0 comes first). Return Ok, or TableFull.
+DbResult AppendVerb(GameDatabase& db, const char* word, size_t len, int16_t number);
+DbResult AppendNoun(GameDatabase& db, const char* word, size_t len, int16_t number);
+DbResult AppendVar(GameDatabase& db, const char* name, size_t len);
 
 constexpr int MaxListRecords = 32767;
 extern const char VarPlaceholder[WordLength];

@@ -102,85 +102,87 @@ struct ImageReader {
     size_t pos;
 };
 
-// Copies the next n bytes to dst; ReadBadContent when the image ends first.
-int TakeBytes(ImageReader& r, void* dst, size_t n) {
-    if (n > r.size - r.pos) return ReadBadContent;
+// Copies the next n bytes to dst; BadContent when the image ends first.
+ReadResult TakeBytes(ImageReader& r, void* dst, size_t n) {
+    if (n > r.size - r.pos) return ReadResult::BadContent;
     if (n > 0) std::memcpy(dst, r.data + r.pos, n);
     r.pos += n;
-    return 0;
+    return ReadResult::Ok;
 }
 
-// Steps over n bytes; ReadBadContent when the image ends first.
-int SkipBytes(ImageReader& r, size_t n) {
-    if (n > r.size - r.pos) return ReadBadContent;
+// Steps over n bytes; BadContent when the image ends first.
+ReadResult SkipBytes(ImageReader& r, size_t n) {
+    if (n > r.size - r.pos) return ReadResult::BadContent;
     r.pos += n;
-    return 0;
+    return ReadResult::Ok;
 }
 
-// Reads a little-endian int16; -3 when the image ends first.
-int TakeInt16(ImageReader& r, int16_t& v) {
+// Reads a little-endian int16; BadContent when the image ends first.
+ReadResult TakeInt16(ImageReader& r, int16_t& v) {
     uint8_t bytes[2];
-    const int res = TakeBytes(r, bytes, sizeof bytes);
-    if (res == 0) v = LoadLeInt16(bytes);
+    const ReadResult res = TakeBytes(r, bytes, sizeof bytes);
+    if (res == ReadResult::Ok) v = LoadLeInt16(bytes);
     return res;
 }
 
-// Reads a little-endian uint32; -3 when the image ends first.
-int TakeUint32(ImageReader& r, uint32_t& v) {
+// Reads a little-endian uint32; BadContent when the image ends first.
+ReadResult TakeUint32(ImageReader& r, uint32_t& v) {
     uint8_t bytes[4];
-    const int res = TakeBytes(r, bytes, sizeof bytes);
-    if (res == 0) v = LoadLe32(bytes);
+    const ReadResult res = TakeBytes(r, bytes, sizeof bytes);
+    if (res == ReadResult::Ok) v = LoadLe32(bytes);
     return res;
 }
 
 // Reads n records into table; the size is checked against the bytes left before anything is
 // allocated, so a damaged count cannot make the reader reserve memory for absent records.
-template <typename T> int TakeRecords(ImageReader& r, size_t n, std::vector<T>& table) {
-    if (n > (r.size - r.pos) / sizeof(T)) return ReadBadContent;
+template <typename T> ReadResult TakeRecords(ImageReader& r, size_t n, std::vector<T>& table) {
+    if (n > (r.size - r.pos) / sizeof(T)) return ReadResult::BadContent;
     table.resize(n);
     return TakeBytes(r, table.data(), n * sizeof(T));
 }
 
 // Reads a numbered table: its highest index (-1 when empty), then records 0 to that index.
-template <typename T> int TakeNumbered(ImageReader& r, int16_t& last, std::vector<T>& table) {
-    int res = TakeInt16(r, last);
-    if (res == 0 && last < -1) res = ReadBadContent;
-    if (res == 0 && last >= 0) res = TakeRecords(r, static_cast<size_t>(last) + 1, table);
+template <typename T>
+ReadResult TakeNumbered(ImageReader& r, int16_t& last, std::vector<T>& table) {
+    ReadResult res = TakeInt16(r, last);
+    if (res == ReadResult::Ok && last < -1) res = ReadResult::BadContent;
+    if (res == ReadResult::Ok && last >= 0)
+        res = TakeRecords(r, static_cast<size_t>(last) + 1, table);
     return res;
 }
 
 // Reads a list table: its count, then that many records and a filler record, which is dropped.
 // A count of -1 is taken as an empty list and kept as given.
-template <typename T> int TakeList(ImageReader& r, int16_t& count, std::vector<T>& table) {
-    int res = TakeInt16(r, count);
-    if (res == 0 && count < -1) res = ReadBadContent;
-    if (res == 0 && count > 0) res = TakeRecords(r, static_cast<size_t>(count), table);
-    if (res == 0 && count > 0) res = SkipBytes(r, sizeof(T));
+template <typename T> ReadResult TakeList(ImageReader& r, int16_t& count, std::vector<T>& table) {
+    ReadResult res = TakeInt16(r, count);
+    if (res == ReadResult::Ok && count < -1) res = ReadResult::BadContent;
+    if (res == ReadResult::Ok && count > 0) res = TakeRecords(r, static_cast<size_t>(count), table);
+    if (res == ReadResult::Ok && count > 0) res = SkipBytes(r, sizeof(T));
     return res;
 }
 
 // Reads a text setting and terminates it in memory even when the file's bytes do not.
-template <size_t N> int TakeSetting(ImageReader& r, char (&field)[N]) {
-    const int res = TakeBytes(r, field, N);
+template <size_t N> ReadResult TakeSetting(ImageReader& r, char (&field)[N]) {
+    const ReadResult res = TakeBytes(r, field, N);
     field[N - 1] = '\0';
     return res;
 }
 
-// Reads the magic and works out the version; ReadNotFormat when the image is no compiled game
+// Reads the magic and works out the version; NotFormat when the image is no compiled game
 // file.
-int TakeMagic(ImageReader& r, int& version) {
-    if (r.size < 4) return ReadNotFormat;
+ReadResult TakeMagic(ImageReader& r, int& version) {
+    if (r.size < 4) return ReadResult::NotFormat;
     if (std::memcmp(r.data, "UMB2", 4) == 0) {
         version = 20;
         r.pos = 4;
-        return 0;
+        return ReadResult::Ok;
     }
     if (std::memcmp(r.data, "UMBv", 4) != 0 || r.size < MagicLength || r.data[4] == 0)
-        return ReadNotFormat;
+        return ReadResult::NotFormat;
     // The two version characters are taken as digits by their codes, unchecked.
     version = (r.data[4] - 48) * 10 + (r.data[5] - 48);
     r.pos = MagicLength;
-    return 0;
+    return ReadResult::Ok;
 }
 
 // Version 20 wrote the or lines of a test as further if lines: in every unbroken run of if lines
@@ -214,9 +216,9 @@ void ClearReserved(GameDatabase& db) {
 // text the engine prints ends inside the heap.
 bool TextValid(TextRef ref, size_t lastNul) { return ref == NoText || ref <= lastNul; }
 
-// Checks every text reference of the loaded tables; 0, or ReadBadContent when one points outside
+// Checks every text reference of the loaded tables; 0, or BadContent when one points outside
 // the texts.
-int CheckTexts(const GameDatabase& db, size_t lastNul) {
+ReadResult CheckTexts(const GameDatabase& db, size_t lastNul) {
     bool ok = true;
     for (const LocationRecord& r : db.Locations)
         ok = ok && TextValid(r.name, lastNul) && TextValid(r.picture, lastNul) &&
@@ -228,7 +230,7 @@ int CheckTexts(const GameDatabase& db, size_t lastNul) {
     for (const TextRef t : db.Sysmsg) ok = ok && TextValid(t, lastNul);
     for (const ObjectRecord& r : db.Objects)
         ok = ok && TextValid(r.name, lastNul) && TextValid(r.description, lastNul);
-    return ok ? 0 : ReadBadContent;
+    return ok ? ReadResult::Ok : ReadResult::BadContent;
 }
 
 // Position of the last NUL in the heap image, 0 when there is none after the reserved byte.
@@ -238,21 +240,21 @@ size_t LastNul(const uint8_t* heap, size_t size) {
     return 0;
 }
 
-// Reads the decompressed stream up to the cap; ReadBadContent when zlib reports damaged or cut-off
+// Reads the decompressed stream up to the cap; BadContent when zlib reports damaged or cut-off
 // data.
-int ReadStream(gzFile f, std::vector<uint8_t>& data) {
+ReadResult ReadStream(gzFile f, std::vector<uint8_t>& data) {
     // A larger buffer only speeds reading; zlib keeps its default when it refuses.
     (void)gzbuffer(f, GzReadBuffer);
-    int res = 0;
+    ReadResult res = ReadResult::Ok;
     size_t total = 0;
     bool more = true;
-    while (res == 0 && more && total < ReadCap) {
+    while (res == ReadResult::Ok && more && total < ReadCap) {
         // Chunks grow with what has been read, so small files stay cheap to read.
         const size_t want = std::min({std::max(total, FirstReadChunk), IoChunk, ReadCap - total});
         data.resize(total + want);
         const int got = gzread(f, data.data() + total, static_cast<unsigned>(want));
         if (got < 0) {
-            res = ReadBadContent;
+            res = ReadResult::BadContent;
         } else {
             total += static_cast<size_t>(got);
             more = got > 0;
@@ -263,7 +265,7 @@ int ReadStream(gzFile f, std::vector<uint8_t>& data) {
     // state tells the two apart.
     int errnum = Z_OK;
     (void)gzerror(f, &errnum);
-    if (res == 0 && errnum != Z_OK) res = ReadBadContent;
+    if (res == ReadResult::Ok && errnum != Z_OK) res = ReadResult::BadContent;
     return res;
 }
 
@@ -327,24 +329,24 @@ std::vector<uint8_t> BuildGameImage(const GameDatabase& db) {
 namespace {
 
 // Reads the eleven tables, in the order the file holds them, converting older scripts.
-int TakeTables(ImageReader& r, int version, GameDatabase& fresh) {
-    int res = 0;
-    if (res == 0) res = TakeNumbered(r, fresh.LastLocation, fresh.Locations);
-    if (res == 0) res = TakeBytes(r, fresh.Directions, sizeof fresh.Directions);
-    if (res == 0) res = TakeNumbered(r, fresh.LastShow, fresh.Shows);
-    if (res == 0) res = TakeNumbered(r, fresh.LastMessage, fresh.Messages);
-    if (res == 0) res = TakeBytes(r, fresh.Sysmsg, sizeof fresh.Sysmsg);
-    if (res == 0) res = TakeNumbered(r, fresh.LastObject, fresh.Objects);
-    if (res == 0) res = TakeList(r, fresh.VerbCount, fresh.Verbs);
-    if (res == 0) res = TakeList(r, fresh.NounCount, fresh.Nouns);
-    if (res == 0) res = TakeList(r, fresh.EventCount, fresh.Events);
-    if (res == 0) res = TakeList(r, fresh.ActionCount, fresh.Actions);
-    if (res == 0) res = TakeList(r, fresh.VarCount, fresh.Vars);
-    if (res == 0 && version == 20) {
+ReadResult TakeTables(ImageReader& r, int version, GameDatabase& fresh) {
+    ReadResult res = ReadResult::Ok;
+    if (res == ReadResult::Ok) res = TakeNumbered(r, fresh.LastLocation, fresh.Locations);
+    if (res == ReadResult::Ok) res = TakeBytes(r, fresh.Directions, sizeof fresh.Directions);
+    if (res == ReadResult::Ok) res = TakeNumbered(r, fresh.LastShow, fresh.Shows);
+    if (res == ReadResult::Ok) res = TakeNumbered(r, fresh.LastMessage, fresh.Messages);
+    if (res == ReadResult::Ok) res = TakeBytes(r, fresh.Sysmsg, sizeof fresh.Sysmsg);
+    if (res == ReadResult::Ok) res = TakeNumbered(r, fresh.LastObject, fresh.Objects);
+    if (res == ReadResult::Ok) res = TakeList(r, fresh.VerbCount, fresh.Verbs);
+    if (res == ReadResult::Ok) res = TakeList(r, fresh.NounCount, fresh.Nouns);
+    if (res == ReadResult::Ok) res = TakeList(r, fresh.EventCount, fresh.Events);
+    if (res == ReadResult::Ok) res = TakeList(r, fresh.ActionCount, fresh.Actions);
+    if (res == ReadResult::Ok) res = TakeList(r, fresh.VarCount, fresh.Vars);
+    if (res == ReadResult::Ok && version == 20) {
         ConvertOrRuns(fresh.Events);
         ConvertOrRuns(fresh.Actions);
     }
-    if (res == 0 && version <= 22) {
+    if (res == ReadResult::Ok && version <= 22) {
         ConvertBegins(fresh.Events);
         ConvertBegins(fresh.Actions);
     }
@@ -352,45 +354,47 @@ int TakeTables(ImageReader& r, int version, GameDatabase& fresh) {
 }
 
 // Reads the settings that follow the tables; versions up to 22 have no title or status line.
-int TakeSettings(ImageReader& r, int version, GameDatabase& fresh) {
-    int res = 0;
-    if (res == 0) res = TakeInt16(r, fresh.StartLocation);
-    if (res == 0) res = TakeInt16(r, fresh.MaxItems);
-    if (res == 0) res = TakeInt16(r, fresh.ShowExits);
-    if (res == 0) res = TakeInt16(r, fresh.BgColor);
-    if (res == 0) res = TakeInt16(r, fresh.FgColor);
-    if (res == 0) res = TakeBytes(r, &fresh.YesLetter, 1);
-    if (res == 0) res = TakeBytes(r, &fresh.NoLetter, 1);
-    if (res == 0) res = TakeSetting(r, fresh.Prompt);
-    if (res == 0) res = TakeSetting(r, fresh.ImagePath);
-    if (res == 0 && version > 22) res = TakeSetting(r, fresh.Title);
-    if (res == 0 && version > 22) res = TakeSetting(r, fresh.StatusLine);
+ReadResult TakeSettings(ImageReader& r, int version, GameDatabase& fresh) {
+    ReadResult res = ReadResult::Ok;
+    if (res == ReadResult::Ok) res = TakeInt16(r, fresh.StartLocation);
+    if (res == ReadResult::Ok) res = TakeInt16(r, fresh.MaxItems);
+    if (res == ReadResult::Ok) res = TakeInt16(r, fresh.ShowExits);
+    if (res == ReadResult::Ok) res = TakeInt16(r, fresh.BgColor);
+    if (res == ReadResult::Ok) res = TakeInt16(r, fresh.FgColor);
+    if (res == ReadResult::Ok) res = TakeBytes(r, &fresh.YesLetter, 1);
+    if (res == ReadResult::Ok) res = TakeBytes(r, &fresh.NoLetter, 1);
+    if (res == ReadResult::Ok) res = TakeSetting(r, fresh.Prompt);
+    if (res == ReadResult::Ok) res = TakeSetting(r, fresh.ImagePath);
+    if (res == ReadResult::Ok && version > 22) res = TakeSetting(r, fresh.Title);
+    if (res == ReadResult::Ok && version > 22) res = TakeSetting(r, fresh.StatusLine);
     return res;
 }
 
 }  // namespace
 
-int ParseGameImage(GameDatabase& db, const uint8_t* data, size_t size) {
-    if (data == nullptr) return ReadNotFormat;
+ReadResult ParseGameImage(GameDatabase& db, const uint8_t* data, size_t size) {
+    if (data == nullptr) return ReadResult::NotFormat;
     ImageReader r{data, size, 0};
     // Everything is read into a fresh database first, so a refused image changes nothing.
     GameDatabase fresh;
     int version = 0;
-    int res = TakeMagic(r, version);
+    ReadResult res = TakeMagic(r, version);
 
-    if (res == 0) res = TakeTables(r, version, fresh);
-    if (res == 0) res = TakeSettings(r, version, fresh);
+    if (res == ReadResult::Ok) res = TakeTables(r, version, fresh);
+    if (res == ReadResult::Ok) res = TakeSettings(r, version, fresh);
 
     uint32_t heapSize = 0;
-    if (res == 0) res = TakeUint32(r, heapSize);
-    if (res == 0 && (heapSize == 0 || heapSize > TextHeapSize)) res = ReadBadContent;
-    if (res == 0 && heapSize > r.size - r.pos) res = ReadBadContent;
-    const uint8_t* heap = res == 0 ? r.data + r.pos : nullptr;
+    if (res == ReadResult::Ok) res = TakeUint32(r, heapSize);
+    if (res == ReadResult::Ok && (heapSize == 0 || heapSize > TextHeapSize))
+        res = ReadResult::BadContent;
+    if (res == ReadResult::Ok && heapSize > r.size - r.pos) res = ReadResult::BadContent;
+    const uint8_t* heap = res == ReadResult::Ok ? r.data + r.pos : nullptr;
     // Bytes after the heap image are ignored.
-    if (res == 0) res = CheckTexts(fresh, LastNul(heap, heapSize));
+    if (res == ReadResult::Ok) res = CheckTexts(fresh, LastNul(heap, heapSize));
 
-    if (res == 0 && !db.TextHeap && AllocateTextHeap(fresh) != 0) res = ReadCannotOpen;
-    if (res != 0) return res;
+    if (res == ReadResult::Ok && !db.TextHeap && AllocateTextHeap(fresh) != DbResult::Ok)
+        res = ReadResult::CannotOpen;
+    if (res != ReadResult::Ok) return res;
 
     ClearReserved(fresh);
     if (db.TextHeap) fresh.TextHeap = std::move(db.TextHeap);
@@ -401,23 +405,23 @@ int ParseGameImage(GameDatabase& db, const uint8_t* data, size_t size) {
     dst[0] = '\0';
     db.TextHeapNext = heapSize;
     RebuildIndexes(db);
-    return ReadOk;
+    return ReadResult::Ok;
 }
 
-int ReadGameFile(GameDatabase& db, const char* path) {
-    if (path == nullptr) return ReadCannotOpen;
+ReadResult ReadGameFile(GameDatabase& db, const char* path) {
+    if (path == nullptr) return ReadResult::CannotOpen;
     // zlib opens a folder and fails only on reading; that is a file that cannot be opened.
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) return ReadCannotOpen;
+    if (std::filesystem::is_directory(path, ec)) return ReadResult::CannotOpen;
     gzFile f = gzopen(path, "rb");
-    if (f == nullptr) return ReadCannotOpen;
+    if (f == nullptr) return ReadResult::CannotOpen;
 
     std::vector<uint8_t> data;
-    int res = ReadStream(f, data);
+    ReadResult res = ReadStream(f, data);
     // Closing reports a stream that ended inside its compressed data as well. The file is only
     // read: closing it as such needs none of zlib's compressor.
-    if (gzclose_r(f) != Z_OK && res == 0) res = ReadBadContent;
-    if (res == 0) res = ParseGameImage(db, data.data(), data.size());
+    if (gzclose_r(f) != Z_OK && res == ReadResult::Ok) res = ReadResult::BadContent;
+    if (res == ReadResult::Ok) res = ParseGameImage(db, data.data(), data.size());
     return res;
 }
 

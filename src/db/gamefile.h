@@ -18,22 +18,22 @@ constexpr size_t MaxGameImageSize = 16u << 20;
 // Builds the uncompressed image of the database, version 23, reserved bytes and fillers zero.
 std::vector<uint8_t> BuildGameImage(const GameDatabase& db);
 
-// Compresses an image into out as one gzip stream at zlib's default level. Returns 0 or -1.
-int CompressGameImage(const std::vector<uint8_t>& image, std::vector<uint8_t>& out);
+// Compresses an image into out as one gzip stream at zlib's default level. Returns Ok, or
+// Failed (out then empty).
+base::WriteResult CompressGameImage(const std::vector<uint8_t>& image, std::vector<uint8_t>& out);
 
 // Writes the compiled game file: the image is compressed in memory and written durably, all or
-// nothing. Returns 0 when written, -1 when it cannot be created or written (an earlier file
+// nothing. Returns Ok when written, Failed when it cannot be created or written (an earlier file
 // stays as it was).
-int WriteGameFile(const GameDatabase& db, const char* path);
+base::WriteResult WriteGameFile(const GameDatabase& db, const char* path);
 
-// Parses an uncompressed image into db, which must be reset and have its text heap. Returns a
-// ReadResult (codes.h): ReadOk, ReadNotFormat for an unknown magic, ReadBadContent for content
-// that is short, inconsistent or out of range, ReadCannotOpen when there is no memory for the
-// texts; on failure db is left as it was.
-int ParseGameImage(GameDatabase& db, const uint8_t* data, size_t size);
+// Parses an uncompressed image into db, which must be reset and have its text heap. Returns Ok,
+// NotFormat for an unknown magic, BadContent for content that is short, inconsistent or out of
+// range, CannotOpen when there is no memory for the texts; on failure db is left as it was.
+base::ReadResult ParseGameImage(GameDatabase& db, const uint8_t* data, size_t size);
 
-// Reads a compiled game file, gzip-compressed or plain. Returns a ReadResult: ReadOk,
-// ReadCannotOpen when it cannot be opened (or is a folder), else as ParseGameImage.
-int ReadGameFile(GameDatabase& db, const char* path);
+// Reads a compiled game file, gzip-compressed or plain. Returns Ok, CannotOpen when it cannot be
+// opened (or is a folder), else as ParseGameImage.
+base::ReadResult ReadGameFile(GameDatabase& db, const char* path);
 
 }  // namespace umb::db

@@ -8,15 +8,15 @@ using namespace umb::base;
 
 namespace umb::db {
 
-int CompressGameImage(const std::vector<uint8_t>& image, std::vector<uint8_t>& out) {
+WriteResult CompressGameImage(const std::vector<uint8_t>& image, std::vector<uint8_t>& out) {
     out.clear();
     if (image.size() > MaxGameImageSize)
-        return -1;  // larger than any image, and than one zlib call takes
+        return WriteResult::Failed;  // larger than any image, and than one zlib call takes
     z_stream z{};
     // 15 window bits plus 16: a gzip header and trailer around the deflate data, as zlib's gzip
     // file functions write them, at the default level.
     if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
-        return -1;
+        return WriteResult::Failed;
     const uLong bound = deflateBound(&z, static_cast<uLong>(image.size()));
     out.resize(bound);
     // The input fits in one call (the largest image is about 9.5 MB) and so does the output,
@@ -29,16 +29,16 @@ int CompressGameImage(const std::vector<uint8_t>& image, std::vector<uint8_t>& o
     const uLong written = z.total_out;
     if (deflateEnd(&z) != Z_OK || rc != Z_STREAM_END) {
         out.clear();
-        return -1;
+        return WriteResult::Failed;
     }
     out.resize(written);
-    return 0;
+    return WriteResult::Ok;
 }
 
-int WriteGameFile(const GameDatabase& db, const char* path) {
-    if (path == nullptr || *path == '\0') return -1;
+WriteResult WriteGameFile(const GameDatabase& db, const char* path) {
+    if (path == nullptr || *path == '\0') return WriteResult::Failed;
     std::vector<uint8_t> file;
-    if (CompressGameImage(BuildGameImage(db), file) != 0) return -1;
+    if (CompressGameImage(BuildGameImage(db), file) != WriteResult::Ok) return WriteResult::Failed;
     return WriteFileAtomically(path, file.data(), file.size());
 }
 

@@ -131,7 +131,7 @@ bool SaveGame(Game& g) {
     if (slot == 0) return false;
     const std::string image = BuildSavedGame(g);
     const std::string path = SaveFileName(g.GameName, slot);
-    if (WriteFileAtomically(path, image.data(), image.size()) != 0) {
+    if (WriteFileAtomically(path, image.data(), image.size()) != WriteResult::Ok) {
         PrintSysmsg(g, SysmsgCannotUseFile);
         return false;
     }
@@ -148,7 +148,8 @@ bool RestoreGame(Game& g) {
     int res = ReadCannotOpen;
     if (f != nullptr) {
         std::string image;
-        if (ReadWholeFile(f, image, MaxSavedGameSize) == 0) res = ApplySavedGame(g, image);
+        if (ReadWholeFile(f, image, MaxSavedGameSize) == ReadResult::Ok)
+            res = ApplySavedGame(g, image);
         std::fclose(f);
     }
     if (res == ReadOk) {

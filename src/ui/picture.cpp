@@ -136,7 +136,7 @@ int ReadPictureFile(const char* path, std::string& data, char* why, size_t whySi
         Explain(why, whySize, "%s", errno == ENOENT ? "file not found" : "cannot open the file");
         return ReadCannotOpen;
     }
-    const int read = ReadWholeFile(f, data, MaxPictureFileSize);
+    const int read = static_cast<int>(ReadWholeFile(f, data, MaxPictureFileSize));
     std::fclose(f);
     if (read == -3) {
         Explain(why, whySize, "%s", "file too large");

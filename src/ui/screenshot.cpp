@@ -51,7 +51,7 @@ int SaveScreenshotTo(const char* path) {
         }
 
     // An earlier screenshot stays whole unless the new one is complete.
-    if (WriteFileAtomically(path, file.data(), file.size()) != 0) return -1;
+    if (WriteFileAtomically(path, file.data(), file.size()) != WriteResult::Ok) return -1;
     GfxFileWritten(path, FileScreenshot);
     return 0;
 }
