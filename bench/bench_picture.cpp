@@ -253,7 +253,7 @@ bool Measure(WindowState& s, const char* label, const std::string& path) {
     Bytes pixels;
     for (int run = 0; run < Runs; ++run) {
         Clock::time_point start = Clock::now();
-        const int result = LoadPicture(s, path.c_str(), 0, 0);
+        const int result = static_cast<int>(LoadPicture(s, path.c_str(), 0, 0));
         ours = std::min(ours, MillisecondsSince(start));
         start = Clock::now();
         const bool ok = ReadWithLibpng(path.c_str(), pixels);

@@ -136,7 +136,7 @@ TEST_F(Demo, EveryPictureShowsAsTheReferenceDecoderReadsIt) {
         ASSERT_EQ(want.size(), static_cast<size_t>(PictureWidth * PictureHeight * 3));
         scrambled += wasScrambled ? 1 : 0;
 
-        ASSERT_EQ(LoadPicture(s, path.c_str(), 0, 0), 0);
+        ASSERT_EQ(LoadPicture(s, path.c_str(), 0, 0), umb::base::ReadResult::Ok);
         GfxSelectSurface(nullptr);
         int wrong = 0;
         std::set<GfxColour> colours;

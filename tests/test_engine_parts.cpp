@@ -387,7 +387,7 @@ TEST_F(Engine, RestoreReconcilesDifferentSizes) {
     SetVar(g, 2, 44);
     SetExitOverride(g, 2, 2, 0);
     SetLight(g, 2, 0);
-    ASSERT_EQ(ApplySavedGame(g, BuildSavedGame(s)), 0);
+    ASSERT_EQ(ApplySavedGame(g, BuildSavedGame(s)), ReadResult::Ok);
     EXPECT_EQ(ObjectLocation(g, 1), 2);
     for (int i = 2; i <= 7; ++i) EXPECT_EQ(db.Objects[static_cast<size_t>(i)].location, Unset) << i;
     EXPECT_EQ(VarValue(g, 1), 11);
@@ -401,7 +401,7 @@ TEST_F(Engine, RestoreReconcilesDifferentSizes) {
     // And the other way: what this game cannot hold is dropped.
     MoveObject(g, 1, Carried);
     SetLight(g, 0, 5);
-    ASSERT_EQ(ApplySavedGame(s, BuildSavedGame(g)), 0);
+    ASSERT_EQ(ApplySavedGame(s, BuildSavedGame(g)), ReadResult::Ok);
     EXPECT_EQ(small.Objects[1].location, Carried);
     EXPECT_EQ(small.Locations[0].light, 5);
     EXPECT_EQ(s.CarriedCount, 1);
@@ -419,7 +419,7 @@ TEST_F(Engine, UnnamedRecordsNeverCountAsCarried) {
     MoveObject(g, 7, 1);
     EXPECT_EQ(g.CarriedCount, named);
     const std::string saved = BuildSavedGame(g);
-    ASSERT_EQ(ApplySavedGame(g, saved), 0);
+    ASSERT_EQ(ApplySavedGame(g, saved), ReadResult::Ok);
     EXPECT_EQ(g.CarriedCount, named);
     EXPECT_EQ(ObjectLocation(g, 8), Worn);
     MoveObject(g, 8, 0);
@@ -434,24 +434,24 @@ TEST_F(Engine, CorruptImagesChangeNothing) {
     const struct {
         const char* what;
         std::string image;
-        int refusal;
-    } cases[] = {
-        {"empty", "", ReadNotFormat},
-        {"short", good.substr(0, good.size() - 1), ReadBadContent},
-        {"long", good + '\0', ReadBadContent},
-        {"magic", "USF1" + good.substr(4), ReadNotFormat},
-        {"n below -1", Patched(good, 4, -2), ReadBadContent},
-        {"n too large", Patched(good, 4, 30000), ReadBadContent},
-        {"m negative", Patched(good, 6 + 14, -1), ReadBadContent},
-        {"m negative, length to match", "USF2" + Bytes({0, Unset, -1, 1, 0}), ReadBadContent},
-        {"k below -1", Patched(good, 6 + 14 + 2 + 6, -2), ReadBadContent},
-        {"k one more", Patched(good, 6 + 14 + 2 + 6, 3), ReadBadContent}};
+        ReadResult refusal;
+    } cases[] = {{"empty", "", ReadResult::NotFormat},
+                 {"short", good.substr(0, good.size() - 1), ReadResult::BadContent},
+                 {"long", good + '\0', ReadResult::BadContent},
+                 {"magic", "USF1" + good.substr(4), ReadResult::NotFormat},
+                 {"n below -1", Patched(good, 4, -2), ReadResult::BadContent},
+                 {"n too large", Patched(good, 4, 30000), ReadResult::BadContent},
+                 {"m negative", Patched(good, 6 + 14, -1), ReadResult::BadContent},
+                 {"m negative, length to match", "USF2" + Bytes({0, Unset, -1, 1, 0}),
+                  ReadResult::BadContent},
+                 {"k below -1", Patched(good, 6 + 14 + 2 + 6, -2), ReadResult::BadContent},
+                 {"k one more", Patched(good, 6 + 14 + 2 + 6, 3), ReadResult::BadContent}};
     for (const auto& [what, image, refusal] : cases) {
         EXPECT_EQ(ApplySavedGame(g, image), refusal) << what;
         EXPECT_EQ(BuildSavedGame(g), before) << what;
         EXPECT_EQ(g.CarriedCount, 3) << what;
     }
-    EXPECT_EQ(ApplySavedGame(g, good), 0);
+    EXPECT_EQ(ApplySavedGame(g, good), ReadResult::Ok);
     EXPECT_EQ(ObjectLocation(g, 1), 1);
 }
 

@@ -345,7 +345,10 @@ class PictureTest : public ::testing::Test {
                    static_cast<std::streamsize>(bytes.size()));
         return path;
     }
-    int Load(const Bytes& bytes) { return LoadPicture(s, Save(bytes).c_str(), 0, 0); }
+    // The reader's result as its number: the tables below name the codes by value.
+    int Load(const Bytes& bytes) {
+        return static_cast<int>(LoadPicture(s, Save(bytes).c_str(), 0, 0));
+    }
     TextRef Store(const std::string& t) { return StoreText(db, t.c_str(), t.size(), false); }
     void Paint() {
         GfxSelectSurface(nullptr);
@@ -596,7 +599,8 @@ TEST_F(PictureTest, RefusedFilesLeaveTheScreenAndDisplayBlanksTheFramedArea) {
         SCOPED_TRACE(c.what);
         Paint();
         char why[80] = "unchanged";
-        EXPECT_EQ(LoadPicture(s, Save(c.bytes).c_str(), 0, 0, why, sizeof why), c.code);
+        EXPECT_EQ(static_cast<int>(LoadPicture(s, Save(c.bytes).c_str(), 0, 0, why, sizeof why)),
+                  c.code);
         EXPECT_STREQ(why, c.why);
         EXPECT_TRUE(Untouched());
         const std::string name = Save(c.bytes);
@@ -606,16 +610,19 @@ TEST_F(PictureTest, RefusedFilesLeaveTheScreenAndDisplayBlanksTheFramedArea) {
     }
     Paint();
     char why[80];
-    EXPECT_EQ(LoadPicture(s, (dir + "/missing.png").c_str(), 0, 0, why, sizeof why), -1);
+    EXPECT_EQ(LoadPicture(s, (dir + "/missing.png").c_str(), 0, 0, why, sizeof why),
+              umb::base::ReadResult::CannotOpen);
     EXPECT_STREQ(why, "file not found");
-    EXPECT_EQ(LoadPicture(s, dir.c_str(), 0, 0), -2);  // a directory reads as nothing
+    EXPECT_EQ(LoadPicture(s, dir.c_str(), 0, 0),
+              umb::base::ReadResult::NotFormat);  // a directory reads as nothing
     EXPECT_TRUE(Untouched());
     EXPECT_EQ(DisplayGamePicture(g, Store(dir + "/missing.png")), PictureResult::Blanked);
     EXPECT_EQ(std::string(g.PictureFailure), "picture " + dir + "/missing.png: file not found");
     ExpectBlankAndFramed();
     // A short reason buffer gets what fits.
     char shortWhy[5];
-    EXPECT_EQ(LoadPicture(s, Save(badSignature).c_str(), 0, 0, shortWhy, sizeof shortWhy), -2);
+    EXPECT_EQ(LoadPicture(s, Save(badSignature).c_str(), 0, 0, shortWhy, sizeof shortWhy),
+              umb::base::ReadResult::NotFormat);
     EXPECT_STREQ(shortWhy, "not ");
 }
 
@@ -627,13 +634,14 @@ TEST_F(PictureTest, FilesUpTo64MiBAreReadAndLargerOnesRefused) {
     std::filesystem::resize_file(path, Cap);
     Paint();
     char why[80] = "unchanged";
-    EXPECT_EQ(LoadPicture(s, path.c_str(), 0, 0, why, sizeof why), 0);
+    EXPECT_EQ(LoadPicture(s, path.c_str(), 0, 0, why, sizeof why), umb::base::ReadResult::Ok);
     EXPECT_STREQ(why, "");
     EXPECT_EQ(ShownRows(p), PictureHeight);
 
     std::filesystem::resize_file(path, Cap + 1);
     Paint();
-    EXPECT_EQ(LoadPicture(s, path.c_str(), 0, 0, why, sizeof why), -1);
+    EXPECT_EQ(LoadPicture(s, path.c_str(), 0, 0, why, sizeof why),
+              umb::base::ReadResult::CannotOpen);
     EXPECT_STREQ(why, "file too large");
     EXPECT_TRUE(Untouched());
 }
@@ -806,7 +814,7 @@ TEST_F(PictureTest, PicturesOffBlankTheAreaUntilAnotherTextIsAskedFor) {
     const std::string path = Save(EncodePng(p));
     s.PicturesEnabled = 0;
     Paint();
-    EXPECT_EQ(LoadPicture(s, path.c_str(), 0, 0), -1);
+    EXPECT_EQ(LoadPicture(s, path.c_str(), 0, 0), umb::base::ReadResult::CannotOpen);
     EXPECT_TRUE(Untouched());
     const TextRef first = Store(path);
     EXPECT_EQ(DisplayGamePicture(g, first), PictureResult::Blanked);
@@ -922,7 +930,8 @@ TEST_F(PictureTest, AlphaAndSixteenBitFormsDecodeAsLibpngReadsThem) {
                 o.filters = {filter};
                 const Bytes file = EncodePng(p, o);
                 char why[80] = "unchanged";
-                ASSERT_EQ(LoadPicture(s, Save(file).c_str(), 0, 0, why, sizeof why), 0);
+                ASSERT_EQ(LoadPicture(s, Save(file).c_str(), 0, 0, why, sizeof why),
+                          umb::base::ReadResult::Ok);
                 EXPECT_STREQ(why, "");
                 EXPECT_EQ(ShownRows(ReferenceImage(file, p, background)), PictureHeight);
             }
@@ -988,7 +997,8 @@ TEST_F(PictureTest, InterlacedPicturesOfEveryFormDecodeAsLibpngReadsThem) {
         o.scramble = form[0] == 3;
         const Bytes file = EncodePng(p, o);
         char why[80] = "unchanged";
-        ASSERT_EQ(LoadPicture(s, Save(file).c_str(), 0, 0, why, sizeof why), 0);
+        ASSERT_EQ(LoadPicture(s, Save(file).c_str(), 0, 0, why, sizeof why),
+                  umb::base::ReadResult::Ok);
         EXPECT_STREQ(why, "");
         o.scramble = false;
         EXPECT_EQ(ShownRows(ReferenceImage(EncodePng(p, o), p, background)), PictureHeight);
@@ -1010,7 +1020,8 @@ TEST_F(PictureTest, TruncatedInterlacedPicturesShowTheirFinishedRows) {
         SCOPED_TRACE("passes " + std::to_string(pass + 1));
         png.Chunk("IDAT", parts[pass]);
         char why[80];
-        ASSERT_EQ(LoadPicture(s, Save(png.bytes).c_str(), 0, 0, why, sizeof why), 0);
+        ASSERT_EQ(LoadPicture(s, Save(png.bytes).c_str(), 0, 0, why, sizeof why),
+                  umb::base::ReadResult::Ok);
         EXPECT_STREQ(why, pass + 1 < parts.size() ? "truncated" : "");
         GfxSelectSurface(nullptr);
         int wrong = 0;
@@ -1068,7 +1079,8 @@ TEST_F(PictureTest, APictureShownInPartNamesWhyItStopped) {
     const std::vector<Bytes> parts = DeflateParts(FilterRows(p, {1}), {50 * (p.rowLength + 1)});
     auto reason = [&](const Bytes& file) {
         char why[80] = "unchanged";
-        EXPECT_EQ(LoadPicture(s, Save(file).c_str(), 0, 0, why, sizeof why), 0);
+        EXPECT_EQ(LoadPicture(s, Save(file).c_str(), 0, 0, why, sizeof why),
+                  umb::base::ReadResult::Ok);
         return std::string(why);
     };
     const Bytes whole = EncodePng(p);

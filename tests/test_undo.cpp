@@ -204,12 +204,12 @@ TEST_F(Undo, NewGameAndRestoreCannotBeTakenBack) {
     Play("get coin");
     const std::string saved = BuildSavedGame(g);
     Play("n");
-    ASSERT_EQ(ApplySavedGame(g, saved), ReadOk);
+    ASSERT_EQ(ApplySavedGame(g, saved), ReadResult::Ok);
     EXPECT_FALSE(UndoLastCommand(g));
     EXPECT_EQ(BuildSavedGame(g), saved);
     // A refused image is no restore: what could be taken back stays.
     Play("n");
-    EXPECT_NE(ApplySavedGame(g, "not a saved game"), ReadOk);
+    EXPECT_NE(ApplySavedGame(g, "not a saved game"), ReadResult::Ok);
     EXPECT_TRUE(UndoLastCommand(g));
     EXPECT_EQ(BuildSavedGame(g), saved);
 

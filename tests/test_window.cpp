@@ -206,7 +206,7 @@ Image DecodedPicture(const std::string& path) {
     GfxOpenScreen();
     Image image;
     WindowState s;
-    if (LoadPicture(s, path.c_str(), 0, 0) != 0) return image;
+    if (LoadPicture(s, path.c_str(), 0, 0) != umb::base::ReadResult::Ok) return image;
     image.width = PictureWidth;
     image.height = PictureHeight;
     GfxSelectSurface(nullptr);

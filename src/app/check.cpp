@@ -269,8 +269,10 @@ struct Checker {
                               ui::MaxPicturePath);
             } else {
                 ui::WindowState screen;
-                const int result = ui::LoadPicture(screen, path.c_str(), 0, 0, why, sizeof why);
-                if (result != 0 && why[0] == '\0') std::snprintf(why, sizeof why, "not shown");
+                const base::ReadResult result =
+                    ui::LoadPicture(screen, path.c_str(), 0, 0, why, sizeof why);
+                if (result != base::ReadResult::Ok && why[0] == '\0')
+                    std::snprintf(why, sizeof why, "not shown");
             }
             known = pictureVerdicts.emplace(path, why).first;
         }

@@ -21,13 +21,6 @@ enum class ReadResult : int {
     BadContent = -3,
 };
 
-// The same codes as plain numbers, for the readers that still return an int (the saved game
-// and the picture).
-constexpr int ReadOk = static_cast<int>(ReadResult::Ok);
-constexpr int ReadCannotOpen = static_cast<int>(ReadResult::CannotOpen);
-constexpr int ReadNotFormat = static_cast<int>(ReadResult::NotFormat);
-constexpr int ReadBadContent = static_cast<int>(ReadResult::BadContent);
-
 // Reads an open file from its current position to its end into out. Returns Ok; NotFormat when
 // a read fails, out then holding the bytes read before the failure; BadContent when the file
 // holds more than limit bytes.

@@ -31,27 +31,28 @@ struct SavedLayout {
     size_t objects = 0, vars = 0, locations = 0, tail = 0;
 };
 
-// Checks the magic, the counts and the exact length of an image; returns ReadOk and the layout,
-// ReadNotFormat when it is too short for a saved game or lacks its magic, else ReadBadContent.
-int CheckSavedGame(const std::string& image, SavedLayout& l) {
+// Checks the magic, the counts and the exact length of an image; returns ReadResult::Ok and the
+// layout, ReadResult::NotFormat when it is too short for a saved game or lacks its magic, else
+// ReadResult::BadContent.
+ReadResult CheckSavedGame(const std::string& image, SavedLayout& l) {
     const size_t size = image.size();
     if (size < SavedGameSize(-1, 0, -1) || std::memcmp(image.data(), SaveMagic, 4) != 0)
-        return ReadNotFormat;
+        return ReadResult::NotFormat;
     l.n = Int16At(image, 4);
-    if (l.n < -1) return ReadBadContent;
+    if (l.n < -1) return ReadResult::BadContent;
     l.objects = 6;
     const size_t mAt = l.objects + 2 * static_cast<size_t>(l.n + 1);
-    if (mAt + 2 > size) return ReadBadContent;
+    if (mAt + 2 > size) return ReadResult::BadContent;
     l.m = Int16At(image, mAt);
-    if (l.m < 0) return ReadBadContent;
+    if (l.m < 0) return ReadResult::BadContent;
     l.vars = mAt + 2;
     const size_t kAt = l.vars + 2 * static_cast<size_t>(l.m);
-    if (kAt + 2 > size) return ReadBadContent;
+    if (kAt + 2 > size) return ReadResult::BadContent;
     l.k = Int16At(image, kAt);
-    if (l.k < -1) return ReadBadContent;
+    if (l.k < -1) return ReadResult::BadContent;
     l.locations = kAt + 2;
     l.tail = l.locations + sizeof(SavedLocationState) * static_cast<size_t>(l.k + 1);
-    return size == SavedGameSize(l.n, l.m, l.k) ? ReadOk : ReadBadContent;
+    return size == SavedGameSize(l.n, l.m, l.k) ? ReadResult::Ok : ReadResult::BadContent;
 }
 
 // The slot the player picks for a prompt, 0 when Escape was pressed.
@@ -91,11 +92,12 @@ std::string BuildSavedGame(const Game& g) {
     return out;
 }
 
-// Restores the state from a whole image, reconciling tables of other sizes; returns ReadOk, or
-// CheckSavedGame's refusal and changes nothing.
-int ApplySavedGame(Game& g, const std::string& image) {
+// Restores the state from a whole image, reconciling tables of other sizes; returns ReadResult::Ok,
+// or CheckSavedGame's refusal and changes nothing.
+ReadResult ApplySavedGame(Game& g, const std::string& image) {
     SavedLayout l;
-    if (const int checked = CheckSavedGame(image, l); checked != ReadOk) return checked;
+    if (const ReadResult checked = CheckSavedGame(image, l); checked != ReadResult::Ok)
+        return checked;
     GameDatabase& db = *g.Db;
     ForgetPlaces(g);  // the whole state changes: rebuilt when next needed
     ClearUndo(g);     // a restored game starts with nothing to take back
@@ -121,7 +123,7 @@ int ApplySavedGame(Game& g, const std::string& image) {
 
     // The stored carried count is not trusted.
     g.CarriedCount = CountCarried(g);
-    return ReadOk;
+    return ReadResult::Ok;
 }
 
 // Asks for a slot and saves the game there; returns false when cancelled or failed
@@ -145,14 +147,14 @@ bool RestoreGame(Game& g) {
     const int slot = AskSlot(g, SysmsgRestoreSlot);
     if (slot == 0) return false;
     FILE* f = std::fopen(SaveFileName(g.GameName, slot).c_str(), "rb");
-    int res = ReadCannotOpen;
+    ReadResult res = ReadResult::CannotOpen;
     if (f != nullptr) {
         std::string image;
         if (ReadWholeFile(f, image, MaxSavedGameSize) == ReadResult::Ok)
             res = ApplySavedGame(g, image);
         std::fclose(f);
     }
-    if (res == ReadOk) {
+    if (res == ReadResult::Ok) {
         g.DescribeAgain = true;
         return true;
     }

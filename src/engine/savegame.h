@@ -1,6 +1,7 @@
 // savegame.h - saved games: their files beside the game, their image of the state.
 #pragma once
 
+#include "base/fileio.h"
 #include "engine/state.h"
 
 #include <string>
@@ -15,10 +16,10 @@ std::string SaveFileName(const std::string& gameName, int slot);
 // cancelled or failed (SysmsgCannotUseFile; the slot's earlier file, or the game, kept whole).
 bool SaveGame(Game& g);
 bool RestoreGame(Game& g);
-// The file image of the current state, and its restore from an image: ReadOk, ReadNotFormat when
-// it is no saved game, ReadBadContent when it is short, long or corrupt; the state is then
+// The file image of the current state, and its restore from an image: Ok, NotFormat when
+// it is no saved game, BadContent when it is short, long or corrupt; the state is then
 // unchanged.
 std::string BuildSavedGame(const Game& g);
-int ApplySavedGame(Game& g, const std::string& image);
+base::ReadResult ApplySavedGame(Game& g, const std::string& image);
 
 }  // namespace umb::engine

@@ -130,19 +130,19 @@ bool IsChunkType(const unsigned char* type, const char* name) {
 
 // Reads the whole file into data; 0 done, -1 cannot open or larger than the cap, with the reason
 // in why. A read error ends the data early, which the decoder then treats as truncation.
-int ReadPictureFile(const char* path, std::string& data, char* why, size_t whySize) {
+base::ReadResult ReadPictureFile(const char* path, std::string& data, char* why, size_t whySize) {
     FILE* f = std::fopen(path, "rb");
     if (f == nullptr) {
         Explain(why, whySize, "%s", errno == ENOENT ? "file not found" : "cannot open the file");
-        return ReadCannotOpen;
+        return ReadResult::CannotOpen;
     }
     const int read = static_cast<int>(ReadWholeFile(f, data, MaxPictureFileSize));
     std::fclose(f);
     if (read == -3) {
         Explain(why, whySize, "%s", "file too large");
-        return ReadCannotOpen;
+        return ReadResult::CannotOpen;
     }
-    return ReadOk;
+    return ReadResult::Ok;
 }
 
 // Walks the chunk list up to "IEND" or the end of the file; false when a chunk claims a length
@@ -680,24 +680,25 @@ void PictureScrambleKey(unsigned char key[4]) {
 }
 
 // Decodes the PNG at path and shows it at the top left of the screen. Returns a ReadResult:
-// ReadOk shown (also when decoding stopped early), ReadCannotOpen pictures off / no file / no
-// memory, ReadNotFormat not a PNG, ReadBadContent header missing or outside the accepted subset.
-// Unless the picture was shown whole, why (when given) receives the reason, such as "not a PNG
-// file" or "truncated"; it is left empty with pictures off.
+// ReadResult::Ok shown (also when decoding stopped early), ReadResult::CannotOpen pictures off / no
+// file / no memory, ReadResult::NotFormat not a PNG, ReadResult::BadContent header missing or
+// outside the accepted subset. Unless the picture was shown whole, why (when given) receives the
+// reason, such as "not a PNG file" or "truncated"; it is left empty with pictures off.
 namespace {
 
 // Reads the chunks up to the header and sets the decoder up for the image it announces.
-// Returns ReadOk, or ReadBadContent / ReadCannotOpen with the reason in why.
-int ReadHeader(PictureDecoder& d, char* why, size_t whySize) {
+// Returns ReadResult::Ok, or ReadResult::BadContent / ReadResult::CannotOpen with the reason in
+// why.
+base::ReadResult ReadHeader(PictureDecoder& d, char* why, size_t whySize) {
     if (ReadChunk(d) != 0 && d.file.ended) {
         Explain(why, whySize, "%s", "truncated");
-        return ReadBadContent;
+        return ReadResult::BadContent;
     }
     if (!d.haveHeader) {
         Explain(why, whySize, "%s", "header missing");
-        return ReadBadContent;
+        return ReadResult::BadContent;
     }
-    if (!HeaderAcceptable(d.header, why, whySize)) return ReadBadContent;
+    if (!HeaderAcceptable(d.header, why, whySize)) return ReadResult::BadContent;
     const PictureHeader& h = d.header;
     d.step = h.colourType == Rgb && h.bitDepth <= 8
                  ? 3
@@ -707,16 +708,16 @@ int ReadHeader(PictureDecoder& d, char* why, size_t whySize) {
     // Rows never hold more than PictureWidth pixels of at most 8 bytes.
     if (RowLengthOf(h, h.width) + 1 > RowBufferSize || d.pass != 0) {
         Explain(why, whySize, "%s", "unsupported row length");
-        return ReadBadContent;
+        return ReadResult::BadContent;
     }
     if (d.passCount > 1) {
         d.canvas = new (std::nothrow) GfxColour[size_t{PictureWidth} * PictureHeight]{};
         if (d.canvas == nullptr) {
             Explain(why, whySize, "%s", "out of memory");
-            return ReadCannotOpen;
+            return ReadResult::CannotOpen;
         }
     }
-    return ReadOk;
+    return ReadResult::Ok;
 }
 
 // Decodes the image data into buffer, the surface selected, and copies it to the screen: what was
@@ -747,21 +748,22 @@ void DecodeImage(WindowState& s, PictureDecoder& d, GfxSurface* buffer, char* wh
 
 }  // namespace
 
-int LoadPicture(WindowState& s, const char* path, int x0, int y0, char* why, size_t whySize) {
+base::ReadResult LoadPicture(WindowState& s, const char* path, int x0, int y0, char* why,
+                             size_t whySize) {
     Explain(why, whySize, "%s", "");
-    if (s.PicturesEnabled == 0 || path == nullptr) return -1;
+    if (s.PicturesEnabled == 0 || path == nullptr) return ReadResult::CannotOpen;
     std::string file;
-    if (ReadPictureFile(path, file, why, whySize) != ReadOk) return ReadCannotOpen;
+    if (ReadPictureFile(path, file, why, whySize) != ReadResult::Ok) return ReadResult::CannotOpen;
     // The decoder descrambles image data where it lies.
     auto* data = reinterpret_cast<unsigned char*>(file.data());
     const size_t size = file.size();
     if (size < sizeof PngSignature || std::memcmp(data, PngSignature, sizeof PngSignature) != 0) {
         Explain(why, whySize, "%s", "not a PNG file");
-        return ReadNotFormat;
+        return ReadResult::NotFormat;
     }
     if (!ChunkLengthsSound(data, size)) {
         Explain(why, whySize, "%s", "bad chunk length");
-        return ReadBadContent;
+        return ReadResult::BadContent;
     }
     GfxSurface* buffer = GfxCreateSurface(PictureWidth, PictureHeight);
     auto* d = new (std::nothrow) PictureDecoder{};
@@ -769,7 +771,7 @@ int LoadPicture(WindowState& s, const char* path, int x0, int y0, char* why, siz
         GfxDestroySurface(buffer);
         delete d;
         Explain(why, whySize, "%s", "out of memory");
-        return ReadCannotOpen;
+        return ReadResult::CannotOpen;
     }
     GfxSelectSurface(buffer);
     GfxClearSurface(0);
@@ -780,8 +782,8 @@ int LoadPicture(WindowState& s, const char* path, int x0, int y0, char* why, siz
     d->y0 = y0;
     PictureScrambleKey(d->key);
 
-    int result = ReadHeader(*d, why, whySize);
-    if (result == ReadOk) DecodeImage(s, *d, buffer, why, whySize);
+    const ReadResult result = ReadHeader(*d, why, whySize);
+    if (result == ReadResult::Ok) DecodeImage(s, *d, buffer, why, whySize);
     GfxSelectSurface(nullptr);
     GfxDestroySurface(buffer);
     if (d->streamStarted) inflateEnd(&d->stream);
@@ -790,12 +792,12 @@ int LoadPicture(WindowState& s, const char* path, int x0, int y0, char* why, siz
     return result;
 }
 
-int LoadNamedPicture(WindowState& s, const char* path, const char* name, char* failure,
-                     size_t failureSize) {
+base::ReadResult LoadNamedPicture(WindowState& s, const char* path, const char* name, char* failure,
+                                  size_t failureSize) {
     char why[80];
     std::strcpy(why, "path longer than 127 characters");
     // A longer path is refused rather than cut, which could name another file.
-    int result = -1;
+    ReadResult result = ReadResult::CannotOpen;
     if (std::strlen(path) <= MaxPicturePath) result = LoadPicture(s, path, 0, 0, why, sizeof why);
     if (why[0] != '\0' && failureSize > 0)
         std::snprintf(failure, failureSize, "picture %s: %s", name != nullptr ? name : path, why);
@@ -810,7 +812,8 @@ engine::PictureResult DisplayPicture(WindowState& s, int key, const char* path, 
     if (key == s.LastPicture) return engine::PictureResult::Shown;
     s.LastPicture = key;
 
-    if (path != nullptr && path[0] != '\0' && LoadNamedPicture(s, path, name, why, whySize) == 0)
+    if (path != nullptr && path[0] != '\0' &&
+        LoadNamedPicture(s, path, name, why, whySize) == ReadResult::Ok)
         return engine::PictureResult::Shown;
     GfxSelectSurface(nullptr);
     GfxFillBox(0, 0, PictureWidth, PictureHeight, s.BackgroundColour);

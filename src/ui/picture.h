@@ -1,6 +1,8 @@
 // picture.h - what the picture reader shares with code that writes pictures for it.
 #pragma once
 
+#include "base/fileio.h"
+
 #include <cstddef>
 
 namespace umb::ui {
@@ -18,7 +20,7 @@ void PictureScrambleKey(unsigned char key[4]);
 struct WindowState;
 // Returns what LoadPicture does for the picture at path drawn at 0, 0 of the screen; when it is
 // not shown whole, failure receives "picture NAME: reason" (name null: the path).
-int LoadNamedPicture(WindowState& s, const char* path, const char* name, char* failure,
-                     size_t failureSize);
+base::ReadResult LoadNamedPicture(WindowState& s, const char* path, const char* name, char* failure,
+                                  size_t failureSize);
 
 }  // namespace umb::ui

@@ -2,6 +2,7 @@
 // The screen knows no game: it is handed texts ready to show and settings as plain values.
 #pragma once
 
+#include "base/fileio.h"
 #include "engine/frontend.h"
 #include "ui/gfx/gfx.h"
 
@@ -144,8 +145,8 @@ engine::PictureResult DisplayPicture(WindowState& s, int key, const char* path, 
 // Returns 0 when the picture at path is drawn at x0, y0, -1 when pictures are off, the file cannot
 // be read or memory runs out, -2 when it is no PNG, -3 when its header is missing or refused. why,
 // when given, receives the reason a picture is not shown whole (whySize bytes at most).
-int LoadPicture(WindowState& s, const char* path, int x0, int y0, char* why = nullptr,
-                size_t whySize = 0);
+base::ReadResult LoadPicture(WindowState& s, const char* path, int x0, int y0, char* why = nullptr,
+                             size_t whySize = 0);
 
 // Screenshot: "scrshot.bmp" in the current directory; 0 written, -1 not.
 int SaveScreenshot();

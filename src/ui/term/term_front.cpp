@@ -585,14 +585,15 @@ int TfWaitKeyOrTime(void* self, int ticks) {
     }
 }
 
-// Returns what LoadNamedPicture does, with the picture drawn where the terminal shows them.
-int DrawPicture(TerminalState& s, const char* path, const char* name, char* why, size_t whySize) {
-    if (s.Options.NoPictures) return -1;
+// Returns whether the picture is shown, drawn where the terminal shows them.
+bool DrawPicture(TerminalState& s, const char* path, const char* name, char* why, size_t whySize) {
+    if (s.Options.NoPictures) return false;
     MakeUiColours(s.Pictures);
     // Decoded even where it is not drawn, so that debug mode names a picture that is broken.
-    const int result = LoadNamedPicture(s.Pictures, path, name, why, whySize);
+    const bool decoded =
+        LoadNamedPicture(s.Pictures, path, name, why, whySize) == base::ReadResult::Ok;
     TextFront* tf = s.Text;
-    if (result != 0 || tf == nullptr || !tf->pictures || tf->plain) return result;
+    if (!decoded || tf == nullptr || !tf->pictures || tf->plain) return decoded;
     FollowResize(*tf);
     std::vector<GfxColour> pixels(static_cast<size_t>(PictureWidth) * PictureHeight);
     GfxSelectSurface(nullptr);
@@ -608,7 +609,7 @@ int DrawPicture(TerminalState& s, const char* path, const char* name, char* why,
     const int lines = std::max(TermRows(tf->dev) / 3, 1);
     Emit(*tf, (opening ? "\n" : "") +
                   RenderHalfBlocks(pixels.data(), PictureWidth, PictureHeight, cells, lines));
-    return 0;
+    return true;
 }
 
 engine::PictureResult TfShowPicture(void* self, int key, const char* path, const char* name,
@@ -620,10 +621,10 @@ engine::PictureResult TfShowPicture(void* self, int key, const char* path, const
         return engine::PictureResult::Shown;
     }
     s.LastPicture = key;
-    const int result =
-        path != nullptr && path[0] != '\0' ? DrawPicture(s, path, name, why, whySize) : -1;
+    const bool shown =
+        path != nullptr && path[0] != '\0' && DrawPicture(s, path, name, why, whySize);
     if (s.Text != nullptr) Release(*s.Text);
-    return result == 0 ? engine::PictureResult::Shown : engine::PictureResult::Blanked;
+    return shown ? engine::PictureResult::Shown : engine::PictureResult::Blanked;
 }
 
 // A text with its numbers apart: each number's digits are one mark in the shape.
