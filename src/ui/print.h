@@ -4,6 +4,7 @@
 #pragma once
 
 #include "base/wrap.h"
+#include "engine/frontend.h"
 #include "ui/screen.h"
 
 #include <cstring>
@@ -70,6 +71,43 @@ int PrintInArea(Surface& surface, PrintPlace p, const char* text, const char* ty
                        startX = 0;
                    });
     return result;
+}
+
+// What a front end that keeps the four areas shows for the seam's calls, through printer p,
+// which offers Select(area, mode) and Print(text, typed) (typed shown exactly as typed).
+template <typename Printer> void ShowLocationInAreas(Printer& p, const engine::LocationView& v) {
+    p.Select(AreaTitle, ModeClearArea);
+    p.Print(v.name, nullptr);
+    if (v.status != nullptr) {
+        p.Select(AreaTitle, ModeBottomLine);
+        p.Print(v.status, nullptr);
+    }
+    p.Select(AreaDescription, ModeClearArea);
+    p.Print(nullptr, nullptr);
+    p.Select(AreaDescription, ModeFlow);
+    for (int i = 0; i < v.textCount; ++i) p.Print(v.texts[i], nullptr);
+}
+
+// The area is selected even for no text, as an undefined message always did.
+template <typename Printer> void ShowMessageInAreas(Printer& p, const char* text) {
+    p.Select(AreaMessages, ModeNewLine);
+    if (text != nullptr) p.Print(text, nullptr);
+}
+
+template <typename Printer> void ShowReplyInAreas(Printer& p, const char* text) {
+    p.Select(AreaMessages, ModeRedrawLine);
+    p.Print(text, nullptr);
+}
+
+// A note is shown exactly as given: its backslashes break nothing.
+template <typename Printer> void ShowNoteInAreas(Printer& p, const char* text) {
+    p.Select(AreaMessages, ModeNewLine);
+    p.Print("", text);
+}
+
+template <typename Printer> void ClearMessagesInAreas(Printer& p) {
+    p.Select(AreaMessages, ModeClearArea);
+    p.Print(nullptr, nullptr);
 }
 
 }  // namespace umb::ui

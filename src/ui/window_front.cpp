@@ -1,4 +1,5 @@
 // window_front.cpp - the window as a front end: the game's texts drawn into the four areas.
+#include "ui/print.h"
 #include "ui/screen.h"
 
 #include <cstdio>
@@ -32,43 +33,41 @@ void WindowNewGame(void* self) {
     s.KeptLine[0] = '\0';  // a line half-typed in the last game is not the new game's
 }
 
-void WindowShowLocation(void* self, const engine::LocationView& v) {
-    WindowState& s = Of(self);
-    SelectArea(s, AreaTitle, ModeClearArea);
-    PrintText(s, v.name);
-    if (v.status != nullptr) {
-        SelectArea(s, AreaTitle, ModeBottomLine);
-        PrintText(s, v.status);
+// The window's areas as the shared show functions print into them.
+struct WindowPrinter {
+    WindowState& s;
+    void Select(int area, int mode) { SelectArea(s, area, mode); }
+    void Print(const char* text, const char* typed) {
+        if (typed == nullptr)
+            PrintText(s, text);
+        else
+            PrintTyped(s, text, typed, 0);
     }
-    SelectArea(s, AreaDescription, ModeClearArea);
-    PrintText(s, nullptr);
-    SelectArea(s, AreaDescription, ModeFlow);
-    for (int i = 0; i < v.textCount; ++i) PrintText(s, v.texts[i]);
+};
+
+void WindowShowLocation(void* self, const engine::LocationView& v) {
+    WindowPrinter p{Of(self)};
+    ShowLocationInAreas(p, v);
 }
 
-// The area is selected even for no text, as an undefined message always did.
 void WindowShowMessage(void* self, const char* text) {
-    WindowState& s = Of(self);
-    SelectArea(s, AreaMessages, ModeNewLine);
-    if (text != nullptr) PrintText(s, text);
+    WindowPrinter p{Of(self)};
+    ShowMessageInAreas(p, text);
 }
 
 void WindowShowReply(void* self, const char* text) {
-    WindowState& s = Of(self);
-    SelectArea(s, AreaMessages, ModeRedrawLine);
-    PrintText(s, text);
+    WindowPrinter p{Of(self)};
+    ShowReplyInAreas(p, text);
 }
 
 void WindowShowNote(void* self, const char* text) {
-    WindowState& s = Of(self);
-    SelectArea(s, AreaMessages, ModeNewLine);
-    PrintTyped(s, "", text, 0);
+    WindowPrinter p{Of(self)};
+    ShowNoteInAreas(p, text);
 }
 
 void WindowClearMessages(void* self) {
-    WindowState& s = Of(self);
-    SelectArea(s, AreaMessages, ModeClearArea);
-    PrintText(s, nullptr);
+    WindowPrinter p{Of(self)};
+    ClearMessagesInAreas(p);
 }
 
 bool WindowAskYesNo(void* self, const char* prompt, char yesLetter, char noLetter) {

@@ -213,38 +213,36 @@ void TextScreenNewGame(TextScreen& t) {
     t.lastPicture = NoPictureKey;
 }
 
+// The text screen's areas as the shared show functions print into them.
+struct TextPrinter {
+    TextScreen& t;
+    void Select(int area, int mode) { ui::Select(t, area, mode); }
+    void Print(const char* text, const char* typed) { ui::Print(t, text, typed); }
+};
+
 void TextShowLocation(TextScreen& t, const engine::LocationView& v) {
-    Select(t, AreaTitle, ModeClearArea);
-    Print(t, v.name);
-    if (v.status != nullptr) {
-        Select(t, AreaTitle, ModeBottomLine);
-        Print(t, v.status);
-    }
-    Select(t, AreaDescription, ModeClearArea);
-    Print(t, nullptr);
-    Select(t, AreaDescription, ModeFlow);
-    for (int i = 0; i < v.textCount; ++i) Print(t, v.texts[i]);
+    TextPrinter p{t};
+    ShowLocationInAreas(p, v);
 }
 
-// The area is selected even for no text, as the window does.
 void TextShowMessage(TextScreen& t, const char* text) {
-    Select(t, AreaMessages, ModeNewLine);
-    if (text != nullptr) Print(t, text);
+    TextPrinter p{t};
+    ShowMessageInAreas(p, text);
 }
 
 void TextShowReply(TextScreen& t, const char* text) {
-    Select(t, AreaMessages, ModeRedrawLine);
-    Print(t, text);
+    TextPrinter p{t};
+    ShowReplyInAreas(p, text);
 }
 
 void TextShowNote(TextScreen& t, const char* text) {
-    Select(t, AreaMessages, ModeNewLine);
-    Print(t, "", text);
+    TextPrinter p{t};
+    ShowNoteInAreas(p, text);
 }
 
 void TextClearMessages(TextScreen& t) {
-    Select(t, AreaMessages, ModeClearArea);
-    Print(t, nullptr);
+    TextPrinter p{t};
+    ClearMessagesInAreas(p);
 }
 
 bool TextAskYesNo(TextScreen& t, const char* prompt, char yesLetter, char noLetter) {
