@@ -2,7 +2,7 @@
 //
 // Usage: bench_idle [seconds]. The window driver needs a display (DISPLAY set, e.g. under Xvfb);
 // without one only the headless driver is measured.
-#include "ui/screen.h"
+#include "ui/window/screen.h"
 
 #include <csignal>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // bench_picture.cpp - times showing a picture file against libpng reading the same file to pixels.
-#include "ui/picture.h"
-#include "ui/screen.h"
+#include "ui/window/picture.h"
+#include "ui/window/screen.h"
 
 #include <png.h>
 #include <unistd.h>

@@ -4,7 +4,7 @@
 #include "compiler/compiler.h"
 #include "engine/engine.h"
 #include "maxsource.h"
-#include "ui/screen.h"
+#include "ui/window/screen.h"
 
 #include <fcntl.h>
 #include <spawn.h>

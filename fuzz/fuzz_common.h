@@ -5,7 +5,7 @@
 #include "compiler/compiler.h"
 #include "db/gamefile.h"
 #include "engine/engine.h"
-#include "ui/screen.h"
+#include "ui/window/screen.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // fuzz_picture.cpp - fuzzes the picture reader with the bytes of a PNG file, headless.
 #include "fuzz_common.h"
 #include "ui/gfx/gfx_internal.h"
-#include "ui/picture.h"
+#include "ui/window/picture.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // test_conditions_actions.cpp - condition lines, action lines and the message-area text operations.
 #include "engine/engine.h"
 #include "headless_streams.h"
-#include "ui/screen.h"
+#include "ui/window/screen.h"
 
 #include <gtest/gtest.h>
 

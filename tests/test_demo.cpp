@@ -3,7 +3,7 @@
 #include "compiler/compiler.h"
 #include "pngchunk.h"
 #include "screen_fixture.h"
-#include "ui/picture.h"
+#include "ui/window/picture.h"
 
 #include <png.h>
 

@@ -3,7 +3,7 @@
 #include "engine/engine.h"
 #include "headless_streams.h"
 #include "temp_folder.h"
-#include "ui/screen.h"
+#include "ui/window/screen.h"
 
 #include <gtest/gtest.h>
 

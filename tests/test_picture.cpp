@@ -1,8 +1,8 @@
 // test_picture.cpp - pictures: every accepted PNG form and row filter, chunk handling, scrambled
 // data, refused and damaged files, and when DisplayPicture loads or blanks the picture area.
 #include "engine/engine.h"
-#include "ui/picture.h"
-#include "ui/screen.h"
+#include "ui/window/picture.h"
+#include "ui/window/screen.h"
 
 #include <gtest/gtest.h>
 #include <png.h>

@@ -2,7 +2,7 @@
 #include "compiler/compiler.h"
 #include "engine/engine.h"
 #include "param_names.h"
-#include "ui/screen.h"
+#include "ui/window/screen.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "engine/engine.h"
 #include "param_names.h"
 #include "temp_folder.h"
-#include "ui/screen.h"
+#include "ui/window/screen.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "compiler/compiler.h"
 #include "engine/engine.h"
 #include "ui/gfx/gfx.h"
-#include "ui/screen.h"
+#include "ui/window/screen.h"
 #include "ui/text/text_screen.h"
 
 #include <gtest/gtest.h>

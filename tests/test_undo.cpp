@@ -3,7 +3,7 @@
 #include "compiler/compiler.h"
 #include "engine/engine.h"
 #include "headless_streams.h"
-#include "ui/screen.h"
+#include "ui/window/screen.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include "param_names.h"
 #include "temp_folder.h"
 #include "ui/gfx/gfx_internal.h"
-#include "ui/picture.h"
-#include "ui/screen.h"
+#include "ui/window/picture.h"
+#include "ui/window/screen.h"
 #include "x_window.h"
 
 #include <gtest/gtest.h>

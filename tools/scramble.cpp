@@ -6,7 +6,7 @@
 // data chunk is combined with the program's picture key. Chunk checksums are written for the
 // bytes as stored, so the file stays a well-formed chunk stream.
 #include "pngchunk.h"
-#include "ui/picture.h"
+#include "ui/window/picture.h"
 
 #include <cstdint>
 #include <cstdio>

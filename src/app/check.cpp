@@ -7,8 +7,8 @@
 #include "compiler/compiler.h"
 #include "db/codes.h"
 #include "engine/engine.h"
-#include "ui/picture.h"
-#include "ui/screen.h"
+#include "ui/window/picture.h"
+#include "ui/window/screen.h"
 
 #include <algorithm>
 #include <array>

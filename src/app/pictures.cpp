@@ -3,7 +3,7 @@
 
 #include "db/gamefile.h"
 #include "engine/engine.h"
-#include "ui/picture.h"
+#include "ui/window/picture.h"
 
 #include <cstdio>
 #include <set>

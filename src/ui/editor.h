@@ -4,7 +4,7 @@
 #pragma once
 
 #include "base/nocase.h"
-#include "ui/screen.h"
+#include "ui/window/screen.h"
 
 #include <cstdio>
 #include <cstring>

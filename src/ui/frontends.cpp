@@ -1,7 +1,7 @@
 // frontends.cpp - the front ends by name, made from the player's options.
 #include "ui/frontends.h"
 
-#include "ui/screen.h"
+#include "ui/window/screen.h"
 #include "ui/term/term_front.h"
 
 #include <unistd.h>

@@ -5,7 +5,7 @@
 
 #include "base/wrap.h"
 #include "engine/frontend.h"
-#include "ui/screen.h"
+#include "ui/window/screen.h"
 
 #include <cstring>
 

@@ -4,7 +4,7 @@
 #include "base/codepage.h"
 #include "base/nocase.h"
 #include "base/wrap.h"
-#include "ui/picture.h"
+#include "ui/window/picture.h"
 
 #include <unistd.h>
 

@@ -5,7 +5,7 @@
 #include "engine/textlog.h"
 #include "ui/frontends.h"
 #include "ui/gfx/gfx.h"
-#include "ui/screen.h"
+#include "ui/window/screen.h"
 #include "ui/term/terminal.h"
 
 #include <string>

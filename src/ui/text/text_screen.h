@@ -5,7 +5,7 @@
 
 #include "engine/frontend.h"
 #include "ui/gfx/keyscript.h"
-#include "ui/screen.h"
+#include "ui/window/screen.h"
 
 #include <atomic>
 #include <cstddef>

@@ -1,5 +1,5 @@
 // screen.cpp - the four framed output areas and word-wrapped printing.
-#include "ui/screen.h"
+#include "ui/window/screen.h"
 #include "ui/print.h"
 
 #include <cstring>

@@ -1,5 +1,5 @@
 // screenshot.cpp - saves the screen as a 24-bit bitmap, written whole or not at all.
-#include "ui/screen.h"
+#include "ui/window/screen.h"
 
 #include "base/fileio.h"
 #include "base/littleendian.h"

@@ -1,10 +1,10 @@
 // picture.cpp - location pictures: a small PNG reader (chunks, row filters) drawn into the picture
 // area.
 // Its own reader, not a PNG library: it descrambles marked pictures and shows a cut file in part.
-#include "ui/picture.h"
+#include "ui/window/picture.h"
 
 #include "base/fileio.h"
-#include "ui/screen.h"
+#include "ui/window/screen.h"
 
 #include <zlib.h>
 

@@ -1,6 +1,6 @@
 // window_front.cpp - the window as a front end: the game's texts drawn into the four areas.
 #include "ui/print.h"
-#include "ui/screen.h"
+#include "ui/window/screen.h"
 
 #include <cstdio>
 #include <cstring>
