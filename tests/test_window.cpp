@@ -450,24 +450,29 @@ TEST_F(WindowTest, AccentedLettersAreTyped) {
         << "the command line does not show l\x8Ave";
 }
 
-// A command whose script loops for ever keeps the game thread busy, but the window still closes
-// and the program ends at once.
+// A command whose script loops for ever keeps the game thread busy, and one that pauses for
+// half a minute keeps it waiting; either way the window closes and the game ends at once, as the
+// player's own end does.
 TEST_F(WindowTest, ClosingTheWindowEndsARunawayTurn) {
-    std::ofstream("loop.adv") << "[System]\nStartLocation=1\n[Locations]\n#1,Room,,0\n"
-                                 "[Verbs]\n#30,loop\n[Vars]\nspins\n"
-                                 "[Actions]\nwhile verb loop\nadd spins 1\n";
-    ASSERT_NO_FATAL_FAILURE(StartGame("loop"));
-    ASSERT_EQ(Xdo({"key", "n"}), 0);  // no saved game to restore
-    ASSERT_EQ(Xdo({"type", "--delay", "20", "loop"}), 0);
-    ASSERT_EQ(Xdo({"key", "Return"}), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    int status = 0;
-    ASSERT_FALSE(WaitEnd(game, 0, &status)) << "the game ended before its window was closed";
-    XLinkAskToClose(x, window);
-    const long ms = EndTime(&status);
-    ASSERT_GE(ms, 0) << "the game did not end when its window was closed";
-    EXPECT_LT(ms, 2000);
-    EXPECT_TRUE(WIFEXITED(status)) << "status " << status;
+    for (const char* actions : {"while verb loop\nadd spins 1\n", "if verb loop\npause -30000\n"}) {
+        SCOPED_TRACE(actions);
+        std::ofstream("loop.adv") << "[System]\nStartLocation=1\n[Locations]\n#1,Room,,0\n"
+                                     "[Verbs]\n#30,loop\n[Vars]\nspins\n[Actions]\n"
+                                  << actions;
+        ASSERT_NO_FATAL_FAILURE(StartGame("loop"));
+        ASSERT_EQ(Xdo({"key", "n"}), 0);  // no saved game to restore
+        ASSERT_EQ(Xdo({"type", "--delay", "20", "loop"}), 0);
+        ASSERT_EQ(Xdo({"key", "Return"}), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        int status = 0;
+        ASSERT_FALSE(WaitEnd(game, 0, &status)) << "the game ended before its window was closed";
+        XLinkAskToClose(x, window);
+        const long ms = EndTime(&status);
+        ASSERT_GE(ms, 0) << "the game did not end when its window was closed";
+        EXPECT_LT(ms, 2000);
+        ASSERT_TRUE(WIFEXITED(status)) << "status " << status;
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+    }
 }
 
 // A window destroyed under the program, or its display connection cut, ends the game as well.

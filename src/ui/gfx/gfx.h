@@ -132,6 +132,9 @@ void GfxFileWritten(const char* path, int kind);
 // A turn has been busy a while: returns true when the player asked the driver to stop it (the
 // browser's Stop button). The browser driver also lets the page live on meanwhile.
 bool GfxStopRequested();
+// Returns true once the player closed the window: the game is to end, as at the end of a key
+// script (every key wait returns KeyEndOfInput, and a turn under way is stopped).
+bool GfxInputClosed();
 
 // Headless streams, for tests: keys are read from in, transcripts and dumps go to out.
 void GfxSetHeadlessStreams(FILE* in, FILE* out);

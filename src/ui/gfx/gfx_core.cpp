@@ -373,6 +373,7 @@ void GfxScreenDump() { Driver().ScreenDump(); }
 void GfxFileWritten(const char* path, int kind) { Driver().FileWritten(path, kind); }
 
 bool GfxStopRequested() { return Driver().StopRequested(); }
+bool GfxInputClosed() { return Driver().InputClosed(); }
 
 void ForEachScreenDumpLine(void (*emit)(const char* line, void* context), void* context) {
     emit("== screen ==", context);

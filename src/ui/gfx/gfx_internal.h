@@ -53,6 +53,8 @@ class DisplayDriver {
     // browser offers a way; the other drivers never stop a turn (a closed window ends the
     // program at once).
     virtual bool StopRequested() { return false; }
+    // The player closed the window: every key wait ends at once, and the game with it.
+    virtual bool InputClosed() { return false; }
 };
 
 DisplayDriver* MakeHeadlessDriver();

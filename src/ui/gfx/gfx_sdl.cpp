@@ -145,7 +145,7 @@ struct Request {
     bool result = false;
 };
 
-// Ends the process at once, as closing the window does, even while a script loops forever.
+// Ends the process at once: only for an exit() the window system's library makes under the game.
 [[noreturn]] void EndNow(int status) {
     std::fflush(nullptr);
     std::_Exit(status);
@@ -169,9 +169,14 @@ class WindowDriver : public DisplayDriver {
         if (window_ready_ && !present_pending_.exchange(true)) Wake();
     }
     int ReadKey(int ms) override;
+    // A pause ends when the window is closed, so that the game ends at once.
     void Sleep(int ms) override {
-        if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+        if (ms <= 0) return;
+        std::unique_lock<std::mutex> hold(mutex_);
+        changed_.wait_for(hold, std::chrono::milliseconds(ms), [this] { return closed_.load(); });
     }
+    bool StopRequested() override { return closed_; }
+    bool InputClosed() override { return closed_; }
     void SetTitle(const char* title) override { Ask(RequestKind::Title, title, ""); }
     bool MessageBox(const char* caption, const char* text) override {
         return Ask(RequestKind::MessageBox, caption, text);
@@ -193,6 +198,7 @@ class WindowDriver : public DisplayDriver {
     void HandleEvent(const SDL_Event& e);
     void PushKey(int key);
     void PushText(const char* utf8);
+    void Shut();
 
     std::mutex mutex_;
     std::condition_variable changed_;  // requests, keys, the game's end
@@ -202,6 +208,8 @@ class WindowDriver : public DisplayDriver {
     int game_result_ = 0;
 
     std::atomic<bool> window_ready_{false};
+    // The player closed the window: the game ends through its own path, main returning.
+    std::atomic<bool> closed_{false};
     std::atomic<bool> present_pending_{false};
     Uint32 wake_event_ = 0;
     bool video_ = false;
@@ -376,9 +384,12 @@ void WindowDriver::PushText(const char* utf8) {
 
 void WindowDriver::HandleEvent(const SDL_Event& e) {
     switch (e.type) {
-    case SDL_QUIT: EndNow(0);
+    case SDL_QUIT: Shut(); break;
     case SDL_WINDOWEVENT:
-        if (e.window.event == SDL_WINDOWEVENT_CLOSE) EndNow(0);
+        if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+            Shut();
+            break;
+        }
         present_pending_ = true;
         break;
     case SDL_TEXTINPUT: PushText(e.text.text); break;
@@ -414,14 +425,24 @@ void WindowDriver::HandleEvent(const SDL_Event& e) {
     }
 }
 
+// The window goes at once; the game, told by every key wait and its stop question, winds down
+// on its own thread and the program ends when it returns.
+void WindowDriver::Shut() {
+    CloseWindow();
+    std::lock_guard<std::mutex> hold(mutex_);
+    closed_ = true;
+    changed_.notify_all();
+}
+
 int WindowDriver::ReadKey(int ms) {
     std::unique_lock<std::mutex> hold(mutex_);
-    auto ready = [this] { return !keys_.empty(); };
+    auto ready = [this] { return !keys_.empty() || closed_; };
     if (ms < 0) {
         changed_.wait(hold, ready);
     } else if (!changed_.wait_for(hold, std::chrono::milliseconds(ms), ready)) {
         return 0;
     }
+    if (keys_.empty()) return KeyEndOfInput;
     const int key = keys_.front();
     keys_.pop_front();
     return key;

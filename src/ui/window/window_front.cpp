@@ -93,7 +93,8 @@ engine::PictureResult WindowShowPicture(void* self, int key, const char* path, c
 // the program from the window thread at once, so it never needs to ask.
 bool WindowBusy(void*) { return gfx::GfxStopRequested(); }
 
-bool WindowInputEnded(void* self) { return Of(self).InputEnded; }
+// A key script that ran out, or a window the player closed.
+bool WindowInputEnded(void* self) { return Of(self).InputEnded || gfx::GfxInputClosed(); }
 
 // A box where there is no terminal to read standard error, as the program's own failures are.
 void WindowAlert(void*, const char* caption, const char* text) {
