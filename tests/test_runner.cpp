@@ -166,4 +166,28 @@ TEST_F(Runner, EventsKeepBeginThroughTheirRunAndLoop) {
     EXPECT_EQ(VarValue(g, 1), 2);
 }
 
+// A play handed no front end says so and plays nothing, rather than reach through a null table;
+// a front end that cannot open lets the fallback stand in.
+TEST_F(Runner, APlayWithoutAFrontEndIsRefused) {
+    Compile("[Actions]\nif verb 20\nmessage 1\n");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(PlayGames(db, "t", false), PlayResult::NotOpened);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "Cannot open the front end: none was given\n");
+
+    FrontEnd refusing = WindowFrontEnd;
+    refusing.open = [](void*, const GameLook&, char* why, size_t size) {
+        std::snprintf(why, size, "no display");
+        return OpenResult::Failed;
+    };
+    Game other;
+    other.Db = &db;
+    WindowState window;
+    other.Front = {&refusing, &window};
+    WindowState standIn;
+    EXPECT_EQ(OpenGameScreen(other, {&WindowFrontEnd, &standIn}), OpenResult::Ready);
+    EXPECT_EQ(other.Front.self, &standIn);
+    FrontClose(other);
+}
+
 }  // namespace

@@ -94,7 +94,7 @@ TEST(TextLog, AWriteThatFailsIsSaidOnce) {
     for (const bool full : {true, false}) {
         const std::string path = full ? "/dev/full" : ::testing::TempDir() + "textlog-ok.txt";
         TextLog log;
-        ASSERT_EQ(OpenTextLog(log, path.c_str()), 0);
+        ASSERT_TRUE(OpenTextLog(log, path.c_str()));
         testing::internal::CaptureStderr();
         LogText(log, "You are in a hall.");
         FlushTextLog(log);

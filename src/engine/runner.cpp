@@ -304,7 +304,7 @@ PlayResult PlayGames(GameDatabase& db, const std::string& gameName, bool debugMo
     g.DebugMode = debugMode;
     TextLog transcript;
     if (!view.TranscriptPath.empty()) {
-        if (OpenTextLog(transcript, view.TranscriptPath.c_str()) != 0) {
+        if (!OpenTextLog(transcript, view.TranscriptPath.c_str())) {
             const std::string text = "Cannot write file " + view.TranscriptPath + "!";
             FrontAlert(g, "Error", text.c_str());
             return PlayResult::NotOpened;

@@ -90,8 +90,17 @@ GameLook LookOf(const GameDatabase& db) {
 }
 
 OpenResult OpenGameScreen(Game& g, FrontHandle fallback) {
-    char why[256] = "";
+    char why[256] = "none was given";
     const GameLook look = LookOf(*g.Db);
+    if (g.Front.table == nullptr) {
+        g.Front = fallback;
+        fallback = {};
+    }
+    if (g.Front.table == nullptr) {
+        std::fprintf(stderr, "Cannot open the front end: %s\n", why);
+        return OpenResult::Failed;
+    }
+    why[0] = '\0';
     if (g.Front.table->open(g.Front.self, look, why, sizeof why) == OpenResult::Ready)
         return OpenResult::Ready;
     char fallbackWhy[256] = "";

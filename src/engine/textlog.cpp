@@ -56,13 +56,13 @@ void FlushChecked(TextLog& log) {
 
 }  // namespace
 
-int OpenTextLog(TextLog& log, const char* path) {
+bool OpenTextLog(TextLog& log, const char* path) {
     FILE* f = std::fopen(path, "a");
-    if (f == nullptr) return -1;
+    if (f == nullptr) return false;
     log.out = f;
     log.ownsFile = true;
     log.path = path;
-    return 0;
+    return true;
 }
 
 void CloseTextLog(TextLog& log) {

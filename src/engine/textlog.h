@@ -41,9 +41,9 @@ struct TextLog {
     bool failed = false;  // a write failed (a full disk): the lines from there on may be lost
 };
 
-// Returns 0 with log writing to the end of the file at path (made when missing), -1 when it
-// cannot be opened.
-int OpenTextLog(TextLog& log, const char* path);
+// Returns true with log writing to the end of the file at path (made when missing), false when
+// it cannot be opened.
+bool OpenTextLog(TextLog& log, const char* path);
 // Flushes and, when the log opened it, closes the file.
 // Whenever the log flushes its file, a failed write sets log.failed; for the file OpenTextLog
 // opened, the first one is said on standard error as "Cannot write file PATH!".
