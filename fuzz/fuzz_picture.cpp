@@ -43,8 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // A colour no picture decodes to by chance, so a stray write shows.
     GfxClearScreen(0x00ABCDEF);
     ScreenPixels(before);
-    const int result = LoadPicture(screen, "fuzz.png", 0, 0);
-    FuzzCheck(result >= -3 && result <= 0, "LoadPicture returns 0 to -3");
+    const int result = static_cast<int>(LoadPicture(screen, "fuzz.png", 0, 0));
+    FuzzCheck(result >= -3 && result <= 0, "LoadPicture returns one of the read results");
     ScreenPixels(after);
     // Whole rows below the picture, and the part of each picture row right of it, compared in
     // one go each: a loop over single pixels took most of the run.

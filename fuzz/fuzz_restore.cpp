@@ -34,7 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzCheck(g.CarriedCount == ExpectedCarried(g), "CarriedCount after a restore");
     // What was restored saves and restores to itself.
     const std::string after = GameState(g);
-    FuzzCheck(ApplySavedGame(g, BuildSavedGame(g)) == 0, "a saved state restores");
+    FuzzCheck(ApplySavedGame(g, BuildSavedGame(g)) == umb::base::ReadResult::Ok,
+              "a saved state restores");
     FuzzCheck(GameState(g) == after, "save and restore give the same state back");
     return 0;
 }

@@ -20,12 +20,13 @@ bool PlayTurn(char* line) {
     const int words = ParseInput(g, line, &verb, &noun, &noun2, &noun3);
     FuzzCheck(words >= 0 && words <= 4, "ParseInput counts at most four words");
     FuzzCheck(verb >= 0 && noun >= 0 && noun2 >= 0 && noun3 >= 0, "ParseInput sets every word");
-    const int result = RunActions(g, verb, noun, noun2, noun3);
+    const TurnResult result = RunActions(g, verb, noun, noun2, noun3);
     FuzzCheck(g.CarriedCount == ExpectedCarried(g), "CarriedCount after the action runner");
     if (result == TurnResult::Quit) return false;
-    const int events = result == TurnResult::NoTime ? 0 : RunEvents(g, ScriptMode::Normal);
+    const EventsResult events =
+        result == TurnResult::NoTime ? EventsResult::FlagClear : RunEvents(g, ScriptMode::Normal);
     FuzzCheck(g.CarriedCount == ExpectedCarried(g), "CarriedCount after the event runner");
-    if (events == -1) return false;
+    if (events == EventsResult::Quit) return false;
     DescribeLocation(g, g.CurrentLocation);
     return true;
 }
