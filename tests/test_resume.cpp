@@ -212,7 +212,8 @@ TEST_F(Resume, TheSwitchesDecide) {
     for (const Case& c :
          {Case{"beacon", false}, Case{"--autosave beacon", true},
           Case{"--no-autosave beacon", false}, Case{"--autosave --no-autosave beacon", false},
-          Case{"--no-autosave --AUTOSAVE beacon", true}}) {
+          Case{"--no-autosave --AUTOSAVE beacon", true}, Case{"--plain beacon", false},
+          Case{"--plain --autosave beacon", true}}) {
         fs::remove(dir / "beacon.sv0");
         Run(c.args, Commands);
         EXPECT_EQ(Autosaved(), c.kept) << c.args;

@@ -95,11 +95,19 @@ int WriteCompiled(const GameDatabase& db, CompileResult result, const std::strin
     return ExitSuccess;
 }
 
+// Whether a key script is played headless (UMB_DRIVER=headless, or a test's choice). main runs
+// every terminal play on the headless driver, so there only the environment tells.
+bool PlaysKeyScript(const Startup& s) {
+    if (!s.Terminal) return GfxHeadlessChosen();
+    const char* driver = std::getenv("UMB_DRIVER");
+    return driver != nullptr && std::strcmp(driver, "headless") == 0;
+}
+
 // Whether the game is kept for resuming: unless switched off, and in a headless key-script run
 // only when asked for, so that tests and tools leave no file behind.
 bool AutosaveWanted(const Startup& s) {
     if (s.Autosave != AutosaveSwitch::Default) return s.Autosave == AutosaveSwitch::On;
-    return !GfxHeadlessChosen();
+    return !PlaysKeyScript(s);
 }
 
 // Plays the loaded game, read from loadedFrom, in the front end the switches chose.
