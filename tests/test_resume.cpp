@@ -143,6 +143,20 @@ TEST_F(Resume, AKilledGameResumesWhereItWas) {
     ExpectSlotsKept(dir);
 }
 
+// What an undo or a restore brings back is kept at once, though neither takes game time.
+TEST_F(Resume, AnUndoOrARestoreIsKeptAtOnce) {
+    Run("--autosave beacon", "n\nhello\nn\n");
+    const std::string before = ReadText(dir / "beacon.sv0");
+    ASSERT_FALSE(before.empty());
+    fs::remove(dir / "beacon.sv0");
+    Run("--autosave beacon", "n\nhello\nn\ne\nundo\n");
+    EXPECT_EQ(ReadText(dir / "beacon.sv0"), before);
+    fs::remove(dir / "beacon.sv0");
+    Run("--autosave beacon", "n\nhello\nn\nsave\n1e\nrestore\n1");
+    EXPECT_EQ(ReadText(dir / "beacon.sv0"), before);
+    EXPECT_EQ(ReadText(dir / "beacon.sv1"), before);
+}
+
 // A game that ends, won, lost or quit, leaves no autosave; the slots stay as they were.
 TEST_F(Resume, AFinishedGameLeavesNone) {
     for (const char* keys : {"beacon-win.keys", "beacon-lose.keys"}) {
