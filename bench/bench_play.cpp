@@ -2,6 +2,7 @@
 // and, in this process, what the undo journal adds to a command and how much it keeps, and what
 // counting the script lines for the coverage report adds.
 #include "compiler/compiler.h"
+#include "engine/autosave.h"
 #include "engine/engine.h"
 #include "maxsource.h"
 #include "ui/window/screen.h"
@@ -899,19 +900,22 @@ bool CompileInProcess(InProcessGame& game, const std::string& source, FILE* sink
 }
 
 // Plays a new game of count commands as the play loop does (the events after a turn that took
-// time, the location described before each command, the step begun before the actions), the
-// journal kept or not; returns the CPU milliseconds the commands took.
+// time, the autosave when the game keeps one, the location described before each command, the
+// step begun before the actions), the journal kept or not; returns the CPU milliseconds the
+// commands took, and their wall milliseconds in wallMs when given.
 double PlayInProcess(InProcessGame& game, const std::vector<std::string>& commands, size_t count,
-                     bool keep) {
+                     bool keep, double* wallMs = nullptr) {
     using namespace umb::engine;
     umb::engine::Game& g = game.g;
     g.Undo.enabled = keep;
     NewGame(g);
     TurnResult result = TurnResult::NoTime;
     const double start = CpuMsNow();
+    const Clock::time_point wallStart = Clock::now();
     for (size_t i = 0; i < count && i < commands.size(); ++i) {
         if (result != TurnResult::NoTime && RunEvents(g, ScriptMode::Normal) == EventsResult::Quit)
             NewGame(g);
+        KeepAutosave(g);
         DescribeLocation(g, g.CurrentLocation);
         char line[InputLineLength + 1];
         std::snprintf(line, sizeof line, "%s", commands[i].c_str());
@@ -924,7 +928,35 @@ double PlayInProcess(InProcessGame& game, const std::vector<std::string>& comman
             result = TurnResult::NoTime;
         }
     }
+    if (wallMs != nullptr)
+        *wallMs = std::chrono::duration<double, std::milli>(Clock::now() - wallStart).count();
     return CpuMsNow() - start;
+}
+
+struct AutosaveCost {
+    double keptUs = 0, offUs = 0;  // wall time per command, best of the runs
+    size_t bytes = 0;              // the autosave's size
+};
+
+// Best of runs for the autosave kept in dir (written durably after every command that changed
+// the game) and not, in wall time: the cost is the disk's flush, which CPU time does not see.
+AutosaveCost MeasureAutosave(InProcessGame& game, const std::vector<std::string>& commands,
+                             size_t count, int runs, const std::string& dir) {
+    AutosaveCost cost;
+    const std::string name = dir + "/autosave";
+    for (int run = 0; run < runs; ++run) {
+        double kept = 0, off = 0;
+        umb::engine::StartAutosave(game.g, name, "");
+        PlayInProcess(game, commands, count, true, &kept);
+        cost.bytes = game.g.Autosave.written.size();
+        game.g.Autosave = {};
+        PlayInProcess(game, commands, count, true, &off);
+        const double keptUs = kept * 1000.0 / static_cast<double>(count);
+        const double offUs = off * 1000.0 / static_cast<double>(count);
+        if (run == 0 || keptUs < cost.keptUs) cost.keptUs = keptUs;
+        if (run == 0 || offUs < cost.offUs) cost.offUs = offUs;
+    }
+    return cost;
 }
 
 struct UndoCost {
@@ -1066,7 +1098,6 @@ int main(int argc, char** argv) {
                 MaxCommandFactor, MaxCommandFactor * SmallCommandTargetUs, maxAbsRatio,
                 Verdict(maxAbsRatio));
 
-
     // The undo journal, in this process; any question a command asks is answered "n" or "1".
     FILE* sink = std::fopen("/dev/null", "w");
     FILE* noKeys = std::fopen("/dev/null", "r");
@@ -1106,6 +1137,16 @@ int main(int argc, char** argv) {
                     "%+.1f %%, ratio %.2f (target <= 1.00 of +%.0f %%): %s\n",
                     plain->label.c_str(), cost.countedUs, cost.plainUs, overhead * 100.0, ratio,
                     MaxCountingOverhead * 100.0, Verdict(ratio));
+    }
+
+    // The autosave, reported: its cost is the disk's, as a saved game's is.
+    for (const auto& [plain, game] : {std::pair{&small, &smallGame}, {&max, &maxGame}}) {
+        const AutosaveCost cost =
+            MeasureAutosave(*game, plain->commands, undoCommands, opt.runs, dir);
+        std::printf("%s: autosave %.1f us/command (wall, in process, %zu bytes written durably) "
+                    "against %.1f without: %+.1f us per command\n",
+                    plain->label.c_str(), cost.keptUs, cost.bytes, cost.offUs,
+                    cost.keptUs - cost.offUs);
     }
 
     if (opt.keep)

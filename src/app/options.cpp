@@ -35,7 +35,9 @@ enum class Switch {
     Plain,
     StatusTop,
     NoPictures,
-    Transcript
+    Transcript,
+    Autosave,
+    NoAutosave
 };
 
 // One switch: its long name, its letter (0 for none), what its value is called (nullptr when
@@ -61,6 +63,8 @@ constexpr SwitchInfo Switches[] = {
     {Switch::StatusTop, "--status-top", 0, nullptr, "in the terminal, the status line on top"},
     {Switch::NoPictures, "--no-pictures", 0, nullptr, "show no pictures"},
     {Switch::Transcript, "--transcript", 0, "FILE", "add what is shown and typed to FILE"},
+    {Switch::NoAutosave, "--no-autosave", 0, nullptr, "keep no autosave to resume the game from"},
+    {Switch::Autosave, "--autosave", 0, nullptr, "keep the autosave also when played headless"},
     {Switch::Seed, "--seed", 0, "N", "fixed random numbers, N 0 to 4294967295 (UMB_SEED=N)"},
     {Switch::Check, "--check", 0, nullptr, "report what would break the game; play nothing"},
     {Switch::Map, "--map", 0, nullptr, "draw the map of the locations as GAME-map.svg"},
@@ -140,6 +144,8 @@ OptionResult ApplyFlag(Startup& s, Switch id) {
     case Switch::Plain: s.Terminal = s.Plain = true; break;
     case Switch::StatusTop: s.Terminal = s.StatusTop = true; break;
     case Switch::NoPictures: s.NoPictures = true; break;
+    case Switch::Autosave: s.Autosave = AutosaveSwitch::On; break;
+    case Switch::NoAutosave: s.Autosave = AutosaveSwitch::Off; break;
     default: break;
     }
     return OptionResult::Go;

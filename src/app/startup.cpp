@@ -95,8 +95,23 @@ int WriteCompiled(const GameDatabase& db, CompileResult result, const std::strin
     return ExitSuccess;
 }
 
-// Plays the loaded game in the front end the switches chose.
-int Play(GameDatabase& db, const Startup& s) {
+// Whether a key script is played headless (UMB_DRIVER=headless, or a test's choice). main runs
+// every terminal play on the headless driver, so there only the environment tells.
+bool PlaysKeyScript(const Startup& s) {
+    if (!s.Terminal) return GfxHeadlessChosen();
+    const char* driver = std::getenv("UMB_DRIVER");
+    return driver != nullptr && std::strcmp(driver, "headless") == 0;
+}
+
+// Whether the game is kept for resuming: unless switched off, and in a headless key-script run
+// only when asked for, so that tests and tools leave no file behind.
+bool AutosaveWanted(const Startup& s) {
+    if (s.Autosave != AutosaveSwitch::Default) return s.Autosave == AutosaveSwitch::On;
+    return !PlaysKeyScript(s);
+}
+
+// Plays the loaded game, read from loadedFrom, in the front end the switches chose.
+int Play(GameDatabase& db, const Startup& s, const std::string& loadedFrom) {
     ui::FrontOptions options;
     options.Terminal = s.Terminal;
     options.Plain = s.Plain;
@@ -107,6 +122,8 @@ int Play(GameDatabase& db, const Startup& s) {
     view.Front = fronts.front;
     view.Fallback = fronts.fallback;
     view.TranscriptPath = s.TranscriptPath;
+    view.Autosave = AutosaveWanted(s);
+    view.LoadedFrom = loadedFrom;
     const PlayResult played = PlayGames(db, s.GameName, s.DebugMode != 0, nullptr, view);
     if (played == PlayResult::Stopped) return ExitStopped;
     return played == PlayResult::Ended ? ExitSuccess : ExitFailure;
@@ -138,6 +155,7 @@ int LoadAndRun(Startup& s, const std::string& sourcePath, const std::string& gam
     bool loaded = false;
     ReadResult readResult = ReadResult::CannotOpen;
     if (s.RunMode != RunBinary) result = CompileFromSource(db, s, sourcePath, loaded);
+    const std::string loadedFrom = loaded ? sourcePath : gamePath;
     if (!loaded && (s.RunMode == RunAuto || s.RunMode == RunBinary)) {
         readResult = ReadGameFile(db, gamePath.c_str());
         if (readResult == ReadResult::Ok) {
@@ -153,7 +171,7 @@ int LoadAndRun(Startup& s, const std::string& sourcePath, const std::string& gam
     if (s.RunMode == RunCompile) return WriteCompiled(db, result, sourcePath, gamePath);
     // Errors: nothing is played.
     if (result != CompileResult::Clean) return ExitFailure;
-    return Play(db, s);
+    return Play(db, s, loadedFrom);
 }
 
 }  // namespace

@@ -16,6 +16,10 @@ enum AuthorTool { ToolNone = 0, ToolCheck = 1, ToolMap = 2, ToolTest = 3, ToolPi
 
 constexpr int DefaultTestTimeoutSeconds = 10;
 
+// --autosave and --no-autosave, the last one given: without either, a game is kept for resuming
+// unless it plays a key script headless.
+enum class AutosaveSwitch : int { Default = 0, On = 1, Off = 2 };
+
 struct Startup {
     std::string GameName;
     int RunMode = RunAuto;
@@ -33,6 +37,7 @@ struct Startup {
     std::string TranscriptPath;  // --transcript FILE: what is shown and typed is added to FILE
     bool Seeded = false;         // --seed N or UMB_SEED=N: the random numbers repeat run to run
     unsigned Seed = 0;
+    AutosaveSwitch Autosave = AutosaveSwitch::Default;
 };
 
 // The process's exit status: the run did what was asked; a file was missing, refused or not

@@ -14,6 +14,10 @@ struct PlayView {
     FrontHandle Front;     // who shows the game
     FrontHandle Fallback;  // who shows it when Front cannot be opened; none: nobody
     std::string TranscriptPath;
+    // Keep the game's state after every turn in its autosave and offer it at the next start,
+    // when it is newer than loadedFrom (the source or compiled game file played; empty: any).
+    bool Autosave = false;
+    std::string LoadedFrom;
 };
 
 // What PlayGames returns.

@@ -1,4 +1,5 @@
 // runner.cpp - the game loop, the new-game reset and the two script runners.
+#include "engine/autosave.h"
 #include "engine/describe.h"
 #include "engine/play.h"
 #include "engine/savegame.h"
@@ -257,6 +258,9 @@ void NewGame(Game& g) {
     g.CarriedCount = CountCarried(g);
     RunEvents(g, ScriptMode::Begin);  // the introduction; a quit here does not end the game
     if (GameHalted(g)) return;
+    MarkAutosaved(g);
+    // A game left unfinished goes on instead of the game's own restore question.
+    if (OfferAutosave(g) || GameHalted(g)) return;
     if (AskGameYesNo(g, SysmsgText(g, SysmsgRestoreAtStart))) RestoreGame(g);
 }
 
@@ -288,6 +292,7 @@ static void PlayOneGame(Game& g) {
         if (GameHalted(g)) return;  // a built-in command's question met the end of the keys
         if (result != TurnResult::NoTime && RunEvents(g, ScriptMode::Normal) == EventsResult::Quit)
             return;
+        KeepAutosave(g);  // the turn, its events, an undo or a restore: whatever changed
         DescribeLocation(g, g.CurrentLocation, g.DescribeAgain);
         g.DescribeAgain = false;
         result = PlayCommand(g, line);
@@ -322,8 +327,11 @@ PlayResult PlayGames(GameDatabase& db, const std::string& gameName, bool debugMo
         CloseTextLog(transcript);
         return PlayResult::NotOpened;
     }
+    if (view.Autosave) StartAutosave(g, gameName, view.LoadedFrom);
     do {
         PlayOneGame(g);
+        // A game that ended is not resumed; one the input or a stop left is.
+        if (!GameHalted(g)) RemoveAutosave(g);
     } while (!GameHalted(g) && AskGameYesNo(g, SysmsgText(g, SysmsgPlayAgain)));
     FrontClose(g);
     // The input that ran out ends the game as the player's own end would.

@@ -126,6 +126,13 @@ ReadResult ApplySavedGame(Game& g, const std::string& image) {
     return ReadResult::Ok;
 }
 
+bool SavedGameFits(const Game& g, const std::string& image) {
+    const GameDatabase& db = *g.Db;
+    SavedLayout l;
+    return CheckSavedGame(image, l) == ReadResult::Ok && l.n == db.LastObject &&
+           l.m == db.VarCount && l.k == db.LastLocation;
+}
+
 // Asks for a slot and saves the game there; returns false when cancelled or failed
 // (SysmsgCannotUseFile, the slot's earlier file kept whole).
 bool SaveGame(Game& g) {

@@ -21,5 +21,8 @@ bool RestoreGame(Game& g);
 // unchanged.
 std::string BuildSavedGame(const Game& g);
 base::ReadResult ApplySavedGame(Game& g, const std::string& image);
+// Whether an image is a whole saved game of tables exactly this game's sizes: one written by
+// this game, not by another whose name begins with the same 8 characters.
+bool SavedGameFits(const Game& g, const std::string& image);
 
 }  // namespace umb::engine

@@ -107,6 +107,15 @@ struct UndoJournal {
     bool enabled = true;  // off only to measure what the bookkeeping costs
 };
 
+// The autosave: the state kept beside the saved games after every turn, so that a game left by
+// the input running out, or a program killed, goes on where it was at the next start.
+struct AutosaveState {
+    std::string path;      // the file; empty: no autosave is kept or offered
+    std::string gameFile;  // what the game was loaded from: an older autosave is not offered
+    std::string written;   // the image the file holds: a turn that changed nothing writes nothing
+    bool failed = false;   // a write failed and was said: no more are tried
+};
+
 // One game being played: the database, the screen, and the run-time state beside the tables.
 struct Game {
     db::GameDatabase* Db = nullptr;
@@ -134,6 +143,7 @@ struct Game {
     uint32_t LinesToStopCheck = StopCheckLines;
     // The player stopped a turn: the walk under way ended, and so does the game loop.
     bool Stopped = false;
+    AutosaveState Autosave;
 };
 
 // Whether a location value means that the player has the object.

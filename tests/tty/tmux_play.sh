@@ -2,7 +2,7 @@
 # tmux_play.sh - plays games in a real terminal (a private tmux server): the demo's winning
 # walkthrough in the terminal look and in plain lines, the status line read out on request in
 # plain lines, accented letters both ways, and the terminal's modes as the game leaves them (at
-# its end, and killed by SIGTERM and SIGHUP).
+# its end, and killed by SIGTERM and SIGHUP), and a game killed by SIGKILL resumed.
 # Usage: tmux_play.sh UMB EXAMPLES_DIR. Exits 77 (skipped) when tmux is missing.
 set -u
 
@@ -203,6 +203,24 @@ play status "$work/status.keys" 1 Enter ">"
 wait_dead status
 [ "$(history_of status | grep -c "^Score: 0/50  Turns: 0")" -ge 2 ] ||
     fail "--plain: \"status\" did not read the status line out"
+
+# --- Killed by SIGKILL, the game goes on where it was at the next start --------------------------
+printf 'n\nhello\nn\n' > "$work/killed.keys"
+start killed "cd beacon && sh -c 'echo \$\$ > ../killed.pid; exec env -u UMB_DRIVER \"$umb\" --tty beacon'"
+play killed "$work/killed.keys" 0 C-u ">"
+settle killed C-u
+kill -KILL "$(cat "$work/killed.pid")"
+wait_dead killed
+[ -f "$work/beacon/beacon.sv0" ] || fail "SIGKILL: no autosave kept"
+printf 'y\nquit\nynn\n' > "$work/resumed.keys"
+start resumed "cd beacon && env -u UMB_DRIVER '$umb' --tty beacon; echo \$? > ../resumed.rc"
+play resumed "$work/resumed.keys" 0 C-u ">"
+wait_dead resumed
+shown=$(history_of resumed)
+expect_in "resumed" "$shown" "Continue where you left off? y" "Shingle beach" "Turns: 2"
+! grep -qF "Restore a saved game?" <<< "$shown" || fail "resumed: the restore question was asked"
+[ ! -f "$work/beacon/beacon.sv0" ] || fail "resumed: the quit game left its autosave"
+[ "$(cat "$work/resumed.rc" 2> /dev/null)" = 0 ] || fail "resumed: exit status $(cat "$work/resumed.rc" 2> /dev/null)"
 
 # --- Accented letters: typed è reaches the game as 0x8A, 0x82 shows as é --------------------------
 {

@@ -169,5 +169,8 @@ HeadlessPlayEnd GfxEndHeadlessPlay();
 void GfxStopHeadlessPlay();
 // Selects the driver before anything is drawn; tests use it instead of UMB_DRIVER.
 void GfxUseHeadless(bool headless);
+// Whether the headless driver is chosen (GfxUseHeadless, else UMB_DRIVER=headless): the program
+// plays a key script, for tests and tools.
+bool GfxHeadlessChosen();
 
 }  // namespace umb::gfx

@@ -19,16 +19,16 @@ int forcedHeadless = -1;  // -1: the environment decides
 int boxesAllowed = -1;    // -1: whether the program has a terminal decides
 GfxSurface* current = nullptr;
 
+// Whether the headless driver is chosen: by a test, else by UMB_DRIVER=headless.
+bool HeadlessChosen() {
+    if (forcedHeadless >= 0) return forcedHeadless == 1;
+    const char* name = std::getenv("UMB_DRIVER");
+    return name != nullptr && std::strcmp(name, "headless") == 0;
+}
+
 DisplayDriver& Driver() {
     if (DisplayDriver* inProcess = HeadlessPlayDriver(); inProcess != nullptr) return *inProcess;
-    if (!driver) {
-        bool headless = forcedHeadless == 1;
-        if (forcedHeadless < 0) {
-            const char* name = std::getenv("UMB_DRIVER");
-            headless = name != nullptr && std::strcmp(name, "headless") == 0;
-        }
-        driver.reset(headless ? MakeHeadlessDriver() : MakeWindowDriver());
-    }
+    if (!driver) driver.reset(HeadlessChosen() ? MakeHeadlessDriver() : MakeWindowDriver());
     return *driver;
 }
 
@@ -163,6 +163,8 @@ void GfxUseHeadless(bool headless) {
     forcedHeadless = headless ? 1 : 0;
     driver.reset();
 }
+
+bool GfxHeadlessChosen() { return HeadlessChosen(); }
 
 int GfxRun(int (*entry)(int, char**), int argc, char** argv) {
     return Driver().Run(entry, argc, argv);
