@@ -5,11 +5,13 @@
 #include "compiler/compiler.h"
 #include "engine/engine.h"
 #include "ui/gfx/gfx.h"
-#include "ui/window/screen.h"
+#include "ui/page/page_front.h"
 #include "ui/text/text_screen.h"
+#include "ui/window/screen.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -63,8 +65,9 @@ bool LoadGame(db::GameDatabase& db, const std::string& game, FILE* keys, FILE* o
 
 // Plays the walkthrough at keysPath of the game in a fresh copy of folder, on the window with the
 // headless driver or on the text screen.
+// With page, the text screen is shown through the page's front end, which tells page of it.
 Played PlayWalkthrough(const fs::path& folder, const std::string& game, const fs::path& keysPath,
-                       bool textScreen) {
+                       bool textScreen, ui::PageFront* page = nullptr) {
     const fs::path work =
         fs::temp_directory_path() / ("umb-textscreen-" + std::to_string(::getpid()) + "-" + game);
     fs::remove_all(work);
@@ -84,6 +87,10 @@ Played PlayWalkthrough(const fs::path& folder, const std::string& game, const fs
         engine::PlayView view;
         view.Front = textScreen ? engine::FrontHandle{&ui::TextScreenFrontEnd, &screen}
                                 : engine::FrontHandle{&ui::WindowFrontEnd, &window};
+        if (page != nullptr) {
+            page->inner = view.Front;
+            view.Front = engine::FrontHandle{&ui::PageFrontEnd, page};
+        }
         p.result = LoadGame(db, game, keys, out.file)
                        ? static_cast<int>(engine::PlayGames(db, game, false, nullptr, view))
                        : -9;
@@ -323,6 +330,104 @@ std::vector<int> Tokens(const std::string& text, gfx::KeyScript& k, std::string&
 
 // Named keys, codes, {screen}, "{{", line breaks; an unknown name is said and only its "{" is
 // skipped; the lines consumed are counted with the last of them.
+// The page's log as the page builds it from what it is told: each message and each question a
+// new entry, the answer added to its question, a debug reply in place of the line answered.
+std::string PageLog(const std::vector<ui::PageEvent>& events) {
+    std::vector<std::string> entries;
+    size_t asked = SIZE_MAX;
+    for (const ui::PageEvent& e : events) {
+        if (e.kind == ui::PageEventKind::Message) entries.push_back(e.text);
+        if (e.kind == ui::PageEventKind::Ask && e.mode != static_cast<int>(ui::PageAsk::Key)) {
+            asked = entries.size();
+            entries.push_back(e.text);
+        }
+        if (e.kind == ui::PageEventKind::Answer && asked < entries.size()) entries[asked] += e.text;
+        if (e.kind == ui::PageEventKind::Reply && asked < entries.size()) entries[asked] = e.text;
+    }
+    std::string log;
+    for (const std::string& entry : entries) log += entry + "\n";
+    return log;
+}
+
+// Text without its blanks and line ends: the page's log keeps texts unwrapped.
+std::string Unwrapped(const std::string& text) {
+    std::string out;
+    for (const char c : text)
+        if (c != ' ' && c != '\n') out += c;
+    return out;
+}
+
+// The lines of the section named title (e.g. "-- messages --") of the last screen dump.
+std::string LastDumpSection(const std::string& transcript, const std::string& title) {
+    const size_t dump = transcript.rfind("== screen ==");
+    const size_t from = transcript.find(title + "\n", dump);
+    if (dump == std::string::npos || from == std::string::npos) return "";
+    const size_t start = from + title.size() + 1;
+    size_t end = transcript.find("\n-- ", start);
+    if (end == std::string::npos) end = transcript.find("\n== end ==", start);
+    return transcript.substr(start, end == std::string::npos ? end : end - start + 1);
+}
+
+// The page's log of every walkthrough holds what the window's message area showed, in order:
+// the rows that left it, then those still on it at the end.
+TEST(PageFront, LogHoldsWhatTheMessagesShowed) {
+    for (const char* walk : {"beacon-win", "beacon-lose", "beacon-late"}) {
+        SCOPED_TRACE(walk);
+        const fs::path folder = fs::path(UMB_EXAMPLES) / "beacon";
+        ui::PageFront page;
+        const Played p =
+            PlayWalkthrough(folder, "beacon", folder / (std::string(walk) + ".keys"), true, &page);
+        std::string rows;  // the transcript without its screen dumps
+        bool inDump = false;
+        for (size_t at = 0, end; at < p.text.size(); at = end + 1) {
+            end = p.text.find('\n', at);
+            if (end == std::string::npos) end = p.text.size();
+            const std::string line = p.text.substr(at, end - at);
+            if (line == "== screen ==") inDump = true;
+            if (!inDump) rows += line + "\n";
+            if (line == "== end ==") inDump = false;
+        }
+        const std::string log = Unwrapped(PageLog(page.events));
+        const std::string left = Unwrapped(rows);
+        ASSERT_EQ(log.substr(0, left.size()), left);
+        const std::string onScreen = Unwrapped(LastDumpSection(p.text, "-- messages --"));
+        ASSERT_FALSE(onScreen.empty());
+        EXPECT_EQ(onScreen.substr(onScreen.size() - (log.size() - left.size())),
+                  log.substr(left.size()));
+    }
+}
+
+// A location is told when it changes, whole, and the last one told is the one on the screen.
+TEST(PageFront, TellsTheLocationAsTheScreenShowsIt) {
+    const fs::path folder = fs::path(UMB_EXAMPLES) / "beacon";
+    ui::PageFront page;
+    const Played p = PlayWalkthrough(folder, "beacon", folder / "beacon-win.keys", true, &page);
+    std::string name, status, texts, picture;
+    int places = 0, lines = 0;
+    for (size_t i = 0; i < page.events.size(); ++i) {
+        const ui::PageEvent& e = page.events[i];
+        if (e.kind == ui::PageEventKind::Place) {
+            ++places;
+            name = e.text;
+            texts.clear();
+            for (++i; i < page.events.size() && page.events[i].kind == ui::PageEventKind::Text; ++i)
+                texts += page.events[i].text + "\n";
+            ASSERT_LT(i, page.events.size());
+            EXPECT_EQ(page.events[i].kind, ui::PageEventKind::Shown);
+        }
+        if (e.kind == ui::PageEventKind::Status) status = e.text;
+        if (e.kind == ui::PageEventKind::Picture) picture = e.text;
+        if (e.kind == ui::PageEventKind::Ask && e.mode == static_cast<int>(ui::PageAsk::Line))
+            ++lines;
+    }
+    EXPECT_EQ(LastDumpSection(p.text, "-- title --"), name + "\n" + status + "\n");
+    EXPECT_EQ(Unwrapped(LastDumpSection(p.text, "-- description --")), Unwrapped(texts));
+    EXPECT_EQ(picture, "pictures/dawn.png");  // the winning show
+    // Waiting in one place, or taking an object, tells no location again.
+    EXPECT_GT(places, 5);
+    EXPECT_LT(places, lines);
+}
+
 TEST(KeyScript, ReadsKeysNamesAndLines) {
     const int E = gfx::KeyTokenEnd, S = gfx::KeyTokenScreen;
     struct {

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # publish-web.sh - publishes a game for the browser: GAME (its path without extension, e.g.
 # examples/beacon/beacon) is compiled with the native umb (or, without a source, its compiled
-# game file is taken as it is), and OUTDIR receives the player page
-# (index.html, player.js, umb.js, umb.wasm), the compiled game, the pictures it opens and
-# files.json, ready for any static web host.
+# game file is taken as it is), and OUTDIR receives the player page (index.html and the page's
+# scripts, umb.js, umb.wasm), the compiled game, the pictures it opens and files.json, ready
+# for any static web host.
 #
 # Installs what is missing (Debian's emscripten), fetches zlib's C source as Debian's source
 # package of the zlib the native build uses into the web build folder, and builds the native
@@ -111,7 +111,7 @@ if [ "$listed" -ne 0 ]; then
 fi
 
 mkdir -p "$out"
-cp "$root/web/index.html" "$root/web/player.js" "$web/umb.js" "$web/umb.wasm" "$out/"
+cp "$root/web/index.html" "$root"/web/*.js "$web/umb.js" "$web/umb.wasm" "$out/"
 cp "$stage/$game.umb" "$out/"
 files=("$game.umb")
 while IFS= read -r picture; do

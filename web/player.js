@@ -263,7 +263,6 @@
       say('');
       await restoreSaves();
       phase = 'playing';
-      canvas.focus();
       // The game's folder is the current one: the game finds its pictures from there
       // (ImagePath), and writes its saves and screenshots there.
       FS.chdir(GameFolder);

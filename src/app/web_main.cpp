@@ -9,6 +9,7 @@
 #include "engine/engine.h"
 #include "ui/frontends.h"
 #include "ui/gfx/gfx.h"
+#include "ui/page/page_front.h"
 
 #include <cstdlib>
 #include <ctime>
@@ -28,8 +29,12 @@ int PlayInBrowser(int argc, char** argv) {
         return app::ExitFailure;
     }
     const ui::ChosenFronts fronts = ui::ChooseFrontEnds({});
+    // The window draws the canvas; the page's text view is told the same through the page's
+    // front end, which stands in front of it.
+    ui::PageFront page;
+    page.inner = fronts.front;
     engine::PlayView view;
-    view.Front = fronts.front;
+    view.Front = engine::FrontHandle{&ui::PageFrontEnd, &page};
     const engine::PlayResult played = engine::PlayGames(db, gameName, false, nullptr, view);
     if (played == engine::PlayResult::Stopped) return app::ExitStopped;  // the page says so
     return played == engine::PlayResult::Ended ? app::ExitSuccess : app::ExitFailure;

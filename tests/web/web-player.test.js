@@ -264,6 +264,84 @@ function startServer(folder) {
   });
 }
 
+// ----- The text view -----
+
+// The transcript's lines without its screen dumps, and the message rows of its last dump:
+// what left the window's message area, and what was still on it at the end.
+function messageRows(transcript) {
+  const rows = [];
+  let inDump = false;
+  let last = [];
+  let section = '';
+  for (const line of transcript.split('\n')) {
+    if (line === '== screen ==') {
+      inDump = true;
+      last = [];
+    } else if (line === '== end ==') {
+      inDump = false;
+    } else if (inDump && /^-- .* --$/.test(line)) {
+      section = line;
+    } else if (inDump) {
+      if (section === '-- messages --') last.push(line);
+    } else {
+      rows.push(line);
+    }
+  }
+  return { rows: rows.join('\n'), onScreen: last.join('\n') };
+}
+
+// Text without its blanks and line ends: the log keeps texts unwrapped, the window wraps them.
+function unwrapped(text) {
+  return text.replace(/\s+/g, '');
+}
+
+// Plays the key script's steps by typing into the text view's command line: a command line
+// takes the characters up to Enter, a question of one key its key and Enter, a wait for a key
+// Enter; Escape goes as itself, screen dumps are the window's and are left out.
+async function playTyping(page, steps) {
+  for (let i = 0; i < steps.length;) {
+    if (steps[i].dump) {
+      ++i;
+      continue;
+    }
+    const state = await waitForState(page, ['waiting', 'ended']);
+    if (state === 'ended') throw new Error('the game ended with keys left at step ' + i);
+    const asking = await page.evaluate(() => window.umbTextView.asking());
+    if (asking === 'line') {
+      let line = '';
+      for (; i < steps.length && steps[i].press !== 'Enter'; ++i)
+        if (!steps[i].dump) line += steps[i].press;
+      ++i;
+      await page.type('#tv-input', line);
+      await page.keyboard.press('Enter');
+    } else if (steps[i].press === 'Escape') {
+      ++i;
+      await page.keyboard.press('Escape');
+    } else {
+      if (asking !== 'key') await page.type('#tv-input', steps[i].press);
+      ++i;
+      await page.keyboard.press('Enter');
+    }
+  }
+}
+
+// Every name in the page's accessibility tree.
+async function accessibleNames(page) {
+  const names = [];
+  (function walk(node) {
+    if (!node) return;
+    if (node.name) names.push(node.name);
+    for (const child of node.children || []) walk(child);
+  })(await page.accessibility.snapshot({ interestingOnly: false }));
+  return names.join('\n');
+}
+
+// Whether the page can be scrolled sideways.
+async function scrollsSideways(page) {
+  return page.evaluate(() => document.documentElement.scrollWidth >
+    document.documentElement.clientWidth);
+}
+
 async function main() {
   const out = path.join(work, 'out');
   const publish = childProcess.spawnSync(path.join(root, 'tools', 'publish-web.sh'),
@@ -423,7 +501,7 @@ async function main() {
     await check('a damaged game file is reported in a dialog', async function () {
       const damaged = path.join(out, 'damaged');
       fs.mkdirSync(damaged);
-      for (const f of ['index.html', 'player.js', 'umb.js', 'umb.wasm'])
+      for (const f of ['index.html', 'player.js', 'textview.js', 'umb.js', 'umb.wasm'])
         fs.copyFileSync(path.join(out, f), path.join(damaged, f));
       const game = fs.readFileSync(path.join(out, 'beacon.umb'));
       fs.writeFileSync(path.join(damaged, 'beacon.umb'), game.subarray(0, game.length >> 1));
@@ -473,11 +551,86 @@ async function main() {
         await tab.close();
       });
 
+    await check('the text view is reached first, read by a screen reader, and plays the game',
+      async function () {
+        // A profile of its own: no autosave or view chosen by the checks before.
+        const context = await browser.createBrowserContext();
+        const tab = await context.newPage();
+        await tab.setViewport({ width: 1000, height: 700 });
+        await tab.goto(url);
+        await waitForState(tab, ['waiting']);
+        // The first Tab may only bring the focus into the page from the browser's own controls.
+        for (let i = 0; i < 2 && await tab.evaluate(() => document.activeElement === document.body);
+          ++i)
+          await tab.keyboard.press('Tab');
+        assert.equal(await tab.evaluate(() => document.activeElement.textContent), 'Text view');
+        await tab.keyboard.press('Enter');
+        assert.equal(await tab.evaluate(() => window.umbTextView.on()), true);
+        assert.equal(await tab.evaluate(() => document.activeElement.id), 'tv-input');
+        await playTyping(tab, steps.slice(0, 1));
+        await waitForState(tab, ['waiting']);
+        const shown = await tab.evaluate(() => ({
+          place: document.getElementById('tv-place').textContent,
+          text: document.querySelector('#tv-texts p').textContent,
+          status: document.getElementById('tv-status').textContent,
+          alt: document.getElementById('tv-picture').alt,
+        }));
+        assert.match(shown.status, /^Score: 0\/50/);
+        assert.equal(shown.alt, shown.place);
+        const names = await accessibleNames(tab);
+        for (const what of [shown.place, shown.text, shown.status])
+          assert.ok(what !== '' && names.includes(what), 'not in the accessibility tree: ' + what);
+        await playTyping(tab, steps.slice(1));
+        await waitForState(tab, ['ended']);
+        const logged = await tab.evaluate(() => Array.from(document.getElementById('tv-log')
+          .children, (p) => p.textContent).join('\n'));
+        const rows = messageRows(blessed);
+        const log = unwrapped(logged);
+        const left = unwrapped(rows.rows);
+        assert.ok(log.startsWith(left), 'the log differs at ' + firstDifference(log, left));
+        assert.ok(unwrapped(rows.onScreen).endsWith(log.substring(left.length)),
+          'the log ends otherwise than the screen');
+        // The view chosen is kept for the next visit.
+        await tab.reload();
+        assert.equal(await tab.evaluate(() => window.umbTextView.on()), true);
+        await context.close();
+      });
+
+    await check('on a phone the text view fits, keeps the keyboard up and recalls commands',
+      async function () {
+        const context = await browser.createBrowserContext();
+        const tab = await context.newPage();
+        await tab.setViewport({ width: 390, height: 844, isMobile: true, hasTouch: true });
+        await tab.goto(url);
+        await waitForState(tab, ['waiting']);
+        assert.equal(await tab.evaluate(() => window.umbTextView.on()), true,
+          'a narrow page starts in the text view');
+        for (const keys of ['n', 'help\n', 'x ship\n', 'n\n', 'get lantern\n']) {
+          await playTyping(tab, parseKeys(keys));
+          await waitForState(tab, ['waiting']);
+          assert.equal(await tab.evaluate(() => document.activeElement.id), 'tv-input',
+            'the command line lost the focus after ' + keys);
+        }
+        assert.equal(await scrollsSideways(tab), false, 'the text view scrolls sideways');
+        await tab.keyboard.press('ArrowUp');
+        assert.equal(await tab.$eval('#tv-input', (e) => e.value), 'get lantern');
+        await tab.$eval('#tv-input', (e) => { e.value = ''; });
+        // The picture view scales to the width; a tap on it brings up the command line.
+        await tab.tap('#view');
+        await tab.setViewport({ width: 360, height: 740, isMobile: true, hasTouch: true });
+        await tab.waitForFunction(() => document.getElementById('screen')
+          .getBoundingClientRect().width <= 360, { timeout: StepTimeout });
+        assert.equal(await scrollsSideways(tab), false, 'the picture view scrolls sideways');
+        await tab.tap('#screen');
+        assert.equal(await tab.evaluate(() => document.activeElement.id), 'tv-input');
+        await context.close();
+      });
+
     await check('a turn that never ends offers Stop after two seconds, which ends the game',
       async function () {
         const loopSite = path.join(out, 'loop');
         fs.mkdirSync(loopSite);
-        for (const f of ['index.html', 'player.js', 'umb.js', 'umb.wasm'])
+        for (const f of ['index.html', 'player.js', 'textview.js', 'umb.js', 'umb.wasm'])
           fs.copyFileSync(path.join(out, f), path.join(loopSite, f));
         fs.writeFileSync(path.join(work, 'loop.adv'), LoopGame);
         const compiled = childProcess.spawnSync(umb, ['-c', 'loop'], { cwd: work });
