@@ -43,6 +43,7 @@
   let askEntry = null; // the log's entry of the question asked last, for its answer
   let placeTexts = []; // the location being told
   let pictureUrl = null;
+  let picturesOff = false; // F12
   let ended = false;
   const history = [];
   let historyAt = 0; // history.length: the line being typed
@@ -113,7 +114,7 @@
       return; // the window tells of a picture it cannot show
     }
     picture.src = pictureUrl;
-    picture.hidden = false;
+    picture.hidden = picturesOff;
   }
 
   function labelFor(mode, prompt) {
@@ -246,11 +247,19 @@
   // So are keys pressed on the page's buttons and fields: Enter on a focused button presses it.
   window.addEventListener('keydown', function (event) {
     const target = event.target;
+    // F12 turns the window's pictures off and on: the text view's too.
+    if (event.key === 'F12' && !ended) {
+      picturesOff = !picturesOff;
+      picture.hidden = picturesOff || pictureUrl === null;
+    }
     if (target !== input) {
       if (target.closest && target.closest('button, input, select, textarea, a[href], summary'))
         event.stopImmediatePropagation();
       return;
     }
+    // The window's own keys (F11, F12, the screenshot's Ctrl+Alt+S) still reach it.
+    const screenshot = event.ctrlKey && event.altKey && event.key.toLowerCase() === 's';
+    if (screenshot || /^F[0-9]+$/.test(event.key) || event.key === 'PrintScreen') return;
     event.stopImmediatePropagation();
     if (event.isComposing) return;
     let handled = true;
