@@ -222,11 +222,14 @@
   }
 
   // Lists the slots there are, each with a button that hands its file out unchanged, and offers
-  // every slot to import into, saying which would be replaced.
+  // every slot to import into, saying which would be replaced. Listed again while the player is
+  // in the list (a save kept meanwhile), the focus stays on the same slot's button.
   function listSaves() {
     const list = document.getElementById('saves-list');
     const choice = document.getElementById('import-slot');
     const chosen = choice.value || '1';
+    const focused = list.contains(document.activeElement) ?
+      document.activeElement.closest('li').dataset.slot : null;
     list.replaceChildren();
     choice.replaceChildren();
     for (let slot = 1; slot <= SlotCount + 1; ++slot) {
@@ -254,6 +257,8 @@
     }
     choice.value = chosen;
     document.getElementById('saves-none').hidden = list.children.length > 0;
+    if (focused !== null)
+      (list.querySelector('li[data-slot="' + focused + '"] button') || choice).focus();
   }
 
   // Asks the game what bytes are to it; the page never reads the format itself.
