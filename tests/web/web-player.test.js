@@ -325,7 +325,8 @@ function turnsOf(place) {
 
 // Where the game in the page is now, from a screen dump of its own.
 async function placeNow(page) {
-  const count = await page.evaluate(() => window.umbTranscript.filter((l) => l === '== end ==').length);
+  const count = await page.evaluate(
+    () => window.umbTranscript.filter((l) => l === '== end ==').length);
   await requestDump(page);
   await waitForDumpEnd(page, count + 1);
   return lastPlace(await transcriptOf(page));
@@ -548,7 +549,8 @@ async function main() {
         else await press(page, step);
       }
       await waitForState(page, ['ended']);
-      assert.match(await transcriptOf(page), /\*\*\* You have saved the ship! \*\*\*\nPlay again\? n/);
+      assert.match(await transcriptOf(page),
+        /\*\*\* You have saved the ship! \*\*\*\nPlay again\? n/);
       await page.waitForFunction(() => !window.umbSavesPending(), { timeout: StepTimeout });
       assert.deepEqual([...(await keptSaves(page)).keys()].sort(),
         ['beacon.sv1', 'beacon.sv2', 'beacon.sv3']);
