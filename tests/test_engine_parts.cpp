@@ -1,5 +1,6 @@
 // test_engine_parts.cpp - the parser, location displays, built-in and debug commands, saved games.
 #include "base/fileio.h"
+#include "engine/autosave.h"
 #include "engine/engine.h"
 #include "headless_streams.h"
 #include "temp_folder.h"
@@ -455,6 +456,43 @@ TEST_F(Engine, CorruptImagesChangeNothing) {
     EXPECT_EQ(ObjectLocation(g, 1), 1);
 }
 
+TEST_F(Engine, FilesBroughtFromElsewhereAreCheckedAgainstTheGamesTables) {
+    const std::string own = BuildSavedGame(g);
+    const SaveTables tables = SaveTablesOf(db);
+    EXPECT_EQ(tables.lastObject, db.LastObject);
+    EXPECT_EQ(tables.varCount, db.VarCount);
+    EXPECT_EQ(tables.lastLocation, db.LastLocation);
+    SaveTables moreObjects = tables, fewerVars = tables, moreLocations = tables;
+    ++moreObjects.lastObject;
+    --fewerVars.varCount;
+    ++moreLocations.lastLocation;
+    const struct {
+        const char* what;
+        SaveTables tables;
+        std::string image;
+        SaveFit fit;
+    } cases[] = {{"its own", tables, own, SaveFit::Fits},
+                 {"one object more", moreObjects, own, SaveFit::OtherGame},
+                 {"one variable fewer", fewerVars, own, SaveFit::OtherGame},
+                 {"one location more", moreLocations, own, SaveFit::OtherGame},
+                 {"empty", tables, "", SaveFit::NotSavedGame},
+                 {"shorter than any", tables, own.substr(0, 13), SaveFit::NotSavedGame},
+                 {"no magic", tables, "USF1" + own.substr(4), SaveFit::NotSavedGame},
+                 {"cut short", tables, own.substr(0, own.size() - 1), SaveFit::Damaged},
+                 {"a byte more", tables, own + '\0', SaveFit::Damaged},
+                 {"counts that do not add up", tables, Patched(own, 4, 30000), SaveFit::Damaged}};
+    for (const auto& [what, sizes, image, fit] : cases) {
+        EXPECT_EQ(CheckSaveFit(sizes, image), fit) << what;
+        // The game's own check says the same of an image against its own tables.
+        const bool itsOwn = sizes.lastObject == tables.lastObject &&
+                            sizes.varCount == tables.varCount &&
+                            sizes.lastLocation == tables.lastLocation;
+        if (itsOwn) {
+            EXPECT_EQ(SavedGameFits(g, image), fit == SaveFit::Fits) << what;
+        }
+    }
+}
+
 // Saves and restores through slot files in a folder of their own.
 class SaveFiles : public Engine {
   protected:
@@ -472,6 +510,42 @@ class SaveFiles : public Engine {
     }
     TempFolder folder;
 };
+
+// What the front end was told of saved games: each path, and whether the file was there then.
+using HeardSaves = std::vector<std::pair<std::string, bool>>;
+HeardSaves heardSaves;
+void HearSavedGame(void*, const char* path) { heardSaves.emplace_back(path, fs::exists(path)); }
+
+TEST_F(SaveFiles, TheFrontEndHearsOfEachSavedGameWrittenOrRemoved) {
+    FrontEnd hearing = WindowFrontEnd;
+    hearing.savedGameWritten = HearSavedGame;
+    g.Front.table = &hearing;
+    heardSaves.clear();
+    StartAutosave(g, "castle", "");
+    MarkAutosaved(g);
+    KeepAutosave(g);  // nothing changed since the start: nothing written
+    MoveObject(g, 1, Carried);
+    KeepAutosave(g);
+    KeepAutosave(g);  // written already
+    Keys("2");
+    ASSERT_TRUE(SaveGame(g));
+    RemoveAutosave(g);
+    RemoveAutosave(g);  // nothing left to remove: nothing told
+    EXPECT_EQ(heardSaves,
+              (HeardSaves{{"castle.sv0", true}, {"castle.sv2", true}, {"castle.sv0", false}}));
+
+    // An autosave given up at the start, declined or unusable, is told of as removed.
+    heardSaves.clear();
+    KeepAutosave(g);
+    Keys("n");
+    EXPECT_FALSE(OfferAutosave(g));
+    std::ofstream("castle.sv0", std::ios::binary) << "not a saved game";
+    EXPECT_FALSE(OfferAutosave(g));
+    EXPECT_EQ(heardSaves,
+              (HeardSaves{{"castle.sv0", true}, {"castle.sv0", false}, {"castle.sv0", false}}));
+    EXPECT_TRUE(AllKeysUsed());
+    EXPECT_FALSE(fs::exists("castle.sv0"));
+}
 
 TEST_F(SaveFiles, SaveThenRestoreBringsTheStateBack) {
     MoveObject(g, 1, Carried);

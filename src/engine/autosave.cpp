@@ -44,7 +44,12 @@ Found ReadAutosave(const Game& g, std::string& image) {
     return NewerThanGame(g.Autosave) ? Found::Usable : Found::Older;
 }
 
-void RemoveFile(const AutosaveState& a) { std::remove(a.path.c_str()); }
+// Removes the autosave's file. The front end hears of it as of a write: it finds the file gone
+// (the browser then drops its copy in the site's storage).
+void RemoveFile(Game& g) {
+    if (std::remove(g.Autosave.path.c_str()) == 0)
+        FrontSavedGameWritten(g, g.Autosave.path.c_str());
+}
 
 }  // namespace
 
@@ -63,14 +68,14 @@ bool OfferAutosave(Game& g) {
     if (a.path.empty()) return false;
     std::string image;
     const Found found = ReadAutosave(g, image);
-    if (found == Found::Unusable) RemoveFile(a);
+    if (found == Found::Unusable) RemoveFile(g);
     if (found != Found::Usable) return false;
     const db::GameDatabase& db = *g.Db;
     const bool yes = FrontAskYesNo(g, ContinuePrompt, db.YesLetter, db.NoLetter);
     // Nobody answered: the question comes again at the next start.
     if (FrontInputEnded(g)) return false;
     if (!yes || ApplySavedGame(g, image) != ReadResult::Ok) {
-        RemoveFile(a);  // a new game: what the autosave kept is given up
+        RemoveFile(g);  // a new game: what the autosave kept is given up
         return false;
     }
     a.written = std::move(image);
@@ -91,11 +96,12 @@ void KeepAutosave(Game& g) {
         return;
     }
     a.written = std::move(image);
+    FrontSavedGameWritten(g, a.path.c_str());
 }
 
 void RemoveAutosave(Game& g) {
     if (g.Autosave.path.empty()) return;
-    RemoveFile(g.Autosave);
+    RemoveFile(g);
     g.Autosave.written.clear();
 }
 

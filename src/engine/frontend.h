@@ -107,7 +107,9 @@ struct FrontEnd {
     // Tells the player of a failure outside the game (a transcript that cannot be written),
     // also before open. Null: on standard error.
     void (*alert)(void* self, const char* caption, const char* text);
-    // A saved game was written at path (the browser keeps its files elsewhere). Null: nothing.
+    // A saved game was written at path, a slot or the autosave, or the autosave was removed from
+    // there (its game ended): the front end tells which by whether the file is there (the
+    // browser keeps copies elsewhere). Null: nothing.
     void (*savedGameWritten)(void* self, const char* path);
 };
 

@@ -19,8 +19,6 @@ namespace {
 
 constexpr int SlotCount = 9;
 constexpr size_t SaveNameLength = 8;
-// The largest file the three int16 counts can describe.
-constexpr size_t MaxSavedGameSize = SavedGameSize(32767, 32767, 32767);
 
 // The int16 at offset at; the caller has checked that both bytes are there.
 int16_t Int16At(const std::string& image, size_t at) { return LoadLeInt16(image.data() + at); }
@@ -127,10 +125,23 @@ ReadResult ApplySavedGame(Game& g, const std::string& image) {
 }
 
 bool SavedGameFits(const Game& g, const std::string& image) {
-    const GameDatabase& db = *g.Db;
+    return CheckSaveFit(SaveTablesOf(*g.Db), image) == SaveFit::Fits;
+}
+
+SaveTables SaveTablesOf(const GameDatabase& db) {
+    return SaveTables{db.LastObject, db.VarCount, db.LastLocation};
+}
+
+SaveFit CheckSaveFit(const SaveTables& tables, const std::string& image) {
     SavedLayout l;
-    return CheckSavedGame(image, l) == ReadResult::Ok && l.n == db.LastObject &&
-           l.m == db.VarCount && l.k == db.LastLocation;
+    switch (CheckSavedGame(image, l)) {
+    case ReadResult::Ok: break;
+    case ReadResult::NotFormat: return SaveFit::NotSavedGame;
+    default: return SaveFit::Damaged;
+    }
+    const bool same =
+        l.n == tables.lastObject && l.m == tables.varCount && l.k == tables.lastLocation;
+    return same ? SaveFit::Fits : SaveFit::OtherGame;
 }
 
 // Asks for a slot and saves the game there; returns false when cancelled or failed

@@ -25,4 +25,24 @@ base::ReadResult ApplySavedGame(Game& g, const std::string& image);
 // this game, not by another whose name begins with the same 8 characters.
 bool SavedGameFits(const Game& g, const std::string& image);
 
+// The largest file the three int16 counts of a saved game can describe: anything longer is no
+// saved game, and is not read.
+constexpr size_t MaxSavedGameSize = db::SavedGameSize(32767, 32767, 32767);
+// The table sizes a game's own saved games carry: LastObject, VarCount and LastLocation.
+struct SaveTables {
+    int lastObject = -1;
+    int varCount = 0;
+    int lastLocation = -1;
+};
+SaveTables SaveTablesOf(const db::GameDatabase& db);
+// What a file image is to a game of those tables, before it is let into a slot (a file brought
+// from elsewhere): one of its saved games, or why not.
+enum class SaveFit : int {
+    Fits = 0,          // whole, of exactly these sizes
+    NotSavedGame = 1,  // too short for a saved game, or without its magic
+    Damaged = 2,       // its counts and its length do not agree
+    OtherGame = 3,     // whole, but of tables of other sizes: another game's
+};
+SaveFit CheckSaveFit(const SaveTables& tables, const std::string& image);
+
 }  // namespace umb::engine

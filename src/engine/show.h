@@ -59,6 +59,7 @@ bool FrontBusy(Game& g);
 bool FrontInputEnded(Game& g);
 // Tells of a failure outside the game through the front end, or on standard error.
 void FrontAlert(Game& g, const char* caption, const char* text);
+// A saved game's file was written at path, or the autosave removed from there.
 void FrontSavedGameWritten(Game& g, const char* path);
 // Shows g.PictureFailure, when there is one, as a note, once.
 void FrontReportPictureFailure(Game& g);

@@ -342,6 +342,115 @@ async function scrollsSideways(page) {
     document.documentElement.clientWidth);
 }
 
+// ----- Saved games in the page: the autosave, IndexedDB and the Saves panel -----
+
+// A game of tables other than the demo's sizes, whose saves the demo refuses.
+const OtherGame = '[System]\nStartLocation=1\n[Locations]\n#1,Room,,0\n[Verbs]\n#21,save\n';
+
+const BrowserArgs = ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+  '--disable-background-networking', '--disable-component-update', '--disable-sync'];
+
+// Starts Debian's chromium with its own profile (and so its own IndexedDB).
+function launchBrowser(profile) {
+  return puppeteer.launch({
+    executablePath: chromium, headless: true, userDataDir: profile, args: BrowserArgs });
+}
+
+// The saved games the page keeps in IndexedDB (IDBFS's store under /saves), by file name.
+async function keptSaves(page) {
+  const kept = await page.evaluate(function () {
+    return new Promise(function (resolve, reject) {
+      const open = indexedDB.open('/saves');
+      open.onerror = () => reject(open.error);
+      open.onsuccess = function () {
+        const db = open.result;
+        if (!db.objectStoreNames.contains('FILE_DATA')) {
+          db.close();
+          resolve([]);
+          return;
+        }
+        const files = {};
+        const walk = db.transaction('FILE_DATA').objectStore('FILE_DATA').openCursor();
+        walk.onerror = () => reject(walk.error);
+        walk.onsuccess = function () {
+          const at = walk.result;
+          if (!at) {
+            db.close();
+            resolve(Object.entries(files));
+            return;
+          }
+          if (/\.sv[0-9]$/.test(at.key)) files[at.key] = Array.from(at.value.contents);
+          at.continue();
+        };
+      };
+    });
+  });
+  return new Map(kept.map(([key, bytes]) => [path.basename(key), Buffer.from(bytes)]));
+}
+
+// The last screen dump's place: the title area (the location and the status line) and the
+// description area. The message area differs by the question asked.
+function lastPlace(transcript) {
+  const at = transcript.lastIndexOf('== screen ==');
+  const end = transcript.indexOf('-- messages --', at);
+  return at >= 0 && end > at ? transcript.substring(at, end) : '';
+}
+
+function turnsOf(place) {
+  const m = /Turns: (\d+)/.exec(place);
+  return m ? Number(m[1]) : null;
+}
+
+// Where the game in the page is now, from a screen dump of its own.
+async function placeNow(page) {
+  const count = await page.evaluate(
+    () => window.umbTranscript.filter((l) => l === '== end ==').length);
+  await requestDump(page);
+  await waitForDumpEnd(page, count + 1);
+  return lastPlace(await transcriptOf(page));
+}
+
+async function openSavesPanel(page) {
+  if (await page.$eval('#saves-panel', (panel) => panel.hidden)) await page.click('#saves');
+  await page.waitForSelector('#saves-panel:not([hidden])');
+}
+
+// Escape, with the focus in the panel, closes it and gives the keys back to the game.
+async function closeSavesPanel(page) {
+  await page.focus('#saves-close');
+  await page.keyboard.press('Escape');
+  await page.waitForSelector('#saves-panel[hidden]');
+}
+
+// The slots the panel lists, in its order (the autosave, slot 0, last).
+function listedSlots(page) {
+  return page.$$eval('#saves-list li', (items) => items.map((item) => Number(item.dataset.slot)));
+}
+
+// Exports a slot with its button in the panel; returns the downloaded file's bytes.
+async function exportSave(page, slot, downloads) {
+  await openSavesPanel(page);
+  const name = 'beacon.sv' + slot;
+  fs.rmSync(path.join(downloads, name), { force: true });
+  const doneBefore = downloadsDone.length;
+  await page.click('#saves-list li[data-slot="' + slot + '"] button');
+  return waitForDownload(path.join(downloads, name), doneBefore);
+}
+
+// Imports a file into a slot through the panel; returns what the panel said, once IndexedDB
+// has what the import kept.
+async function importSave(page, file, slot) {
+  await openSavesPanel(page);
+  await page.$eval('#saves-message', (message) => { message.textContent = ''; });
+  await page.select('#import-slot', String(slot));
+  await (await page.$('#import-file')).uploadFile(file);
+  await page.click('#import');
+  await page.waitForFunction(() => document.getElementById('saves-message').textContent !== '',
+    { timeout: StepTimeout });
+  await page.waitForFunction(() => !window.umbSavesPending(), { timeout: StepTimeout });
+  return page.$eval('#saves-message', (message) => message.textContent);
+}
+
 async function main() {
   const out = path.join(work, 'out');
   const publish = childProcess.spawnSync(path.join(root, 'tools', 'publish-web.sh'),
@@ -386,13 +495,7 @@ async function main() {
   let browser;
   try {
     // Failing to start the browser fails the test: it is never skipped.
-    browser = await puppeteer.launch({
-      executablePath: chromium,
-      headless: true,
-      userDataDir: path.join(work, 'profile'),
-      args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-        '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-    });
+    browser = await launchBrowser(path.join(work, 'profile'));
     const cdp = await browser.target().createCDPSession();
     await cdp.send('Browser.setDownloadBehavior',
       { behavior: 'allow', downloadPath: downloads, eventsEnabled: true });
@@ -474,11 +577,14 @@ async function main() {
     });
 
     await check('saves from two tabs of the game are both kept', async function () {
-      // The first tab plays on from the restored game; a second one starts afresh.
+      // The first tab plays on from the restored game; a second one starts afresh. The restore
+      // is in the autosave, which the second tab offers and is told no, removing it.
+      await page.waitForFunction(() => !window.umbSavesPending(), { timeout: StepTimeout });
       const other = await browser.newPage();
       await other.goto(url);
       await waitForState(other, ['waiting']);
-      await playKeys(other, 'n\nsave\n2');
+      await playKeys(other, 'nn\nsave\n2');
+      await other.waitForFunction(() => !window.umbSavesPending(), { timeout: StepTimeout });
       // A tab in the background gets its timers slowed down to one a second.
       await page.bringToFront();
       await playKeys(page, 'save\n3');
@@ -493,6 +599,138 @@ async function main() {
       });
       assert.deepEqual(saves, ['beacon.sv1', 'beacon.sv2', 'beacon.sv3']);
     });
+
+    // The autosave and the Saves panel. The page is at the start of a game again, with no
+    // autosave kept.
+    const midway = keys.indexOf('x lantern');
+    await check('a reload in the middle of the walkthrough resumes the game at the same turn',
+      async function () {
+        await playKeys(page, keys.substring(0, midway));
+        const before = await placeNow(page);
+        assert.ok(turnsOf(before) > 0, 'no turns counted: ' + before);
+        await page.waitForFunction(() => !window.umbSavesPending(), { timeout: StepTimeout });
+        assert.ok((await keptSaves(page)).has('beacon.sv0'), 'the autosave is not in IndexedDB');
+        await page.reload();
+        await waitForState(page, ['waiting']);
+        await playKeys(page, 'y');
+        const after = await placeNow(page);
+        assert.match(await transcriptOf(page), /\nContinue where you left off\? y\n/);
+        assert.equal(turnsOf(after), turnsOf(before));
+        assert.equal(after, before);
+      });
+
+    await check('a won game leaves no autosave in IndexedDB', async function () {
+      assert.ok((await keptSaves(page)).has('beacon.sv0'), 'no autosave before the game ends');
+      for (const step of parseKeys(keys.substring(midway))) {
+        await waitForState(page, ['waiting']);
+        if (step.dump) await requestDump(page);
+        else await press(page, step);
+      }
+      await waitForState(page, ['ended']);
+      assert.match(await transcriptOf(page),
+        /\*\*\* You have saved the ship! \*\*\*\nPlay again\? n/);
+      await page.waitForFunction(() => !window.umbSavesPending(), { timeout: StepTimeout });
+      assert.deepEqual([...(await keptSaves(page)).keys()].sort(),
+        ['beacon.sv1', 'beacon.sv2', 'beacon.sv3']);
+      assert.equal(await page.evaluate(() => Module.FS.analyzePath('/game/beacon.sv0').exists),
+        false);
+    });
+
+    // A second browser profile: a player's other machine, where the saves come as files.
+    let fresh = null;
+    let freshPage = null;
+    try {
+      await check('a save exported from the Saves panel imports into another browser, where ' +
+        'restore puts the game where the native restore does', async function () {
+        // The panel opens from the keyboard and lists the slots there are.
+        await page.focus('#saves');
+        await page.keyboard.press('Enter');
+        await page.waitForSelector('#saves-panel:not([hidden])');
+        assert.deepEqual(await listedSlots(page), [1, 2, 3]);
+        const exported = await exportSave(page, 1, downloads);
+        const nativeSave = fs.readFileSync(path.join(nativeWalk, 'beacon.sv1'));
+        assert.ok(exported.equals(nativeSave), 'the exported save differs from the native file');
+        await closeSavesPanel(page);
+
+        fresh = await launchBrowser(path.join(work, 'profile-fresh'));
+        freshPage = await fresh.newPage();
+        await freshPage.goto(url);
+        await waitForState(freshPage, ['waiting']);
+        // Keys typed while the panel has the focus stay there: a "y" reaching the game would
+        // answer its first question, and the transcript below would differ from the native one.
+        await freshPage.focus('#saves');
+        await freshPage.keyboard.press('Enter');
+        await freshPage.waitForSelector('#saves-panel:not([hidden])');
+        await freshPage.keyboard.press('y');
+        const said = await importSave(freshPage, path.join(downloads, 'beacon.sv1'), 1);
+        assert.match(said, /^beacon\.sv1 is now slot 1/);
+        assert.ok((await keptSaves(freshPage)).get('beacon.sv1').equals(nativeSave),
+          'the imported slot is not in IndexedDB');
+        await closeSavesPanel(freshPage);
+        const restoreCommand = 'n\nrestore\n1';
+        await playKeys(freshPage, restoreCommand);
+        await requestDump(freshPage);
+        await waitForDumpEnd(freshPage, 1);
+        const got = await transcriptOf(freshPage);
+        const nativeFolder = copyExample('native-import');
+        fs.copyFileSync(path.join(downloads, 'beacon.sv1'), path.join(nativeFolder, 'beacon.sv1'));
+        const expected = playNative(nativeFolder, restoreCommand).transcript;
+        assert.match(lastPlace(got), /-- title --\nLamp room\nScore: 45\/50  Turns: 45  /);
+        assert.ok(got === expected, 'the restore differs at ' + firstDifference(got, expected));
+        await openSavesPanel(freshPage);
+        assert.deepEqual(await listedSlots(freshPage), [1, 0]); // the restore is in the autosave
+        await closeSavesPanel(freshPage);
+      });
+
+      const nativeOwn = copyExample('native-own');
+      playNative(nativeOwn, 'n\nw\nn\nsave\n5');
+      const ownSave = fs.readFileSync(path.join(nativeOwn, 'beacon.sv5'));
+      await check('a game saved by the native program imports and restores', async function () {
+        assert.ok(freshPage, 'no second browser');
+        const said = await importSave(freshPage, path.join(nativeOwn, 'beacon.sv5'), 5);
+        assert.match(said, /^beacon\.sv5 is now slot 5/);
+        await closeSavesPanel(freshPage);
+        await playKeys(freshPage, 'restore\n5');
+        const got = await placeNow(freshPage);
+        const nativeFolder = copyExample('native-own-restore');
+        fs.copyFileSync(path.join(nativeOwn, 'beacon.sv5'), path.join(nativeFolder, 'beacon.sv5'));
+        const expected = lastPlace(playNative(nativeFolder, 'n\nrestore\n5').transcript);
+        assert.match(got, /-- title --\nShingle beach\nScore: 0\/50  Turns: 2  /);
+        assert.equal(got, expected);
+      });
+
+      await check('a save of another game, a damaged one and any other file are refused, ' +
+        'with a message, the slot left as it was', async function () {
+        assert.ok(freshPage, 'no second browser');
+        fs.writeFileSync(path.join(work, 'other.adv'), OtherGame);
+        const compiled = childProcess.spawnSync(umb, ['-c', 'other'], { cwd: work });
+        assert.equal(compiled.status, 0, 'other.adv does not compile: ' + compiled.stdout);
+        const saved = childProcess.spawnSync(umb, ['other'], {
+          cwd: work, input: 'nsave\n1', env: { ...process.env, UMB_DRIVER: 'headless' } });
+        assert.equal(saved.status, 0, 'the other game did not save: ' + saved.stdout);
+        const refused = [
+          { name: 'other.sv1', bytes: fs.readFileSync(path.join(work, 'other.sv1')),
+            said: /^other\.sv1 is a saved game of another game: slot 5 was left as it was\.$/ },
+          { name: 'cut.sv5', bytes: ownSave.subarray(0, ownSave.length - 2),
+            said: /^cut\.sv5 is damaged: slot 5 was left as it was\.$/ },
+          { name: 'notes.txt', bytes: Buffer.from('Slot 5: the stair\n'),
+            said: /^notes\.txt is not a saved game: slot 5 was left as it was\.$/ },
+        ];
+        for (const file of refused) {
+          const where = path.join(work, file.name);
+          fs.writeFileSync(where, file.bytes);
+          assert.match(await importSave(freshPage, where, 5), file.said);
+          const slot = await freshPage.evaluate(
+            () => Array.from(Module.FS.readFile('/game/beacon.sv5')));
+          assert.ok(Buffer.from(slot).equals(ownSave), file.name + ' changed slot 5');
+          assert.ok((await keptSaves(freshPage)).get('beacon.sv5').equals(ownSave),
+            file.name + ' changed the kept slot 5');
+        }
+        await closeSavesPanel(freshPage);
+      });
+    } finally {
+      if (fresh) await fresh.close();
+    }
 
     await check('no dialog, page error or console error', async function () {
       assert.deepEqual(problems, []);

@@ -126,7 +126,8 @@ void GfxScreenDump();
 // screenshot as a download and keeps saved games across visits to the page).
 constexpr int FileScreenshot = 1;
 constexpr int FileSavedGame = 2;
-// Tells the driver that the file at path, of one of the kinds above, was just written whole.
+// Tells the driver that the file at path, of one of the kinds above, was just written whole (a
+// saved game's may also have been removed: the autosave of a game that ended).
 void GfxFileWritten(const char* path, int kind);
 
 // A turn has been busy a while: returns true when the player asked the driver to stop it (the
