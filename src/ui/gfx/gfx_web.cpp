@@ -257,7 +257,8 @@ class WebDriver : public DisplayDriver {
 
     // Waits for a key as ReadKey does.
     int WaitForKey(int ms) {
-        const double start = emscripten_get_now();
+        // Only a timed wait looks at the clock: a call out of the game costs, key after key.
+        const double start = ms >= 0 ? emscripten_get_now() : 0;
         // A timed wait yields at least once, so that even a game polling the keys leaves the
         // page alive.
         for (bool slept = false;; slept = true) {
@@ -271,7 +272,7 @@ class WebDriver : public DisplayDriver {
                 asking_ = false;
                 return key;
             }
-            const double left = ms - (emscripten_get_now() - start);
+            const double left = ms >= 0 ? ms - (emscripten_get_now() - start) : 0;
             if (ms >= 0 && slept && left <= 0) return 0;
             Show();
             // Only a wait without end asks the player: a pause goes by on its own.
