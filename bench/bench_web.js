@@ -11,8 +11,10 @@
 //   node bench/bench_web.js [--runs N] [--loads N] [--profile FILE.cpuprofile]
 //
 // --profile records chromium's CPU profile of one walkthrough into FILE (for the browser's
-// developer tools) and lists the functions that took the most time; a player built with
-// emscripten's --profiling-funcs names its own functions there.
+// developer tools) and lists the functions that took the most time; a player linked with
+// emscripten's --profiling-funcs (a UMB_WEB_BUILD folder configured with
+// -DCMAKE_EXE_LINKER_FLAGS=--profiling-funcs) names its own functions there. UMB_CHROMIUM_ARGS
+// adds switches to chromium's command line (e.g. --js-flags=...).
 'use strict';
 
 const childProcess = require('node:child_process');
