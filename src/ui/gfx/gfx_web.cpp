@@ -1,8 +1,8 @@
 // gfx_web.cpp - the browser driver: the screen on the page's canvas, keys from the page.
 //
 // The game runs on the page's only thread. Where it waits for a key it yields to the browser
-// (the build's asyncify lets emscripten_sleep return to the event loop and resume later), so
-// key presses, drawing and everything else on the page go on meanwhile. The page (player.js)
+// (the build's asyncify lets PageNap return to the event loop and resume later), so key
+// presses, drawing and everything else on the page go on meanwhile. The page (player.js)
 // supplies Module.umbPage, which does the DOM side: the canvas, dialogs, downloads, storage.
 #include "ui/gfx/gfx_internal.h"
 
@@ -10,6 +10,7 @@
 #include <emscripten/html5.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <deque>
 #include <limits>
@@ -21,11 +22,12 @@ namespace umb::gfx {
 namespace {
 
 // clang-format off
-// A part of the screen changed: the rectangle at x, y of the 800-pixel-wide screen whose colour
-// values (red, green, blue bytes and one unused) start at screen. The page takes it when the
-// browser next draws a frame, all that changed by then in one piece: the game never waits for
-// the canvas, and a run of quick waits costs one copy, not one each.
-EM_JS(void, PageShow, (const void* screen, int x, int y, int width, int height), {
+// A part of the screen changed: the rectangle at x, y. The page puts it on the canvas as soon as
+// the game has handed the page back to the browser (a microtask runs once the game's call has
+// returned), all that changed by then in one piece: the game never waits for the canvas, and
+// the canvas shows a key's echo before the next frame. The screen is whole while the game sleeps;
+// umb_frame lays the rectangle out as the canvas takes it.
+EM_JS(void, PageShow, (int x, int y, int width, int height), {
     var due = Module.umbDue;
     if (due) {
         var right = Math.max(due.x + due.w, x + width), bottom = Math.max(due.y + due.h, y + height);
@@ -36,16 +38,11 @@ EM_JS(void, PageShow, (const void* screen, int x, int y, int width, int height),
         return;
     }
     Module.umbDue = {x: x, y: y, w: width, h: height};
-    requestAnimationFrame(function () {
+    queueMicrotask(function () {
         var d = Module.umbDue;
         Module.umbDue = null;
-        var rgba = new Uint8ClampedArray(d.w * d.h * 4);
-        for (var row = 0; row < d.h; ++row) {
-            var from = screen + ((d.y + row) * 800 + d.x) * 4;
-            rgba.set(HEAPU8.subarray(from, from + d.w * 4), row * d.w * 4);
-        }
-        for (var i = 3; i < rgba.length; i += 4) rgba[i] = 255;
-        Module.umbPage.show(rgba, d.x, d.y, d.w, d.h);
+        var rgba = Module._umb_frame(d.x, d.y, d.w, d.h);
+        Module.umbPage.show(HEAPU8.subarray(rgba, rgba + d.w * d.h * 4), d.x, d.y, d.w, d.h);
     });
 });
 EM_JS(void, PageTranscript, (const char16_t* line), {
@@ -62,15 +59,32 @@ EM_JS(void, PageWaiting, (), { Module.umbPage.waiting(); });
 EM_JS(void, PageEnded, (int stopped), { Module.umbPage.ended(stopped !== 0); });
 EM_JS(void, PageBusy, (int busy), { Module.umbPage.busy(busy !== 0); });
 EM_JS(void, PageFullScreen, (), { Module.umbPage.fullScreen(); });
+// Gives the page to the browser until ms milliseconds have passed (below 0: without end) or, with
+// byKeys, until PageWake: the game sleeps without polling, costs nothing while the player thinks,
+// and takes a key as soon as the page has it.
+EM_ASYNC_JS(void, PageNap, (int ms, int byKeys), {
+    await new Promise(function (resolve) {
+        var timer = ms >= 0 ? setTimeout(wake, ms) : 0;
+        function wake() {
+            if (timer === null) return;
+            clearTimeout(timer);
+            timer = null;
+            Module.umbWake = null;
+            resolve();
+        }
+        if (byKeys) Module.umbWake = wake;
+    });
+});
+// A key or a request came from the page: a nap by keys ends. The game goes on in a task of its
+// own, once the event that brought the key has reached all its listeners.
+EM_JS(void, PageWake, (), {
+    if (Module.umbWake) setTimeout(Module.umbWake, 0);
+});
 // clang-format on
 
 // A request queued with the keys: a screen dump when the game next asks for a key, as the
 // headless driver's {screen}.
 constexpr int DumpRequest = -2;
-
-// How long the game sleeps between looks at the keys while it waits: short enough that a key
-// shows at once, long enough to cost nothing while the page is idle.
-constexpr int PollMs = 10;
 
 // A turn that has kept the page this long without a wait is offered a Stop button.
 constexpr double BusyStopMs = 2000;
@@ -140,7 +154,7 @@ class WebDriver : public DisplayDriver {
     void Sleep(int ms) override {
         EndBusy();
         Show();
-        Nap(ms);
+        Nap(ms, false);
         busySince_ = lastYield_ = emscripten_get_now();
     }
 
@@ -154,7 +168,7 @@ class WebDriver : public DisplayDriver {
                 PageBusy(1);
             }
             Show();
-            Nap(0);
+            Nap(0, false);
             lastYield_ = emscripten_get_now();
         }
         return stop_;
@@ -179,13 +193,16 @@ class WebDriver : public DisplayDriver {
     void FileWritten(const char* path, int kind) override { PageFileWritten(path, kind); }
 
     // From the page.
-    void Queue(int key) { keys_.push_back(key); }
+    void Queue(int key) {
+        keys_.push_back(key);
+        PageWake();
+    }
     void RequestDump() {
         // Once the game is over no key is asked for again: the dump is made at once.
         if (ended_)
             ScreenDump();
         else
-            keys_.push_back(DumpRequest);
+            Queue(DumpRequest);
     }
     bool Asking() const { return asking_ && keys_.empty(); }
     // The page's Stop button, shown only during a long turn.
@@ -193,6 +210,21 @@ class WebDriver : public DisplayDriver {
         if (offeringStop_) stop_ = true;
     }
     double ShowingMs() const { return showing_; }
+    // The screen's rectangle as the canvas takes it: rows of red, green, blue and opaque alpha
+    // bytes, one after the other. Valid until the next call.
+    const unsigned char* Frame(int x, int y, int width, int height) {
+        frame_.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+        const GfxColour* screen = GfxScreen().pixels.data();
+        GfxColour* out = frame_.data();
+        // A colour value keeps red, green and blue in its low three bytes, the order the canvas
+        // reads on this little-endian machine; the loop becomes vector instructions.
+        for (int row = 0; row < height; ++row) {
+            const GfxColour* from = screen + (y + row) * ScreenWidth + x;
+            for (int i = 0; i < width; ++i) out[i] = from[i] | 0xFF000000u;
+            out += width;
+        }
+        return reinterpret_cast<const unsigned char*>(frame_.data());
+    }
     double BusyMs() const {
         // A nap under way is not work either.
         return (napSince_ > 0 ? napSince_ : emscripten_get_now()) - started_ - napping_;
@@ -217,7 +249,7 @@ class WebDriver : public DisplayDriver {
         const double start = emscripten_get_now();
         const int width = dirtyX2_ - dirtyX1_ + 1;
         const int height = dirtyY2_ - dirtyY1_ + 1;
-        PageShow(GfxScreen().pixels.data(), dirtyX1_, dirtyY1_, width, height);
+        PageShow(dirtyX1_, dirtyY1_, width, height);
         showing_ += emscripten_get_now() - start;
         dirtyX1_ = dirtyY1_ = std::numeric_limits<int>::max();
         dirtyX2_ = dirtyY2_ = -1;
@@ -225,7 +257,8 @@ class WebDriver : public DisplayDriver {
 
     // Waits for a key as ReadKey does.
     int WaitForKey(int ms) {
-        const double start = emscripten_get_now();
+        // Only a timed wait looks at the clock: a call out of the game costs, key after key.
+        const double start = ms >= 0 ? emscripten_get_now() : 0;
         // A timed wait yields at least once, so that even a game polling the keys leaves the
         // page alive.
         for (bool slept = false;; slept = true) {
@@ -239,14 +272,15 @@ class WebDriver : public DisplayDriver {
                 asking_ = false;
                 return key;
             }
-            if (ms >= 0 && slept && emscripten_get_now() - start >= ms) return 0;
+            const double left = ms >= 0 ? ms - (emscripten_get_now() - start) : 0;
+            if (ms >= 0 && slept && left <= 0) return 0;
             Show();
             // Only a wait without end asks the player: a pause goes by on its own.
             if (ms < 0 && !asking_) {
                 asking_ = true;
                 PageWaiting();
             }
-            Nap(ms < 0 ? PollMs : std::min(ms, PollMs));
+            Nap(ms < 0 ? -1 : static_cast<int>(std::ceil(std::max(left, 0.0))), true);
         }
     }
 
@@ -256,15 +290,17 @@ class WebDriver : public DisplayDriver {
         offeringStop_ = false;
     }
 
-    // Hands the page to the browser for ms milliseconds (0: one turn of its event loop).
-    void Nap(int ms) {
+    // Hands the page to the browser for ms milliseconds (0: one turn of its event loop; below 0:
+    // without end), or with byKeys until a key or a request comes from the page first.
+    void Nap(int ms, bool byKeys) {
         napSince_ = emscripten_get_now();
-        emscripten_sleep(ms > 0 ? static_cast<unsigned>(ms) : 0);
+        PageNap(ms, byKeys ? 1 : 0);
         napping_ += emscripten_get_now() - napSince_;
         napSince_ = 0;
     }
 
     std::deque<int> keys_;
+    std::vector<GfxColour> frame_;  // the last rectangle handed to the canvas
     bool listening_ = false;
     // What changed on the screen since it was last shown; empty when x1 > x2.
     int dirtyX1_ = std::numeric_limits<int>::max();
@@ -316,6 +352,12 @@ EMSCRIPTEN_KEEPALIVE int umb_waiting() {
 // Returns the milliseconds the game has spent working, rather than waiting or pausing.
 EMSCRIPTEN_KEEPALIVE double umb_busy_ms() {
     return umb::gfx::active != nullptr ? umb::gfx::active->BusyMs() : 0.0;
+}
+
+// Returns the screen's rectangle at x, y as the canvas's RGBA bytes (the page's next frame);
+// valid until the next call. The rectangle lies on the screen.
+EMSCRIPTEN_KEEPALIVE const unsigned char* umb_frame(int x, int y, int width, int height) {
+    return umb::gfx::active != nullptr ? umb::gfx::active->Frame(x, y, width, height) : nullptr;
 }
 
 // Returns the part of umb_busy_ms spent putting the screen on the canvas.
