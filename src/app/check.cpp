@@ -82,6 +82,7 @@ const char* Names(ActionCode code) {
 struct Checker {
     const GameDatabase& db;
     CheckLog& log;
+    std::string folder;  // where pictures are looked for from; "" for the current folder
     Table locations, objects, messages, shows;
     Usage used;
 
@@ -258,8 +259,8 @@ struct Checker {
         const char* name = TextOf(db, picture);
         if (name == nullptr || name[0] == '\0') return;
         std::string path;
-        const size_t folder = strnlen(db.ImagePath, sizeof db.ImagePath);
-        if (folder > 0) path.assign(db.ImagePath, folder).push_back('/');
+        const size_t imagePath = strnlen(db.ImagePath, sizeof db.ImagePath);
+        if (imagePath > 0) path.assign(db.ImagePath, imagePath).push_back('/');
         path += name;
         auto known = pictureVerdicts.find(path);
         if (known == pictureVerdicts.end()) {
@@ -269,8 +270,9 @@ struct Checker {
                               ui::MaxPicturePath);
             } else {
                 ui::WindowState screen;
+                const std::string file = folder.empty() ? path : folder + "/" + path;
                 const base::ReadResult result =
-                    ui::LoadPicture(screen, path.c_str(), 0, 0, why, sizeof why);
+                    ui::LoadPicture(screen, file.c_str(), 0, 0, why, sizeof why);
                 if (result != base::ReadResult::Ok && why[0] == '\0')
                     std::snprintf(why, sizeof why, "not shown");
             }
@@ -498,38 +500,11 @@ bool Muted(const CheckLog& log, const Finding& f) {
     return false;
 }
 
-}  // namespace
-
-CheckGameResult CheckGame(const std::string& sourcePath, CheckLog& log) {
-    GameDatabase db;
-    if (AllocateTextHeap(db) != DbResult::Ok) return CheckGameResult::Unreadable;
-    ResetDatabase(db);
-    FILE* file = std::fopen(sourcePath.c_str(), "r");
-    if (file == nullptr) return CheckGameResult::Unreadable;
-    std::string data;
-    const base::ReadResult read = base::ReadWholeFile(file, data, MaxCheckedSourceSize);
-    std::fclose(file);
-    if (read != base::ReadResult::Ok) return CheckGameResult::Unreadable;
-    if (!LooksLikeText(data)) {
-        log.files.push_back(sourcePath);
-        const bool compiled = data.size() >= 2 && static_cast<unsigned char>(data[0]) == 0x1F &&
-                              static_cast<unsigned char>(data[1]) == 0x8B;
-        log.findings.push_back({{0, 1},
-                                SeverityError,
-                                std::string("this does not look like an adventure source: it "
-                                            "holds many control bytes") +
-                                    (compiled ? " (it reads like a compiled game)" : "")});
-        return CheckGameResult::Checked;
-    }
-    Compiler c;
-    BeginCompile(c, db);
-    c.Check = &log;
-    c.Out = nullptr;  // the findings say it all, in words
-    CompileSource(c, data.data(), data.size(), sourcePath.c_str());
-    FinishCheck(c);
-
+// Checks the compiled world and what its scripts name, adding to the compile's findings.
+void RunChecker(const GameDatabase& db, CheckLog& log, const std::string& folder) {
     Checker k{db,
               log,
+              folder,
               {"location", &log.locations},
               {"object", &log.objects},
               {"message", &log.messages},
@@ -553,6 +528,48 @@ CheckGameResult CheckGame(const std::string& sourcePath, CheckLog& log) {
     k.CheckWorld();
     k.CheckUnused();
     std::erase_if(log.findings, [&](const Finding& f) { return Muted(log, f); });
+}
+
+}  // namespace
+
+CheckGameResult CheckGame(const std::string& sourcePath, CheckLog& log) {
+    FILE* file = std::fopen(sourcePath.c_str(), "r");
+    if (file == nullptr) return CheckGameResult::Unreadable;
+    CheckSource source;
+    source.path = sourcePath;
+    const base::ReadResult read = base::ReadWholeFile(file, source.text, MaxCheckedSourceSize);
+    std::fclose(file);
+    if (read != base::ReadResult::Ok) return CheckGameResult::Unreadable;
+    return CheckGameText(source, log);
+}
+
+CheckGameResult CheckGameText(const CheckSource& source, CheckLog& log) {
+    GameDatabase own;
+    GameDatabase& db = source.db != nullptr ? *source.db : own;
+    if (source.db == nullptr && AllocateTextHeap(db) != DbResult::Ok)
+        return CheckGameResult::Unreadable;
+    ResetDatabase(db);
+    const std::string& data = source.text;
+    const std::string& sourcePath = source.path;
+    if (!LooksLikeText(data)) {
+        log.files.push_back(sourcePath);
+        const bool compiled = data.size() >= 2 && static_cast<unsigned char>(data[0]) == 0x1F &&
+                              static_cast<unsigned char>(data[1]) == 0x8B;
+        log.findings.push_back({{0, 1},
+                                SeverityError,
+                                std::string("this does not look like an adventure source: it "
+                                            "holds many control bytes") +
+                                    (compiled ? " (it reads like a compiled game)" : "")});
+        return CheckGameResult::Checked;
+    }
+    Compiler c;
+    BeginCompile(c, db);
+    c.Check = &log;
+    c.Out = nullptr;  // the findings say it all, in words
+    c.Includes = source.includes;
+    CompileSource(c, data.data(), data.size(), sourcePath.c_str());
+    FinishCheck(c);
+    RunChecker(db, log, source.folder);
     return CheckGameResult::Checked;
 }
 

@@ -23,6 +23,22 @@ enum class CheckGameResult : int { Checked = 0, Unreadable = -1 };
 // makes; returns Checked, or Unreadable when the source cannot be read.
 CheckGameResult CheckGame(const std::string& sourcePath, compiler::CheckLog& log);
 
+// A source to check that is held in memory: the name its findings give it, its text, the folder
+// its pictures are looked for in (the current one when empty), where its included files come
+// from (the disk when null) and the database to compile into (one of the check's own when
+// null; a given one must have its text heap and is reset here), which the caller then reads.
+struct CheckSource {
+    std::string path;
+    std::string text;
+    std::string folder;
+    const compiler::IncludeSource* includes = nullptr;
+    db::GameDatabase* db = nullptr;
+};
+
+// Checks a source held in memory as CheckGame checks a file; returns Checked, or Unreadable
+// when there is no memory for its database.
+CheckGameResult CheckGameText(const CheckSource& source, compiler::CheckLog& log);
+
 // Writes GAME-map.svg (and GAME-map.png with --png) from the game's source. Returns ExitSuccess
 // when written, else ExitFailure with the reason on standard error.
 int RunMap(const Startup& s);
