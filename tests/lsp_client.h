@@ -70,8 +70,9 @@ struct LspClient {
         return Send({{"jsonrpc", "2.0"}, {"method", method}, {"params", params}});
     }
 
-    // The next message, or nothing when none comes within timeoutMs or the server ended.
-    std::optional<Json> Next(int timeoutMs) {
+    // The next message's body as it came, or nothing when none comes within timeoutMs or the
+    // server ended.
+    std::optional<std::string> NextBody(int timeoutMs) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         for (;;) {
             const size_t blank = held.find("\r\n\r\n");
@@ -79,9 +80,9 @@ struct LspClient {
                 const size_t at = held.find("Content-Length: ");
                 const size_t length = std::strtoul(held.c_str() + at + 16, nullptr, 10);
                 if (held.size() >= blank + 4 + length) {
-                    Json m = Json::parse(held.substr(blank + 4, length), nullptr, false);
+                    std::string body = held.substr(blank + 4, length);
                     held.erase(0, blank + 4 + length);
-                    return m;
+                    return body;
                 }
             }
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -95,6 +96,13 @@ struct LspClient {
             if (n <= 0) return std::nullopt;
             held.append(buf, static_cast<size_t>(n));
         }
+    }
+
+    // The next message, or nothing.
+    std::optional<Json> Next(int timeoutMs) {
+        const std::optional<std::string> body = NextBody(timeoutMs);
+        if (!body) return std::nullopt;
+        return Json::parse(*body, nullptr, false);
     }
 
     // The response to request id; notifications met on the way are kept.

@@ -17,6 +17,7 @@
 #include <map>
 #include <string>
 #include <unordered_map>
+#include <sys/stat.h>
 
 using namespace umb::db;
 using namespace umb::compiler;
@@ -83,6 +84,7 @@ struct Checker {
     const GameDatabase& db;
     CheckLog& log;
     std::string folder;  // where pictures are looked for from; "" for the current folder
+    PictureCache* pictures;  // verdicts kept from earlier checks, or null
     Table locations, objects, messages, shows;
     Usage used;
 
@@ -162,9 +164,7 @@ struct Checker {
         case A::MoveAll:
             ReferPlace(p, a, Names(code));
             ReferPlace(p, b, Names(code));
-            for (size_t i = 0; i < db.Objects.size(); ++i)
-                if (db.Objects[i].initialLocation == a)
-                    Mark(used.objectsMoved, static_cast<int>(i));
+            for (const int object : ObjectsStartingAt(a)) Mark(used.objectsMoved, object);
             break;
         case A::Go:
         case A::At: Refer(p, locations, a, Names(code)); break;
@@ -204,6 +204,21 @@ struct Checker {
     }
 
 #pragma GCC diagnostic pop
+
+    // The objects whose initial place is a location value, listed once for all the moveall
+    // statements: a large game has thousands of each.
+    std::unordered_map<int, std::vector<int>> objectsAt;
+    bool objectsListed = false;
+    const std::vector<int>& ObjectsStartingAt(int place) {
+        if (!objectsListed) {
+            for (size_t i = 0; i < db.Objects.size(); ++i)
+                objectsAt[db.Objects[i].initialLocation].push_back(static_cast<int>(i));
+            objectsListed = true;
+        }
+        static const std::vector<int> none;
+        const auto found = objectsAt.find(place);
+        return found != objectsAt.end() ? found->second : none;
+    }
 
     // create, destroy, get, wear, put and swap: the objects they move, and put's place.
     void CheckObjectMoved(SourcePlace p, ActionCode code, int a, int b) {
@@ -269,17 +284,34 @@ struct Checker {
                 std::snprintf(why, sizeof why, "path longer than %zu characters",
                               ui::MaxPicturePath);
             } else {
-                ui::WindowState screen;
-                const std::string file = folder.empty() ? path : folder + "/" + path;
-                const base::ReadResult result =
-                    ui::LoadPicture(screen, file.c_str(), 0, 0, why, sizeof why);
-                if (result != base::ReadResult::Ok && why[0] == '\0')
-                    std::snprintf(why, sizeof why, "not shown");
+                DecodePicture(folder.empty() ? path : folder + "/" + path, why, sizeof why);
             }
             known = pictureVerdicts.emplace(path, why).first;
         }
         if (!known->second.empty())
             Add(p, SeverityWarning, "picture " + path + ": " + known->second);
+    }
+
+    // Decodes a picture as the window would, or takes the verdict of an earlier check when the
+    // file has not changed since.
+    void DecodePicture(const std::string& file, char* why, size_t whySize) {
+        struct stat st {};
+        const bool there = ::stat(file.c_str(), &st) == 0;
+        const int64_t modified =
+            there ? static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec : -1;
+        const int64_t size = there ? static_cast<int64_t>(st.st_size) : -1;
+        if (pictures != nullptr) {
+            const auto known = pictures->find(file);
+            if (known != pictures->end() && known->second.modified == modified &&
+                known->second.size == size) {
+                std::snprintf(why, whySize, "%s", known->second.why.c_str());
+                return;
+            }
+        }
+        ui::WindowState screen;
+        const base::ReadResult result = ui::LoadPicture(screen, file.c_str(), 0, 0, why, whySize);
+        if (result != base::ReadResult::Ok && why[0] == '\0') std::snprintf(why, whySize, "not shown");
+        if (pictures != nullptr) (*pictures)[file] = {modified, size, why};
     }
 
     // A description that fills the description area leaves the object and exit lists, which
@@ -501,15 +533,19 @@ bool Muted(const CheckLog& log, const Finding& f) {
 }
 
 // Checks the compiled world and what its scripts name, adding to the compile's findings.
-void RunChecker(const GameDatabase& db, CheckLog& log, const std::string& folder) {
+void RunChecker(const GameDatabase& db, CheckLog& log, const std::string& folder,
+                PictureCache* pictures) {
     Checker k{db,
               log,
               folder,
+              pictures,
               {"location", &log.locations},
               {"object", &log.objects},
               {"message", &log.messages},
               {"show", &log.shows},
               {},
+              {},
+              false,
               {}};
     const auto size = [](int last) { return static_cast<size_t>(std::max(last + 1, 0)); };
     k.used.messages.assign(size(db.LastMessage), 0);
@@ -569,7 +605,7 @@ CheckGameResult CheckGameText(const CheckSource& source, CheckLog& log) {
     c.Includes = source.includes;
     CompileSource(c, data.data(), data.size(), sourcePath.c_str());
     FinishCheck(c);
-    RunChecker(db, log, source.folder);
+    RunChecker(db, log, source.folder, source.pictures);
     return CheckGameResult::Checked;
 }
 

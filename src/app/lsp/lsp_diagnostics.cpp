@@ -3,6 +3,7 @@
 
 #include "app/lsp/lsp_text.h"
 #include "base/fileio.h"
+#include "base/nocase.h"
 
 #include <cctype>
 #include <cstdio>
@@ -37,8 +38,7 @@ size_t FindWord(std::string_view line, std::string_view text) {
     for (size_t at = 0; at + text.size() <= line.size(); ++at) {
         bool same = true;
         for (size_t i = 0; same && i < text.size(); ++i)
-            same = std::tolower(static_cast<unsigned char>(line[at + i])) ==
-                   std::tolower(static_cast<unsigned char>(text[i]));
+            same = base::FoldCase(line[at + i]) == base::FoldCase(text[i]);
         if (!same) continue;
         const bool left = at == 0 || !IsWordByte(line[at - 1]) || !IsWordByte(text.front());
         const size_t after = at + text.size();
@@ -73,12 +73,33 @@ std::pair<size_t, size_t> FindingSpan(std::string_view line, const std::string& 
     return Trimmed(line);
 }
 
-Json MakeDiagnostic(const IndexedFile& f, int line, std::pair<size_t, size_t> span, int severity,
-                    const std::string& message) {
-    return {{"range", RangeOf(f, line, span.first, span.second)},
-            {"severity", severity},
-            {"source", "umb"},
-            {"message", message}};
+// Appends one diagnostic to a list being written as JSON text: a game's findings can number
+// tens of thousands, which a JSON tree would take longer to build than the check itself.
+void AppendDiagnostic(std::string& out, const IndexedFile& f, int line,
+                      std::pair<size_t, size_t> span, int severity, const std::string& message) {
+    const std::string_view text = LineOf(f, line);
+    const std::string l = std::to_string(line);
+    out += out.back() == '[' ? "{\"range\":{\"start\":{\"line\":" : ",{\"range\":{\"start\":{\"line\":";
+    out += l;
+    out += ",\"character\":";
+    out += std::to_string(ColumnOfByte(text, span.first));
+    out += "},\"end\":{\"line\":";
+    out += l;
+    out += ",\"character\":";
+    out += std::to_string(ColumnOfByte(text, span.second));
+    out += "}},\"severity\":";
+    out += static_cast<char>('0' + severity);
+    out += ",\"source\":\"umb\",\"message\":";
+    AppendJsonString(out, message);
+    out += '}';
+}
+
+void SendDiagnostics(Server& s, const std::string& uri, std::string& list) {
+    std::string head = R"({"jsonrpc":"2.0","method":"textDocument/publishDiagnostics","params":{"uri":)";
+    AppendJsonString(head, uri);
+    head += ",\"diagnostics\":";
+    list += "]}}";
+    SendBody(s, head, list);
 }
 
 // GAME.coverage beside the game: the game's name is its source's name without ".adv"; a name
@@ -147,7 +168,14 @@ void PublishDiagnostics(Server& s, Game& game) {
     std::set<std::string> now;
     if (game.index != nullptr) {
         GameIndex& g = *game.index;
-        std::vector<Json> lists(g.files.size(), Json::array());
+        std::vector<std::string> lists(g.files.size(), "[");
+        // About what a diagnostic takes, so that a list of thousands is not copied as it grows.
+        std::vector<size_t> counts(g.files.size(), 0);
+        for (const Finding& f : g.log.findings)
+            if (const size_t file = static_cast<size_t>(std::max(f.place.file, 0));
+                file < g.fileOfLog.size())
+                counts[static_cast<size_t>(g.fileOfLog[file])] += 1;
+        for (size_t i = 0; i < lists.size(); ++i) lists[i].reserve(160 * counts[i] + 16);
         static const int Levels[] = {SeverityErrorLevel, WarningLevel, InformationLevel};
         for (const Finding& f : g.log.findings) {
             const size_t logFile = static_cast<size_t>(std::max(f.place.file, 0));
@@ -155,29 +183,30 @@ void PublishDiagnostics(Server& s, Game& game) {
             const size_t file = static_cast<size_t>(g.fileOfLog[logFile]);
             const int line = std::max(f.place.line, 1) - 1;
             const std::pair<size_t, size_t> span = FindingSpan(LineOf(g.files[file], line), f.reason);
-            lists[file].push_back(MakeDiagnostic(g.files[file], line, span, Levels[f.severity], f.reason));
+            AppendDiagnostic(lists[file], g.files[file], line, span, Levels[f.severity], f.reason);
         }
         RefreshCoverage(g.root, game.coverage);
         for (size_t i = 0; i < g.files.size(); ++i) {
             const auto never = game.coverage.neverRun.find(g.files[i].path);
             if (never == game.coverage.neverRun.end()) continue;
             for (const int line : never->second)
-                lists[i].push_back(MakeDiagnostic(g.files[i], line - 1,
-                                                  Trimmed(LineOf(g.files[i], line - 1)), HintLevel,
-                                                  "never run by any walkthrough"));
+                AppendDiagnostic(lists[i], g.files[i], line - 1, Trimmed(LineOf(g.files[i], line - 1)),
+                                 HintLevel, "never run by any walkthrough");
         }
         for (size_t i = 0; i < g.files.size(); ++i) {
             const std::string uri = UriOf(s, g.files[i].path);
             now.insert(uri);
-            Send(s, NotificationMessage("textDocument/publishDiagnostics",
-                                        {{"uri", uri}, {"diagnostics", std::move(lists[i])}}));
+            SendDiagnostics(s, uri, lists[i]);
         }
     }
     for (const std::string& uri : game.published)
-        if (now.count(uri) == 0)
-            Send(s, NotificationMessage("textDocument/publishDiagnostics",
-                                        {{"uri", uri}, {"diagnostics", Json::array()}}));
+        if (now.count(uri) == 0) ClearDiagnostics(s, uri);
     game.published = std::move(now);
+}
+
+void ClearDiagnostics(Server& s, const std::string& uri) {
+    std::string empty = "[";
+    SendDiagnostics(s, uri, empty);
 }
 
 }  // namespace umb::lsp

@@ -331,7 +331,8 @@ int FileIndexOf(const GameIndex& g, const std::string& path) {
     return -1;
 }
 
-std::unique_ptr<GameIndex> BuildGameIndex(const std::string& root, const TextProvider& texts) {
+std::unique_ptr<GameIndex> BuildGameIndex(const std::string& root, const TextProvider& texts,
+                                          app::PictureCache& pictures) {
     auto g = std::make_unique<GameIndex>();
     g->root = root;
     g->folder = FolderOf(root);
@@ -345,6 +346,7 @@ std::unique_ptr<GameIndex> BuildGameIndex(const std::string& root, const TextPro
     const IncludeSource includes{ReadInclude, &context};
     source.includes = &includes;
     source.db = &g->db;
+    source.pictures = &pictures;
     context.read[root] = source.text;
     if (app::CheckGameText(source, g->log) != app::CheckGameResult::Checked) return nullptr;
     for (size_t i = 0; i < g->log.files.size(); ++i) {
@@ -353,20 +355,25 @@ std::unique_ptr<GameIndex> BuildGameIndex(const std::string& root, const TextPro
         if (at < 0) {
             IndexedFile f;
             f.path = path;
-            f.text = context.read[path];
+            f.text = std::move(context.read[path]);
             IndexLines(f);
             g->files.push_back(std::move(f));
             at = static_cast<int>(g->files.size()) - 1;
         }
         g->fileOfLog.push_back(at);
     }
-    for (size_t i = 0; i < g->files.size(); ++i) {
-        if (g->files[i].scrambled) continue;
-        Scanner s{*g, static_cast<int>(i)};
-        for (size_t line = 0; line < g->files[i].lineStarts.size(); ++line)
-            s.Line(static_cast<int>(line), LineOf(g->files[i], static_cast<int>(line)));
-    }
     return g;
+}
+
+void ScanGame(GameIndex& g) {
+    if (g.scanned) return;
+    g.scanned = true;
+    for (size_t i = 0; i < g.files.size(); ++i) {
+        if (g.files[i].scrambled) continue;
+        Scanner s{g, static_cast<int>(i)};
+        for (size_t line = 0; line < g.files[i].lineStarts.size(); ++line)
+            s.Line(static_cast<int>(line), LineOf(g.files[i], static_cast<int>(line)));
+    }
 }
 
 const Occurrence* OccurrenceAt(const GameIndex& g, int file, int line, size_t byte) {

@@ -2,6 +2,7 @@
 // every number and word of the sources that names something of the game.
 #pragma once
 
+#include "app/workbench.h"
 #include "compiler/compiler.h"
 #include "db/database.h"
 
@@ -63,6 +64,7 @@ struct GameIndex {
     std::vector<IndexedFile> files;
     std::vector<int> fileOfLog;  // CheckLog file index -> files index
     std::vector<Occurrence> occurrences;
+    bool scanned = false;  // occurrences are found when first asked for
 };
 
 // Reads a source file's text for a compile: an open document's, else the disk's. Returns whether
@@ -74,7 +76,13 @@ struct TextProvider {
 
 // Compiles and checks the game whose source is root and indexes its files; the texts come from
 // texts. Returns nullptr when the root cannot be read.
-std::unique_ptr<GameIndex> BuildGameIndex(const std::string& root, const TextProvider& texts);
+// Pictures are decoded only when they changed since a check that kept its verdicts in pictures.
+std::unique_ptr<GameIndex> BuildGameIndex(const std::string& root, const TextProvider& texts,
+                                          app::PictureCache& pictures);
+
+// Finds the occurrences of the game's files, once: diagnostics need only the check, so a change
+// is published before its sources are scanned.
+void ScanGame(GameIndex& g);
 
 // A line of an indexed file, without its line end ("" past the last).
 std::string_view LineOf(const IndexedFile& f, int line);

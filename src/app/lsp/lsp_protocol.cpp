@@ -1,6 +1,8 @@
 // lsp_protocol.cpp - reads framed messages from the client's bytes and frames the server's own.
 #include "app/lsp/lsp_protocol.h"
 
+#include "base/codepage.h"
+
 #include <algorithm>
 #include <cctype>
 #include <string_view>
@@ -135,8 +137,41 @@ ReadStatus NextMessage(MessageReader& r, std::string& body) {
 }
 
 std::string FrameMessage(const Json& message) {
-    const std::string text = message.dump(-1, ' ', false, Json::error_handler_t::replace);
-    return "Content-Length: " + std::to_string(text.size()) + "\r\n\r\n" + text;
+    const std::string body = message.dump(-1, ' ', false, Json::error_handler_t::replace);
+    return "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+void AppendJsonString(std::string& out, std::string_view s) {
+    static const char Hex[] = "0123456789abcdef";
+    out += '"';
+    for (size_t i = 0; i < s.size();) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        if (b >= 0x80) {
+            int32_t cp = -1;
+            const int used = base::Utf8Character(reinterpret_cast<const unsigned char*>(s.data() + i),
+                                                 s.size() - i, &cp);
+            if (used > 0 && cp >= 0) {
+                out.append(s.substr(i, static_cast<size_t>(used)));
+                i += static_cast<size_t>(used);
+            } else {
+                out += "\\ufffd";
+                ++i;
+            }
+            continue;
+        }
+        if (b == '"' || b == '\\') {
+            out += '\\';
+            out += static_cast<char>(b);
+        } else if (b < 0x20) {
+            out += "\\u00";
+            out += Hex[b >> 4];
+            out += Hex[b & 15];
+        } else {
+            out += static_cast<char>(b);
+        }
+        ++i;
+    }
+    out += '"';
 }
 
 Json ParseBody(const std::string& body) { return Json::parse(body, nullptr, false); }

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace umb::lsp {
 
@@ -47,6 +48,10 @@ ReadStatus NextMessage(MessageReader& r, std::string& body);
 // A message framed for the wire: its Content-Length header and the JSON text. Strings that are
 // not UTF-8 have their bad bytes replaced, so every message written is valid JSON.
 std::string FrameMessage(const Json& message);
+
+// Appends s to out as a JSON string, quotes included; bytes that are not UTF-8 become U+FFFD.
+// For the large messages (thousands of diagnostics) that are written without a JSON tree.
+void AppendJsonString(std::string& out, std::string_view s);
 
 // Parses a body; returns a discarded value when it is not JSON (no exception is thrown).
 Json ParseBody(const std::string& body);

@@ -86,9 +86,7 @@ void SettleRoots(Server& s) {
             ++it;
             continue;
         }
-        for (const std::string& uri : it->second.published)
-            Send(s, NotificationMessage("textDocument/publishDiagnostics",
-                                        {{"uri", uri}, {"diagnostics", Json::array()}}));
+        for (const std::string& uri : it->second.published) ClearDiagnostics(s, uri);
         it = s.games.erase(it);
     }
 }
@@ -96,7 +94,7 @@ void SettleRoots(Server& s) {
 void Analyse(Server& s, const std::string& root) {
     Game& game = s.games[root];
     const TextProvider texts{ReadSource, &s};
-    game.index = BuildGameIndex(root, texts);
+    game.index = BuildGameIndex(root, texts, s.pictures);
     game.dirty = false;
     PublishDiagnostics(s, game);
 }
@@ -304,16 +302,24 @@ void RunDue(Server& s) {
 }  // namespace
 
 void Send(Server& s, const Json& message) {
+    SendBody(s, message.dump(-1, ' ', false, Json::error_handler_t::replace));
+}
+
+// The body may come in two parts, written after the header without being joined first.
+void SendBody(Server& s, std::string_view body, std::string_view more) {
     if (s.broken) return;
-    const std::string framed = FrameMessage(message);
-    for (size_t done = 0; done < framed.size();) {
-        const ssize_t n = ::write(s.out, framed.data() + done, framed.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            s.broken = true;
-            return;
+    const std::string header =
+        "Content-Length: " + std::to_string(body.size() + more.size()) + "\r\n\r\n";
+    for (const std::string_view part : {std::string_view(header), body, more}) {
+        for (size_t done = 0; done < part.size();) {
+            const ssize_t n = ::write(s.out, part.data() + done, part.size() - done);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                s.broken = true;
+                return;
+            }
+            done += static_cast<size_t>(n);
         }
-        done += static_cast<size_t>(n);
     }
 }
 
@@ -327,6 +333,7 @@ GameIndex* FreshIndex(Server& s, const std::string& path) {
     if (root == s.rootOf.end()) return nullptr;
     Game& game = s.games[root->second];
     if (game.dirty || game.index == nullptr) Analyse(s, root->second);
+    if (game.index != nullptr) ScanGame(*game.index);
     return game.index.get();
 }
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace umb::lsp {
@@ -65,14 +66,17 @@ struct Server {
     std::map<std::string, Document> documents;  // by absolute path
     std::map<std::string, std::string> rootOf;  // open document's path -> its game's source
     std::map<std::string, Game> games;          // by the game's source path
+    app::PictureCache pictures;                 // what every check found of the pictures
 };
 
 // Runs the server on the two file descriptors until the client says exit or goes away.
 // Returns the process's exit status: 0 when shutdown came first, else 1.
 int RunLanguageServer(int in, int out);
 
-// Sends a message to the client; on a write failure the server stops.
+// Sends a message to the client, or a body already written as JSON text; on a write failure
+// the server stops.
 void Send(Server& s, const Json& message);
+void SendBody(Server& s, std::string_view body, std::string_view more = {});
 
 // The game a document belongs to, its index brought up to date first; nullptr when the document
 // is not open or its game cannot be read.
@@ -96,6 +100,8 @@ Json LocationOf(const Server& s, const GameIndex& g, const Occurrence& o);
 // The diagnostics of a game: checks it anew (or not, when check is false) and publishes every
 // file's findings and coverage hints, and empty lists for files that had some before.
 void PublishDiagnostics(Server& s, Game& game);
+// Publishes an empty list for a URI: its file is no longer part of any open game.
+void ClearDiagnostics(Server& s, const std::string& uri);
 
 // Request handlers, by feature.
 Reply DocumentSymbols(Server& s, const Json& params);
