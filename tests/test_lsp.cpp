@@ -191,6 +191,31 @@ TEST_F(LanguageServer, NavigatesTheGame) {
     EXPECT_EQ(edited, (std::set<int>{Find(source, "#24,open").first, ifLine}));
 }
 
+// An included file opened alone is checked as part of the game that includes it, with its unsaved
+// text; when the last file of a game closes, its diagnostics are taken away.
+TEST_F(LanguageServer, ChecksAnIncludedFileWithItsGame) {
+    ASSERT_TRUE(client.Request(1, "initialize", {{"capabilities", Json::object()}}));
+    ASSERT_TRUE(client.Response(1));
+    const std::string more = Uri(folder.dir / "planted-more.adv");
+    const std::string text = "[Messages]\n#3,Hello %scroe%.\n";
+    client.Notify("textDocument/didOpen",
+                  {{"textDocument", {{"uri", more}, {"languageId", "umb"}, {"version", 1}, {"text", text}}}});
+    const auto mine = client.Diagnostics(more);
+    const auto game = client.Diagnostics(uri);
+    ASSERT_TRUE(mine && game);
+    std::set<std::string> messages;
+    for (const Json& d : *mine) messages.insert(d["message"].get<std::string>());
+    EXPECT_EQ(messages, (std::set<std::string>{
+                            "text names variable \"%scroe%\", which is not declared; it prints 0",
+                            "message 3 is never printed"}))
+        << "the editor's text, read as part of planted.adv";
+    EXPECT_GT(game->size(), 20u);
+    client.Notify("textDocument/didClose", {{"textDocument", {{"uri", more}}}});
+    const auto gone = client.Diagnostics(more), gameGone = client.Diagnostics(uri);
+    ASSERT_TRUE(gone && gameGone);
+    EXPECT_TRUE(gone->empty() && gameGone->empty());
+}
+
 // GAME.coverage beside the game: its "#####" lines become hints, read again when it changes.
 TEST_F(LanguageServer, HintsLinesNoWalkthroughRan) {
     Open();

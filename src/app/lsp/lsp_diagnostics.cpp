@@ -185,7 +185,7 @@ void PublishDiagnostics(Server& s, Game& game) {
             const std::pair<size_t, size_t> span = FindingSpan(LineOf(g.files[file], line), f.reason);
             AppendDiagnostic(lists[file], g.files[file], line, span, Levels[f.severity], f.reason);
         }
-        RefreshCoverage(g.root, game.coverage);
+        if (s.readsDisk) RefreshCoverage(g.root, game.coverage);
         for (size_t i = 0; i < g.files.size(); ++i) {
             const auto never = game.coverage.neverRun.find(g.files[i].path);
             if (never == game.coverage.neverRun.end()) continue;

@@ -41,7 +41,7 @@ bool ReadSource(void* context, const std::string& path, std::string& text) {
         text = d->second.text;
         return true;
     }
-    return ReadDisk(path, text);
+    return s.readsDisk && ReadDisk(path, text);
 }
 
 // Whether the source at candidate includes the file at path.
@@ -67,8 +67,10 @@ std::string FindRoot(Server& s, const std::string& path, int depth) {
     const fs::path folder = fs::path(path).parent_path();
     std::error_code ec;
     for (const fs::path& dir : {folder, folder.parent_path()})
-        for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
-            if (it->path().extension() == ".adv") candidates.insert(it->path().lexically_normal());
+        if (s.readsDisk)
+            for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+                if (it->path().extension() == ".adv")
+                    candidates.insert(it->path().lexically_normal());
     for (const std::string& c : candidates)
         if (c != path && Includes(s, c, path)) return FindRoot(s, c, depth + 1);
     return path;
@@ -251,7 +253,9 @@ void HandleNotification(Server& s, const std::string& name, const Json& params) 
     m->handler(s, params);
 }
 
-void HandleBody(Server& s, const std::string& body) {
+}  // namespace
+
+void HandleMessage(Server& s, const std::string& body) {
     const Json message = ParseBody(body);
     if (message.is_discarded()) {
         Send(s, ErrorMessage(nullptr, ParseError, "the message is not JSON"));
@@ -278,6 +282,8 @@ void HandleBody(Server& s, const std::string& body) {
     else
         HandleNotification(s, method->get<std::string>(), params);
 }
+
+namespace {
 
 // Milliseconds until the first game's diagnostics are due, -1 when none waits.
 int MillisecondsToDue(const Server& s) {
@@ -382,7 +388,7 @@ int RunLanguageServer(int in, int out) {
             std::string body;
             for (ReadStatus r; !s.exited && (r = NextMessage(s.reader, body)) != ReadStatus::NeedMore;) {
                 if (r == ReadStatus::Message)
-                    HandleBody(s, body);
+                    HandleMessage(s, body);
                 else
                     std::fprintf(stderr, "umb --lsp: a message with a bad header was skipped\n");
             }

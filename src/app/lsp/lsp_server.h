@@ -67,7 +67,13 @@ struct Server {
     std::map<std::string, std::string> rootOf;  // open document's path -> its game's source
     std::map<std::string, Game> games;          // by the game's source path
     app::PictureCache pictures;                 // what every check found of the pictures
+    // Whether sources, folders and coverage listings are read from the disk; off, the server
+    // knows only the documents it is sent (the fuzzer runs it so).
+    bool readsDisk = true;
 };
+
+// Answers one message body (a request, a notification or a response) as the server does.
+void HandleMessage(Server& s, const std::string& body);
 
 // Runs the server on the two file descriptors until the client says exit or goes away.
 // Returns the process's exit status: 0 when shutdown came first, else 1.
