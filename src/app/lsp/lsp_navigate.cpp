@@ -76,7 +76,8 @@ bool UsableName(const std::string& name) {
 }  // namespace
 
 Reply DocumentSymbols(Server& s, const Json& params) {
-    const std::string path = PathOfUri(params.value("textDocument", Json::object()).value("uri", ""));
+    const Json* doc = Member(params, "textDocument");
+    const std::string path = doc != nullptr ? PathOfUri(StringMember(*doc, "uri")) : "";
     GameIndex* g = FreshIndex(s, path);
     const int file = g != nullptr ? FileIndexOf(*g, path) : -1;
     if (file < 0) return Result(Json::array());
@@ -124,8 +125,9 @@ Reply References(Server& s, const Json& params) {
     const Occurrence* o = OccurrenceAt(*at.game, at.file, at.line, at.byte);
     if (o == nullptr || o->names == Names::Statement || o->names == Names::Control)
         return Result(Json(nullptr));
+    const Json* context = Member(params, "context");
     const bool declarations =
-        params.value("context", Json::object()).value("includeDeclaration", true);
+        context == nullptr || BoolMember(*context, "includeDeclaration", true);
     Json found = Json::array();
     for (const Occurrence& r : at.game->occurrences)
         if (SameThing(*at.game, *o, r) && (declarations || !r.definition))

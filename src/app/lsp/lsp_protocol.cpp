@@ -174,6 +174,22 @@ void AppendJsonString(std::string& out, std::string_view s) {
     out += '"';
 }
 
+const Json* Member(const Json& j, const char* key) {
+    if (!j.is_object()) return nullptr;
+    const auto it = j.find(key);
+    return it != j.end() ? &*it : nullptr;
+}
+
+std::string StringMember(const Json& j, const char* key) {
+    const Json* m = Member(j, key);
+    return m != nullptr && m->is_string() ? m->get<std::string>() : "";
+}
+
+bool BoolMember(const Json& j, const char* key, bool otherwise) {
+    const Json* m = Member(j, key);
+    return m != nullptr && m->is_boolean() ? m->get<bool>() : otherwise;
+}
+
 Json ParseBody(const std::string& body) { return Json::parse(body, nullptr, false); }
 
 Json ResultMessage(const Json& id, Json result) {

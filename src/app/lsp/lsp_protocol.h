@@ -56,6 +56,12 @@ void AppendJsonString(std::string& out, std::string_view s);
 // Parses a body; returns a discarded value when it is not JSON (no exception is thrown).
 Json ParseBody(const std::string& body);
 
+// Reading what a client sent never throws: a member of an object (nullptr when j is no object
+// or has none of that name), a string member ("" when it is no string), a boolean member.
+const Json* Member(const Json& j, const char* key);
+std::string StringMember(const Json& j, const char* key);
+bool BoolMember(const Json& j, const char* key, bool otherwise);
+
 // The messages the server sends.
 Json ResultMessage(const Json& id, Json result);
 Json ErrorMessage(const Json& id, int code, const std::string& message);

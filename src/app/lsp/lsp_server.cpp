@@ -108,10 +108,8 @@ void MarkChanged(Server& s, const std::string& root) {
 }
 
 std::string PathOfParams(const Json& params) {
-    const auto doc = params.find("textDocument");
-    if (doc == params.end() || !doc->is_object()) return "";
-    const auto uri = doc->find("uri");
-    return uri != doc->end() && uri->is_string() ? PathOfUri(uri->get<std::string>()) : "";
+    const Json* doc = Member(params, "textDocument");
+    return doc != nullptr ? PathOfUri(StringMember(*doc, "uri")) : "";
 }
 
 Reply Initialize(Server& s, const Json&) {
@@ -144,9 +142,10 @@ Reply Ignore(Server&, const Json&) { return {}; }
 
 Reply DidOpen(Server& s, const Json& params) {
     const std::string path = PathOfParams(params);
-    const Json& doc = params["textDocument"];
-    if (path.empty() || !doc.contains("text") || !doc["text"].is_string()) return {};
-    s.documents[path] = {doc["uri"].get<std::string>(), doc["text"].get<std::string>()};
+    const Json* doc = Member(params, "textDocument");
+    const Json* text = doc != nullptr ? Member(*doc, "text") : nullptr;
+    if (path.empty() || text == nullptr || !text->is_string()) return {};
+    s.documents[path] = {StringMember(*doc, "uri"), text->get<std::string>()};
     SettleRoots(s);
     Analyse(s, s.rootOf[path]);
     return {};
