@@ -38,7 +38,9 @@ long ResidentKb(pid_t pid) {
     return -1;
 }
 
-std::string Uri(const fs::path& p) { return "file://" + fs::absolute(p).lexically_normal().string(); }
+std::string Uri(const fs::path& p) {
+    return "file://" + fs::absolute(p).lexically_normal().string();
+}
 
 void Change(LspClient& c, const std::string& uri, int version, const std::string& text) {
     c.Notify("textDocument/didChange", {{"textDocument", {{"uri", uri}, {"version", version}}},
@@ -68,8 +70,9 @@ double MedianLatencyMs(LspClient& c, const std::string& uri, const std::string& 
 }
 
 bool Open(LspClient& c, const std::string& uri, const std::string& text) {
-    c.Notify("textDocument/didOpen",
-             {{"textDocument", {{"uri", uri}, {"languageId", "umb"}, {"version", 1}, {"text", text}}}});
+    c.Notify(
+        "textDocument/didOpen",
+        {{"textDocument", {{"uri", uri}, {"languageId", "umb"}, {"version", 1}, {"text", text}}}});
     return c.Diagnostics(uri, 30000).has_value();
 }
 
@@ -84,14 +87,15 @@ void Report(const char* what, double ms, double target) {
 
 int main() {
     const fs::path demo = fs::path(UMB_DEMO) / "beacon.adv";
-    const fs::path work = fs::temp_directory_path() / ("umb-bench-lsp-" + std::to_string(::getpid()));
+    const fs::path work =
+        fs::temp_directory_path() / ("umb-bench-lsp-" + std::to_string(::getpid()));
     fs::create_directories(work);
     const fs::path max = work / "max.adv";
     std::ofstream(max, std::ios::binary) << GenerateMaxSource();
 
     LspClient c;
-    if (!c.Start(UMB_BINARY, UMB_DEMO) || !c.Request(1, "initialize", {{"capabilities", Json::object()}}) ||
-        !c.Response(1)) {
+    if (!c.Start(UMB_BINARY, UMB_DEMO) ||
+        !c.Request(1, "initialize", {{"capabilities", Json::object()}}) || !c.Response(1)) {
         std::fprintf(stderr, "the language server did not start\n");
         return 1;
     }
@@ -110,7 +114,8 @@ int main() {
     const Clock::time_point start = Clock::now();
     for (int i = 0; i < Edits; ++i) {
         Change(c, demoUri, 100 + i, demoText + std::string(static_cast<size_t>(i % 7), '\n'));
-        if (!c.Request(1000 + i, "textDocument/documentSymbol", {{"textDocument", {{"uri", demoUri}}}}) ||
+        if (!c.Request(1000 + i, "textDocument/documentSymbol",
+                       {{"textDocument", {{"uri", demoUri}}}}) ||
             !c.Response(1000 + i, 30000)) {
             std::fprintf(stderr, "edit %d was not answered\n", i);
             return 1;

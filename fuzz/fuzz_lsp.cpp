@@ -57,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 std::string again;
                 FuzzCheck(NextMessage(back, again) == ReadStatus::Message &&
                               framed.size() >= again.size() &&
-                              framed.compare(framed.size() - again.size(), again.size(), again) == 0 &&
+                              framed.compare(framed.size() - again.size(), again.size(), again) ==
+                                  0 &&
                               NextMessage(back, again) == ReadStatus::NeedMore,
                           "a framed message reads back whole");
             }

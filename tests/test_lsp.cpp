@@ -23,7 +23,8 @@ using Json = nlohmann::json;
 std::string Uri(const fs::path& path) { return "file://" + path.lexically_normal().string(); }
 
 Json At(const std::string& uri, int line, int character) {
-    return {{"textDocument", {{"uri", uri}}}, {"position", {{"line", line}, {"character", character}}}};
+    return {{"textDocument", {{"uri", uri}}},
+            {"position", {{"line", line}, {"character", character}}}};
 }
 
 // The line (from 0) of the first line of text that holds needle, and the column where it stands.
@@ -53,12 +54,14 @@ class LanguageServer : public ::testing::Test {
 
     // Initializes and opens planted.adv; returns its first diagnostics.
     Json Open() {
-        EXPECT_TRUE(client.Request(1, "initialize", {{"processId", nullptr}, {"capabilities", Json::object()}}));
+        EXPECT_TRUE(client.Request(1, "initialize",
+                                   {{"processId", nullptr}, {"capabilities", Json::object()}}));
         const auto init = client.Response(1);
         EXPECT_TRUE(init && init->contains("result"));
         client.Notify("initialized");
         client.Notify("textDocument/didOpen",
-                      {{"textDocument", {{"uri", uri}, {"languageId", "umb"}, {"version", 1}, {"text", source}}}});
+                      {{"textDocument",
+                        {{"uri", uri}, {"languageId", "umb"}, {"version", 1}, {"text", source}}}});
         const auto d = client.Diagnostics(uri);
         EXPECT_TRUE(d.has_value());
         return d.value_or(Json::array());
@@ -81,7 +84,8 @@ using Finding = std::tuple<std::string, int, std::string, std::string>;  // file
 // The findings --check prints, run in the game's folder.
 std::multiset<Finding> CheckFindings(const fs::path& dir) {
     const std::string out = (dir / "check.txt").string();
-    const std::string cmd = "cd '" + dir.string() + "' && '" UMB_BINARY "' --check planted >'" + out + "'";
+    const std::string cmd =
+        "cd '" + dir.string() + "' && '" UMB_BINARY "' --check planted >'" + out + "'";
     (void)std::system(cmd.c_str());
     std::multiset<Finding> found;
     std::istringstream in(ReadText(out));
@@ -122,8 +126,8 @@ TEST_F(LanguageServer, PublishesWhatCheckFindsAndFollowsChanges) {
 
     std::string fixed = source;
     fixed.replace(fixed.find("and noun dor"), 12, "and noun door");
-    client.Notify("textDocument/didChange",
-                  {{"textDocument", {{"uri", uri}, {"version", 2}}}, {"contentChanges", {{{"text", fixed}}}}});
+    client.Notify("textDocument/didChange", {{"textDocument", {{"uri", uri}, {"version", 2}}},
+                                             {"contentChanges", {{{"text", fixed}}}}});
     const auto after = client.Diagnostics(uri);
     ASSERT_TRUE(after.has_value());
     EXPECT_EQ(after->size(), main.size() - 1);
@@ -198,8 +202,9 @@ TEST_F(LanguageServer, ChecksAnIncludedFileWithItsGame) {
     ASSERT_TRUE(client.Response(1));
     const std::string more = Uri(folder.dir / "planted-more.adv");
     const std::string text = "[Messages]\n#3,Hello %scroe%.\n";
-    client.Notify("textDocument/didOpen",
-                  {{"textDocument", {{"uri", more}, {"languageId", "umb"}, {"version", 1}, {"text", text}}}});
+    client.Notify(
+        "textDocument/didOpen",
+        {{"textDocument", {{"uri", more}, {"languageId", "umb"}, {"version", 1}, {"text", text}}}});
     const auto mine = client.Diagnostics(more);
     const auto game = client.Diagnostics(uri);
     ASSERT_TRUE(mine && game);

@@ -32,11 +32,13 @@ std::vector<std::string> ReadAll(const std::string& bytes, size_t piece) {
 TEST(LspReader, ReadsMessagesHoweverTheBytesArrive) {
     const std::string a = R"({"jsonrpc":"2.0","method":"initialized","params":{}})";
     const std::string b = "{\"x\":\"\xC3\xA9\\r\\n\\r\\n\"}";
-    const std::string bytes = Frame(a) + "Content-Type: application/vscode-jsonrpc; charset=utf-8\r\n" +
+    const std::string bytes = Frame(a) +
+                              "Content-Type: application/vscode-jsonrpc; charset=utf-8\r\n" +
                               Frame(b) + Frame("");
     for (const size_t piece : {size_t{1}, size_t{7}, size_t{64}, bytes.size()})
         EXPECT_EQ(ReadAll(bytes, piece), (std::vector<std::string>{a, b, ""})) << piece;
-    EXPECT_TRUE(ReadAll(Frame(a).substr(0, Frame(a).size() - 1), 5).empty()) << "a cut message waits";
+    EXPECT_TRUE(ReadAll(Frame(a).substr(0, Frame(a).size() - 1), 5).empty())
+        << "a cut message waits";
 }
 
 // Each bad header block is dropped, and the good message after it is still read.
@@ -73,7 +75,10 @@ TEST(LspText, UrisAndColumns) {
     EXPECT_EQ(PathOfUri(UriOfPath("/x/#1 [a]%.adv")), "/x/#1 [a]%.adv");
 
     // "é" is two bytes and one unit; the emoji four bytes and two units; a stray byte one.
-    const std::string line = "a\xC3\xA9" "b\xF0\x9F\x98\x80" "c\xFF" "d";
+    const std::string line = "a\xC3\xA9"
+                             "b\xF0\x9F\x98\x80"
+                             "c\xFF"
+                             "d";
     const size_t bytes[] = {0, 1, 3, 4, 8, 9, 10, 11};
     const size_t columns[] = {0, 1, 2, 3, 5, 6, 7, 8};
     for (size_t i = 0; i < std::size(bytes); ++i) {

@@ -16,8 +16,8 @@
 #include <cstring>
 #include <map>
 #include <string>
-#include <unordered_map>
 #include <sys/stat.h>
+#include <unordered_map>
 
 using namespace umb::db;
 using namespace umb::compiler;
@@ -83,7 +83,7 @@ const char* Names(ActionCode code) {
 struct Checker {
     const GameDatabase& db;
     CheckLog& log;
-    std::string folder;  // where pictures are looked for from; "" for the current folder
+    std::string folder;      // where pictures are looked for from; "" for the current folder
     PictureCache* pictures;  // verdicts kept from earlier checks, or null
     Table locations, objects, messages, shows;
     Usage used;
@@ -310,7 +310,8 @@ struct Checker {
         }
         ui::WindowState screen;
         const base::ReadResult result = ui::LoadPicture(screen, file.c_str(), 0, 0, why, whySize);
-        if (result != base::ReadResult::Ok && why[0] == '\0') std::snprintf(why, whySize, "not shown");
+        if (result != base::ReadResult::Ok && why[0] == '\0')
+            std::snprintf(why, whySize, "not shown");
         if (pictures != nullptr) (*pictures)[file] = {modified, size, why};
     }
 

@@ -155,7 +155,6 @@ Diagnostic HandleLine(Compiler& c, SourceReader& r, char* line) {
     }
 }
 
-
 const char* SectionName(Section section) {
     for (const SectionHeader& h : Headers)
         if (h.section == section) return h.text;

@@ -17,8 +17,14 @@ namespace umb::lsp {
 namespace {
 
 // The protocol's completion item kinds used here.
-enum ItemKind { ItemProperty = 10, ItemValue = 12, ItemKeyword = 14, ItemVariable = 6,
-                ItemModule = 9, ItemEnumMember = 20 };
+enum ItemKind {
+    ItemProperty = 10,
+    ItemValue = 12,
+    ItemKeyword = 14,
+    ItemVariable = 6,
+    ItemModule = 9,
+    ItemEnumMember = 20
+};
 
 Json Item(const std::string& label, int kind, const std::string& detail) {
     Json item = {{"label", label}, {"kind", kind}};
@@ -50,13 +56,15 @@ void AddWords(Json& items, const std::vector<WordRecord>& table, const char* wha
 
 void AddVariables(Json& items, const GameDatabase& db) {
     for (size_t i = 1; i < db.Vars.size(); ++i)
-        items.push_back(Item(WordOf(db.Vars[i].name), ItemVariable, "variable " + std::to_string(i)));
+        items.push_back(
+            Item(WordOf(db.Vars[i].name), ItemVariable, "variable " + std::to_string(i)));
 }
 
 // The records of a kind, each number labelled with its name.
 void AddNumbers(Json& items, const GameDatabase& db, Operand kind) {
     auto add = [&](int n, const char* what, const std::string& name) {
-        Json item = Item(std::to_string(n), ItemEnumMember, std::string(what) + " " + std::to_string(n));
+        Json item =
+            Item(std::to_string(n), ItemEnumMember, std::string(what) + " " + std::to_string(n));
         item["labelDetails"] = {{"description", name}};
         items.push_back(std::move(item));
     };
@@ -83,7 +91,8 @@ void AddNumbers(Json& items, const GameDatabase& db, Operand kind) {
         break;
     case Operand::Sysmsg:
         for (int n = 1; n < SysmsgCount; ++n)
-            if (db.Sysmsg[n] != NoText) add(n, "system message", CutText(GameText(db, db.Sysmsg[n]), 40));
+            if (db.Sysmsg[n] != NoText)
+                add(n, "system message", CutText(GameText(db, db.Sysmsg[n]), 40));
         break;
     default: break;
     }
@@ -97,7 +106,8 @@ void ScriptItems(Json& items, const GameDatabase& db, std::string_view before) {
     bool controlWritten = false;
     for (const char* w : {"if ", "and ", "or ", "while ", "then ", "do "}) {
         const size_t n = std::strlen(w);
-        if (before.size() - at >= n && base::CompareNoCaseN(std::string(before.substr(at)).c_str(), w, n) == 0) {
+        if (before.size() - at >= n &&
+            base::CompareNoCaseN(std::string(before.substr(at)).c_str(), w, n) == 0) {
             condition = w[0] != 't' && w[0] != 'd';
             controlWritten = true;
             at += n;
@@ -107,7 +117,9 @@ void ScriptItems(Json& items, const GameDatabase& db, std::string_view before) {
     // The words written before the one being typed.
     std::vector<std::string> words;
     const size_t typing = before.rfind(' ');
-    std::string_view done = typing == std::string_view::npos || typing < at ? std::string_view() : before.substr(at, typing - at);
+    std::string_view done = typing == std::string_view::npos || typing < at
+                                ? std::string_view()
+                                : before.substr(at, typing - at);
     for (size_t i = 0; i < done.size();) {
         while (i < done.size() && done[i] == ' ') ++i;
         const size_t start = i;
@@ -155,7 +167,8 @@ Reply Completion(Server& s, const Json& params) {
     if (!before.empty() && before[0] == '[' && before.find(']') == std::string_view::npos) {
         for (const SectionHeader& h : SectionHeaders()) {
             Json item = Item(h.text, ItemModule, "section");
-            item["textEdit"] = {{"range", RangeOf(f, at.line, 0, before.size())}, {"newText", h.text}};
+            item["textEdit"] = {{"range", RangeOf(f, at.line, 0, before.size())},
+                                {"newText", h.text}};
             items.push_back(std::move(item));
         }
         return Result(items);

@@ -20,7 +20,12 @@ namespace fs = std::filesystem;
 
 constexpr size_t MaxCoverageListing = size_t{64} << 20;
 
-enum DiagnosticSeverity { SeverityErrorLevel = 1, WarningLevel = 2, InformationLevel = 3, HintLevel = 4 };
+enum DiagnosticSeverity {
+    SeverityErrorLevel = 1,
+    WarningLevel = 2,
+    InformationLevel = 3,
+    HintLevel = 4
+};
 
 // The line's text without its leading and trailing blanks, as a byte span.
 std::pair<size_t, size_t> Trimmed(std::string_view line) {
@@ -42,7 +47,8 @@ size_t FindWord(std::string_view line, std::string_view text) {
         if (!same) continue;
         const bool left = at == 0 || !IsWordByte(line[at - 1]) || !IsWordByte(text.front());
         const size_t after = at + text.size();
-        const bool right = after == line.size() || !IsWordByte(line[after]) || !IsWordByte(text.back());
+        const bool right =
+            after == line.size() || !IsWordByte(line[after]) || !IsWordByte(text.back());
         if (left && right) return at;
     }
     return std::string_view::npos;
@@ -59,12 +65,14 @@ std::pair<size_t, size_t> FindingSpan(std::string_view line, const std::string& 
             return {at, at + quoted.size()};
         q = reason.find('"', close + 1);
     }
-    for (const char* noun : {"location ", "object ", "message ", "show ", "variable ", "direction "}) {
+    for (const char* noun :
+         {"location ", "object ", "message ", "show ", "variable ", "direction "}) {
         const size_t at = reason.find(noun);
         if (at == std::string::npos) continue;
         size_t from = at + std::char_traits<char>::length(noun), to = from;
         if (to < reason.size() && reason[to] == '-') ++to;
-        while (to < reason.size() && std::isdigit(static_cast<unsigned char>(reason[to])) != 0) ++to;
+        while (to < reason.size() && std::isdigit(static_cast<unsigned char>(reason[to])) != 0)
+            ++to;
         if (to == from || (to == from + 1 && reason[from] == '-')) continue;
         const std::string_view number = std::string_view(reason).substr(from, to - from);
         if (const size_t w = FindWord(line, number); w != std::string_view::npos)
@@ -79,7 +87,8 @@ void AppendDiagnostic(std::string& out, const IndexedFile& f, int line,
                       std::pair<size_t, size_t> span, int severity, const std::string& message) {
     const std::string_view text = LineOf(f, line);
     const std::string l = std::to_string(line);
-    out += out.back() == '[' ? "{\"range\":{\"start\":{\"line\":" : ",{\"range\":{\"start\":{\"line\":";
+    out += out.back() == '[' ? "{\"range\":{\"start\":{\"line\":"
+                             : ",{\"range\":{\"start\":{\"line\":";
     out += l;
     out += ",\"character\":";
     out += std::to_string(ColumnOfByte(text, span.first));
@@ -95,7 +104,8 @@ void AppendDiagnostic(std::string& out, const IndexedFile& f, int line,
 }
 
 void SendDiagnostics(Server& s, const std::string& uri, std::string& list) {
-    std::string head = R"({"jsonrpc":"2.0","method":"textDocument/publishDiagnostics","params":{"uri":)";
+    std::string head =
+        R"({"jsonrpc":"2.0","method":"textDocument/publishDiagnostics","params":{"uri":)";
     AppendJsonString(head, uri);
     head += ",\"diagnostics\":";
     list += "]}}";
@@ -182,7 +192,8 @@ void PublishDiagnostics(Server& s, Game& game) {
             if (logFile >= g.fileOfLog.size()) continue;
             const size_t file = static_cast<size_t>(g.fileOfLog[logFile]);
             const int line = std::max(f.place.line, 1) - 1;
-            const std::pair<size_t, size_t> span = FindingSpan(LineOf(g.files[file], line), f.reason);
+            const std::pair<size_t, size_t> span =
+                FindingSpan(LineOf(g.files[file], line), f.reason);
             AppendDiagnostic(lists[file], g.files[file], line, span, Levels[f.severity], f.reason);
         }
         if (s.readsDisk) RefreshCoverage(g.root, game.coverage);
@@ -190,8 +201,9 @@ void PublishDiagnostics(Server& s, Game& game) {
             const auto never = game.coverage.neverRun.find(g.files[i].path);
             if (never == game.coverage.neverRun.end()) continue;
             for (const int line : never->second)
-                AppendDiagnostic(lists[i], g.files[i], line - 1, Trimmed(LineOf(g.files[i], line - 1)),
-                                 HintLevel, "never run by any walkthrough");
+                AppendDiagnostic(lists[i], g.files[i], line - 1,
+                                 Trimmed(LineOf(g.files[i], line - 1)), HintLevel,
+                                 "never run by any walkthrough");
         }
         for (size_t i = 0; i < g.files.size(); ++i) {
             const std::string uri = UriOf(s, g.files[i].path);

@@ -105,7 +105,8 @@ std::string LocationHover(const GameDatabase& db, int n) {
     const auto i = static_cast<size_t>(n);
     if (n > db.LastLocation || db.Locations[i].name == NoText)
         return "location " + std::to_string(n) + " is not defined";
-    std::string text = "**location " + std::to_string(n) + "**: " + GameText(db, db.Locations[i].name);
+    std::string text =
+        "**location " + std::to_string(n) + "**: " + GameText(db, db.Locations[i].name);
     std::string exits;
     for (int d = 0; d < DirectionCount; ++d) {
         const int to = db.Locations[i].exits[d];
@@ -139,11 +140,13 @@ std::string RecordHover(const GameIndex& g, const Occurrence& o) {
     case Names::Message:
         if (n > db.LastMessage || db.Messages[i] == NoText)
             return "message " + number + " is not defined";
-        return "**message " + number + "**: " + CutText(GameText(db, db.Messages[i]), HoverTextLimit);
+        return "**message " + number +
+               "**: " + CutText(GameText(db, db.Messages[i]), HoverTextLimit);
     case Names::Sysmsg:
         if (n >= SysmsgCount || db.Sysmsg[n] == NoText)
             return "system message " + number + " has no text";
-        return "**system message " + number + "**: " + CutText(GameText(db, db.Sysmsg[n]), HoverTextLimit);
+        return "**system message " + number +
+               "**: " + CutText(GameText(db, db.Sysmsg[n]), HoverTextLimit);
     case Names::Show:
         if (n > db.LastShow) return "show " + number + " is not defined";
         return "**show " + number + "**: picture " + GameText(db, db.Shows[i].picture) + "\n\n" +
@@ -177,8 +180,8 @@ Reply Hover(Server& s, const Json& params) {
     std::string text;
     const std::string word(TextOf(g, *o));
     if (o->names == Names::Statement)
-        text = "**" + word + "** (" + (o->value == 1 ? "action" : "condition") + "): " +
-               KeywordDescription(word, o->value == 1);
+        text = "**" + word + "** (" + (o->value == 1 ? "action" : "condition") +
+               "): " + KeywordDescription(word, o->value == 1);
     else if (o->names == Names::Control)
         text = Find(ControlDescriptions, word.substr(0, word.find(' ')));
     else

@@ -144,7 +144,9 @@ void Scanner::Record(int line, std::string_view text) {
     size_t from = 0, to = 0;
     int number = 0;
     const bool numbered = Number(text, fields[0].first, fields[0].second, from, to, number);
-    auto field = [&](size_t i) { return i < fields.size() ? fields[i] : std::pair<size_t, size_t>{}; };
+    auto field = [&](size_t i) {
+        return i < fields.size() ? fields[i] : std::pair<size_t, size_t>{};
+    };
     switch (section) {
     case Section::Locations:
         if (numbered) Add(line, from, to, Names::Location, number, true, false);
@@ -153,14 +155,16 @@ void Scanner::Record(int line, std::string_view text) {
         break;
     case Section::Objects: {
         if (numbered) Add(line, from, to, Names::Object, number, true, false);
-        if (fields.size() > 2) NumberRef(line, text, field(2).first, field(2).second, Names::Location);
+        if (fields.size() > 2)
+            NumberRef(line, text, field(2).first, field(2).second, Names::Location);
         if (fields.size() <= 4) break;
         const auto [b, e] = field(4);
         size_t nf = 0, nt = 0;
         int noun = 0;
         if (Number(text, b, e, nf, nt, noun)) {
             if (noun > 0) Add(line, nf, nt, Names::Noun, noun, false, false);
-        } else if (const int n = FindNoun(g.db, std::string(text.substr(b, e - b)).c_str()); n != 0) {
+        } else if (const int n = FindNoun(g.db, std::string(text.substr(b, e - b)).c_str());
+                   n != 0) {
             Add(line, b, e, Names::Noun, n, false, true);
         }
         break;
@@ -199,11 +203,11 @@ void Scanner::Statements(int line, std::string_view text, size_t from, bool cond
             bool written = false;
             const int v = ReadNumber16(w.text.c_str(), &written);
             static const std::map<Operand, Names> ByOperand = {
-                {Operand::Object, Names::Object},   {Operand::Location, Names::Location},
-                {Operand::Place, Names::Location},  {Operand::Message, Names::Message},
-                {Operand::Sysmsg, Names::Sysmsg},   {Operand::Show, Names::Show},
+                {Operand::Object, Names::Object},     {Operand::Location, Names::Location},
+                {Operand::Place, Names::Location},    {Operand::Message, Names::Message},
+                {Operand::Sysmsg, Names::Sysmsg},     {Operand::Show, Names::Show},
                 {Operand::Variable, Names::Variable}, {Operand::Verb, Names::Verb},
-                {Operand::Noun, Names::Noun},       {Operand::VariableOrNoun, Names::Noun}};
+                {Operand::Noun, Names::Noun},         {Operand::VariableOrNoun, Names::Noun}};
             const auto names = ByOperand.find(kind);
             if (written) {
                 if (names != ByOperand.end() && v > 0)
@@ -216,7 +220,8 @@ void Scanner::Statements(int line, std::string_view text, size_t from, bool cond
                 Names as = Names::Variable;
                 if (kind == Operand::Variable || kind == Operand::VariableOrNoun)
                     found = FindVariable(g.db, word);
-                if (found == 0 && kind == Operand::Verb) found = FindVerb(g.db, word), as = Names::Verb;
+                if (found == 0 && kind == Operand::Verb)
+                    found = FindVerb(g.db, word), as = Names::Verb;
                 if (found == 0 && (kind == Operand::Noun || kind == Operand::VariableOrNoun))
                     found = FindNoun(g.db, word), as = Names::Noun;
                 if (found != 0) {
@@ -244,15 +249,17 @@ void Scanner::ScriptLine(int line, std::string_view text) {
     static const char* const Blocks[] = {"{", "{/", "{+", "}", "begin", "fbegin", "sbegin", "end"};
     for (const char* lead : {"", "then ", "do "}) {
         const size_t n = std::strlen(lead);
-        if (rest.size() < n || base::CompareNoCaseN(std::string(rest).c_str(), lead, n) != 0) continue;
+        if (rest.size() < n || base::CompareNoCaseN(std::string(rest).c_str(), lead, n) != 0)
+            continue;
         for (const char* b : Blocks)
             if (base::CompareNoCase(std::string(rest.substr(n)).c_str(), b) == 0) {
                 Add(line, at, at + rest.size(), Names::Control, 0, false, true);
                 return;
             }
     }
-    static const std::pair<const char*, bool> Controls[] = {
-        {"while ", true}, {"if ", true}, {"or ", true}, {"and ", true}, {"then ", false}, {"do ", false}};
+    static const std::pair<const char*, bool> Controls[] = {{"while ", true}, {"if ", true},
+                                                            {"or ", true},    {"and ", true},
+                                                            {"then ", false}, {"do ", false}};
     for (const auto& [word, condition] : Controls) {
         const size_t n = std::strlen(word);
         if (base::CompareNoCaseN(std::string(rest).c_str(), word, n) == 0) {
@@ -310,7 +317,8 @@ void IndexLines(IndexedFile& f) {
     f.lineStarts.push_back(0);
     for (size_t i = 0; i < f.text.size(); ++i)
         if (f.text[i] == '\n') f.lineStarts.push_back(i + 1);
-    f.scrambled = f.text.size() >= 7 && base::CompareNoCaseN(f.text.c_str(), ScrambleMarker, 7) == 0;
+    f.scrambled =
+        f.text.size() >= 7 && base::CompareNoCaseN(f.text.c_str(), ScrambleMarker, 7) == 0;
 }
 
 }  // namespace
@@ -403,8 +411,8 @@ std::string GameText(const GameDatabase& db, TextRef ref) {
     const size_t n = std::strlen(text);
     for (size_t i = 0; i < n;) {
         int32_t cp = -1;
-        const int used = base::Utf8Character(reinterpret_cast<const unsigned char*>(text + i),
-                                             n - i, &cp);
+        const int used =
+            base::Utf8Character(reinterpret_cast<const unsigned char*>(text + i), n - i, &cp);
         if (used <= 0 || cp < 0) return base::Cp850ToUtf8(text, n);
         i += static_cast<size_t>(used);
     }

@@ -31,8 +31,8 @@ enum class Names : int {
 // One number or word of a source that names something: where it stands, what it names (a record
 // number, a verb or noun number, a variable's index) and whether this is where that is defined.
 struct Occurrence {
-    int file = 0;  // index into GameIndex::files
-    int line = 0;  // from 0, as editors count
+    int file = 0;               // index into GameIndex::files
+    int line = 0;               // from 0, as editors count
     size_t begin = 0, end = 0;  // bytes of the line
     Names names = Names::Location;
     int value = 0;

@@ -12,8 +12,14 @@ namespace umb::lsp {
 namespace {
 
 // The protocol's symbol kinds the outline uses.
-enum SymbolKind { KindNamespace = 3, KindString = 15, KindEvent = 24, KindObject = 19,
-                  KindStruct = 23, KindVariable = 13 };
+enum SymbolKind {
+    KindNamespace = 3,
+    KindString = 15,
+    KindEvent = 24,
+    KindObject = 19,
+    KindStruct = 23,
+    KindVariable = 13
+};
 
 // What the outline shows for a record or variable defined at o, with its symbol kind; "" for
 // what it does not show.
@@ -36,17 +42,19 @@ std::string SymbolName(const GameIndex& g, const Occurrence& o, int& kind) {
                CutText(n < db.Messages.size() ? GameText(db, db.Messages[n]) : "", 40);
     case Names::Show:
         kind = KindEvent;
-        return "show " + number + ": " + (n < db.Shows.size() ? GameText(db, db.Shows[n].picture) : "");
-    case Names::Variable:
-        kind = KindVariable;
-        return "variable " + std::string(TextOf(g, o));
+        return "show " + number + ": " +
+               (n < db.Shows.size() ? GameText(db, db.Shows[n].picture) : "");
+    case Names::Variable: kind = KindVariable; return "variable " + std::string(TextOf(g, o));
     default: return "";
     }
 }
 
 Json Symbol(const std::string& name, int kind, Json range, Json selection) {
-    return {{"name", name}, {"kind", kind}, {"range", std::move(range)},
-            {"selectionRange", std::move(selection)}, {"children", Json::array()}};
+    return {{"name", name},
+            {"kind", kind},
+            {"range", std::move(range)},
+            {"selectionRange", std::move(selection)},
+            {"children", Json::array()}};
 }
 
 const Occurrence* DefinitionOf(const GameIndex& g, const Occurrence& at) {
@@ -89,8 +97,10 @@ Reply DocumentSymbols(Server& s, const Json& params) {
         const int from = f.sections[i].line;
         const int to = i + 1 < f.sections.size() ? f.sections[i + 1].line - 1 : lastLine;
         sectionEnds.push_back(to);
-        Json range = {{"start", {{"line", from}, {"character", 0}}},
-                      {"end", {{"line", to}, {"character", ColumnOfByte(LineOf(f, to), LineOf(f, to).size())}}}};
+        Json range = {
+            {"start", {{"line", from}, {"character", 0}}},
+            {"end",
+             {{"line", to}, {"character", ColumnOfByte(LineOf(f, to), LineOf(f, to).size())}}}};
         top.push_back(Symbol(f.sections[i].header, KindNamespace, range,
                              RangeOf(f, from, 0, f.sections[i].header.size())));
     }
@@ -104,7 +114,8 @@ Reply DocumentSymbols(Server& s, const Json& params) {
                              RangeOf(f, o.line, o.begin, o.end));
         Json* parent = &top;
         for (size_t i = 0; i < f.sections.size(); ++i)
-            if (o.line > f.sections[i].line && o.line <= sectionEnds[i]) parent = &top[i]["children"];
+            if (o.line > f.sections[i].line && o.line <= sectionEnds[i])
+                parent = &top[i]["children"];
         parent->push_back(std::move(symbol));
     }
     return Result(top);
@@ -148,8 +159,9 @@ Reply Rename(Server& s, const Json& params) {
     const std::string name = newName.get<std::string>();
     if (!UsableName(name))
         return Failure(RequestFailed,
-                "\"" + name + "\" cannot be a word of the game: no blanks, commas, % or |, "
-                "and not a number");
+                       "\"" + name +
+                           "\" cannot be a word of the game: no blanks, commas, % or |, "
+                           "and not a number");
     const int taken = o->names == Names::Verb   ? FindVerb(g.db, name.c_str())
                       : o->names == Names::Noun ? FindNoun(g.db, name.c_str())
                                                 : FindVariable(g.db, name.c_str());

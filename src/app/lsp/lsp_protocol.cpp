@@ -14,8 +14,8 @@ namespace {
 char Lower(char ch) { return ch >= 'A' && ch <= 'Z' ? static_cast<char>(ch - 'A' + 'a') : ch; }
 
 bool SameNoCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return Lower(x) == Lower(y); });
 }
 
 std::string_view Trim(std::string_view s) {
@@ -95,7 +95,8 @@ void Compact(MessageReader& r) {
 bool Resync(MessageReader& r) {
     static constexpr std::string_view Key = "content-length:";
     for (size_t i = r.from; i + Key.size() <= r.held.size(); ++i) {
-        if (Lower(r.held[i]) == 'c' && SameNoCase(std::string_view(r.held).substr(i, Key.size()), Key)) {
+        if (Lower(r.held[i]) == 'c' &&
+            SameNoCase(std::string_view(r.held).substr(i, Key.size()), Key)) {
             r.from = i;
             r.resyncing = false;
             return true;
@@ -148,8 +149,8 @@ void AppendJsonString(std::string& out, std::string_view s) {
         const auto b = static_cast<unsigned char>(s[i]);
         if (b >= 0x80) {
             int32_t cp = -1;
-            const int used = base::Utf8Character(reinterpret_cast<const unsigned char*>(s.data() + i),
-                                                 s.size() - i, &cp);
+            const int used = base::Utf8Character(
+                reinterpret_cast<const unsigned char*>(s.data() + i), s.size() - i, &cp);
             if (used > 0 && cp >= 0) {
                 out.append(s.substr(i, static_cast<size_t>(used)));
                 i += static_cast<size_t>(used);

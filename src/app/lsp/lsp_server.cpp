@@ -124,8 +124,8 @@ Reply Initialize(Server& s, const Json&) {
         {"completionProvider", {{"triggerCharacters", {"%", "["}}}},
         {"renameProvider", true},
     };
-    return Result({{"capabilities", capabilities},
-                   {"serverInfo", {{"name", "umb"}, {"version", "2.4.0"}}}});
+    return Result(
+        {{"capabilities", capabilities}, {"serverInfo", {{"name", "umb"}, {"version", "2.4.0"}}}});
 }
 
 Reply Shutdown(Server& s, const Json&) {
@@ -290,8 +290,7 @@ int MillisecondsToDue(const Server& s) {
     const Clock::time_point now = Clock::now();
     for (const auto& [root, game] : s.games) {
         if (!game.dirty) continue;
-        const auto ms =
-            std::chrono::ceil<std::chrono::milliseconds>(game.due - now).count();
+        const auto ms = std::chrono::ceil<std::chrono::milliseconds>(game.due - now).count();
         const long m = ms < 0 ? 0 : static_cast<long>(ms);
         if (wait < 0 || m < wait) wait = m;
     }
@@ -385,7 +384,8 @@ int RunLanguageServer(int in, int out) {
             if (n <= 0) break;  // the client closed its end
             FeedBytes(s.reader, buf, static_cast<size_t>(n));
             std::string body;
-            for (ReadStatus r; !s.exited && (r = NextMessage(s.reader, body)) != ReadStatus::NeedMore;) {
+            for (ReadStatus r;
+                 !s.exited && (r = NextMessage(s.reader, body)) != ReadStatus::NeedMore;) {
                 if (r == ReadStatus::Message)
                     HandleMessage(s, body);
                 else

@@ -86,8 +86,8 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
     size_t start = 0;
     for (;;) {
         const size_t end = text.find('\n', start);
-        std::string_view line =
-            text.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+        std::string_view line = text.substr(
+            start, end == std::string_view::npos ? std::string_view::npos : end - start);
         if (!line.empty() && line.back() == '\r' && end != std::string_view::npos)
             line.remove_suffix(1);
         lines.push_back(line);
