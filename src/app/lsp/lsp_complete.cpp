@@ -158,17 +158,21 @@ void ScriptItems(Json& items, const GameDatabase& db, std::string_view before) {
 
 Reply Completion(Server& s, const Json& params) {
     TextPosition at;
-    if (!PositionOf(s, params, at)) return Result(Json::array());
+    if (!PositionOf(s, params, at, Freshness::LastChecked)) return Result(Json::array());
     const GameIndex& g = *at.game;
     const IndexedFile& f = g.files[static_cast<size_t>(at.file)];
-    const std::string_view line = LineOf(f, at.line);
+    const std::string_view line = at.lineText;
     const std::string_view before = line.substr(0, std::min(at.byte, line.size()));
     Json items = Json::array();
     if (!before.empty() && before[0] == '[' && before.find(']') == std::string_view::npos) {
         for (const SectionHeader& h : SectionHeaders()) {
             Json item = Item(h.text, ItemModule, "section");
-            item["textEdit"] = {{"range", RangeOf(f, at.line, 0, before.size())},
-                                {"newText", h.text}};
+            // Replaces what the line holds now, which the last check may not have seen.
+            item["textEdit"] = {
+                {"range",
+                 {{"start", {{"line", at.line}, {"character", 0}}},
+                  {"end", {{"line", at.line}, {"character", ColumnOfByte(line, before.size())}}}}},
+                {"newText", h.text}};
             items.push_back(std::move(item));
         }
         return Result(items);

@@ -341,19 +341,34 @@ GameIndex* FreshIndex(Server& s, const std::string& path) {
     return game.index.get();
 }
 
-bool PositionOf(Server& s, const Json& params, TextPosition& at) {
+bool PositionOf(Server& s, const Json& params, TextPosition& at, Freshness freshness) {
     const std::string path = PathOfParams(params);
     const auto pos = params.find("position");
     if (path.empty() || pos == params.end() || !pos->is_object()) return false;
     const Json line = pos->value("line", Json()), character = pos->value("character", Json());
     if (!line.is_number_unsigned() || !character.is_number_unsigned()) return false;
-    at.game = FreshIndex(s, path);
+    const auto root = s.rootOf.find(path);
+    const auto known = root != s.rootOf.end() ? s.games.find(root->second) : s.games.end();
+    if (freshness == Freshness::LastChecked && known != s.games.end() &&
+        known->second.index != nullptr) {
+        at.game = known->second.index.get();
+        ScanGame(*at.game);
+    } else {
+        at.game = FreshIndex(s, path);
+    }
     if (at.game == nullptr) return false;
     at.file = FileIndexOf(*at.game, path);
     if (at.file < 0) return false;
-    const IndexedFile& f = at.game->files[static_cast<size_t>(at.file)];
     at.line = static_cast<int>(std::min<uint64_t>(line.get<uint64_t>(), 1u << 30));
-    at.byte = ByteOfColumn(LineOf(f, at.line), character.get<uint64_t>());
+    const auto doc = s.documents.find(path);
+    if (doc != s.documents.end()) {
+        const std::vector<std::string_view> lines = SplitLines(doc->second.text);
+        const auto n = static_cast<size_t>(at.line);
+        at.lineText = n < lines.size() ? std::string(lines[n]) : "";
+    } else {
+        at.lineText = LineOf(at.game->files[static_cast<size_t>(at.file)], at.line);
+    }
+    at.byte = ByteOfColumn(at.lineText, character.get<uint64_t>());
     return true;
 }
 

@@ -92,13 +92,19 @@ std::string UriOf(const Server& s, const std::string& path);
 
 // A position of a request's params (textDocument and position): the file's index in the game,
 // the line and the byte in the line. Returns false when params name none of the game's files.
+// The line's text is the document's as the editor holds it now.
 struct TextPosition {
     GameIndex* game = nullptr;
     int file = -1;
     int line = 0;
     size_t byte = 0;
+    std::string lineText;
 };
-bool PositionOf(Server& s, const Json& params, TextPosition& at);
+// Most requests need the game checked with the newest text; completion, asked at every key,
+// takes the game as last checked (its words and numbers) with the line as it is now.
+enum class Freshness { Newest, LastChecked };
+bool PositionOf(Server& s, const Json& params, TextPosition& at,
+                Freshness freshness = Freshness::Newest);
 // A protocol range of bytes begin..end of a line of a file.
 Json RangeOf(const IndexedFile& f, int line, size_t begin, size_t end);
 Json LocationOf(const Server& s, const GameIndex& g, const Occurrence& o);
