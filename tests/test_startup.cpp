@@ -228,7 +228,8 @@ TEST_F(Program, HelpListsEverySwitch) {
                              "--bless",
                              "--coverage",
                              "--timeout N",
-                             "--pictures"})
+                             "--pictures",
+                             "--lsp"})
         EXPECT_NE(out.find(std::string("  ") + name + " "), std::string::npos) << name;
     EXPECT_EQ(out.rfind("See documentation for more info.\n\n"), out.find("See documentation"));
 }

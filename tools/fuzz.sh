@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${UMB_FUZZ_SECONDS:-60}
-targets=${UMB_FUZZ_TARGETS:-"compile gamefile picture restore turn"}
+targets=${UMB_FUZZ_TARGETS:-"compile gamefile picture restore turn lsp"}
 
 tools/install-deps.sh --fuzz
 jobs=$(nproc 2>/dev/null || echo 2)

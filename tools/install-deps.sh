@@ -6,7 +6,8 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config zlib1g-dev libgtest-dev googletest gzip
-  libsdl2-dev console-data libpng-dev libx11-dev xvfb xdotool libgraphviz-dev librsvg2-bin tmux)
+  libsdl2-dev console-data libpng-dev libx11-dev xvfb xdotool libgraphviz-dev librsvg2-bin tmux
+  nlohmann-json3-dev)
 for arg in "$@"; do
   case "$arg" in
     --fuzz) packages+=(clang libclang-rt-14-dev) ;;

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <sys/stat.h>
 #include <unordered_map>
 
 using namespace umb::db;
@@ -82,6 +83,8 @@ const char* Names(ActionCode code) {
 struct Checker {
     const GameDatabase& db;
     CheckLog& log;
+    std::string folder;      // where pictures are looked for from; "" for the current folder
+    PictureCache* pictures;  // verdicts kept from earlier checks, or null
     Table locations, objects, messages, shows;
     Usage used;
 
@@ -161,9 +164,7 @@ struct Checker {
         case A::MoveAll:
             ReferPlace(p, a, Names(code));
             ReferPlace(p, b, Names(code));
-            for (size_t i = 0; i < db.Objects.size(); ++i)
-                if (db.Objects[i].initialLocation == a)
-                    Mark(used.objectsMoved, static_cast<int>(i));
+            for (const int object : ObjectsStartingAt(a)) Mark(used.objectsMoved, object);
             break;
         case A::Go:
         case A::At: Refer(p, locations, a, Names(code)); break;
@@ -203,6 +204,21 @@ struct Checker {
     }
 
 #pragma GCC diagnostic pop
+
+    // The objects whose initial place is a location value, listed once for all the moveall
+    // statements: a large game has thousands of each.
+    std::unordered_map<int, std::vector<int>> objectsAt;
+    bool objectsListed = false;
+    const std::vector<int>& ObjectsStartingAt(int place) {
+        if (!objectsListed) {
+            for (size_t i = 0; i < db.Objects.size(); ++i)
+                objectsAt[db.Objects[i].initialLocation].push_back(static_cast<int>(i));
+            objectsListed = true;
+        }
+        static const std::vector<int> none;
+        const auto found = objectsAt.find(place);
+        return found != objectsAt.end() ? found->second : none;
+    }
 
     // create, destroy, get, wear, put and swap: the objects they move, and put's place.
     void CheckObjectMoved(SourcePlace p, ActionCode code, int a, int b) {
@@ -258,8 +274,8 @@ struct Checker {
         const char* name = TextOf(db, picture);
         if (name == nullptr || name[0] == '\0') return;
         std::string path;
-        const size_t folder = strnlen(db.ImagePath, sizeof db.ImagePath);
-        if (folder > 0) path.assign(db.ImagePath, folder).push_back('/');
+        const size_t imagePath = strnlen(db.ImagePath, sizeof db.ImagePath);
+        if (imagePath > 0) path.assign(db.ImagePath, imagePath).push_back('/');
         path += name;
         auto known = pictureVerdicts.find(path);
         if (known == pictureVerdicts.end()) {
@@ -268,16 +284,35 @@ struct Checker {
                 std::snprintf(why, sizeof why, "path longer than %zu characters",
                               ui::MaxPicturePath);
             } else {
-                ui::WindowState screen;
-                const base::ReadResult result =
-                    ui::LoadPicture(screen, path.c_str(), 0, 0, why, sizeof why);
-                if (result != base::ReadResult::Ok && why[0] == '\0')
-                    std::snprintf(why, sizeof why, "not shown");
+                DecodePicture(folder.empty() ? path : folder + "/" + path, why, sizeof why);
             }
             known = pictureVerdicts.emplace(path, why).first;
         }
         if (!known->second.empty())
             Add(p, SeverityWarning, "picture " + path + ": " + known->second);
+    }
+
+    // Decodes a picture as the window would, or takes the verdict of an earlier check when the
+    // file has not changed since.
+    void DecodePicture(const std::string& file, char* why, size_t whySize) {
+        struct stat st {};
+        const bool there = ::stat(file.c_str(), &st) == 0;
+        const int64_t modified =
+            there ? static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec : -1;
+        const int64_t size = there ? static_cast<int64_t>(st.st_size) : -1;
+        if (pictures != nullptr) {
+            const auto known = pictures->find(file);
+            if (known != pictures->end() && known->second.modified == modified &&
+                known->second.size == size) {
+                std::snprintf(why, whySize, "%s", known->second.why.c_str());
+                return;
+            }
+        }
+        ui::WindowState screen;
+        const base::ReadResult result = ui::LoadPicture(screen, file.c_str(), 0, 0, why, whySize);
+        if (result != base::ReadResult::Ok && why[0] == '\0')
+            std::snprintf(why, whySize, "not shown");
+        if (pictures != nullptr) (*pictures)[file] = {modified, size, why};
     }
 
     // A description that fills the description area leaves the object and exit lists, which
@@ -498,43 +533,20 @@ bool Muted(const CheckLog& log, const Finding& f) {
     return false;
 }
 
-}  // namespace
-
-CheckGameResult CheckGame(const std::string& sourcePath, CheckLog& log) {
-    GameDatabase db;
-    if (AllocateTextHeap(db) != DbResult::Ok) return CheckGameResult::Unreadable;
-    ResetDatabase(db);
-    FILE* file = std::fopen(sourcePath.c_str(), "r");
-    if (file == nullptr) return CheckGameResult::Unreadable;
-    std::string data;
-    const base::ReadResult read = base::ReadWholeFile(file, data, MaxCheckedSourceSize);
-    std::fclose(file);
-    if (read != base::ReadResult::Ok) return CheckGameResult::Unreadable;
-    if (!LooksLikeText(data)) {
-        log.files.push_back(sourcePath);
-        const bool compiled = data.size() >= 2 && static_cast<unsigned char>(data[0]) == 0x1F &&
-                              static_cast<unsigned char>(data[1]) == 0x8B;
-        log.findings.push_back({{0, 1},
-                                SeverityError,
-                                std::string("this does not look like an adventure source: it "
-                                            "holds many control bytes") +
-                                    (compiled ? " (it reads like a compiled game)" : "")});
-        return CheckGameResult::Checked;
-    }
-    Compiler c;
-    BeginCompile(c, db);
-    c.Check = &log;
-    c.Out = nullptr;  // the findings say it all, in words
-    CompileSource(c, data.data(), data.size(), sourcePath.c_str());
-    FinishCheck(c);
-
+// Checks the compiled world and what its scripts name, adding to the compile's findings.
+void RunChecker(const GameDatabase& db, CheckLog& log, const std::string& folder,
+                PictureCache* pictures) {
     Checker k{db,
               log,
+              folder,
+              pictures,
               {"location", &log.locations},
               {"object", &log.objects},
               {"message", &log.messages},
               {"show", &log.shows},
               {},
+              {},
+              false,
               {}};
     const auto size = [](int last) { return static_cast<size_t>(std::max(last + 1, 0)); };
     k.used.messages.assign(size(db.LastMessage), 0);
@@ -553,6 +565,48 @@ CheckGameResult CheckGame(const std::string& sourcePath, CheckLog& log) {
     k.CheckWorld();
     k.CheckUnused();
     std::erase_if(log.findings, [&](const Finding& f) { return Muted(log, f); });
+}
+
+}  // namespace
+
+CheckGameResult CheckGame(const std::string& sourcePath, CheckLog& log) {
+    FILE* file = std::fopen(sourcePath.c_str(), "r");
+    if (file == nullptr) return CheckGameResult::Unreadable;
+    CheckSource source;
+    source.path = sourcePath;
+    const base::ReadResult read = base::ReadWholeFile(file, source.text, MaxCheckedSourceSize);
+    std::fclose(file);
+    if (read != base::ReadResult::Ok) return CheckGameResult::Unreadable;
+    return CheckGameText(source, log);
+}
+
+CheckGameResult CheckGameText(const CheckSource& source, CheckLog& log) {
+    GameDatabase own;
+    GameDatabase& db = source.db != nullptr ? *source.db : own;
+    if (source.db == nullptr && AllocateTextHeap(db) != DbResult::Ok)
+        return CheckGameResult::Unreadable;
+    ResetDatabase(db);
+    const std::string& data = source.text;
+    const std::string& sourcePath = source.path;
+    if (!LooksLikeText(data)) {
+        log.files.push_back(sourcePath);
+        const bool compiled = data.size() >= 2 && static_cast<unsigned char>(data[0]) == 0x1F &&
+                              static_cast<unsigned char>(data[1]) == 0x8B;
+        log.findings.push_back({{0, 1},
+                                SeverityError,
+                                std::string("this does not look like an adventure source: it "
+                                            "holds many control bytes") +
+                                    (compiled ? " (it reads like a compiled game)" : "")});
+        return CheckGameResult::Checked;
+    }
+    Compiler c;
+    BeginCompile(c, db);
+    c.Check = &log;
+    c.Out = nullptr;  // the findings say it all, in words
+    c.Includes = source.includes;
+    CompileSource(c, data.data(), data.size(), sourcePath.c_str());
+    FinishCheck(c);
+    RunChecker(db, log, source.folder, source.pictures);
     return CheckGameResult::Checked;
 }
 

@@ -37,7 +37,8 @@ enum class Switch {
     NoPictures,
     Transcript,
     Autosave,
-    NoAutosave
+    NoAutosave,
+    Lsp
 };
 
 // One switch: its long name, its letter (0 for none), what its value is called (nullptr when
@@ -74,6 +75,7 @@ constexpr SwitchInfo Switches[] = {
     {Switch::Coverage, "--coverage", 0, nullptr, "with --test: count the script lines run"},
     {Switch::Timeout, "--timeout", 0, "N", "with --test: seconds per walkthrough, 1 to 86400"},
     {Switch::Pictures, "--pictures", 0, nullptr, "list the picture files the game shows"},
+    {Switch::Lsp, "--lsp", 0, nullptr, "language server for editors on standard input/output"},
 };
 
 constexpr const char* UsageLine = "Usage: umb [switches] [game name]   (umb -h lists them)";
@@ -137,6 +139,7 @@ OptionResult ApplyFlag(Startup& s, Switch id) {
     case Switch::Map: s.Tool = ToolMap; break;
     case Switch::Test: s.Tool = ToolTest; break;
     case Switch::Pictures: s.Tool = ToolPictures; break;
+    case Switch::Lsp: s.Tool = ToolLsp; break;
     case Switch::Png: s.Png = true; break;
     case Switch::Bless: s.Bless = true; break;
     case Switch::Coverage: s.Coverage = true; break;
@@ -268,7 +271,8 @@ OptionResult ReadCommandLine(Startup& s, int argc, char** argv) {
         }
     }
     if (const OptionResult res = CheckCompanions(s); res != OptionResult::Go) return res;
-    if (!named && s.Tool != ToolNone) return UsageError("No game named");
+    // The language server learns its games from the editor.
+    if (!named && s.Tool != ToolNone && s.Tool != ToolLsp) return UsageError("No game named");
     if (!named) {
         // The program's own file name, without its directory, names the game.
         const std::string self = argc > 0 && argv[0] != nullptr ? argv[0] : "";

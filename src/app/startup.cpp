@@ -1,6 +1,7 @@
 // startup.cpp - switches, game name and file names, then compile, or load and play.
 #include "app/startup.h"
 #include "app/loadgame.h"
+#include "app/lsp/lsp_server.h"
 #include "app/workbench.h"
 
 #include "base/nocase.h"
@@ -140,6 +141,12 @@ bool WantsTerminal(int argc, char** argv) {
     return false;
 }
 
+bool WantsLanguageServer(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (CompareNoCase(argv[i], "--lsp") == 0) return true;
+    return false;
+}
+
 namespace {
 
 // Compiles or reads the game and writes or plays it, as the run mode says; returns the
@@ -193,6 +200,7 @@ int UmbMain(int argc, char** argv) {
         return ExitFailure;
     }
     switch (s.Tool) {
+    case ToolLsp: return lsp::RunLanguageServer(0, 1);
     case ToolCheck: return RunCheck(s);
     case ToolMap: return RunMap(s);
     case ToolTest: return RunWalkthroughs(s);

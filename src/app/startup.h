@@ -12,7 +12,14 @@ constexpr const char* VersionText = "U.M.B. 2.4.0";
 constexpr size_t MaxPathLength = 255;  // the game name and both file names must fit
 
 // The author's tools, run instead of playing or compiling.
-enum AuthorTool { ToolNone = 0, ToolCheck = 1, ToolMap = 2, ToolTest = 3, ToolPictures = 4 };
+enum AuthorTool {
+    ToolNone = 0,
+    ToolCheck = 1,
+    ToolMap = 2,
+    ToolTest = 3,
+    ToolPictures = 4,
+    ToolLsp = 5  // --lsp: the language server, talking to an editor on standard input/output
+};
 
 constexpr int DefaultTestTimeoutSeconds = 10;
 
@@ -69,6 +76,9 @@ OptionResult ReadCommandLine(Startup& s, int argc, char** argv);
 // Whether the game is to be played in the terminal (--tty, --plain, --status-top or
 // UMB_DRIVER=tty): the program then needs no window system at all.
 bool WantsTerminal(int argc, char** argv);
+
+// Whether the run is the language server (--lsp), which opens no window.
+bool WantsLanguageServer(int argc, char** argv);
 
 // The whole run: returns an ExitStatus, or -1 when the text heap cannot be allocated.
 int UmbMain(int argc, char** argv);

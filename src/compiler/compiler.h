@@ -71,6 +71,14 @@ struct CheckLog {
     std::vector<Muted> muted;
 };
 
+// Where a compile reads its included files when not from the disk: the language server hands
+// it the texts an editor holds unsaved. read gets the name as written after '@' and returns
+// whether it found the file, its whole text in text.
+struct IncludeSource {
+    bool (*read)(void* context, const char* name, std::string& text);
+    void* context;
+};
+
 // Compile state shared by every file of one compilation (an included file continues it).
 struct Compiler {
     db::GameDatabase* Db = nullptr;
@@ -90,6 +98,7 @@ struct Compiler {
     bool HeapFull = false;  // set when a text of the current line did not fit
 
     CheckLog* Check = nullptr;  // set only by the checker
+    const IncludeSource* Includes = nullptr;  // null: included files are read from the disk
 };
 
 // Starts a compilation into db, which the caller has reset.

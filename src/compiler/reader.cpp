@@ -22,12 +22,7 @@ const char ScrambleMarker[] = "\x15"
                               "crypt"
                               "\x15";
 
-struct Header {
-    const char* text;
-    Section section;
-};
-
-const Header Headers[] = {
+const SectionHeader Headers[] = {
     {"[System]", Section::System},
     {"[Sysmsg]", Section::Sysmsg},
     {"[Directions]", Section::Directions},
@@ -132,12 +127,16 @@ void ConvertUtf8(char* buf, bool split, SourceReader& r, const Compiler& c) {
 
 Diagnostic CompileInclude(Compiler& c, const char* name) {
     if (!c.AllowIncludes || c.Depth >= MaxIncludeDepth) return Diagnostic::CannotInclude;
-    FILE* file = std::fopen(name, "r");
-    if (file == nullptr) return Diagnostic::CannotInclude;
     std::string text;
-    const ReadResult read = ReadWholeFile(file, text, MaxSourceFileSize);
-    std::fclose(file);
-    if (read != ReadResult::Ok) return Diagnostic::CannotInclude;
+    if (c.Includes != nullptr) {
+        if (!c.Includes->read(c.Includes->context, name, text)) return Diagnostic::CannotInclude;
+    } else {
+        FILE* file = std::fopen(name, "r");
+        if (file == nullptr) return Diagnostic::CannotInclude;
+        const ReadResult read = ReadWholeFile(file, text, MaxSourceFileSize);
+        std::fclose(file);
+        if (read != ReadResult::Ok) return Diagnostic::CannotInclude;
+    }
     ++c.Depth;
     const CompileResult result = CompileSource(c, text.data(), text.size(), name);
     --c.Depth;
@@ -156,12 +155,8 @@ Diagnostic HandleLine(Compiler& c, SourceReader& r, char* line) {
     }
 }
 
-const char* const SystemKeys[] = {
-    "Title=",     "StartLocation=", "MaxItems=", "Boolean=", "Prompt=", "ShowExits=",
-    "ImagePath=", "StatusLine=",    "BgColor=",  "FgColor=", "CharSet="};
-
 const char* SectionName(Section section) {
-    for (const Header& h : Headers)
+    for (const SectionHeader& h : Headers)
         if (h.section == section) return h.text;
     return "no section";
 }
@@ -302,7 +297,7 @@ Diagnostic ReadSettingNumber(const char* value, long low, long high, bool allowZ
 }
 
 const char* ReaderHeaderName(const char* line) {
-    for (const Header& h : Headers)
+    for (const SectionHeader& h : Headers)
         if (CompareNoCaseN(line, h.text, std::strlen(h.text)) == 0) return h.text;
     return nullptr;
 }
@@ -315,7 +310,7 @@ const char* NearestHeader(const char* line) {
     const size_t limit = name.size() <= 4 ? 1 : 2;
     const char* best = nullptr;
     size_t bestDistance = limit + 1;
-    for (const Header& h : Headers) {
+    for (const SectionHeader& h : Headers) {
         const std::string known(h.text + 1, std::strlen(h.text) - 2);
         const size_t d = EditDistance(name, known, limit);
         if (d < bestDistance) {
@@ -361,7 +356,7 @@ Diagnostic HandleHeader(Compiler& c, SourceReader& r, const char* buf) {
         }
     }
     if (known == nullptr) return Diagnostic::UnknownHeader;
-    for (const Header& h : Headers) {
+    for (const SectionHeader& h : Headers) {
         if (h.text != known) continue;
         r.section = h.section;
         if (c.Check != nullptr && h.section == Section::Sysmsg)
@@ -484,6 +479,12 @@ void NoteCharacters(Compiler& c, const SourceReader& r, const char* data, size_t
 }
 
 }  // namespace
+
+const char* const SystemKeys[SystemKeyCount] = {
+    "Title=",     "StartLocation=", "MaxItems=", "Boolean=", "Prompt=", "ShowExits=",
+    "ImagePath=", "StatusLine=",    "BgColor=",  "FgColor=", "CharSet="};
+
+std::span<const SectionHeader> SectionHeaders() { return Headers; }
 
 void BeginCompile(Compiler& c, GameDatabase& db) {
     c = Compiler{};

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,18 @@ enum class Section {
     Events,
     Actions
 };
+
+// A section header as the source writes it ("[Locations]"), and the section it makes current.
+struct SectionHeader {
+    const char* text;
+    Section section;
+};
+// The thirteen headers, in the order the reader tries them.
+std::span<const SectionHeader> SectionHeaders();
+
+// The [System] keys with their '=', in the order the reader tries them.
+constexpr size_t SystemKeyCount = 11;
+extern const char* const SystemKeys[SystemKeyCount];
 
 // What a line's handler reports: Ok, or the diagnostic the line gets. Several share the number
 // that the message shows (DiagnosticNumber): errors 1 to 3, warnings 1 and 2.
