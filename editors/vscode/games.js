@@ -63,13 +63,16 @@ function findGames(sources) {
     .sort();
 }
 
-// How umb runs a tool on a game: the arguments and the folder to run in. Switches given in the
-// task definition come before the game name. Null for an unknown tool or a source umb cannot name.
+// How umb runs a tool on a game: the arguments and the folder to run in. The tool runs in the
+// game's folder, where include lines are read from, and is given the game by its full path, so
+// that its findings in the game's own source name that file exactly. Switches given in the task
+// definition come before the game. Null for an unknown tool or a source umb cannot name.
 function toolCommand(tool, gameFile, extraArgs = []) {
   const t = Tools[tool];
   const name = gameName(gameFile);
   if (!t || name === null) return null;
-  return { args: [t.switch, ...extraArgs, name], cwd: path.dirname(gameFile) };
+  const folder = path.dirname(gameFile);
+  return { args: [t.switch, ...extraArgs, path.join(folder, name)], cwd: folder };
 }
 
 // The program the settings name: a bare name is looked up on PATH, an absolute path is used as it

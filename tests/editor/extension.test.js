@@ -184,10 +184,11 @@ check('the tasks of the demo: check, test and map of beacon.adv, run from its fo
   assert.deepEqual(tasks.map((t) => t.name), [
     'check examples/beacon/beacon.adv', 'test examples/beacon/beacon.adv',
     'map examples/beacon/beacon.adv']);
+  const game = path.join(beacon, 'beacon');
   const expected = {
-    check: { args: ['--check', 'beacon'], group: 'build-group', matchers: ['$umb'] },
-    test: { args: ['--test', 'beacon'], group: 'test-group', matchers: ['$umb', '$umb-compiler'] },
-    map: { args: ['--map', 'beacon'], group: undefined, matchers: ['$umb-compiler'] },
+    check: { args: ['--check', game], group: 'build-group', matchers: ['$umb'] },
+    test: { args: ['--test', game], group: 'test-group', matchers: ['$umb', '$umb-compiler'] },
+    map: { args: ['--map', game], group: undefined, matchers: ['$umb-compiler'] },
   };
   for (const task of tasks) {
     const want = expected[task.definition.tool];
@@ -207,7 +208,7 @@ check('the tasks of the demo: check, test and map of beacon.adv, run from its fo
     definition: { type: 'umb', tool: 'test', game: 'examples/beacon/beacon.adv', args: ['--coverage'] },
     scope: editor.workspaceFolder,
   });
-  assert.deepEqual(written.execution.args, ['--test', '--coverage', 'beacon']);
+  assert.deepEqual(written.execution.args, ['--test', '--coverage', path.join(beacon, 'beacon')]);
   assert.equal(written.execution.options.cwd, beacon);
   for (const definition of [
     { type: 'umb', tool: 'play', game: 'examples/beacon/beacon.adv' },
