@@ -8,6 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 command -v npm >/dev/null || { echo "npm is missing: packaging the extension needs node and npm" >&2; exit 1; }
+node -e 'process.exit(Number(process.versions.node.split(".")[0]) >= 20 ? 0 : 1)' ||
+  { echo "packaging the extension needs node 20 or later, not $(node --version)" >&2; exit 1; }
 out=${1:-build/editors/umb-adventure.vsix}
 mkdir -p "$(dirname "$out")"
 out=$(cd "$(dirname "$out")" && pwd)/$(basename "$out")
