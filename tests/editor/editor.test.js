@@ -291,6 +291,13 @@ check('comments and texts as the compiler cuts them', async () => {
   expectScope(inSection(grammar, '[Verbs]', 'take,get'), 'take,get', 'invalid.illegal.text-line');
   expectScope(tokenize(grammar, 'before any header')[0], 'before any header',
     'invalid.illegal.outside-section');
+  // A scrambled file reads only once unscrambled: no line of it is taken for what it is not.
+  const scrambled = tokenize(grammar, '\x15CRYPT\x15\n[Flfgrz]\nGvgyr=Pnir | n pbzzrag');
+  expectScope(scrambled[0], '\x15CRYPT\x15', 'keyword.other.scrambled');
+  expectScope(scrambled[1], '[Flfgrz]', 'markup.other.scrambled');
+  expectScope(scrambled[2], ' n pbzzrag', 'comment.line');
+  // The marker counts on the first line only.
+  expectNoScope(tokenize(grammar, '[System]\n\x15crypt\x15')[1], '\x15crypt\x15', 'keyword');
   // A blank line between a condition and its action line leaves no line open.
   const lines = tokenize(grammar, '[Events]\nif at 1\n\nmessage 3');
   expectScope(lines[3], 'message', 'keyword.other.action');
