@@ -13,6 +13,7 @@ const TaskType = 'umb';
 // The one language client of the window, or null while the server is off or failed to start.
 let client = null;
 let output = null;
+let watcher = null;
 // Starts and stops run one after the other, so that settings changed in quick succession leave
 // one server running.
 let lifecycle = Promise.resolve();
@@ -32,8 +33,7 @@ async function startClient() {
   if (!settings().get('languageServer', true)) return;
   const command = program();
   const first = vscode.workspace.workspaceFolders?.[0];
-  // The server runs in the first workspace folder, so that a relative include line resolves as
-  // it does when the game is played from there.
+  // The server runs in the first workspace folder, not wherever the editor was started from.
   const executable = {
     command,
     args: ['--lsp'],
@@ -43,7 +43,7 @@ async function startClient() {
   const clientOptions = {
     documentSelector: [{ scheme: 'file', language: LanguageId }],
     // An included file changed on disk changes the diagnostics of the game that includes it.
-    synchronize: { fileEvents: vscode.workspace.createFileSystemWatcher('**/*.adv') },
+    synchronize: { fileEvents: watcher },
     outputChannel: output,
   };
   const started = new LanguageClient('umb', 'U.M.B. language server', executable, clientOptions);
@@ -52,13 +52,17 @@ async function startClient() {
     client = started;
   } catch (err) {
     client = null;
-    const choice = await vscode.window.showErrorMessage(
-      `The language server "${command} --lsp" did not start: ${err?.message ?? err}. ` +
-        'Set umb.path to the umb program, or turn umb.languageServer off.',
-      'Open Settings',
-    );
-    if (choice === 'Open Settings')
-      await vscode.commands.executeCommand('workbench.action.openSettings', 'umb.');
+    // Not waited for: a restart after the setting is fixed must not wait for the message to go.
+    vscode.window
+      .showErrorMessage(
+        `The language server "${command} --lsp" did not start: ${err?.message ?? err}. ` +
+          'Set umb.path to the umb program, or turn umb.languageServer off.',
+        'Open Settings',
+      )
+      .then((choice) => {
+        if (choice === 'Open Settings')
+          vscode.commands.executeCommand('workbench.action.openSettings', 'umb.');
+      });
   }
 }
 
@@ -125,7 +129,9 @@ async function provideTasks() {
 
 function activate(context) {
   output = vscode.window.createOutputChannel('U.M.B. language server');
-  context.subscriptions.push(output);
+  // One watcher for the life of the extension, whichever server it tells.
+  watcher = vscode.workspace.createFileSystemWatcher('**/*.adv');
+  context.subscriptions.push(output, watcher);
   context.subscriptions.push(
     vscode.tasks.registerTaskProvider(TaskType, {
       provideTasks,

@@ -15,7 +15,7 @@ const TestTimeout = 30000;
 
 // ---- the stand-in editor ----
 
-function makeEditor({ settings = {}, startFails = false, folder = root } = {}) {
+function makeEditor({ settings = {}, startFails = false, folder = root, messagesStay = false } = {}) {
   const log = { clients: [], errors: [], providers: {}, commands: {}, configListeners: [] };
   const workspaceFolder = { uri: { fsPath: folder, scheme: 'file' }, name: 'w', index: 0 };
   const uriOf = (fsPath) => ({ fsPath, scheme: 'file' });
@@ -34,9 +34,10 @@ function makeEditor({ settings = {}, startFails = false, folder = root } = {}) {
     },
     window: {
       createOutputChannel: (name) => ({ name, dispose() {} }),
-      showErrorMessage: async (text, ...actions) => {
+      // A message the author has not dismissed yet never answers.
+      showErrorMessage: (text, ...actions) => {
         log.errors.push({ text, actions });
-        return undefined;
+        return messagesStay ? new Promise(() => {}) : Promise.resolve(undefined);
       },
     },
     commands: {
@@ -156,6 +157,13 @@ check('no server when turned off; a server that does not start is named with the
     assert.match(text, /nowhere\/umb --lsp" did not start: spawn umb ENOENT/);
     assert.match(text, /umb\.path/);
     assert.deepEqual(actions, ['Open Settings']);
+
+    // The message still showing, the setting fixed: the server starts again at once.
+    const waiting = makeEditor({ startFails: true, messagesStay: true });
+    await activate(waiting);
+    await waiting.log.commands['umb.restartLanguageServer']();
+    assert.equal(waiting.log.clients.length, 2);
+    assert.equal(waiting.log.errors.length, 2);
   });
 
 check('a changed umb.path restarts the server; other settings leave it', async () => {
