@@ -20,6 +20,13 @@ command -v npm >/dev/null || { echo "npm is missing: the browser tests need node
 (cd tests/web && npm ci --no-audit --no-fund)
 node tests/web/web-player.test.js
 
+# The editor extension (editors/vscode): its grammar, problem matchers and tasks against the demo
+# and the program just built, then its .vsix packaged into build/editors/.
+(cd tests/editor && npm ci --no-audit --no-fund --ignore-scripts)
+node tests/editor/editor.test.js
+node tests/editor/extension.test.js
+tools/package-vscode.sh
+
 cmake --preset asan
 cmake --build --preset asan -j"$jobs"
 # The asan test preset reports leaks, less the memory Graphviz and the font libraries it loads
