@@ -54,7 +54,7 @@ function quotedIn(file, tableStart, pattern) {
 const conditionKeywords = statementKeywords('UMB_CONDITION_STATEMENTS');
 const actionKeywords = statementKeywords('UMB_ACTION_STATEMENTS');
 const sectionHeaders = quotedIn('compiler/reader.cpp', 'Headers[] = {', /\{"(\[\w+\])"/g);
-const systemKeys = quotedIn('compiler/reader.cpp', 'SystemKeys[] = {', /"(\w+=)"/g);
+const systemKeys = quotedIn('compiler/reader.cpp', 'SystemKeys[SystemKeyCount] = {', /"(\w+=)"/g);
 const blockWords = quotedIn('compiler/script.cpp', 'BlockWords[] = {', /\{"([^"]+)", (?:true|false)/g);
 
 // ---- the grammar ----
