@@ -74,6 +74,11 @@
 
   function setView(text, remember) {
     textView = text;
+    if (text) {
+      const told = pending;
+      pending = [];
+      for (const [kind, mode, said] of told) build(kind, mode, said);
+    }
     body.classList.toggle('text-view', text);
     view.hidden = !text;
     toggle.setAttribute('aria-pressed', String(text));
@@ -154,7 +159,24 @@
     }
   }
 
+  // While the picture view is shown, what the game tells waits here and is built into the text
+  // view when it is shown: the game's turns need not pay for a view nobody sees. What a question
+  // is waiting for is kept at once, for the command line a tap brings up.
+  let pending = [];
   function onEvent(kind, mode, text) {
+    if (!textView) {
+      pending.push([kind, mode, text]);
+      if (kind === Tell.Ask || kind === Tell.Answer || kind === Tell.Closed) {
+        asking = kind === Tell.Ask ? AskNames[mode] || 'key' : null;
+        input.dataset.asking = asking || '';
+        if (kind === Tell.Ask) label.textContent = labelFor(asking, text);
+      }
+      return;
+    }
+    build(kind, mode, text);
+  }
+
+  function build(kind, mode, text) {
     switch (kind) {
       case Tell.Open:
         $('tv-title').textContent = text;
