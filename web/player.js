@@ -55,7 +55,7 @@
     };
   };
   window.umbSavesPending = function () {
-    return syncing || syncAgain;
+    return syncing || syncAgain || savesWritten.size > 0;
   };
 
   function say(text) {
@@ -166,6 +166,19 @@
       savesToKeep.set(baseName(path), null);
     flushSaves();
   }
+
+  // The game writes its autosave after every turn: the copy is made once the turn is over, so that
+  // the turn's screen does not wait for it. A page closed meanwhile starts the copy as it goes.
+  const savesWritten = new Set();
+  function keepSaveSoon(path) {
+    if (savesWritten.size === 0) setTimeout(keepSavesWritten, 0);
+    savesWritten.add(path);
+  }
+  function keepSavesWritten() {
+    for (const path of savesWritten) keepSave(path);
+    savesWritten.clear();
+  }
+  window.addEventListener('pagehide', keepSavesWritten);
 
   function modifiedMs(path) {
     return FS.stat(path).mtime.getTime();
@@ -419,7 +432,7 @@
       },
       fileWritten: function (path, kind) {
         if (kind === FileScreenshot) offerDownload(path, 'image/bmp');
-        if (kind === FileSavedGame) keepSave(path);
+        if (kind === FileSavedGame) keepSaveSoon(path);
       },
       waiting: function () {
         if (firstPrompt === null) firstPrompt = performance.now();

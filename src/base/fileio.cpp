@@ -56,6 +56,7 @@ WriteResult WriteAll(int fd, const char* data, size_t size) {
     return WriteResult::Ok;
 }
 
+#ifndef __EMSCRIPTEN__
 // The folder that holds path, as open() takes it.
 std::string FolderOf(const std::string& path) {
     const size_t cut = path.rfind('/');
@@ -73,6 +74,8 @@ WriteResult SyncFolder(const std::string& folder) {
     if (::close(fd) != 0) res = WriteResult::Failed;
     return res;
 }
+
+#endif
 
 }  // namespace
 
@@ -92,6 +95,23 @@ std::string TempPathFor(const std::string& path) {
     return path.substr(0, start + MaxName - tail.size()) + tail;
 }
 
+#ifdef __EMSCRIPTEN__
+// In the browser the files live in the page's memory, which no crash leaves half written: what
+// outlives the page is the copy the page keeps in the browser's storage, made in one transaction
+// and only of a file written whole. A temporary file and a rename there only cost: each call into
+// the page's file system is some ten times the price of the write itself, and the autosave comes
+// after every turn. A failed write removes what it began, and the page is not told of it.
+WriteResult WriteFileAtomically(const std::string& path, const void* data, size_t size) {
+    if (path.empty() || (data == nullptr && size > 0)) return WriteResult::Failed;
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) return WriteResult::Failed;
+    WriteResult res = WriteAll(fd, static_cast<const char*>(data), size);
+    if (::close(fd) != 0) res = WriteResult::Failed;
+    if (res != WriteResult::Ok) ::unlink(path.c_str());
+    return res;
+}
+#else
 WriteResult WriteFileAtomically(const std::string& path, const void* data, size_t size) {
     if (path.empty() || (data == nullptr && size > 0)) return WriteResult::Failed;
     const std::string tmp = TempPathFor(path);
@@ -113,5 +133,6 @@ WriteResult WriteFileAtomically(const std::string& path, const void* data, size_
     // The new file is in place; the folder is flushed so that the rename is on the disk too.
     return SyncFolder(FolderOf(path));
 }
+#endif
 
 }  // namespace umb::base

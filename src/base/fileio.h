@@ -39,6 +39,8 @@ enum class WriteResult : int { Ok = 0, Failed = -1 };
 // earlier content or the new one. Returns Failed when anything fails; an earlier file at path then
 // stays as it was and the temporary file is removed. The one failure that comes too late for
 // that is the folder's own flush: the new content is in place, but a crash may still undo it.
+// In the browser, whose files are in the page's memory, the bytes are written in place; a failed
+// write leaves no file at path.
 WriteResult WriteFileAtomically(const std::string& path, const void* data, size_t size);
 
 }  // namespace umb::base

@@ -14,8 +14,13 @@
 #include <emscripten.h>
 
 // clang-format off
-EM_JS(void, PageTell, (int kind, int mode, const char* text), {
-    if (Module.umbPage && Module.umbPage.text) Module.umbPage.text(kind, mode, UTF8ToString(text));
+// Tells the page the events packed at text: kind, mode and text of each, each ended by a NUL.
+EM_JS(void, PageTell, (const char* packed, int length), {
+    if (!Module.umbPage || !Module.umbPage.text) return;
+    Module.umbPageDecoder = Module.umbPageDecoder || new TextDecoder();
+    const parts = Module.umbPageDecoder.decode(HEAPU8.subarray(packed, packed + length)).split(String.fromCharCode(0));
+    for (let i = 0; i + 2 < parts.length; i += 3)
+        Module.umbPage.text(Number(parts[i]), Number(parts[i + 1]), parts[i + 2]);
 });
 // clang-format on
 #endif
@@ -32,17 +37,36 @@ PageFront& Of(void* self) { return *static_cast<PageFront*>(self); }
 const engine::FrontEnd& Inner(const PageFront& p) { return *p.inner.table; }
 
 void Tell(PageFront& p, PageEventKind kind, std::string text, int mode = 0) {
-#ifdef __EMSCRIPTEN__
-    (void)p;
-    PageTell(static_cast<int>(kind), mode, text.c_str());
-#else
     p.events.push_back(PageEvent{kind, mode, std::move(text)});
+}
+
+// Hands the page what it was not yet told, before the page has the player's attention: the game
+// is about to wait, pause, give the page a moment in a long turn, or end. The browser takes the
+// events in one call, as one call into the page costs more than building many; elsewhere they
+// stay to be read.
+void TellPage(PageFront& p) {
+#ifdef __EMSCRIPTEN__
+    if (p.events.empty()) return;
+    std::string packed;
+    for (const PageEvent& e : p.events) {
+        packed += std::to_string(static_cast<int>(e.kind));
+        packed += '\0';
+        packed += std::to_string(e.mode);
+        packed += '\0';
+        packed += e.text;
+        packed += '\0';
+    }
+    p.events.clear();
+    PageTell(packed.data(), static_cast<int>(packed.size()));
+#else
+    (void)p;
 #endif
 }
 
 void TellAsk(PageFront& p, PageAsk mode, const char* prompt) {
     Tell(p, PageEventKind::Ask, PageText(prompt != nullptr ? prompt : "", true),
          static_cast<int>(mode));
+    TellPage(p);
 }
 
 engine::OpenResult PageOpen(void* self, const engine::GameLook& look, char* why, size_t size) {
@@ -57,6 +81,7 @@ void PageClose(void* self) {
     PageFront& p = Of(self);
     Inner(p).close(p.inner.self);
     Tell(p, PageEventKind::Closed, "");
+    TellPage(p);
 }
 
 void PageNewGame(void* self) {
@@ -142,7 +167,10 @@ LineResult PageReadLine(void* self, const char* prompt, char* buffer, int maxLen
 // A pause that reads no key asks nothing of the player.
 int PageWaitKeyOrTime(void* self, int ticks) {
     PageFront& p = Of(self);
-    if (ticks < 0) return Inner(p).waitKeyOrTime(p.inner.self, ticks);
+    if (ticks < 0) {
+        TellPage(p);
+        return Inner(p).waitKeyOrTime(p.inner.self, ticks);
+    }
     TellAsk(p, PageAsk::Key, "");
     const int r = Inner(p).waitKeyOrTime(p.inner.self, ticks);
     Tell(p, PageEventKind::Answer, "");
@@ -162,6 +190,7 @@ PictureResult PageShowPicture(void* self, int key, const char* path, const char*
 
 bool PageBusy(void* self) {
     PageFront& p = Of(self);
+    TellPage(p);
     return Inner(p).busy != nullptr && Inner(p).busy(p.inner.self);
 }
 
@@ -172,6 +201,7 @@ bool PageInputEnded(void* self) {
 
 void PageAlert(void* self, const char* caption, const char* text) {
     PageFront& p = Of(self);
+    TellPage(p);
     if (Inner(p).alert != nullptr) {
         Inner(p).alert(p.inner.self, caption, text);
         return;

@@ -47,8 +47,8 @@ struct PageEvent {
 
 struct PageFront {
     engine::FrontHandle inner;  // the window, which shows everything as it always does
-    // What the page has not yet been told. The browser build tells it at once and keeps none;
-    // elsewhere they wait here to be read.
+    // What the page has not yet been told. The browser build hands them over whenever the page
+    // is about to have the player's attention; elsewhere they wait here to be read.
     std::vector<PageEvent> events;
     engine::ShownLocation shown;  // the location as last told, so that only changes are told
     int picture = engine::NoPictureKey;
