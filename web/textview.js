@@ -122,6 +122,14 @@
     picture.hidden = picturesOff;
   }
 
+  // What the input waits for, and its label: written only when they change, as each write costs
+  // the page a style pass and may have the label read out again.
+  function markAsking(mode, text) {
+    const value = mode || '';
+    if (input.dataset.asking !== value) input.dataset.asking = value;
+    if (text !== undefined && label.textContent !== text) label.textContent = text;
+  }
+
   function labelFor(mode, prompt) {
     const said = prompt.trim();
     if (mode === 'key') return 'Press Enter to go on';
@@ -134,8 +142,7 @@
   // was typed.
   function ask(mode, prompt) {
     asking = mode;
-    input.dataset.asking = mode;
-    label.textContent = labelFor(mode, prompt);
+    markAsking(mode, labelFor(mode, prompt));
     askEntry = null;
     if (mode !== 'key') {
       askEntry = paragraph('');
@@ -150,7 +157,7 @@
 
   function answer(text) {
     asking = null;
-    input.dataset.asking = '';
+    markAsking('');
     if (askEntry && text !== '') {
       const typed = document.createElement('span');
       typed.textContent = text;
@@ -168,8 +175,7 @@
       pending.push([kind, mode, text]);
       if (kind === Tell.Ask || kind === Tell.Answer || kind === Tell.Closed) {
         asking = kind === Tell.Ask ? AskNames[mode] || 'key' : null;
-        input.dataset.asking = asking || '';
-        if (kind === Tell.Ask) label.textContent = labelFor(asking, text);
+        markAsking(asking, kind === Tell.Ask ? labelFor(asking, text) : undefined);
       }
       return;
     }
@@ -222,8 +228,7 @@
       case Tell.Closed:
         ended = true;
         asking = null;
-        input.dataset.asking = '';
-        label.textContent = 'The game is over';
+        markAsking('', 'The game is over');
         input.disabled = true;
         break;
     }
