@@ -41,7 +41,7 @@ struct Target {
 };
 
 Target TargetOf(GfxSurface* s) {
-    if (s == nullptr) return {GfxScreen().pixels.data(), ScreenWidth, ScreenHeight, true};
+    if (s == nullptr) return {ScreenPixels(GfxScreen()), ScreenWidth, ScreenHeight, true};
     return {s->pixels.data(), s->width, s->height, false};
 }
 
@@ -159,6 +159,15 @@ GfxScreenState& GfxScreen() {
     return state;
 }
 
+GfxColour* ScreenPixels(GfxScreenState& screen) {
+    if (screen.pixels.empty()) screen.pixels.resize(size_t{ScreenWidth} * ScreenHeight);
+    return screen.pixels.data();
+}
+
+void BlankScreen(GfxScreenState& screen) {
+    std::fill(screen.pixels.begin(), screen.pixels.end(), GfxColour{0});
+}
+
 void GfxUseHeadless(bool headless) {
     forcedHeadless = headless ? 1 : 0;
     driver.reset();
@@ -173,7 +182,7 @@ int GfxRun(int (*entry)(int, char**), int argc, char** argv) {
 int GfxOpenScreen(char* why, size_t whySize) {
     {
         std::lock_guard<std::mutex> hold(GfxScreen().lock);
-        std::fill(GfxScreen().pixels.begin(), GfxScreen().pixels.end(), 0);
+        BlankScreen(GfxScreen());
         ClearCells();
     }
     current = nullptr;

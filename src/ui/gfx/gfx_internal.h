@@ -97,8 +97,10 @@ template <typename T> struct ScreenAllocator {
 
 // The screen in memory. The window thread reads pixels under the lock while the game draws.
 struct GfxScreenState {
-    std::vector<GfxColour, ScreenAllocator<GfxColour>> pixels =
-        std::vector<GfxColour, ScreenAllocator<GfxColour>>(ScreenWidth * ScreenHeight);
+    // Empty until the screen is first drawn on or shown (ScreenPixels): a run that never draws
+    // (the terminal, the language server, the author's tools) neither allocates nor clears it.
+    // Empty reads as black.
+    std::vector<GfxColour, ScreenAllocator<GfxColour>> pixels;
     // The characters on the screen, by the pixel row of their glyph cell's top-left corner.
     // Rows are short lists, so scrolling and clearing touch only the characters there are.
     std::vector<std::vector<GfxCell>> cellRows = std::vector<std::vector<GfxCell>>(ScreenHeight);
@@ -107,6 +109,11 @@ struct GfxScreenState {
 };
 
 GfxScreenState& GfxScreen();
+// The screen's pixels, allocated black when first asked for; the caller holds the lock where
+// the window thread may be reading.
+GfxColour* ScreenPixels(GfxScreenState& screen);
+// Turns the screen black: one never drawn on already is.
+void BlankScreen(GfxScreenState& screen);
 
 // Hands each line of the screen dump of the registered areas to emit, in order.
 void ForEachScreenDumpLine(void (*emit)(const char* line, void* context), void* context);
