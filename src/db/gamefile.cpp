@@ -6,9 +6,11 @@
 #include <zlib.h>
 #if UMB_LIBDEFLATE
 #include <libdeflate.h>
+#include <sys/mman.h>
 #endif
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -415,9 +417,24 @@ ReadResult ParseGameImage(GameDatabase& db, const uint8_t* data, size_t size) {
 namespace {
 
 #if UMB_LIBDEFLATE
+// Frees what HugeBuffer allocated.
+struct FreeBuffer {
+    void operator()(uint8_t* p) const { std::free(p); }
+};
+
+// A buffer for a large image in 2 MiB-aligned blocks offered to the kernel as huge pages: the
+// largest games then fault in a few pages instead of thousands, which took a tenth of a load.
+std::unique_ptr<uint8_t[], FreeBuffer> HugeBuffer(size_t size) {
+    constexpr size_t Block = size_t{2} << 20;
+    const size_t rounded = (size + Block - 1) / Block * Block;
+    void* p = std::aligned_alloc(Block, rounded);
+    if (p != nullptr) madvise(p, rounded, MADV_HUGEPAGE);
+    return std::unique_ptr<uint8_t[], FreeBuffer>(static_cast<uint8_t*>(p));
+}
+
 // A whole compiled game held in memory, inflated.
 struct Inflated {
-    std::unique_ptr<uint8_t[]> data;
+    std::unique_ptr<uint8_t[], FreeBuffer> data;
     size_t size = 0;
 };
 
@@ -436,7 +453,8 @@ bool InflateWhole(FILE* file, Inflated& out) {
     if (length > ReadCap) return false;
     libdeflate_decompressor* d = libdeflate_alloc_decompressor();
     if (d == nullptr) return false;
-    out.data = std::make_unique_for_overwrite<uint8_t[]>(std::max<size_t>(length, 1));
+    out.data = HugeBuffer(std::max<size_t>(length, 1));
+    if (out.data == nullptr) return false;
     size_t used = 0;
     const libdeflate_result r = libdeflate_gzip_decompress_ex(d, in, packed.size(), out.data.get(),
                                                               length, &used, &out.size);
