@@ -103,7 +103,7 @@ bool Pair(const std::function<Run()>& a, const std::function<Run()>& b, double& 
 
 void Report(const std::string& what, const char* peer, double ours, double theirs, double target) {
     const double ratio = theirs > 0 ? ours / theirs / target : 0;
-    std::printf("%s: umb %.2f ms, %s %.2f ms, %.2fx (target <= %.2fx), ratio %.2f: %s\n",
+    std::printf("%s: umb %.3f ms, %s %.3f ms, %.2fx (target <= %.2fx), ratio %.2f: %s\n",
                 what.c_str(), ours, peer, theirs, ours / theirs, target, ratio,
                 ratio <= 1.0 ? "OK" : "SLOW");
 }
