@@ -426,6 +426,9 @@ struct FreeBuffer {
 // largest games then fault in a few pages instead of thousands, which took a tenth of a load.
 std::unique_ptr<uint8_t[], FreeBuffer> HugeBuffer(size_t size) {
     constexpr size_t Block = size_t{2} << 20;
+    // A small game's image would only make the kernel clear a whole huge page.
+    if (size < Block)
+        return std::unique_ptr<uint8_t[], FreeBuffer>(static_cast<uint8_t*>(std::malloc(size)));
     const size_t rounded = (size + Block - 1) / Block * Block;
     void* p = std::aligned_alloc(Block, rounded);
     if (p != nullptr) madvise(p, rounded, MADV_HUGEPAGE);

@@ -223,9 +223,11 @@ void GfxDestroySurface(GfxSurface* s) {
 void GfxSelectSurface(GfxSurface* s) { current = s; }
 
 void GfxClearSurface(GfxColour c) {
-    const Target t = TargetOf(current);
+    // Black on a screen not yet drawn on is what it reads as already: it stays unallocated.
+    const bool blank = current == nullptr && c == 0 && GfxScreen().pixels.empty();
+    const Target t = blank ? Target{nullptr, ScreenWidth, ScreenHeight, true} : TargetOf(current);
     ScreenGuard guard(t.screen, 0, 0, t.width - 1, t.height - 1);
-    std::fill_n(t.pixels, t.width * t.height, c);
+    if (!blank) std::fill_n(t.pixels, t.width * t.height, c);
     if (t.screen) ClearCells();
 }
 
