@@ -4,6 +4,7 @@
 #include "db_compare.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -658,6 +659,83 @@ TEST_F(GameFileTest, RefusesACutOffCompressedFile) {
         ASSERT_EQ(ReadGameFile(db, cut.c_str()), ReadResult::BadContent) << "cut at " << size;
         ASSERT_TRUE(Unchanged(db, before));
     }
+}
+
+// One gzip member holding bytes [from, to) of data, as zlib's gzip writer makes it.
+Bytes GzipMember(const Bytes& data, size_t from, size_t to) {
+    z_stream z{};
+    EXPECT_EQ(deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY),
+              Z_OK);
+    Bytes out(deflateBound(&z, static_cast<uLong>(to - from)) + 64);
+    z.next_in = const_cast<Bytef*>(data.data() + from);
+    z.avail_in = static_cast<uInt>(to - from);
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+}
+
+// The whole-file inflation trusts nothing in the gzip trailer: a length or checksum that lies
+// is refused as zlib refuses it, and leaves the database as it was.
+TEST_F(GameFileTest, RefusesATrailerThatLies) {
+    GameDatabase source;
+    FillSample(source);
+    const Bytes image = BuildGameImage(source);
+    const Bytes good = GzipMember(image, 0, image.size());
+    const size_t length = good.size() - 4;
+    const size_t crc = good.size() - 8;
+    const struct {
+        const char* what;
+        size_t at;
+        uint32_t value;
+    } lies[] = {
+        {"length one short", length, static_cast<uint32_t>(image.size() - 1)},
+        {"length one long", length, static_cast<uint32_t>(image.size() + 1)},
+        {"length zero", length, 0},
+        {"length past any game", length, 0xFFFFFFF0u},
+        {"checksum", crc, 0x12345678u},
+    };
+    GameDatabase db;
+    InitDb(db);
+    Text(db, "something already here");
+    const Snapshot before = Snap(db);
+    const std::string path = PathOf("lies.umb");
+    for (const auto& lie : lies) {
+        Bytes file = good;
+        for (int i = 0; i < 4; ++i) file[lie.at + i] = static_cast<uint8_t>(lie.value >> (8 * i));
+        WriteBytes(path, file, file.size());
+        EXPECT_EQ(ReadGameFile(db, path.c_str()), ReadResult::BadContent) << lie.what;
+        EXPECT_TRUE(Unchanged(db, before)) << lie.what;
+    }
+}
+
+// Files the writer never makes but zlib has always read: the image split over two gzip members,
+// and a member followed by bytes that are not gzip.
+TEST_F(GameFileTest, ReadsWhatZlibReadsBesidesOneMember) {
+    GameDatabase source;
+    FillSample(source);
+    const Bytes image = BuildGameImage(source);
+    Bytes twoMembers = GzipMember(image, 0, image.size() / 2);
+    const Bytes second = GzipMember(image, image.size() / 2, image.size());
+    twoMembers.insert(twoMembers.end(), second.begin(), second.end());
+    Bytes trailing = GzipMember(image, 0, image.size());
+    trailing.insert(trailing.end(), {'j', 'u', 'n', 'k'});
+    const std::string path = PathOf("members.umb");
+    for (const Bytes* file : {&twoMembers, &trailing}) {
+        WriteBytes(path, *file, file->size());
+        GameDatabase back;
+        InitDb(back);
+        ASSERT_EQ(ReadGameFile(back, path.c_str()), ReadResult::Ok);
+        ExpectSameDatabase(source, back);
+    }
+    // The first member alone holds half an image: that is a damaged file.
+    const Bytes half = GzipMember(image, 0, image.size() / 2);
+    WriteBytes(path, half, half.size());
+    GameDatabase back;
+    InitDb(back);
+    EXPECT_EQ(ReadGameFile(back, path.c_str()), ReadResult::BadContent);
 }
 
 TEST_F(GameFileTest, ReadFailsForMissingFilesAndFolders) {

@@ -1,5 +1,6 @@
 // test_screen.cpp - the framed areas, word-wrapped printing, the transcript and the screenshot.
 #include "screen_fixture.h"
+#include "ui/gfx/gfx_internal.h"
 
 #include <array>
 #include <csignal>
@@ -273,4 +274,29 @@ TEST_F(ScreenTest, FailedScreenshotLeavesTheEarlierOneWhole) {
     ASSERT_EQ(SaveScreenshot(), 0);
     EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), 1);
     EXPECT_EQ(fs::file_size("scrshot.bmp"), first.size());
+}
+
+// The screen's pixels are allocated when a play first draws, not when it opens the screen: a
+// run that never draws costs no screen, and one not yet drawn on reads black.
+TEST(ScreenPixels, AllocatedWhenFirstDrawn) {
+    using namespace umb::gfx;
+    FILE* keys = std::tmpfile();
+    FILE* out = std::tmpfile();
+    ASSERT_TRUE(keys != nullptr && out != nullptr);
+    for (int play = 0; play < 2; ++play) {  // the second play starts without the first's pixels
+        GfxBeginHeadlessPlay(keys, out);
+        char why[128] = "";
+        ASSERT_EQ(GfxOpenScreen(why, sizeof why), 0) << why;
+        EXPECT_TRUE(GfxScreen().pixels.empty()) << "play " << play;
+        EXPECT_EQ(GfxReadPixel(ScreenWidth - 1, ScreenHeight - 1), GfxColour{0});
+        const GfxColour red = GfxColourFromRgb(255, 0, 0);
+        GfxFillBox(1, 1, 3, 3, red);
+        EXPECT_EQ(GfxReadPixel(2, 2), red);
+        EXPECT_EQ(GfxReadPixel(4, 4), GfxColour{0});
+        EXPECT_EQ(GfxScreen().pixels.size(), size_t{ScreenWidth} * ScreenHeight);
+        GfxCloseScreen();
+        GfxEndHeadlessPlay();
+    }
+    std::fclose(keys);
+    std::fclose(out);
 }

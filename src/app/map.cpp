@@ -1,14 +1,12 @@
 // map.cpp - the author's map: the world as a Graphviz graph, laid out and drawn by Graphviz.
 #include "app/map.h"
+#include "app/graphviz.h"
 #include "app/workbench.h"
 #include "app/world.h"
 
 #include "base/fileio.h"
 #include "compiler/compiler.h"
 #include "ui/gfx/gfx.h"
-
-#include <graphviz/cgraph.h>
-#include <graphviz/gvc.h>
 
 #include <algorithm>
 #include <cmath>
@@ -123,6 +121,13 @@ std::string NodeName(const GameDatabase& db, int n) {
     return (IsPlace(db, n) ? "L" : "N") + std::to_string(n);
 }
 
+// The Graphviz functions; RenderMap has opened the library before anything calls one.
+const GraphvizApi& Gv() {
+    static std::string why;
+    static const GraphvizApi* const api = LoadGraphviz(why);
+    return *api;
+}
+
 // Graphviz takes names and values as char* but does not change them.
 char* Text(const char* s) { return const_cast<char*>(s); }
 
@@ -131,7 +136,7 @@ char* Text(const char* s) { return const_cast<char*>(s); }
 // map drawn in the same process would read freed memory. So one context, made when the first map
 // is drawn, serves every map of the process and lives as long as it.
 GVC_t* SharedContext() {
-    static GVC_t* const gvc = gvContext();
+    static GVC_t* const gvc = Gv().gvContext();
     return gvc;
 }
 
@@ -141,8 +146,8 @@ struct GraphvizMap {
     bool laidOut = false;
 
     ~GraphvizMap() {
-        if (laidOut) gvFreeLayout(gvc, graph);
-        if (graph != nullptr) agclose(graph);
+        if (laidOut) Gv().gvFreeLayout(gvc, graph);
+        if (graph != nullptr) Gv().agclose(graph);
     }
 };
 
@@ -162,41 +167,41 @@ struct Symbols {
 };
 
 Symbols DeclareAttributes(Agraph_t* g, bool layered) {
-    agattr(g, AGRAPH, Text("outputorder"), Text("edgesfirst"));
-    agattr(g, AGRAPH, Text("fontname"), Text("Helvetica"));
+    Gv().agattr(g, AGRAPH, Text("outputorder"), Text("edgesfirst"));
+    Gv().agattr(g, AGRAPH, Text("fontname"), Text("Helvetica"));
     if (!layered) {
         // Straight lines and overlaps removed by scaling keep thousands of places to seconds
         // (the prism removal took three times as long). Labels go at the arrows' ends: a
         // middle label would go through Graphviz's search for free space, which took most of
         // the time on large worlds.
-        agattr(g, AGRAPH, Text("splines"), Text("false"));
-        agattr(g, AGRAPH, Text("overlap"), Text("scale"));
+        Gv().agattr(g, AGRAPH, Text("splines"), Text("false"));
+        Gv().agattr(g, AGRAPH, Text("overlap"), Text("scale"));
     } else {
         // Room between the boxes for the labels beside the arrows' ends.
-        agattr(g, AGRAPH, Text("nodesep"), Text("0.6"));
-        agattr(g, AGRAPH, Text("ranksep"), Text("0.8"));
+        Gv().agattr(g, AGRAPH, Text("nodesep"), Text("0.6"));
+        Gv().agattr(g, AGRAPH, Text("ranksep"), Text("0.8"));
     }
     // With labelangle declared Graphviz puts the end labels at once, without its slow search
     // for free space; PlaceEndLabels then moves each where it covers nothing.
-    agattr(g, AGEDGE, Text("labelangle"), Text("-25"));
-    agattr(g, AGNODE, Text("fontname"), Text("Helvetica"));
-    agattr(g, AGNODE, Text("fontsize"), Text("11"));
-    agattr(g, AGEDGE, Text("fontname"), Text("Helvetica"));
-    agattr(g, AGEDGE, Text("fontsize"), Text("9"));
+    Gv().agattr(g, AGEDGE, Text("labelangle"), Text("-25"));
+    Gv().agattr(g, AGNODE, Text("fontname"), Text("Helvetica"));
+    Gv().agattr(g, AGNODE, Text("fontsize"), Text("11"));
+    Gv().agattr(g, AGEDGE, Text("fontname"), Text("Helvetica"));
+    Gv().agattr(g, AGEDGE, Text("fontsize"), Text("9"));
     Symbols s{};
-    s.label = agattr(g, AGNODE, Text("label"), Text("\\N"));
-    s.color = agattr(g, AGNODE, Text("color"), Text("black"));
-    s.fontcolor = agattr(g, AGNODE, Text("fontcolor"), Text("black"));
-    s.style = agattr(g, AGNODE, Text("style"), Text("rounded"));
-    agattr(g, AGNODE, Text("fillcolor"), Text("lightgrey"));  // dark places are filled
-    s.peripheries = agattr(g, AGNODE, Text("peripheries"), Text("1"));
-    s.shape = agattr(g, AGNODE, Text("shape"), Text("box"));
-    s.headlabel = agattr(g, AGEDGE, Text("headlabel"), Text(""));
-    s.taillabel = agattr(g, AGEDGE, Text("taillabel"), Text(""));
-    s.dir = agattr(g, AGEDGE, Text("dir"), Text("forward"));
-    s.edgeColor = agattr(g, AGEDGE, Text("color"), Text("black"));
-    s.edgeFontcolor = agattr(g, AGEDGE, Text("fontcolor"), Text("black"));
-    s.edgeStyle = agattr(g, AGEDGE, Text("style"), Text("solid"));
+    s.label = Gv().agattr(g, AGNODE, Text("label"), Text("\\N"));
+    s.color = Gv().agattr(g, AGNODE, Text("color"), Text("black"));
+    s.fontcolor = Gv().agattr(g, AGNODE, Text("fontcolor"), Text("black"));
+    s.style = Gv().agattr(g, AGNODE, Text("style"), Text("rounded"));
+    Gv().agattr(g, AGNODE, Text("fillcolor"), Text("lightgrey"));  // dark places are filled
+    s.peripheries = Gv().agattr(g, AGNODE, Text("peripheries"), Text("1"));
+    s.shape = Gv().agattr(g, AGNODE, Text("shape"), Text("box"));
+    s.headlabel = Gv().agattr(g, AGEDGE, Text("headlabel"), Text(""));
+    s.taillabel = Gv().agattr(g, AGEDGE, Text("taillabel"), Text(""));
+    s.dir = Gv().agattr(g, AGEDGE, Text("dir"), Text("forward"));
+    s.edgeColor = Gv().agattr(g, AGEDGE, Text("color"), Text("black"));
+    s.edgeFontcolor = Gv().agattr(g, AGEDGE, Text("fontcolor"), Text("black"));
+    s.edgeStyle = Gv().agattr(g, AGEDGE, Text("style"), Text("solid"));
     return s;
 }
 
@@ -204,37 +209,37 @@ void AddPlaces(const GameDatabase& db, const WorldFacts& facts, Agraph_t* g, con
     for (int n = 1; n <= db.LastLocation; ++n) {
         if (!IsPlace(db, n)) continue;
         const LocationRecord& r = db.Locations[static_cast<size_t>(n)];
-        Agnode_t* node = agnode(g, Text(NodeName(db, n).c_str()), 1);
+        Agnode_t* node = Gv().agnode(g, Text(NodeName(db, n).c_str()), 1);
         std::string label = std::to_string(n) + "\\n" + LabelText(TextOf(db, r.name));
         if (n == db.StartLocation) {
             label += "\\nstart";
-            agxset(node, s.peripheries, Text("2"));
+            Gv().agxset(node, s.peripheries, Text("2"));
         }
-        agxset(node, s.label, Text(label.c_str()));
-        if ((r.flags & LocDark) != 0) agxset(node, s.style, Text("rounded,filled"));
+        Gv().agxset(node, s.label, Text(label.c_str()));
+        if ((r.flags & LocDark) != 0) Gv().agxset(node, s.style, Text("rounded,filled"));
         const bool reached = static_cast<size_t>(n) < facts.reachable.size() &&
                              facts.reachable[static_cast<size_t>(n)] != 0;
         if (!reached) {
-            agxset(node, s.color, Text("red"));
-            agxset(node, s.fontcolor, Text("red"));
+            Gv().agxset(node, s.color, Text("red"));
+            Gv().agxset(node, s.fontcolor, Text("red"));
         }
     }
 }
 
 Agnode_t* EndNode(const GameDatabase& db, Agraph_t* g, const Symbols& s, int n) {
     const std::string name = NodeName(db, n);
-    if (Agnode_t* node = agnode(g, Text(name.c_str()), 0); node != nullptr) return node;
-    Agnode_t* node = agnode(g, Text(name.c_str()), 1);
+    if (Agnode_t* node = Gv().agnode(g, Text(name.c_str()), 0); node != nullptr) return node;
+    Agnode_t* node = Gv().agnode(g, Text(name.c_str()), 1);
     if (n == Anywhere) {
-        agxset(node, s.label, Text("wherever\\nthe player is"));
-        agxset(node, s.shape, Text("ellipse"));
-        agxset(node, s.style, Text("dashed"));
+        Gv().agxset(node, s.label, Text("wherever\\nthe player is"));
+        Gv().agxset(node, s.shape, Text("ellipse"));
+        Gv().agxset(node, s.style, Text("dashed"));
     } else {
         const std::string label = std::to_string(n) + "\\nno such location";
-        agxset(node, s.label, Text(label.c_str()));
-        agxset(node, s.color, Text("red"));
-        agxset(node, s.fontcolor, Text("red"));
-        agxset(node, s.style, Text("dashed"));
+        Gv().agxset(node, s.label, Text(label.c_str()));
+        Gv().agxset(node, s.color, Text("red"));
+        Gv().agxset(node, s.fontcolor, Text("red"));
+        Gv().agxset(node, s.style, Text("dashed"));
     }
     return node;
 }
@@ -257,21 +262,21 @@ void AddExits(const GameDatabase& db, const std::vector<MapExit>& exits, Agraph_
         drawn.insert(key);
         Agnode_t* tail = EndNode(db, g, s, from);
         Agnode_t* head = EndNode(db, g, s, to);
-        Agedge_t* edge = agedge(g, tail, head, nullptr, 1);
+        Agedge_t* edge = Gv().agedge(g, tail, head, nullptr, 1);
         const Key back{to, from, scripted};
         const auto way = labels.find(back);
         if (from != to && way != labels.end() && drawn.count(back) == 0) {
             drawn.insert(back);
-            agxset(edge, s.dir, Text("both"));
-            agxset(edge, s.taillabel, Text(label.c_str()));
-            agxset(edge, s.headlabel, Text(way->second.c_str()));
+            Gv().agxset(edge, s.dir, Text("both"));
+            Gv().agxset(edge, s.taillabel, Text(label.c_str()));
+            Gv().agxset(edge, s.headlabel, Text(way->second.c_str()));
         } else {
-            agxset(edge, s.taillabel, Text(label.c_str()));
+            Gv().agxset(edge, s.taillabel, Text(label.c_str()));
         }
-        if (scripted) agxset(edge, s.edgeStyle, Text("dashed"));
+        if (scripted) Gv().agxset(edge, s.edgeStyle, Text("dashed"));
         if (to != Anywhere && !IsPlace(db, to)) {
-            agxset(edge, s.edgeColor, Text("red"));
-            agxset(edge, s.edgeFontcolor, Text("red"));
+            Gv().agxset(edge, s.edgeColor, Text("red"));
+            Gv().agxset(edge, s.edgeFontcolor, Text("red"));
         }
     }
 }
@@ -512,10 +517,10 @@ struct EndLabel {
 // Files every box and line of the drawing, and lists the end labels with their paths.
 std::vector<EndLabel> Survey(Agraph_t* g, Obstacles& o) {
     std::vector<EndLabel> ends;
-    for (Agnode_t* n = agfstnode(g); n != nullptr; n = agnxtnode(g, n))
+    for (Agnode_t* n = Gv().agfstnode(g); n != nullptr; n = Gv().agnxtnode(g, n))
         o.AddBox(Around(ND_coord(n), ND_width(n) * 36 + Gap, ND_height(n) * 36 + Gap));
-    for (Agnode_t* n = agfstnode(g); n != nullptr; n = agnxtnode(g, n))
-        for (Agedge_t* e = agfstout(g, n); e != nullptr; e = agnxtout(g, e)) {
+    for (Agnode_t* n = Gv().agfstnode(g); n != nullptr; n = Gv().agnxtnode(g, n))
+        for (Agedge_t* e = Gv().agfstout(g, n); e != nullptr; e = Gv().agnxtout(g, e)) {
             const splines* spl = ED_spl(e);
             if (spl == nullptr || spl->size < 1) continue;
             const bezier& first = spl->list[0];
@@ -572,13 +577,13 @@ void PlaceEndLabels(Agraph_t* g) {
 int Render(GraphvizMap& m, const char* format, std::string& out) {
     char* data = nullptr;
     unsigned int length = 0;
-    if (gvRenderData(m.gvc, m.graph, format, &data, &length) != 0 || data == nullptr) {
-        if (data != nullptr) gvFreeRenderData(data);
+    if (Gv().gvRenderData(m.gvc, m.graph, format, &data, &length) != 0 || data == nullptr) {
+        if (data != nullptr) Gv().gvFreeRenderData(data);
         std::fprintf(stderr, "Graphviz cannot draw the map as %s\n", format);
         return -1;
     }
     out.assign(data, length);
-    gvFreeRenderData(data);
+    Gv().gvFreeRenderData(data);
     return 0;
 }
 
@@ -596,15 +601,21 @@ MapResult RenderMap(const GameDatabase& db, bool png, MapImages& out) {
     AnalyseWorld(db, facts);
     const bool layered = CountPlaces(db) <= LayeredMapLimit;
 
+    std::string why;
+    if (LoadGraphviz(why) == nullptr) {
+        std::fprintf(stderr, "Graphviz cannot be opened: %s\n", why.c_str());
+        return MapResult::Failed;
+    }
     GraphvizMap m;
-    agseterr(AGERR);  // layout warnings (overlaps, label placement) are not the author's concern
+    Gv().agseterr(
+        AGERR);  // layout warnings (overlaps, label placement) are not the author's concern
     m.gvc = SharedContext();
-    m.graph = agopen(Text("map"), Agdirected, nullptr);
+    m.graph = Gv().agopen(Text("map"), *Gv().directed, nullptr);
     if (m.gvc == nullptr || m.graph == nullptr) return MapResult::Failed;
     const Symbols s = DeclareAttributes(m.graph, layered);
     AddPlaces(db, facts, m.graph, s);
     AddExits(db, CollectExits(db, facts), m.graph, s);
-    if (gvLayout(m.gvc, m.graph, layered ? "dot" : "sfdp") != 0) {
+    if (Gv().gvLayout(m.gvc, m.graph, layered ? "dot" : "sfdp") != 0) {
         std::fprintf(stderr, "Graphviz cannot lay out the map\n");
         return MapResult::Failed;
     }

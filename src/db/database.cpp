@@ -183,6 +183,10 @@ void RebuildIndexes(GameDatabase& db) {
     db.VerbIndex.first.clear();
     db.NounIndex.first.clear();
     db.VarIndex.first.clear();
+    // Sized at once: growing by rehashing took a tenth of loading the largest games.
+    db.VerbIndex.first.reserve(db.Verbs.size());
+    db.NounIndex.first.reserve(db.Nouns.size());
+    db.VarIndex.first.reserve(db.Vars.size());
     for (size_t i = 0; i < db.Verbs.size(); ++i) IndexWord(db.VerbIndex, db.Verbs[i].word, i);
     for (size_t i = 0; i < db.Nouns.size(); ++i) IndexWord(db.NounIndex, db.Nouns[i].word, i);
     for (size_t i = 0; i < db.Vars.size(); ++i) IndexWord(db.VarIndex, db.Vars[i].name, i);

@@ -41,7 +41,7 @@ struct Target {
 };
 
 Target TargetOf(GfxSurface* s) {
-    if (s == nullptr) return {GfxScreen().pixels.data(), ScreenWidth, ScreenHeight, true};
+    if (s == nullptr) return {ScreenPixels(GfxScreen()), ScreenWidth, ScreenHeight, true};
     return {s->pixels.data(), s->width, s->height, false};
 }
 
@@ -159,6 +159,15 @@ GfxScreenState& GfxScreen() {
     return state;
 }
 
+GfxColour* ScreenPixels(GfxScreenState& screen) {
+    if (screen.pixels.empty()) screen.pixels.resize(size_t{ScreenWidth} * ScreenHeight);
+    return screen.pixels.data();
+}
+
+void BlankScreen(GfxScreenState& screen) {
+    std::fill(screen.pixels.begin(), screen.pixels.end(), GfxColour{0});
+}
+
 void GfxUseHeadless(bool headless) {
     forcedHeadless = headless ? 1 : 0;
     driver.reset();
@@ -173,7 +182,7 @@ int GfxRun(int (*entry)(int, char**), int argc, char** argv) {
 int GfxOpenScreen(char* why, size_t whySize) {
     {
         std::lock_guard<std::mutex> hold(GfxScreen().lock);
-        std::fill(GfxScreen().pixels.begin(), GfxScreen().pixels.end(), 0);
+        BlankScreen(GfxScreen());
         ClearCells();
     }
     current = nullptr;
@@ -214,9 +223,11 @@ void GfxDestroySurface(GfxSurface* s) {
 void GfxSelectSurface(GfxSurface* s) { current = s; }
 
 void GfxClearSurface(GfxColour c) {
-    const Target t = TargetOf(current);
+    // Black on a screen not yet drawn on is what it reads as already: it stays unallocated.
+    const bool blank = current == nullptr && c == 0 && GfxScreen().pixels.empty();
+    const Target t = blank ? Target{nullptr, ScreenWidth, ScreenHeight, true} : TargetOf(current);
     ScreenGuard guard(t.screen, 0, 0, t.width - 1, t.height - 1);
-    std::fill_n(t.pixels, t.width * t.height, c);
+    if (!blank) std::fill_n(t.pixels, t.width * t.height, c);
     if (t.screen) ClearCells();
 }
 

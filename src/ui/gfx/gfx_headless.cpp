@@ -133,10 +133,11 @@ void GfxBeginHeadlessPlay(FILE* keys, FILE* out, size_t transcriptLimit) {
     stopWanted = false;
     keysIn = keys;
     textOut = out;
-    // The screen starts as a new program's does: black, with no characters and no areas.
+    // The screen starts as a new program's does: not yet drawn on (black), with no characters
+    // and no areas; the pixels of an earlier play are given back until this one draws.
     GfxScreenState& screen = GfxScreen();
     std::lock_guard<std::mutex> hold(screen.lock);
-    std::fill(screen.pixels.begin(), screen.pixels.end(), GfxColour{0});
+    decltype(screen.pixels)().swap(screen.pixels);
     for (std::vector<GfxCell>& row : screen.cellRows) row.clear();
     screen.areas.clear();
 }

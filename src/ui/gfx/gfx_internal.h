@@ -6,9 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <sys/mman.h>
@@ -78,27 +80,56 @@ struct GfxCell {
 };
 
 // Memory for the screen's pixels in 2 MiB-aligned blocks, offered to the kernel as huge pages:
-// the screen then costs one page fault at start-up instead of hundreds.
+// the screen then costs one page fault at start-up instead of hundreds. The blocks are fresh
+// anonymous memory, which the kernel hands out zeroed: elements made without a value are left
+// as they are, so a new screen is black without being written over once more.
 template <typename T> struct ScreenAllocator {
     using value_type = T;
     static constexpr size_t Block = size_t{2} << 20;
     ScreenAllocator() = default;
     template <typename U> ScreenAllocator(const ScreenAllocator<U>&) {}
+    static size_t Rounded(size_t n) { return (n * sizeof(T) + Block - 1) / Block * Block; }
     T* allocate(size_t n) {
-        const size_t size = (n * sizeof(T) + Block - 1) / Block * Block;
-        void* p = std::aligned_alloc(Block, size);
-        if (p == nullptr) throw std::bad_alloc();
-        madvise(p, size, MADV_HUGEPAGE);
-        return static_cast<T*>(p);
+        const size_t size = Rounded(n);
+#ifdef __EMSCRIPTEN__
+        // The browser's memory has no pages to map: zeroed by hand.
+        void* block = std::aligned_alloc(Block, size);
+        if (block == nullptr) throw std::bad_alloc();
+        return static_cast<T*>(std::memset(block, 0, size));
+#endif
+        // Mapped one block larger, and cut down to the aligned part.
+        void* p =
+            mmap(nullptr, size + Block, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (p == MAP_FAILED) throw std::bad_alloc();
+        const auto start = reinterpret_cast<uintptr_t>(p);
+        const uintptr_t aligned = (start + Block - 1) / Block * Block;
+        if (aligned > start) munmap(p, aligned - start);
+        if (const uintptr_t end = start + size + Block; end > aligned + size)
+            munmap(reinterpret_cast<void*>(aligned + size), end - aligned - size);
+        madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+        return reinterpret_cast<T*>(aligned);
     }
-    void deallocate(T* p, size_t) { std::free(p); }
+    void deallocate(T* p, size_t n) {
+#ifdef __EMSCRIPTEN__
+        (void)n;
+        std::free(p);
+#else
+        munmap(p, Rounded(n));
+#endif
+    }
+    template <typename U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    template <typename U, typename... A> void construct(U* p, A&&... a) {
+        ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
+    }
     bool operator==(const ScreenAllocator&) const { return true; }
 };
 
 // The screen in memory. The window thread reads pixels under the lock while the game draws.
 struct GfxScreenState {
-    std::vector<GfxColour, ScreenAllocator<GfxColour>> pixels =
-        std::vector<GfxColour, ScreenAllocator<GfxColour>>(ScreenWidth * ScreenHeight);
+    // Empty until the screen is first drawn on or shown (ScreenPixels): a run that never draws
+    // (the terminal, the language server, the author's tools) neither allocates nor clears it.
+    // Empty reads as black.
+    std::vector<GfxColour, ScreenAllocator<GfxColour>> pixels;
     // The characters on the screen, by the pixel row of their glyph cell's top-left corner.
     // Rows are short lists, so scrolling and clearing touch only the characters there are.
     std::vector<std::vector<GfxCell>> cellRows = std::vector<std::vector<GfxCell>>(ScreenHeight);
@@ -107,6 +138,11 @@ struct GfxScreenState {
 };
 
 GfxScreenState& GfxScreen();
+// The screen's pixels, allocated black when first asked for; the caller holds the lock where
+// the window thread may be reading.
+GfxColour* ScreenPixels(GfxScreenState& screen);
+// Turns the screen black: one never drawn on already is.
+void BlankScreen(GfxScreenState& screen);
 
 // Hands each line of the screen dump of the registered areas to emit, in order.
 void ForEachScreenDumpLine(void (*emit)(const char* line, void* context), void* context);

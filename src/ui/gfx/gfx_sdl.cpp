@@ -325,6 +325,11 @@ bool WindowDriver::OpenWindow() {
     texture_ = sdl.SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_XBGR8888,
                                      SDL_TEXTUREACCESS_STREAMING, ScreenWidth, ScreenHeight);
     if (texture_ == nullptr) return false;
+    {
+        // The screen the window shows is allocated here, before the game thread draws on it.
+        std::lock_guard<std::mutex> hold(GfxScreen().lock);
+        ScreenPixels(GfxScreen());
+    }
     sdl.SDL_StartTextInput();
     window_ready_ = true;
     present_pending_ = true;
@@ -347,7 +352,7 @@ void WindowDriver::Render() {
     if (texture_ == nullptr) return;
     {
         std::lock_guard<std::mutex> hold(GfxScreen().lock);
-        sdl.SDL_UpdateTexture(texture_, nullptr, GfxScreen().pixels.data(),
+        sdl.SDL_UpdateTexture(texture_, nullptr, ScreenPixels(GfxScreen()),
                               ScreenWidth * static_cast<int>(sizeof(GfxColour)));
     }
     int w = 0;

@@ -214,7 +214,7 @@ class WebDriver : public DisplayDriver {
     // bytes, one after the other. Valid until the next call.
     const unsigned char* Frame(int x, int y, int width, int height) {
         frame_.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
-        const GfxColour* screen = GfxScreen().pixels.data();
+        const GfxColour* screen = ScreenPixels(GfxScreen());
         GfxColour* out = frame_.data();
         // A colour value keeps red, green and blue in its low three bytes, the order the canvas
         // reads on this little-endian machine; the loop becomes vector instructions.
