@@ -228,6 +228,9 @@ TEST_F(Program, HelpListsEverySwitch) {
                              "--bless",
                              "--coverage",
                              "--timeout N",
+                             "--explore",
+                             "--steps N",
+                             "--keys-from FILE",
                              "--pictures",
                              "--lsp"})
         EXPECT_NE(out.find(std::string("  ") + name + " "), std::string::npos) << name;

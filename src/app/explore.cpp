@@ -37,14 +37,15 @@ std::string Where(const CheckLog& log, const std::string& folder, const SourcePl
 
 SourcePlace PlaceOf(const std::vector<SourcePlace>& places, int n) {
     return n >= 0 && static_cast<size_t>(n) < places.size() ? places[static_cast<size_t>(n)]
-                                                             : SourcePlace{};
+                                                            : SourcePlace{};
 }
 
 std::string LocationName(const GameDatabase& db, int n) {
     const char* name = n >= 0 && static_cast<size_t>(n) < db.Locations.size()
                            ? TextOf(db, db.Locations[static_cast<size_t>(n)].name)
                            : nullptr;
-    return "location " + std::to_string(n) + (name != nullptr ? std::string(" (") + name + ")" : "");
+    return "location " + std::to_string(n) +
+           (name != nullptr ? std::string(" (") + name + ")" : "");
 }
 
 void PrintLocations(const GameDatabase& db, const CheckLog& log, const std::string& folder,
@@ -152,7 +153,8 @@ void PrintEndings(const CheckLog& log, const std::string& folder, const ExploreR
     for (size_t i = 0; i < r.endings.size(); ++i) {
         const ExploreEnding& e = r.endings[i];
         const std::string at =
-            e.line < 0 ? "" : Where(log, folder, PlaceOf(e.events ? log.events : log.actions, e.line));
+            e.line < 0 ? ""
+                       : Where(log, folder, PlaceOf(e.events ? log.events : log.actions, e.line));
         std::printf("%snote: %s in %d command%s at the shortest (game %d; reached %d time%s)",
                     at.c_str(), KindName(e.kind), e.commands, e.commands == 1 ? "" : "s", e.game,
                     e.times, e.times == 1 ? "" : "s");
@@ -186,8 +188,8 @@ void PrintExploreReport(const GameDatabase& db, const CheckLog& log, const std::
                         const ExploreReport& r, const ExploreOptions& o,
                         const std::vector<std::string>& keysWritten, bool times) {
     const fs::path source = fs::path(folder) / (log.files.empty() ? "" : log.files[0]);
-    std::printf("%s: explored %ld commands in %d games, seed %u",
-                source.lexically_normal().c_str(), r.commands, r.games, o.seed);
+    std::printf("%s: explored %ld commands in %d games, seed %u", source.lexically_normal().c_str(),
+                r.commands, r.games, o.seed);
     if (times && r.seconds > 0)
         std::printf(" (%.2f s, %.0f commands/s)", r.seconds,
                     static_cast<double>(r.commands) / r.seconds);

@@ -80,8 +80,8 @@ std::string EndingKeysName(const std::string& game, const std::vector<ExploreEnd
 // file each ending was written to (empty: not written).
 void PrintExploreReport(const db::GameDatabase& db, const compiler::CheckLog& log,
                         const std::string& folder, const ExploreReport& report,
-                        const ExploreOptions& options,
-                        const std::vector<std::string>& keysWritten, bool times);
+                        const ExploreOptions& options, const std::vector<std::string>& keysWritten,
+                        bool times);
 
 // umb --explore GAME: compiles GAME.adv (its diagnostics printed as --check prints them when it
 // has errors), explores it and prints the report, writing each ending's key script beside it.

@@ -51,7 +51,8 @@ std::string WordText(const WordRecord& w) { return std::string(w.word, strnlen(w
 
 void ReadVocabulary(const GameDatabase& db, Vocabulary& v) {
     std::set<int> verbsSeen;
-    const size_t verbs = std::min(db.Verbs.size(), static_cast<size_t>(std::max<int>(db.VerbCount, 0)));
+    const size_t verbs =
+        std::min(db.Verbs.size(), static_cast<size_t>(std::max<int>(db.VerbCount, 0)));
     for (size_t i = 0; i < verbs; ++i) {
         const WordRecord& w = db.Verbs[i];
         if (w.word[0] == '\0' || !verbsSeen.insert(w.number).second) continue;
@@ -62,7 +63,8 @@ void ReadVocabulary(const GameDatabase& db, Vocabulary& v) {
             v.verbs.push_back(WordText(w));
         }
     }
-    const size_t nouns = std::min(db.Nouns.size(), static_cast<size_t>(std::max<int>(db.NounCount, 0)));
+    const size_t nouns =
+        std::min(db.Nouns.size(), static_cast<size_t>(std::max<int>(db.NounCount, 0)));
     for (size_t i = 0; i < nouns; ++i) {
         const WordRecord& w = db.Nouns[i];
         if (w.word[0] == '\0' || w.number <= 0) continue;
@@ -98,8 +100,8 @@ struct Explorer {
     std::vector<int> near;  // nouns of the objects here, carried or worn
     std::vector<QuitLine> quitLines;
     std::set<std::pair<int, std::string>> looping;  // commands that hit the limit, by location
-    std::string scratch;  // where the games are saved
-    bool saved = false;   // a game was saved there since it was last emptied
+    std::string scratch;                            // where the games are saved
+    bool saved = false;  // a game was saved there since it was last emptied
 };
 
 Explorer& Of(void* self) { return *static_cast<Explorer*>(self); }
@@ -161,9 +163,9 @@ void XAlert(void*, const char*, const char*) {}
 void XSavedGameWritten(void* self, const char*) { Of(self).saved = true; }
 
 const FrontEnd ExplorerFrontEnd = {
-    "explorer",     XOpen,      XNothing,   XNothing,      XShowLocation,  XShowMessage,
-    XShowText,      XShowText,  XNothing,   XAskYesNo,     XAskChoice,     XReadLine,
-    XWaitKeyOrTime, XShowPicture, XBusy,    nullptr,       XAlert,         XSavedGameWritten,
+    "explorer",     XOpen,        XNothing, XNothing,  XShowLocation, XShowMessage,
+    XShowText,      XShowText,    XNothing, XAskYesNo, XAskChoice,    XReadLine,
+    XWaitKeyOrTime, XShowPicture, XBusy,    nullptr,   XAlert,        XSavedGameWritten,
 };
 
 // Notes where the player is and what is in hand, and gathers the nouns of what is near.
@@ -202,9 +204,8 @@ const std::string& DrawDirection(Explorer& x) {
     for (const int d : x.words.directionsNamed)
         if (EffectiveExit(x.g, x.g.CurrentLocation, d) != 0) open[count++] = d;
     const std::vector<int>& named = x.words.directionsNamed;
-    const int d = count > 0 && x.draws.Percent(60)
-                      ? open[x.draws.Below(static_cast<size_t>(count))]
-                      : named[x.draws.Below(named.size())];
+    const int d = count > 0 && x.draws.Percent(60) ? open[x.draws.Below(static_cast<size_t>(count))]
+                                                   : named[x.draws.Below(named.size())];
     return x.words.directions[d];
 }
 
@@ -268,7 +269,8 @@ bool HasWord(const std::string& text, const char* const* words) {
     for (const char* const* w = words; *w != nullptr; ++w) {
         for (size_t at = folded.find(*w); at != std::string::npos; at = folded.find(*w, at + 1)) {
             const size_t end = at + std::strlen(*w);
-            const bool startOk = at == 0 || !std::isalpha(static_cast<unsigned char>(folded[at - 1]));
+            const bool startOk =
+                at == 0 || !std::isalpha(static_cast<unsigned char>(folded[at - 1]));
             const bool endOk =
                 end >= folded.size() || !std::isalpha(static_cast<unsigned char>(folded[end]));
             if (startOk && endOk) return true;
@@ -278,10 +280,12 @@ bool HasWord(const std::string& text, const char* const* words) {
 }
 
 EndKind KindOfEnd(const std::string& message) {
-    static const char* const lost[] = {"lost", "lose", "dead", "die", "died", "dies", "killed",
-                                       "too late", "game over", "failed", "you fail", nullptr};
-    static const char* const won[] = {"won", "win", "saved", "congratulations", "victory",
-                                      "well done", "you escape", "success", nullptr};
+    static const char* const lost[] = {"lost",      "lose",   "dead",     "die",
+                                       "died",      "dies",   "killed",   "too late",
+                                       "game over", "failed", "you fail", nullptr};
+    static const char* const won[] = {"won",     "win",       "saved",      "congratulations",
+                                      "victory", "well done", "you escape", "success",
+                                      nullptr};
     if (HasWord(message, lost)) return EndKind::Lost;
     if (HasWord(message, won)) return EndKind::Won;
     return EndKind::Ended;
@@ -317,10 +321,9 @@ void NoteTime(Explorer& x, const std::string& command, int location, int game, d
     std::vector<ExploreTurn>& slow = x.report->slowest;
     if (slow.size() == SlowestTurnsKept && slow.back().seconds >= seconds) return;
     ExploreTurn t{command, location, game, x.commandsThisGame, seconds};
-    auto at = std::upper_bound(slow.begin(), slow.end(), t, [](const ExploreTurn& a,
-                                                                const ExploreTurn& b) {
-        return a.seconds > b.seconds;
-    });
+    auto at = std::upper_bound(
+        slow.begin(), slow.end(), t,
+        [](const ExploreTurn& a, const ExploreTurn& b) { return a.seconds > b.seconds; });
     slow.insert(at, std::move(t));
     if (slow.size() > SlowestTurnsKept) slow.pop_back();
 }

@@ -31,13 +31,13 @@ std::vector<std::string> Lines(const std::string& text) {
     return lines;
 }
 
-// The prompts a line could begin with: up to a mark that ends a prompt (">", ":", "?", "]"),
-// with the blank after it.
+// The prompts a line could begin with: up to a mark that ends a prompt (">", ":", "?"), with
+// the blank after it.
 void CandidatePrompts(const std::string& line, std::map<std::string, int>& counts) {
     const size_t limit = std::min(line.size(), MaxPrompt);
     for (size_t i = 0; i < limit; ++i) {
         const char c = line[i];
-        if (c != '>' && c != ':' && c != '?' && c != ']') continue;
+        if (c != '>' && c != ':' && c != '?') continue;
         const size_t end = i + 1 < line.size() && line[i + 1] == ' ' ? i + 2 : i + 1;
         ++counts[line.substr(0, end)];
     }
@@ -111,18 +111,20 @@ KeysFromResult KeysFromTranscript(const std::string& transcript, std::string& ke
     }
     const std::vector<std::string> lines = Lines(transcript);
     const std::string prompt = FindPrompt(lines);
-    int commands = 0;
+    int commands = 0, answers = 0;
     for (const std::string& line : lines) {
         std::string answer;
-        if (!prompt.empty() && line.compare(0, prompt.size(), prompt) == 0) {
+        // Every game asks whether to restore (or to go on) before its first command.
+        if (answers > 0 && !prompt.empty() && line.compare(0, prompt.size(), prompt) == 0) {
             keys += AsKeys(line.substr(prompt.size())) + "\n";
             ++commands;
         } else if (AnswerKeys(line, answer)) {
             keys += answer;
+            ++answers;
         }
     }
     if (commands == 0) {
-        why = "no line begins with a command prompt: it is no transcript of a game";
+        why = "no command follows the question a game starts with: it is no transcript of a game";
         keys.clear();
         return KeysFromResult::NotTranscript;
     }

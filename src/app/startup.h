@@ -18,7 +18,7 @@ enum AuthorTool {
     ToolMap = 2,
     ToolTest = 3,
     ToolPictures = 4,
-    ToolLsp = 5,  // --lsp: the language server, talking to an editor on standard input/output
+    ToolLsp = 5,      // --lsp: the language server, talking to an editor on standard input/output
     ToolExplore = 6,  // --explore: a random player looks for what the game never shows
     ToolKeysFrom = 7  // --keys-from TRANSCRIPT: the key script that plays a transcript again
 };
