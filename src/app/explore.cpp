@@ -147,13 +147,19 @@ void PrintOverLimit(const GameDatabase& db, const CheckLog& log, const std::stri
                     o.seed);
 }
 
+// The source's own name: the built-in quit has no line of its own.
+std::string SourceName(const CheckLog& log, const std::string& folder) {
+    const fs::path source = fs::path(folder) / (log.files.empty() ? "" : log.files[0]);
+    return source.lexically_normal().string();
+}
+
 void PrintEndings(const CheckLog& log, const std::string& folder, const ExploreReport& r,
                   const std::vector<std::string>& keysWritten) {
     std::printf("Game ends: %zu\n", r.endings.size());
     for (size_t i = 0; i < r.endings.size(); ++i) {
         const ExploreEnding& e = r.endings[i];
         const std::string at =
-            e.line < 0 ? ""
+            e.line < 0 ? SourceName(log, folder) + ": "
                        : Where(log, folder, PlaceOf(e.events ? log.events : log.actions, e.line));
         std::printf("%snote: %s in %d command%s at the shortest (game %d; reached %d time%s)",
                     at.c_str(), KindName(e.kind), e.commands, e.commands == 1 ? "" : "s", e.game,
@@ -187,8 +193,7 @@ std::string EndingKeysName(const std::string& game, const std::vector<ExploreEnd
 void PrintExploreReport(const GameDatabase& db, const CheckLog& log, const std::string& folder,
                         const ExploreReport& r, const ExploreOptions& o,
                         const std::vector<std::string>& keysWritten, bool times) {
-    const fs::path source = fs::path(folder) / (log.files.empty() ? "" : log.files[0]);
-    std::printf("%s: explored %ld commands in %d games, seed %u", source.lexically_normal().c_str(),
+    std::printf("%s: explored %ld commands in %d games, seed %u", SourceName(log, folder).c_str(),
                 r.commands, r.games, o.seed);
     if (times && r.seconds > 0)
         std::printf(" (%.2f s, %.0f commands/s)", r.seconds,
@@ -247,6 +252,14 @@ std::vector<std::string> WriteEndings(const ExploreReport& r, const fs::path& fo
 
 }  // namespace
 
+std::string MakeExploreScratch() {
+    for (const char* base : {"/dev/shm", "/tmp"}) {
+        std::string pattern = std::string(base) + "/umb-explore-XXXXXX";
+        if (::mkdtemp(pattern.data()) != nullptr) return pattern;
+    }
+    return "";
+}
+
 int RunExplore(const Startup& s) {
     const fs::path name(s.GameName);
     const fs::path folder = name.has_parent_path() ? name.parent_path() : fs::path(".");
@@ -266,8 +279,8 @@ int RunExplore(const Startup& s) {
         RunCheck(s);  // the diagnostics, as --check prints them
         return ExitFailure;
     }
-    char work[] = "/tmp/umb-explore-XXXXXX";
-    if (::mkdtemp(work) == nullptr) {
+    const std::string work = MakeExploreScratch();
+    if (work.empty()) {
         std::fprintf(stderr, "cannot make a scratch folder in /tmp\n");
         return ExitFailure;
     }

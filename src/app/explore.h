@@ -70,6 +70,11 @@ struct ExploreReport {
 void ExploreGame(db::GameDatabase& db, const std::string& scratch, const ExploreOptions& options,
                  ExploreReport& report);
 
+// Makes a scratch folder for the explorer's saved games: in memory (/dev/shm) where there is one,
+// since the durable write of every save would otherwise weigh on the run, else in /tmp. Returns
+// its path, empty when none could be made.
+std::string MakeExploreScratch();
+
 // The file name an ending's key script is written to beside the game: GAME-explore-KIND.keys,
 // KIND being won, lost, ended or quit, with -2, -3 ... for further endings of one kind.
 std::string EndingKeysName(const std::string& game, const std::vector<ExploreEnding>& endings,
