@@ -76,14 +76,14 @@ void PrintLocations(const GameDatabase& db, const CheckLog& log, const std::stri
 void PrintObjects(const GameDatabase& db, const CheckLog& log, const std::string& folder,
                   const ExploreReport& r) {
     std::vector<size_t> missed;
-    int takeable = 0;
+    size_t takeable = 0;
     for (size_t n = 1; n < db.Objects.size() && n < r.taken.size(); ++n) {
         const ObjectRecord& o = db.Objects[n];
         if (o.name == NoText || (o.attributes & AttrTakeable) == 0) continue;
         ++takeable;
         if (r.taken[n] == 0) missed.push_back(n);
     }
-    std::printf("Objects: %zu of %d that can be taken were taken\n", takeable - missed.size(),
+    std::printf("Objects: %zu of %zu that can be taken were taken\n", takeable - missed.size(),
                 takeable);
     for (const size_t n : missed)
         std::printf("%snote: object %zu (%s) never taken\n",
