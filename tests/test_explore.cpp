@@ -122,7 +122,6 @@ TEST_F(Explore, KeysFromTranscriptRoundTrip) {
 
 TEST_F(Explore, BadInputFailsClearly) {
     WriteText("notes.txt", "Buy milk.\nNote: eggs\n");
-    WriteText("broken.adv", "[Locations]\n#1,Room,,0\nA room.\n@nosuch.adv\n");
     struct Case {
         const char* args;
         int status;
@@ -142,10 +141,15 @@ TEST_F(Explore, BadInputFailsClearly) {
         EXPECT_TRUE(Has(err, c.said)) << c.args << ": " << err;
         EXPECT_EQ(out, "") << c.args;
     }
-    // A source with errors is not explored: its findings are printed as --check prints them.
+    // A source with errors is not explored: its findings are printed as --check prints them
+    // from the game's folder, where its included files are found.
+    fs::create_directory("sub");
+    fs::copy_file("common.adv", "sub/shared.adv");
+    WriteText("sub/broken.adv", "@shared.adv\n[Locations]\n#1,Room,,0\nA room.\n@nosuch.adv\n");
     std::string out;
-    EXPECT_EQ(RunUmb("--explore broken", out), 1);
-    EXPECT_TRUE(Has(out, "broken.adv:4: error: cannot include")) << out;
+    EXPECT_EQ(RunUmb("--explore sub/broken", out), 1);
+    EXPECT_TRUE(Has(out, "broken.adv:5: error: cannot include \"nosuch.adv\"")) << out;
+    EXPECT_FALSE(Has(out, "cannot include \"shared.adv\"")) << out;
     EXPECT_FALSE(Has(out, "explored"));
 }
 

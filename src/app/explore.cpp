@@ -276,7 +276,15 @@ int RunExplore(const Startup& s) {
         return ExitFailure;
     }
     if (compiled == CompileResult::Errors) {
-        RunCheck(s);  // the diagnostics, as --check prints them
+        // The diagnostics as --check prints them run from the game's folder, where the explorer
+        // compiled it and its included files are found.
+        Startup inFolder = s;
+        inFolder.GameName = game;
+        const fs::path before = fs::current_path();
+        std::error_code ec;
+        fs::current_path(folder, ec);
+        RunCheck(inFolder);
+        fs::current_path(before, ec);
         return ExitFailure;
     }
     const std::string work = MakeExploreScratch();

@@ -8,6 +8,7 @@
 #include "ui/gfx/gfx.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -178,7 +179,7 @@ void LookAround(Explorer& x) {
     x.near.clear();
     const int objects = std::min<int>(g.Db->LastObject, static_cast<int>(r.taken.size()) - 1);
     for (int i = 1; i <= objects; ++i) {
-        const ObjectRecord& o = g.Db->Objects[static_cast<size_t>(i)];
+        const ObjectRecord& o = ObjectAt(g, i);
         if (o.name == NoText) continue;
         const int16_t at = ObjectLocation(g, i);
         if (IsCarriedOrWorn(at)) r.taken[static_cast<size_t>(i)] = 1;
