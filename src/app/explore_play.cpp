@@ -383,7 +383,7 @@ void PlayOneGame(Explorer& x, int game) {
     while (r.commands < x.options.steps) {
         LookAround(x);
         NextCommand(x, command);
-        x.keys += command;
+        for (const char c : command) x.keys.append(c == '{' ? 2 : 1, c);  // "{{" types a brace
         x.keys += '\n';
         ++x.commandsThisGame;
         ++r.commands;
