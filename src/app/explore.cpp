@@ -193,8 +193,8 @@ std::string EndingKeysName(const std::string& game, const std::vector<ExploreEnd
 void PrintExploreReport(const GameDatabase& db, const CheckLog& log, const std::string& folder,
                         const ExploreReport& r, const ExploreOptions& o,
                         const std::vector<std::string>& keysWritten, bool times) {
-    std::printf("%s: explored %ld commands in %d games, seed %u", SourceName(log, folder).c_str(),
-                r.commands, r.games, o.seed);
+    std::printf("%s: explored %ld command%s in %d game%s, seed %u", SourceName(log, folder).c_str(),
+                r.commands, r.commands == 1 ? "" : "s", r.games, r.games == 1 ? "" : "s", o.seed);
     if (times && r.seconds > 0)
         std::printf(" (%.2f s, %.0f commands/s)", r.seconds,
                     static_cast<double>(r.commands) / r.seconds);
