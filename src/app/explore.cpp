@@ -161,9 +161,10 @@ void PrintEndings(const CheckLog& log, const std::string& folder, const ExploreR
         const std::string at =
             e.line < 0 ? SourceName(log, folder) + ": "
                        : Where(log, folder, PlaceOf(e.events ? log.events : log.actions, e.line));
-        std::printf("%snote: %s in %d command%s at the shortest (game %d; reached %d time%s)",
-                    at.c_str(), KindName(e.kind), e.commands, e.commands == 1 ? "" : "s", e.game,
-                    e.times, e.times == 1 ? "" : "s");
+        std::printf("%snote: %s in %d command%s", at.c_str(), KindName(e.kind), e.commands,
+                    e.commands == 1 ? "" : "s");
+        if (e.found != e.commands) std::printf(", cut down from %d", e.found);
+        std::printf(" (game %d; reached %d time%s)", e.game, e.times, e.times == 1 ? "" : "s");
         if (!e.lastMessage.empty()) std::printf(": \"%s\"", e.lastMessage.c_str());
         if (i < keysWritten.size() && !keysWritten[i].empty())
             std::printf("; wrote %s", keysWritten[i].c_str());

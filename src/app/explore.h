@@ -40,14 +40,28 @@ struct ExploreTurn {
 // told apart as won or lost by the last message shown before it when its words say so.
 enum class EndKind : int { Won = 0, Lost = 1, Ended = 2, Quit = 3 };
 
-// One way the game ends, with the shortest play found that reaches it.
+// One thing the explorer typed: a command line, a yes (1) or no (0), a choice (0: Escape), a key.
+enum class InputKind : uint8_t { Line, YesNo, Choice, Key };
+struct ExploreInput {
+    InputKind kind = InputKind::Line;
+    int value = 0;
+    std::string line;
+};
+
+// Commands the replays that cut an ending's play down may type in all, for each ending.
+constexpr long ShrinkBudget = 200000;
+
+// One way the game ends, with the shortest play found that reaches it, cut down to the
+// commands it needs.
 struct ExploreEnding {
     EndKind kind = EndKind::Ended;
     bool events = false;  // the quit action's table; line -1 for the built-in quit
     int line = -1;
     std::string lastMessage;
+    std::vector<ExploreInput> inputs;  // the play
     std::string keys;  // the play as a key script, ending with "no" to the play-again question
     int commands = 0;  // command lines in keys
+    int found = 0;     // command lines in the play as it was found, before it was cut down
     int game = 0;
     int times = 0;  // how often it was reached
 };

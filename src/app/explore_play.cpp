@@ -93,7 +93,12 @@ struct Explorer {
     Vocabulary words;
     ExploreOptions options;
     ExploreReport* report = nullptr;
-    std::string keys;  // the game so far as a key script
+    std::vector<ExploreInput> inputs;  // the game so far
+    // A play replayed rather than drawn: its inputs are typed in order; a question it does not
+    // answer there puts the game off its script, which then ends at once.
+    const std::vector<ExploreInput>* script = nullptr;
+    size_t next = 0;
+    bool offScript = false;
     std::string lastMessage;
     int commandsThisGame = 0;
     Clock::time_point turnStart;
@@ -115,25 +120,39 @@ void XShowMessage(void* self, const char* text) {
     if (text != nullptr) Of(self).lastMessage.assign(text);
 }
 
-bool XAskYesNo(void* self, const char*, char yesLetter, char noLetter) {
+// Takes the next input of a replayed play when it is of kind; returns false when the play is
+// drawn. Off its script, value is fallback.
+bool Scripted(Explorer& x, InputKind kind, int& value, int fallback) {
+    if (x.script == nullptr) return false;
+    const std::vector<ExploreInput>& s = *x.script;
+    if (x.next < s.size() && s[x.next].kind == kind)
+        value = s[x.next++].value;
+    else {
+        x.offScript = true;
+        value = fallback;
+    }
+    return true;
+}
+
+bool XAskYesNo(void* self, const char*, char, char) {
     Explorer& x = Of(self);
-    const bool yes = x.draws.Percent(50);
-    x.keys += base::FoldCase(yes ? yesLetter : noLetter);
-    return yes;
+    int yes = 0;
+    if (!Scripted(x, InputKind::YesNo, yes, 0)) yes = x.draws.Percent(50) ? 1 : 0;
+    x.inputs.push_back({InputKind::YesNo, yes, {}});
+    return yes == 1;
 }
 
 int XAskChoice(void* self, const char*, int count) {
     Explorer& x = Of(self);
-    const int limit = ChoiceLimit(count);
-    // Escape, where it is taken, as often as any one digit.
-    const int drawn = static_cast<int>(x.draws.Below(static_cast<size_t>(limit + 1)));
-    if (drawn == 0 && count >= 0) {
-        x.keys += "{esc}";
-        return 0;
+    int answer = 0;
+    if (!Scripted(x, InputKind::Choice, answer, 1)) {
+        // Escape, where it is taken, as often as any one digit.
+        const int limit = ChoiceLimit(count);
+        answer = static_cast<int>(x.draws.Below(static_cast<size_t>(limit + 1)));
+        if (answer == 0 && count < 0) answer = 1;
     }
-    const int digit = drawn == 0 ? 1 : drawn;
-    x.keys += static_cast<char>('0' + digit);
-    return digit;
+    x.inputs.push_back({InputKind::Choice, answer, {}});
+    return answer;
 }
 
 LineResult XReadLine(void*, const char*, char* buffer, int) {
@@ -144,7 +163,10 @@ LineResult XReadLine(void*, const char*, char* buffer, int) {
 // A timed pause ends at once, as in the walkthroughs; a key wait takes Enter.
 int XWaitKeyOrTime(void* self, int ticks) {
     if (ticks != 0) return 0;
-    Of(self).keys += "{enter}";
+    Explorer& x = Of(self);
+    int ignored = 0;
+    Scripted(x, InputKind::Key, ignored, 0);
+    x.inputs.push_back({InputKind::Key, 0, {}});
     return gfx::KeyEnter;
 }
 
@@ -156,7 +178,7 @@ PictureResult XShowPicture(void*, int, const char*, const char*, char* why, size
 // The turn under way has run past its limit: the walk stops as at the player's Stop.
 bool XBusy(void* self) {
     const Explorer& x = Of(self);
-    return Clock::now() - x.turnStart > x.limit;
+    return x.offScript || Clock::now() - x.turnStart > x.limit;
 }
 
 void XAlert(void*, const char*, const char*) {}
@@ -303,8 +325,8 @@ void NoteEnding(Explorer& x, int game) {
         }
     e.kind = e.line < 0 ? EndKind::Quit : KindOfEnd(x.lastMessage);
     e.lastMessage = e.line < 0 ? "" : x.lastMessage;
-    e.keys = x.keys + base::FoldCase(x.db->NoLetter);
-    e.commands = x.commandsThisGame;
+    e.inputs = x.inputs;
+    e.commands = e.found = x.commandsThisGame;
     e.game = game;
     std::vector<ExploreEnding>& all = x.report->endings;
     for (ExploreEnding& known : all)
@@ -330,10 +352,11 @@ void NoteTime(Explorer& x, const std::string& command, int location, int game, d
 }
 
 void NoteOverLimit(Explorer& x, const std::string& command, int location, int game) {
+    x.g.Stopped = false;
+    if (x.script != nullptr) return;  // a replay off its script, or one that now loops
     const double seconds = std::chrono::duration<double>(Clock::now() - x.turnStart).count();
     x.report->overLimit.push_back({command, location, game, x.commandsThisGame, seconds});
     x.looping.insert({location, command});
-    x.g.Stopped = false;
     if (x.report->overLimit.size() >= static_cast<size_t>(MaxTurnsOverLimit))
         x.report->gaveUp = true;
 }
@@ -372,7 +395,7 @@ void PlayOneGame(Explorer& x, int game) {
     ExploreReport& r = *x.report;
     std::srand(x.options.seed);  // each game draws the game's numbers as a walkthrough does
     ForgetSavedGames(x);
-    x.keys.clear();
+    x.inputs.clear();
     x.commandsThisGame = 0;
     FrontNewGame(g);
     x.turnStart = Clock::now();
@@ -382,9 +405,15 @@ void PlayOneGame(Explorer& x, int game) {
     std::string command;
     while (r.commands < x.options.steps) {
         LookAround(x);
-        NextCommand(x, command);
-        for (const char c : command) x.keys.append(c == '{' ? 2 : 1, c);  // "{{" types a brace
-        x.keys += '\n';
+        if (x.script == nullptr) {
+            NextCommand(x, command);
+        } else if (x.next < x.script->size() && (*x.script)[x.next].kind == InputKind::Line) {
+            command = (*x.script)[x.next++].line;
+        } else {
+            x.offScript = true;
+            return;
+        }
+        x.inputs.push_back({InputKind::Line, 0, command});
         ++x.commandsThisGame;
         ++r.commands;
         const int here = g.CurrentLocation;
@@ -404,6 +433,100 @@ void PlayOneGame(Explorer& x, int game) {
 
 }  // namespace
 
+namespace {
+
+// Sizes the report's tables to the game's.
+void SizeReport(const GameDatabase& db, ExploreReport& report) {
+    report.visited.assign(static_cast<size_t>(std::max<int>(db.LastLocation + 1, 0)), 0);
+    report.taken.assign(static_cast<size_t>(std::max<int>(db.LastObject + 1, 0)), 0);
+    report.coverage.eventsReached.assign(db.Events.size(), 0);
+    report.coverage.eventsRan.assign(db.Events.size(), 0);
+    report.coverage.actionsReached.assign(db.Actions.size(), 0);
+    report.coverage.actionsRan.assign(db.Actions.size(), 0);
+}
+
+// Plays inputs in a new game, on a report of its own; returns whether they are all typed and
+// end the game as want ends it, at their end. budget loses the commands typed.
+bool Replays(Explorer& x, const std::vector<ExploreInput>& inputs, const ExploreEnding& want,
+             long& budget) {
+    ExploreReport own;
+    SizeReport(*x.db, own);
+    ExploreReport* const real = x.report;
+    const long steps = x.options.steps;
+    x.report = &own;
+    x.g.Coverage = &own.coverage;
+    x.options.steps = static_cast<long>(inputs.size()) + 1;
+    x.script = &inputs;
+    x.next = 0;
+    x.offScript = false;
+    PlayOneGame(x, want.game);
+    const bool same = !x.offScript && x.next == inputs.size() && own.endings.size() == 1 &&
+                      own.endings[0].line == want.line && own.endings[0].events == want.events &&
+                      own.endings[0].kind == want.kind;
+    budget -= own.commands;
+    x.script = nullptr;
+    x.report = real;
+    x.g.Coverage = &real->coverage;
+    x.options.steps = steps;
+    return same;
+}
+
+// Where each command line begins among inputs: a turn runs from one to the next.
+std::vector<size_t> TurnStarts(const std::vector<ExploreInput>& inputs) {
+    std::vector<size_t> starts;
+    for (size_t i = 0; i < inputs.size(); ++i)
+        if (inputs[i].kind == InputKind::Line) starts.push_back(i);
+    return starts;
+}
+
+// Cuts an ending's play down: runs of turns, halving in length, are left out while the rest
+// still ends the game the same way.
+void Shrink(Explorer& x, ExploreEnding& e) {
+    long budget = ShrinkBudget;
+    if (!Replays(x, e.inputs, e, budget)) return;  // it does not play again the same way
+    for (size_t chunk = std::max<size_t>(TurnStarts(e.inputs).size() / 2, 1);; chunk /= 2) {
+        for (size_t t = 0; budget > 0;) {
+            const std::vector<size_t> starts = TurnStarts(e.inputs);
+            if (t >= starts.size()) break;
+            const size_t to = t + chunk < starts.size() ? starts[t + chunk] : e.inputs.size();
+            std::vector<ExploreInput> fewer(e.inputs.begin(),
+                                            e.inputs.begin() + static_cast<long>(starts[t]));
+            fewer.insert(fewer.end(), e.inputs.begin() + static_cast<long>(to), e.inputs.end());
+            if (Replays(x, fewer, e, budget))
+                e.inputs = std::move(fewer);
+            else
+                t += chunk;
+        }
+        if (chunk == 1 || budget <= 0) break;
+    }
+    e.commands = static_cast<int>(TurnStarts(e.inputs).size());
+}
+
+// The play as a key script: a line and Enter for each command, a letter for a yes or no, a digit
+// or Escape for a choice, Enter for a key; then no to the play-again question.
+std::string KeysOf(const std::vector<ExploreInput>& inputs, const GameDatabase& db) {
+    std::string keys;
+    for (const ExploreInput& in : inputs) {
+        switch (in.kind) {
+        case InputKind::Line:
+            for (const char c : in.line) keys.append(c == '{' ? 2 : 1, c);  // "{{" types a brace
+            keys += '\n';
+            break;
+        case InputKind::YesNo:
+            keys += base::FoldCase(in.value != 0 ? db.YesLetter : db.NoLetter);
+            break;
+        case InputKind::Choice:
+            keys += in.value == 0 ? std::string("{esc}")
+                                  : std::string(1, static_cast<char>('0' + in.value));
+            break;
+        case InputKind::Key: keys += "{enter}"; break;
+        }
+    }
+    return keys + base::FoldCase(db.NoLetter);
+}
+
+}  // namespace
+
 void ExploreGame(GameDatabase& db, const std::string& scratch, const ExploreOptions& options,
                  ExploreReport& report) {
     auto x = std::make_unique<Explorer>();
@@ -414,12 +537,7 @@ void ExploreGame(GameDatabase& db, const std::string& scratch, const ExploreOpti
     x->limit = std::chrono::milliseconds(options.turnLimitMs);
     ReadVocabulary(db, x->words);
     report = ExploreReport{};
-    report.visited.assign(static_cast<size_t>(std::max<int>(db.LastLocation + 1, 0)), 0);
-    report.taken.assign(static_cast<size_t>(std::max<int>(db.LastObject + 1, 0)), 0);
-    report.coverage.eventsReached.assign(db.Events.size(), 0);
-    report.coverage.eventsRan.assign(db.Events.size(), 0);
-    report.coverage.actionsReached.assign(db.Actions.size(), 0);
-    report.coverage.actionsRan.assign(db.Actions.size(), 0);
+    SizeReport(db, report);
     FindQuitLines(db.Events, db.EventCount, true, x->quitLines);
     FindQuitLines(db.Actions, db.ActionCount, false, x->quitLines);
     Game& g = x->g;
@@ -430,14 +548,17 @@ void ExploreGame(GameDatabase& db, const std::string& scratch, const ExploreOpti
     g.Coverage = &report.coverage;
     g.Undo.enabled = false;
     const auto start = Clock::now();
-    if (OpenGameScreen(g) == OpenResult::Ready) {
-        while (report.commands < options.steps && !report.gaveUp) {
-            ++report.games;
-            PlayOneGame(*x, report.games);
-        }
-        FrontClose(g);
+    if (OpenGameScreen(g) != OpenResult::Ready) return;
+    while (report.commands < options.steps && !report.gaveUp) {
+        ++report.games;
+        PlayOneGame(*x, report.games);
     }
     report.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    for (ExploreEnding& e : report.endings) {
+        Shrink(*x, e);
+        e.keys = KeysOf(e.inputs, db);
+    }
+    FrontClose(g);
 }
 
 }  // namespace umb::app
