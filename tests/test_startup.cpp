@@ -107,7 +107,7 @@ TEST(CommandLine, UsageErrorsSayWhatWasWrong) {
         {{"g", "--transcript="}, "Option --transcript needs a file name"},
         {{"--bless", "g"}, "--bless needs --test"},
         {{"--coverage", "g"}, "--coverage needs --test"},
-        {{"--timeout", "5", "g"}, "--timeout needs --test"},
+        {{"--timeout", "5", "g"}, "--timeout needs --test or --explore"},
         {{"--check", "--png", "g"}, "--png needs --map"},
         {{"--check"}, "No game named"},
         {{"--test", "--bless"}, "No game named"},
@@ -228,6 +228,9 @@ TEST_F(Program, HelpListsEverySwitch) {
                              "--bless",
                              "--coverage",
                              "--timeout N",
+                             "--explore",
+                             "--steps N",
+                             "--keys-from FILE",
                              "--pictures",
                              "--lsp"})
         EXPECT_NE(out.find(std::string("  ") + name + " "), std::string::npos) << name;

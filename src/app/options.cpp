@@ -38,7 +38,10 @@ enum class Switch {
     Transcript,
     Autosave,
     NoAutosave,
-    Lsp
+    Lsp,
+    Explore,
+    Steps,
+    KeysFrom
 };
 
 // One switch: its long name, its letter (0 for none), what its value is called (nullptr when
@@ -73,7 +76,12 @@ constexpr SwitchInfo Switches[] = {
     {Switch::Test, "--test", 0, nullptr, "replay GAME.keys and GAME-*.keys, compare transcripts"},
     {Switch::Bless, "--bless", 0, nullptr, "with --test: write the transcripts anew"},
     {Switch::Coverage, "--coverage", 0, nullptr, "with --test: count the script lines run"},
-    {Switch::Timeout, "--timeout", 0, "N", "with --test: seconds per walkthrough, 1 to 86400"},
+    {Switch::Timeout, "--timeout", 0, "N",
+     "with --test: seconds per walkthrough; with --explore: per turn (1 to 86400)"},
+    {Switch::Explore, "--explore", 0, nullptr,
+     "a random player looks for what the game never shows"},
+    {Switch::Steps, "--steps", 0, "N", "with --explore: commands to type, 1 to 100000000"},
+    {Switch::KeysFrom, "--keys-from", 0, "FILE", "print the key script that replays a transcript"},
     {Switch::Pictures, "--pictures", 0, nullptr, "list the picture files the game shows"},
     {Switch::Lsp, "--lsp", 0, nullptr, "language server for editors on standard input/output"},
 };
@@ -115,6 +123,18 @@ OptionResult ApplyValue(Startup& s, const SwitchInfo& sw, const char* value) {
         s.TimeoutSeconds = static_cast<int>(n);
         s.TimeoutGiven = true;
         return OptionResult::Go;
+    case Switch::Steps:
+        if (!ReadWholeNumber(value, 1, 100000000, n))
+            return UsageError("Option --steps takes a number from 1 to 100000000, not \"" +
+                              std::string(value) + "\"");
+        s.ExploreSteps = static_cast<long>(n);
+        s.StepsGiven = true;
+        return OptionResult::Go;
+    case Switch::KeysFrom:
+        if (value[0] == '\0') return UsageError("Option --keys-from needs a file name");
+        s.KeysFromPath = value;
+        s.Tool = ToolKeysFrom;
+        return OptionResult::Go;
     case Switch::Seed:
         if (!ReadWholeNumber(value, 0, 0xFFFFFFFFull, n))
             return UsageError("Option --seed takes a number from 0 to 4294967295, not \"" +
@@ -140,6 +160,7 @@ OptionResult ApplyFlag(Startup& s, Switch id) {
     case Switch::Test: s.Tool = ToolTest; break;
     case Switch::Pictures: s.Tool = ToolPictures; break;
     case Switch::Lsp: s.Tool = ToolLsp; break;
+    case Switch::Explore: s.Tool = ToolExplore; break;
     case Switch::Png: s.Png = true; break;
     case Switch::Bless: s.Bless = true; break;
     case Switch::Coverage: s.Coverage = true; break;
@@ -208,7 +229,9 @@ OptionResult ApplyArgument(Startup& s, int argc, char** argv, int& i) {
 OptionResult CheckCompanions(const Startup& s) {
     if (s.Bless && s.Tool != ToolTest) return UsageError("--bless needs --test");
     if (s.Coverage && s.Tool != ToolTest) return UsageError("--coverage needs --test");
-    if (s.TimeoutGiven && s.Tool != ToolTest) return UsageError("--timeout needs --test");
+    if (s.TimeoutGiven && s.Tool != ToolTest && s.Tool != ToolExplore)
+        return UsageError("--timeout needs --test or --explore");
+    if (s.StepsGiven && s.Tool != ToolExplore) return UsageError("--steps needs --explore");
     if (s.Png && s.Tool != ToolMap) return UsageError("--png needs --map");
     return OptionResult::Go;
 }
@@ -272,7 +295,8 @@ OptionResult ReadCommandLine(Startup& s, int argc, char** argv) {
     }
     if (const OptionResult res = CheckCompanions(s); res != OptionResult::Go) return res;
     // The language server learns its games from the editor.
-    if (!named && s.Tool != ToolNone && s.Tool != ToolLsp) return UsageError("No game named");
+    if (!named && s.Tool != ToolNone && s.Tool != ToolLsp && s.Tool != ToolKeysFrom)
+        return UsageError("No game named");
     if (!named) {
         // The program's own file name, without its directory, names the game.
         const std::string self = argc > 0 && argv[0] != nullptr ? argv[0] : "";

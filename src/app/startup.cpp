@@ -1,5 +1,6 @@
 // startup.cpp - switches, game name and file names, then compile, or load and play.
 #include "app/startup.h"
+#include "app/explore.h"
 #include "app/loadgame.h"
 #include "app/lsp/lsp_server.h"
 #include "app/workbench.h"
@@ -205,6 +206,8 @@ int UmbMain(int argc, char** argv) {
     case ToolMap: return RunMap(s);
     case ToolTest: return RunWalkthroughs(s);
     case ToolPictures: return RunPictureList(s);
+    case ToolExplore: return RunExplore(s);
+    case ToolKeysFrom: return RunKeysFrom(s);
     default: return LoadAndRun(s, sourcePath, gamePath);
     }
 }

@@ -18,7 +18,9 @@ enum AuthorTool {
     ToolMap = 2,
     ToolTest = 3,
     ToolPictures = 4,
-    ToolLsp = 5  // --lsp: the language server, talking to an editor on standard input/output
+    ToolLsp = 5,      // --lsp: the language server, talking to an editor on standard input/output
+    ToolExplore = 6,  // --explore: a random player looks for what the game never shows
+    ToolKeysFrom = 7  // --keys-from TRANSCRIPT: the key script that plays a transcript again
 };
 
 constexpr int DefaultTestTimeoutSeconds = 10;
@@ -45,6 +47,9 @@ struct Startup {
     bool Seeded = false;         // --seed N or UMB_SEED=N: the random numbers repeat run to run
     unsigned Seed = 0;
     AutosaveSwitch Autosave = AutosaveSwitch::Default;
+    long ExploreSteps = 5000;  // --steps N: the commands --explore types
+    bool StepsGiven = false;
+    std::string KeysFromPath;  // --keys-from TRANSCRIPT
 };
 
 // The process's exit status: the run did what was asked; a file was missing, refused or not

@@ -661,9 +661,7 @@ std::vector<std::string> SourceLines(const fs::path& path) {
     return lines;
 }
 
-// The count of each source line of a section: the times its action lines ran, or, for a line
-// without one, the times it was reached.
-using LineCounts = std::map<std::pair<std::string, int>, uint32_t>;
+}  // namespace
 
 void CountSection(const std::vector<ScriptLine>& table, const std::vector<SourcePlace>& where,
                   const std::vector<std::string>& files, const std::vector<uint32_t>& reached,
@@ -702,6 +700,8 @@ void ReportSection(const char* title, const LineCounts& counts, const fs::path& 
                     key.second, at < lines.size() ? lines[at].c_str() : "");
     }
 }
+
+namespace {
 
 // Writes GAME.coverage: every file with script lines, each line with its count before it as
 // gcov lists a source (##### for a script line never run, - for other lines). Returns 0, or -1.
