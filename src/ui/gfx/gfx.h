@@ -66,7 +66,7 @@ void GfxCloseScreen();
 GfxColour GfxColourFromRgb(int red, int green, int blue);
 void GfxRgbOfColour(GfxColour c, int* red, int* green, int* blue);
 
-// Off-screen surfaces; nullptr when memory is short.
+// Off-screen surfaces, black when made; nullptr when memory is short.
 GfxSurface* GfxCreateSurface(int width, int height);
 void GfxDestroySurface(GfxSurface* s);
 // Selects the target of later drawing and pixel reads; nullptr selects the screen.

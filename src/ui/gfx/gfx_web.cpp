@@ -213,7 +213,9 @@ class WebDriver : public DisplayDriver {
     // The screen's rectangle as the canvas takes it: rows of red, green, blue and opaque alpha
     // bytes, one after the other. Valid until the next call.
     const unsigned char* Frame(int x, int y, int width, int height) {
-        frame_.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+        // Grown, never shrunk: a resize down and up again would clear what it adds, key after key.
+        const size_t size = static_cast<size_t>(width) * static_cast<size_t>(height);
+        if (frame_.size() < size) frame_.resize(size);
         const GfxColour* screen = ScreenPixels(GfxScreen());
         GfxColour* out = frame_.data();
         // A colour value keeps red, green and blue in its low three bytes, the order the canvas

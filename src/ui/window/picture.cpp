@@ -773,8 +773,7 @@ base::ReadResult LoadPicture(WindowState& s, const char* path, int x0, int y0, c
         Explain(why, whySize, "%s", "out of memory");
         return ReadResult::CannotOpen;
     }
-    GfxSelectSurface(buffer);
-    GfxClearSurface(0);
+    GfxSelectSurface(buffer);  // born black: what a cut file leaves undecoded stays black
     d->file = {data, size, sizeof PngSignature, false};
     d->row = d->rowA;
     d->previous = d->rowB;
